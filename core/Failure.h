@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <exception>
+
+// A failure of a user-level operation: a kind name (EComPort, EInOutError,
+// ERegistryException, EConvertError, Exception) and the failure's own text.
+// Handlers catch it and report "<prefix> Oka: <kind>: <text>".
+class Failure : public std::exception
+{
+public:
+    Failure(QString kind, QString text) : m_kind(std::move(kind)), m_text(std::move(text)) {}
+
+    const QString &kind() const { return m_kind; }
+    const QString &text() const { return m_text; }
+    // "<kind>: <text>", the part that follows "Oka: " in a message.
+    QString reason() const { return m_kind + QStringLiteral(": ") + m_text; }
+    const char *what() const noexcept override { return "Failure"; }
+
+private:
+    QString m_kind;
+    QString m_text;
+};

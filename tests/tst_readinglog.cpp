@@ -1,0 +1,88 @@
+#include <QTest>
+
+#include "MeasuringList.h"
+#include "ReadingLog.h"
+
+class TestReadingLog : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void linesAndValues()
+    {
+        QCOMPARE(ReadingLog::readingLine("FE", "123"), QStringLiteral("FE 123 µm"));
+        QCOMPARE(ReadingLog::valueOf(QStringLiteral("FE 123 µm")), QStringLiteral("123"));
+        QCOMPARE(ReadingLog::valueOf(QStringLiteral("AL 65535 µm")), QStringLiteral("65535"));
+        QCOMPARE(ReadingLog::valueOf(QStringLiteral("AL 0 µm")), QStringLiteral("0"));
+    }
+
+    void manualValueIsClamped_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("value");
+        QTest::newRow("2000") << "2000" << 1000;
+        QTest::newRow("0") << "0" << 5;
+        QTest::newRow("empty") << "" << 5;
+        QTest::newRow("letters") << "abc" << 5;
+        QTest::newRow("negative") << "-7" << 5;
+        QTest::newRow("in range") << "250" << 250;
+        QTest::newRow("huge") << "99999999999999999999" << 5;
+    }
+
+    void manualValueIsClamped()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, value);
+        QCOMPARE(ReadingLog::clampManualValue(text), value);
+    }
+
+    void logKeepsOrderAndUnsavedMark()
+    {
+        ReadingLog log;
+        QVERIFY(!log.unsavedReadings());
+        log.append(4, "FE 1 µm");
+        log.append(4, "FE 2 µm");
+        log.append(4, "AL 7 µm");
+        QVERIFY(log.unsavedReadings());
+        QCOMPARE(log.lines(4).last(), QStringLiteral("AL 7 µm"));
+        log.removeAt(4, 0);
+        log.removeAt(4, 0);
+        log.removeAt(4, 0);
+        log.removeAt(4, 0); // nothing left: ignored
+        QCOMPARE(log.count(4), 0);
+        QVERIFY(log.unsavedReadings()); // deleting keeps the mark
+        log.append(0, "FE 9 µm");
+        log.clearAll();
+        QCOMPARE(log.count(0), 0);
+        QVERIFY(!log.unsavedReadings());
+    }
+
+    void selectionAfterDelete()
+    {
+        QCOMPARE(ReadingLog::selectionAfterDelete(0, 2), 0); // first of three
+        QCOMPARE(ReadingLog::selectionAfterDelete(2, 2), 1); // last of three
+        QCOMPARE(ReadingLog::selectionAfterDelete(0, 0), -1); // the only one
+    }
+
+    void steppingStopsAtTheEnds()
+    {
+        MeasuringList list;
+        QCOMPARE(list.currentPoint(), -1);
+        QVERIFY(!list.stepForward());
+        list.fill({3, 12, 13, 14});
+        QCOMPARE(list.currentPoint(), 3);
+        QVERIFY(list.atFirst());
+        QVERIFY(!list.stepBack());
+        QVERIFY(list.stepForward());
+        QVERIFY(list.stepForward());
+        QVERIFY(list.stepForward());
+        QVERIFY(list.atLast());
+        QVERIFY(!list.stepForward());
+        QCOMPARE(list.currentPoint(), 14);
+        list.select(1);
+        QCOMPARE(list.currentPoint(), 12);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestReadingLog)
+#include "tst_readinglog.moc"
