@@ -1,12 +1,40 @@
+#include "KromaglenForZov_M.h"
+#include "KromaglenForZov_MD.h"
+#include "KromaglenForZov_SM.h"
+#include "Registry.h"
+#include "SerialGaugePort.h"
+#include "Shell.h"
+#include "ToneBeeper.h"
+#include "WavPlayer.h"
+
 #include <QApplication>
-#include <QLabel>
+#include <QLocale>
 
 int main(int argc, char *argv[])
 {
+    // Dates read "yyyy.MM.dd." everywhere.
+    QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary));
     QApplication app(argc, argv);
-    QLabel window(QStringLiteral("KromaglenForZov"));
-    window.setWindowTitle(QStringLiteral("Kromaglen"));
-    window.resize(914, 560);
+    QApplication::setApplicationName(QStringLiteral("KromaglenForZov"));
+
+    SerialGaugePort port;
+    const std::unique_ptr<Registry> registry = Registry::system();
+    WavPlayer player;
+    ToneBeeper beeper;
+    SystemShell shell;
+
+    TF_MainServices services;
+    services.port = &port;
+    services.registry = registry.get();
+    services.player = &player;
+    services.beeper = &beeper;
+    services.shell = &shell;
+    services.executableFolder = QCoreApplication::applicationDirPath();
+
+    TF_Main window(services);
+    TF_MyShowMessage info(&window);
+    TF_MessageDlg question(&window);
+    window.setDialogs(&info, &question);
     window.show();
     return app.exec();
 }

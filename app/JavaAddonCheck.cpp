@@ -1,0 +1,60 @@
+#include "JavaAddonCheck.h"
+
+#include "Paths.h"
+#include "Registry.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+QString readString(const Registry &registry, const QString &key, const QString &name)
+{
+    const auto v = registry.value(key, name);
+    return v && v->type == Registry::Value::Type::String ? v->text : QString();
+}
+
+// A runtime folder as read from the registry, as a path of this machine.
+QString localPath(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return path;
+#else
+    return Paths::local(path);
+#endif
+}
+
+} // namespace
+
+namespace JavaAddon {
+
+JavaAddonStatus check(const Registry &registry)
+{
+    JavaAddonStatus status;
+    QString folder;
+    if (registry.keyExists(kRuntimeKey)) {
+        const QString version = readString(registry, kRuntimeKey, QStringLiteral("CurrentVersion"));
+        if (!version.isEmpty()) {
+            folder = version;
+            const QString versionKey = kRuntimeKey + u'\\' + version;
+            if (registry.keyExists(versionKey)) {
+                const QString home = readString(registry, versionKey, QStringLiteral("Home"));
+                if (!home.isEmpty()) {
+                    folder = home.size() > 4 ? home.left(home.size() - 4) : QString();
+                    status.runtimeFound = true;
+                }
+            }
+        }
+    }
+    status.runtimeFolder = folder;
+    status.addonPath = folder + QStringLiteral("\\lib\\ext\\KromaglenForZov.jar");
+    status.addonPresent = QFileInfo(localPath(status.addonPath)).isFile();
+    return status;
+}
+
+QString setupProgramPath(const QString &executableFolder)
+{
+    return QDir::toNativeSeparators(executableFolder) + QDir::separator() + kSetupProgram;
+}
+
+} // namespace JavaAddon

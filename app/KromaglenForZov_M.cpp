@@ -1,0 +1,368 @@
+#include "KromaglenForZov_M.h"
+
+#include "Cp1250.h"
+#include "Failure.h"
+#include "GaugeDiscovery.h"
+#include "GaugePort.h"
+#include "HandoverProtocol.h"
+#include "JavaAddonCheck.h"
+#include "KromaglenForZov_MD.h"
+#include "KromaglenForZov_SM.h"
+#include "Paths.h"
+#include "PortList.h"
+#include "Registry.h"
+#include "Shell.h"
+#include "SoundPlayer.h"
+#include "SoundOptions.h"
+#include "Widgets.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QSpinBox>
+#include <QTabBar>
+#include <QThread>
+
+namespace {
+
+// ShowInfo's message to the window thread; the event owns the two texts.
+class TShowMessage : public QEvent
+{
+public:
+    static constexpr QEvent::Type kType = QEvent::Type(QEvent::User + 31109 % 1000);
+
+    TShowMessage(QString message, QString description)
+        : QEvent(kType), message(std::move(message)), description(std::move(description))
+    {
+    }
+    QString message;
+    QString description;
+};
+
+const QString kComFile = QStringLiteral("Kromaglen_com.ini");
+const QString kPresetsFile = QStringLiteral("Kromaglen.ini");
+
+const QString kConnectFailure = QStringLiteral("A kapcsolódás a Kromaglen-hez nem sikerült! Oka: ");
+const QString kConnectFailureDesc = QStringLiteral(
+    "A hiba lehetséges okai:\r\r- Nem kapcsolta be a Kromaglen-et.\r- Túl távol van a Kromaglen a "
+    "Bloetooth adaptertől (max. 10m)!\r- Egy másik készülék zavarja a rádiós kapcsolatot.\r- Nem a "
+    "használni kívánt Kromaglen-hez tartozó COM port van kiválasztva.\r- Nincs bedugva a Bluetooth "
+    "adapter.\r- Másik USB csatlakozóba dugta a Bluetooth adaptert.\r- Ha másik számítógéppel "
+    "párosította a Kromaglenet, akkor itt újra kell párosítani a \"Bluetooth-eszközök\" "
+    "kontrollpanelen a \"Hozzáadás\" gombbal.");
+const QString kCloseFailure =
+    QStringLiteral("A bluetooth kapcsolat lezárása nem sikerült. Oka: ");
+const QString kCloseFailureDesc = QStringLiteral(
+    "A hiba lehetséges oka:\r\r- Az élő kapcsolat közben kihúzta a bluetooth adaptert.");
+const QString kServerFailureDesc = QStringLiteral(
+    "A hiba lehetséges okai:\r\r- Már elindította a KromaglenForZov.exe programot.\r- Egy másik "
+    "program foglalja a 4747-es portot.\r- Nincs hálózat telepítve a számítógépre.");
+
+const QColor kYellow(255, 255, 0);
+const QColor kRed(255, 0, 0);
+const QColor kLime(0, 255, 0);
+const QColor kWhite(255, 255, 255);
+
+} // namespace
+
+TF_Main::TF_Main(const TF_MainServices &services, QWidget *parent)
+    : QWidget(parent), m_services(services), m_presets(kPresetsFile),
+      m_server(services.serverPort), m_beepWorker(*services.beeper), m_sounds(*services.player)
+{
+    buildWindow();
+    FormCreate();
+}
+
+TF_Main::~TF_Main()
+{
+    FormClose();
+}
+
+void TF_Main::setDialogs(TF_MyShowMessage *info, TF_MessageDlg *question)
+{
+    m_info = info;
+    m_question = question;
+}
+
+// ---------------------------------------------------------------- start-up
+
+void TF_Main::FormCreate()
+{
+    // Tool-tips stay while the mouse stays: Qt's default behaviour.
+    PC_Steps->setActivePage(int(WizardPage::Config));
+    const int tabHeight = 40;
+    setFixedSize(914, tabHeight + Label3->y() + Label3->height() + 5);
+    PC_Steps->setGeometry(rect());
+
+    connect(PC_Steps, &TPageControl::changing, this, &TF_Main::PC_StepsChanging);
+    connect(CLB_WhatToMeas, &QListView::clicked, this, [this](const QModelIndex &i) {
+        m_plan.setHighlighted(i.row());
+        CLB_WhatToMeasClick();
+    });
+    connect(CLB_WhatToMeas->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &i) {
+                if (i.isValid())
+                    m_plan.setHighlighted(i.row());
+                CLB_WhatToMeasClick();
+            });
+    connect(CLB_WhatToMeas, &QListView::doubleClicked, this, &TF_Main::CLB_WhatToMeasDblClick);
+    connect(&m_plan, &MeasurementPlan::highlightChanged, this, [this](int row) {
+        CLB_WhatToMeas->setCurrentIndex(m_plan.index(row));
+    });
+    connect(&m_plan, &QAbstractItemModel::modelReset, this, &TF_Main::CLB_WhatToMeasClick);
+    connect(BB_Up, &QPushButton::clicked, this, &TF_Main::BB_UpClick);
+    connect(BB_Down, &QPushButton::clicked, this, &TF_Main::BB_DownClick);
+    connect(BB_SetAll, &QPushButton::clicked, this, &TF_Main::BB_SetAllClick);
+    connect(BB_SetNone, &QPushButton::clicked, this, &TF_Main::BB_SetNoneClick);
+    connect(BB_AlapSorrend, &QPushButton::clicked, this, &TF_Main::BB_AlapSorrendClick);
+    connect(CB_Save, &QComboBox::editTextChanged, this, &TF_Main::CB_SaveChange);
+    connect(CB_Save, &TComboBox::closeUp, this, &TF_Main::CB_SaveCloseUp);
+    connect(BB_Save, &QPushButton::clicked, this, &TF_Main::BB_SaveClick);
+    connect(BB_Delete, &QPushButton::clicked, this, &TF_Main::BB_DeleteClick);
+    connect(ComComboBox1, &QComboBox::activated, this, &TF_Main::ComComboBox1Change);
+    connect(CB_Sound, &QComboBox::activated, this, &TF_Main::CB_SoundChange);
+    connect(CB_SpeakNum, &QComboBox::activated, this, &TF_Main::CB_SpeakNumChange);
+    connect(BB_AbortConnect, &QPushButton::clicked, this, &TF_Main::BB_AbortConnectClick);
+    connect(BB_FindPort, &QPushButton::clicked, this, &TF_Main::BB_FindPortClick);
+    connect(LB_KGLista, &QListWidget::itemClicked, this, &TF_Main::LB_KGListaClick);
+    connect(BB_ConfigCancel, &QPushButton::clicked, this, &TF_Main::BB_ConfigCancelClick);
+    connect(BB_ConfigNext, &QPushButton::clicked, this, &TF_Main::BB_ConfigNextClick);
+    connect(CB_ActMeasName, &QComboBox::activated, this, [this](int index) {
+        m_measuring.select(index);
+        CB_ActMeasNameChange();
+    });
+    connect(BB_MeasStepBack, &QPushButton::clicked, this, &TF_Main::BB_MeasStepBackClick);
+    connect(BB_MeasStepForward, &QPushButton::clicked, this, &TF_Main::BB_MeasStepForwardClick);
+    connect(BB_MeasDelete, &QPushButton::clicked, this, &TF_Main::BB_MeasDeleteClick);
+    connect(BB_Reconnect, &QPushButton::clicked, this, &TF_Main::BB_ReconnectClick);
+    connect(P_ActMeasValue, &TPanel::doubleClicked, this, &TF_Main::P_ActMeasValueDblClick);
+    connect(P_ActMetal, &TPanel::doubleClicked, this, &TF_Main::P_ActMetalDblClick);
+    SE_KeziBevitel->findChild<QLineEdit *>()->installEventFilter(this);
+    connect(BB_MeasBack, &QPushButton::clicked, this, &TF_Main::BB_MeasBackClick);
+    connect(BB_MeasCancel, &QPushButton::clicked, this, &TF_Main::BB_ConfigCancelClick);
+    connect(BB_MeasNext, &QPushButton::clicked, this, &TF_Main::BB_MeasNextClick);
+    connect(BB_SendBack, &QPushButton::clicked, this, &TF_Main::BB_SendBackClick);
+    connect(BB_SendCancel, &QPushButton::clicked, this, &TF_Main::BB_SendCancelClick);
+    connect(m_services.port, &GaugePort::rxChar, this, &TF_Main::onRxChar);
+    m_server.setHandlers([this](const QString &peer) { IdTCPServer1Connect(peer); },
+                         [this](const QString &line) { return IdTCPServer1Execute(line); },
+                         [this](const QString &peer) { IdTCPServer1Disconnect(peer); });
+    m_server.setConnectionErrorHandler([this] { appendLog(QStringLiteral("KAPCSOLAT HIBA!")); });
+
+    m_plan.setHighlighted(0);
+    CLB_WhatToMeasClick();
+    CB_SaveChange();
+    JavaAddonCheck();
+    refillPorts();
+    selectPort(PortList::find(m_ports, m_services.port->portName()));
+    LoadStoredPort();
+    LoadPresetsFile();
+    LoadSoundOptions();
+    StartServerAtStartup();
+}
+
+void TF_Main::JavaAddonCheck()
+{
+    const JavaAddonStatus status = JavaAddon::check(*m_services.registry);
+    if (!status.runtimeFound)
+        ShowInfo(QStringLiteral("JAVA futtatási környezet nem található!"),
+                 QStringLiteral("A ZOV program használatához szükséges JAVA futtatási környezetet "
+                                "még nem telepítette!"));
+    if (!status.addonPresent)
+        m_services.shell->runElevated(JavaAddon::setupProgramPath(m_services.executableFolder));
+}
+
+void TF_Main::LoadStoredPort()
+{
+    QFile file(kComFile);
+    if (!file.exists())
+        return;
+    try {
+        if (!file.open(QIODevice::ReadOnly))
+            throw Failure(QStringLiteral("EInOutError"), file.errorString());
+        QByteArray line = file.readLine(4096);
+        file.close();
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+        const int index = PortList::find(m_ports, Cp1250::decode(line));
+        if (index < 0)
+            throw Failure(QStringLiteral("Exception"), QStringLiteral("A tárolt port már nem létezik!"));
+        selectPort(index);
+    } catch (const Failure &f) {
+        ShowInfo(
+            QStringLiteral("Nem sikrült betölteni a tárolt com poprtot! Oka: ") + f.reason(),
+            QStringLiteral(
+                "Nyomja meg a \"Port keresés\" gombot!\r\rA hiba lehetséges okai: \r- Nem "
+                "csatlakoztatta a bluetooth adaptert.\r- Nem az előzőleg használt USB "
+                "csatlakozóba dugta a bluetooth adaptert.\r- Másik bluetooth adatptert "
+                "csatlakoztatott.\r\r\rMegoldás: Csatlakoztassa a bluetooth adapter, és szükség "
+                "esetén vegye fel újra a Kromaglen-et a \"Blurtooth-eszközök\" vezérlőpanelen a "
+                "\"Hozzáadás\" gombbal!"));
+    }
+}
+
+void TF_Main::LoadPresetsFile()
+{
+    try {
+        m_presets.load();
+    } catch (const Failure &f) {
+        ShowInfo(QStringLiteral("Nem sikrült betölteni a mérési sorrend mentéseket! Oka: ") +
+                     f.reason(),
+                 QStringLiteral("A hiba lehetséges okai:\r- A Kromaglen.ini fájl sérült, vagy "
+                                "használatban van."));
+    }
+    reloadPresetNames(CB_Save->currentText());
+    const int autoPreset = m_presets.find(PlanPresets::kAutoPresetName);
+    if (autoPreset >= 0) {
+        CB_Save->setCurrentIndex(autoPreset);
+        CB_SaveChange();
+        ApplyPreset(autoPreset);
+    }
+    CB_SaveChange();
+}
+
+void TF_Main::LoadSoundOptions()
+{
+    SoundOptions options;
+    options.device = CB_Sound->currentIndex();
+    options.readingMode = CB_SpeakNum->currentIndex();
+    if (!options.read(SoundOptions::kFileName))
+        return;
+    CB_Sound->setCurrentIndex(options.device);
+    CB_SpeakNum->setCurrentIndex(options.readingMode);
+    CB_SoundChange();
+}
+
+void TF_Main::StartServerAtStartup()
+{
+    try {
+        m_server.start();
+        appendLog(QStringLiteral("Server start!"));
+    } catch (const Failure &f) {
+        ShowInfo(QStringLiteral("Az átvitel indítása nem sikerült! (Nem fogja megkapni a program a "
+                                "jármű kategóriát, és valószínű, hogy nem tudja majd elküldeni a "
+                                "mérési eredményeket!) Oka: ") +
+                     f.reason(),
+                 kServerFailureDesc);
+    }
+}
+
+// ---------------------------------------------------------------- shutdown
+
+void TF_Main::closeEvent(QCloseEvent *event)
+{
+    if (m_closed || FormCloseQuery()) {
+        event->accept();
+        FormClose();
+    } else {
+        event->ignore();
+    }
+}
+
+bool TF_Main::FormCloseQuery()
+{
+    if (AskYesNo(QStringLiteral("Ha bezárja a varázslót, minden nem mentett adat véglegesen el "
+                                "fog veszni!\rAmennyiben a számítógép kikapcsolása előtt szüksége "
+                                "lesz még a Kromaglen-re, nem fontos a varázslót bezárni."),
+                 QStringLiteral("Biztos bezárja a varázslót?")) != TF_MessageDlg::Yes)
+        return false;
+    switch (activePage()) {
+    case WizardPage::Config:
+        if (BB_AbortConnect->isVisible())
+            BB_AbortConnectClick();
+        break;
+    case WizardPage::Meas:
+        BB_MeasBackClick();
+        break;
+    case WizardPage::Send:
+        CloseGaugePortReporting();
+        if (m_server.active()) {
+            m_server.stop();
+            appendLog(QStringLiteral("Server stop!"));
+        }
+        break;
+    }
+    return true;
+}
+
+void TF_Main::FormClose()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    m_beepWorker.stop();
+    m_services.player->close();
+    if (m_connectWait)
+        m_connectWait->quit();
+}
+
+// ---------------------------------------------------------------- dialogs
+
+void TF_Main::ShowInfo(const QString &message, const QString &description)
+{
+    QCoreApplication::postEvent(this, new TShowMessage(message, description));
+}
+
+bool TF_Main::event(QEvent *event)
+{
+    if (event->type() == TShowMessage::kType) {
+        auto *m = static_cast<TShowMessage *>(event);
+        WMShowMessage(m->message, m->description);
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void TF_Main::WMShowMessage(const QString &message, const QString &description)
+{
+    if (m_info)
+        m_info->DisplayMessage(message, description);
+}
+
+int TF_Main::AskYesNo(const QString &message, const QString &question)
+{
+    if (!m_question)
+        return TF_MessageDlg::Cancel;
+    return m_question->AskYesNo(message, question);
+}
+
+WizardPage TF_Main::activePage() const
+{
+    return WizardPage(PC_Steps->currentIndex());
+}
+
+void TF_Main::setActivePage(WizardPage page)
+{
+    PC_Steps->setActivePage(int(page));
+}
+
+void TF_Main::PC_StepsChanging(bool &allowChange)
+{
+    allowChange = false;
+}
+
+bool TF_Main::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonRelease) {
+        const QString name = watched->objectName();
+        if (name == u"Label3" || name == u"Label4" || name == u"Label5")
+            Label3Click();
+    } else if (event->type() == QEvent::MouseButtonDblClick &&
+               watched == SE_KeziBevitel->findChild<QLineEdit *>()) {
+        SE_KeziBevitelDblClick();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TF_Main::Label3Click()
+{
+    m_services.shell->openUrl(kWebAddress);
+}

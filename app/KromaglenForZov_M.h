@@ -1,0 +1,242 @@
+#pragma once
+
+#include <QEventLoop>
+#include <QPointer>
+#include <QWidget>
+#include <array>
+
+#include "BeepWorker.h"
+#include "FeedbackSounds.h"
+#include "FrameScanner.h"
+#include "HandoverServer.h"
+#include "MeasurementPlan.h"
+#include "MeasuringList.h"
+#include "PlanPresets.h"
+#include "ReadingLog.h"
+#include "WizardPage.h"
+
+class Beeper;
+class GaugePort;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+class Registry;
+class Shell;
+class SoundPlayer;
+class TComboBox;
+class TF_MessageDlg;
+class TF_MyShowMessage;
+class TPageControl;
+class TPanel;
+
+// What the main window works with; main() passes the real ones, tests fakes.
+struct TF_MainServices
+{
+    GaugePort *port = nullptr;
+    Registry *registry = nullptr;
+    SoundPlayer *player = nullptr;
+    Beeper *beeper = nullptr;
+    Shell *shell = nullptr;
+    quint16 serverPort = HandoverServer::kDefaultPort;
+    QString executableFolder;
+};
+
+// The wizard: choose the points, connect to the gauge and measure, hand the
+// readings over to the inspection program.
+class TF_Main : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static inline const QString kWebAddress = QStringLiteral("https://www.kromaglen.example");
+
+    explicit TF_Main(const TF_MainServices &services, QWidget *parent = nullptr);
+    ~TF_Main() override;
+
+    // The two dialogs are created after the main window.
+    void setDialogs(TF_MyShowMessage *info, TF_MessageDlg *question);
+
+    // Callable from any thread; shows the message later on the window thread.
+    void ShowInfo(const QString &message, const QString &description);
+    int AskYesNo(const QString &message, const QString &question);
+
+    WizardPage activePage() const;
+    const ReadingLog &readingLog() const { return m_log; }
+    MeasurementPlan &plan() { return m_plan; }
+    const PlanPresets &presets() const { return m_presets; }
+    HandoverServer &server() { return m_server; }
+    bool handoverSent(int point) const { return m_sent.at(size_t(point)); }
+
+public Q_SLOTS:
+    // Plan (first page)
+    void CLB_WhatToMeasClick();
+    void CLB_WhatToMeasDblClick();
+    void BB_UpClick();
+    void BB_DownClick();
+    void BB_SetAllClick();
+    void BB_SetNoneClick();
+    void BB_AlapSorrendClick();
+    // Presets
+    void CB_SaveChange();
+    void CB_SaveCloseUp();
+    void BB_SaveClick();
+    void BB_DeleteClick();
+    void SelectPlanForCategory(const QString &name);
+    // Measuring page
+    void CB_ActMeasNameChange();
+    void BB_MeasStepForwardClick();
+    void BB_MeasStepBackClick();
+    void BB_MeasDeleteClick();
+    void P_ActMeasValueDblClick();
+    void P_ActMetalDblClick();
+    void SE_KeziBevitelDblClick();
+    // Gauge link
+    void ComComboBox1Change();
+    void BB_ReconnectClick();
+    void BB_AbortConnectClick();
+    void BB_FindPortClick();
+    void LB_KGListaClick();
+    // Sound
+    void CB_SoundChange();
+    void CB_SpeakNumChange();
+    // Wizard
+    void BB_ConfigNextClick();
+    void BB_MeasBackClick();
+    void BB_MeasNextClick();
+    void BB_SendBackClick();
+    void BB_ConfigCancelClick();
+    void BB_SendCancelClick();
+    void PC_StepsChanging(bool &allowChange);
+    void Label3Click();
+
+protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    enum class ReceiveRoute { GetMenu, Measuring, None };
+
+    // Start-up and shutdown
+    void FormCreate();
+    bool FormCloseQuery();
+    void FormClose();
+    void JavaAddonCheck();
+    void LoadStoredPort();
+    void LoadPresetsFile();
+    void LoadSoundOptions();
+    void StartServerAtStartup();
+    // Building the pages
+    void buildWindow();
+    void buildConfigPage(QWidget *page);
+    void buildMeasPage(QWidget *page);
+    void buildSendPage(QWidget *page);
+    QLabel *makeWebLabel(QWidget *page, const QString &name, int top);
+    // Plan and presets
+    void ApplyPreset(int position);
+    void reloadPresetNames(const QString &text);
+    void saveAutoPresetIfNamed();
+    // Measuring
+    void RecordReading(const QString &substrate, int value);
+    void RaiseFeedback(int code);
+    int currentPoint() const;
+    void showMeasuringList();
+    // Gauge link
+    void onRxChar(int count);
+    void ComPort1RxChar_GetMenu(int count);
+    void ComPort1RxChar(int count);
+    void OpenGaugePort();
+    bool CloseGaugePortReporting();
+    bool ReconnectGauge(QString &failureText);
+    void ConnectWait();
+    void refillPorts();
+    void selectPort(int index);
+    void setPageOneInputsEnabled(bool enabled);
+    void setSoundControlsVisible(bool visible);
+    // Handover
+    void IdTCPServer1Connect(const QString &peer);
+    std::optional<QString> IdTCPServer1Execute(const QString &line);
+    void IdTCPServer1Disconnect(const QString &peer);
+    void appendLog(const QString &line);
+    void setMeasurementStatus(int point, const QString &text, const QColor &color);
+    void setHandoverStatus(int point, bool sent);
+    // Dialogs
+    void WMShowMessage(const QString &message, const QString &description);
+    void setActivePage(WizardPage page);
+
+    TF_MainServices m_services;
+    TF_MyShowMessage *m_info = nullptr;
+    TF_MessageDlg *m_question = nullptr;
+
+    MeasurementPlan m_plan;
+    PlanPresets m_presets;
+    ReadingLog m_log;
+    MeasuringList m_measuring;
+    FrameScanner m_scanner; // holds the ReceiveBuffer
+    HandoverServer m_server;
+    BeepWorker m_beepWorker;
+    FeedbackSounds m_sounds;
+    std::array<bool, PointCatalogue::kPointCount> m_sent{};
+
+    bool m_menuKeySeen = false;
+    bool m_connectAbortRequested = false;
+    ReceiveRoute m_receiveRoute = ReceiveRoute::Measuring;
+    bool m_inReceive = false;
+    bool m_receivePending = false;
+    bool m_closed = false;
+    QPointer<QEventLoop> m_connectWait;
+    QStringList m_ports;
+
+    // Controls, named as the user-interface texts refer to them.
+    TPageControl *PC_Steps = nullptr;
+    QWidget *TS_Config = nullptr;
+    QWidget *TS_Meas = nullptr;
+    QWidget *TS_Send = nullptr;
+    QPushButton *BB_SetAll = nullptr;
+    QPushButton *BB_SetNone = nullptr;
+    QListView *CLB_WhatToMeas = nullptr;
+    QLabel *L_WhatToMeasHint = nullptr;
+    TComboBox *CB_Save = nullptr;
+    QPushButton *BB_AlapSorrend = nullptr;
+    QPushButton *BB_Save = nullptr;
+    QPushButton *BB_Delete = nullptr;
+    QPushButton *BB_Up = nullptr;
+    QPushButton *BB_Down = nullptr;
+    QComboBox *ComComboBox1 = nullptr;
+    QLabel *L_Sound = nullptr;
+    QComboBox *CB_Sound = nullptr;
+    QLabel *L_SpeakNum = nullptr;
+    QComboBox *CB_SpeakNum = nullptr;
+    QLabel *L_KellMenu = nullptr;
+    QPushButton *BB_AbortConnect = nullptr;
+    QPushButton *BB_FindPort = nullptr;
+    QListWidget *LB_KGLista = nullptr;
+    QPushButton *BB_ConfigCancel = nullptr;
+    QPushButton *BB_ConfigNext = nullptr;
+    QLabel *Label3 = nullptr;
+
+    QPushButton *BB_MeasStepBack = nullptr;
+    QComboBox *CB_ActMeasName = nullptr;
+    QPushButton *BB_MeasStepForward = nullptr;
+    QLabel *P_ActMeasHint = nullptr;
+    QPushButton *BB_MeasDelete = nullptr;
+    QPushButton *BB_Reconnect = nullptr;
+    QListWidget *LB_ActMeasValue = nullptr;
+    TPanel *P_ActMetal = nullptr;
+    QSpinBox *SE_KeziBevitel = nullptr;
+    TPanel *P_ActMeasValue = nullptr;
+    QPushButton *BB_MeasBack = nullptr;
+    QPushButton *BB_MeasCancel = nullptr;
+    QPushButton *BB_MeasNext = nullptr;
+
+    QPushButton *BB_SendBack = nullptr;
+    QPlainTextEdit *M_ServerLog = nullptr;
+    QPushButton *BB_SendCancel = nullptr;
+    std::array<QLineEdit *, PointCatalogue::kPointCount> m_measurementStatus{};
+    std::array<QLineEdit *, PointCatalogue::kPointCount> m_handoverStatus{};
+};

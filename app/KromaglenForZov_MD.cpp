@@ -1,0 +1,88 @@
+#include "KromaglenForZov_MD.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+QFont timesBold19()
+{
+    QFont f(QStringLiteral("Times New Roman"));
+    f.setPixelSize(19);
+    f.setBold(true);
+    return f;
+}
+
+} // namespace
+
+TF_MessageDlg::TF_MessageDlg(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint)
+{
+    setObjectName(QStringLiteral("TF_MessageDlg"));
+    setWindowTitle(QStringLiteral("Kromaglen"));
+    setFixedSize(693, 230);
+    QFont base(QStringLiteral("MS Sans Serif"));
+    base.setPixelSize(11);
+    setFont(base);
+
+    m_message = new QLabel(this);
+    m_message->setObjectName(QStringLiteral("L_Message"));
+    m_message->setGeometry(0, 0, 693, 105);
+    m_message->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_message->setWordWrap(true);
+    m_message->setFont(timesBold19());
+
+    auto *separator = new QLabel(QString(164, u'-'), this);
+    separator->setObjectName(QStringLiteral("Label2"));
+    separator->setGeometry(0, 105, 693, 24);
+    separator->setAlignment(Qt::AlignCenter);
+
+    m_question = new QLabel(this);
+    m_question->setObjectName(QStringLiteral("L_Question"));
+    m_question->setGeometry(0, 129, 693, 52);
+    m_question->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_question->setWordWrap(true);
+    m_question->setFont(timesBold19());
+    m_question->setStyleSheet(QStringLiteral("color: navy;"));
+
+    m_yes = new QPushButton(QStringLiteral("&Igen"), this);
+    m_yes->setObjectName(QStringLiteral("BB_Yes"));
+    m_yes->setGeometry(139, 189, 174, 25);
+    m_yes->setDefault(true);
+    m_yes->setAutoDefault(true);
+    connect(m_yes, &QPushButton::clicked, this, &QDialog::accept);
+
+    m_no = new QPushButton(QStringLiteral("&Nem"), this);
+    m_no->setObjectName(QStringLiteral("BB_No"));
+    m_no->setGeometry(379, 189, 174, 25);
+    m_no->setAutoDefault(false);
+    connect(m_no, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+TF_MessageDlg::Answer TF_MessageDlg::AskYesNo(const QString &message, const QString &question)
+{
+    try {
+        QString m = message;
+        QString q = question;
+        m_message->setText(m.replace(u'\r', u'\n'));
+        m_question->setText(q.replace(u'\r', u'\n'));
+        // Esc rejects the dialog: that is the No answer.
+        return exec() == QDialog::Accepted ? Yes : No;
+    } catch (...) {
+        return Cancel;
+    }
+}
+
+void TF_MessageDlg::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    m_yes->setFocus();
+}
+
+void TF_MessageDlg::closeEvent(QCloseEvent *event)
+{
+    // No close box: only Igen and Nem answer. Esc still answers No via reject().
+    event->ignore();
+}

@@ -1,0 +1,95 @@
+// The handover server's handlers and the feedback sounds.
+#include "KromaglenForZov_M.h"
+
+#include "HandoverProtocol.h"
+#include "SoundOptions.h"
+#include "SoundPlayer.h"
+#include "Widgets.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+
+void TF_Main::appendLog(const QString &line)
+{
+    M_ServerLog->appendPlainText(line);
+}
+
+void TF_Main::IdTCPServer1Connect(const QString &peer)
+{
+    appendLog(QStringLiteral("Connect to ") + peer);
+}
+
+void TF_Main::IdTCPServer1Disconnect(const QString &peer)
+{
+    appendLog(QStringLiteral("Disconnect from ") + peer);
+}
+
+std::optional<QString> TF_Main::IdTCPServer1Execute(const QString &line)
+{
+    appendLog(QStringLiteral("In: ") + line);
+    const HandoverAnswer answer = HandoverProtocol::answer(line, activePage(), m_log);
+    switch (answer.kind) {
+    case HandoverAnswer::Kind::Category:
+        SelectPlanForCategory(answer.category);
+        return std::nullopt;
+    case HandoverAnswer::Kind::CategoryWrongPage:
+        ShowInfo(QStringLiteral("Ezen a lapon már nem lehet fogadni a jármű kategóriát! Lépjen "
+                                "vissza az első lapra!"),
+                 QStringLiteral("Megoldás: mielőtt megnyomja a ZOV programban az \"Eszköz "
+                                "inicializálása\" gombot, győződjön meg róla, hogy a Kromaglen "
+                                "programja az első \"Paraméterek megadása\" lapon áll."));
+        return std::nullopt;
+    case HandoverAnswer::Kind::Point:
+        setHandoverStatus(answer.point, true);
+        break;
+    case HandoverAnswer::Kind::UnknownPoint:
+        appendLog(QStringLiteral("ÉRVÉNYTELEN KÉRÉS: ") + line);
+        break;
+    case HandoverAnswer::Kind::WrongPage:
+        ShowInfo(QStringLiteral("Az adatok átadádához lépjen az utolsó \"Adatok átadása\" lapra!"),
+                 QStringLiteral("Mielőtt a ZOV programban megnyomná az \"Adatok beolvasása\" "
+                                "gombot, győződjön meg róla, hogy a Kromaglen programja az "
+                                "utolsó, \"Adatok átadása\" lapon áll, és minden szükséges mérési "
+                                "eredményt tartalmaz."));
+        break;
+    }
+    appendLog(QStringLiteral("Out: ") + answer.reply);
+    return answer.reply;
+}
+
+void TF_Main::RaiseFeedback(int code)
+{
+    if (m_closed)
+        return;
+    if (CB_Sound->currentIndex() == SoundOptions::SoundCard) {
+        try {
+            const int point = currentPoint();
+            m_sounds.play(code, CB_SpeakNum->currentIndex() == SoundOptions::SpeakValue,
+                          point < 0 ? QString() : PointCatalogue::pointId(point),
+                          P_ActMeasValue->text());
+            return;
+        } catch (...) {
+            // The sound card failed: use the speaker from now on, also after a restart.
+            CB_Sound->setCurrentIndex(SoundOptions::Speaker);
+            CB_SoundChange();
+        }
+    }
+    m_beepWorker.enqueue(code);
+}
+
+void TF_Main::CB_SoundChange()
+{
+    const bool card = CB_Sound->currentIndex() == SoundOptions::SoundCard;
+    L_SpeakNum->setEnabled(card);
+    CB_SpeakNum->setEnabled(card);
+    CB_SpeakNumChange();
+}
+
+void TF_Main::CB_SpeakNumChange()
+{
+    SoundOptions options;
+    options.device = CB_Sound->currentIndex();
+    options.readingMode = CB_SpeakNum->currentIndex();
+    options.write(SoundOptions::kFileName);
+}

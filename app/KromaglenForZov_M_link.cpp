@@ -1,0 +1,168 @@
+// The gauge link: port list, stored port, open, close, repair, and the search
+// for paired gauges.
+#include "KromaglenForZov_M.h"
+
+#include "Cp1250.h"
+#include "Failure.h"
+#include "GaugeDiscovery.h"
+#include "GaugePort.h"
+#include "PortList.h"
+#include "Registry.h"
+#include "Widgets.h"
+
+#include <QComboBox>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QThread>
+
+namespace {
+
+const QString kComFile = QStringLiteral("Kromaglen_com.ini");
+constexpr int kReconnectPauseMs = 1000;
+
+} // namespace
+
+void TF_Main::refillPorts()
+{
+    m_ports = PortList::ports(*m_services.registry);
+    const QSignalBlocker blocker(ComComboBox1);
+    ComComboBox1->clear();
+    ComComboBox1->addItems(m_ports);
+    ComComboBox1->setCurrentIndex(-1);
+}
+
+void TF_Main::selectPort(int index)
+{
+    const QSignalBlocker blocker(ComComboBox1);
+    ComComboBox1->setCurrentIndex(index);
+}
+
+void TF_Main::ComComboBox1Change()
+{
+    QSaveFile file(kComFile);
+    try {
+        if (!file.open(QIODevice::WriteOnly))
+            throw Failure(QStringLiteral("EInOutError"), file.errorString());
+        file.write(Cp1250::encode(ComComboBox1->currentText()) + "\r\n");
+        if (!file.commit())
+            throw Failure(QStringLiteral("EInOutError"), file.errorString());
+    } catch (const Failure &f) {
+        ShowInfo(QStringLiteral("A com port választás megjegyzése nem sikerült! Oka: ") + f.reason(),
+                 QStringLiteral("A hiba lehetséges okai:\r\r- Nincs írási joga a Kromaglen "
+                                "könyvtárjához.\r- Megtelt a meghajtó.\r- A Kromalgen_com.ini "
+                                "fájlt egy másik program használja."));
+    }
+}
+
+void TF_Main::OpenGaugePort()
+{
+    m_services.port->setPortName(ComComboBox1->currentText());
+    m_services.port->open();
+    m_services.port->purge();
+}
+
+bool TF_Main::CloseGaugePortReporting()
+{
+    try {
+        m_services.port->close();
+        return true;
+    } catch (const Failure &f) {
+        ShowInfo(QStringLiteral("A bluetooth kapcsolat lezárása nem sikerült. Oka: ") + f.reason(),
+                 QStringLiteral("A hiba lehetséges oka:\r\r- Az élő kapcsolat közben kihúzta a "
+                                "bluetooth adaptert."));
+        return false;
+    }
+}
+
+bool TF_Main::ReconnectGauge(QString &failureText)
+{
+    CloseGaugePortReporting();
+    // The repair blocks the window on purpose: nothing may touch the link now.
+    QThread::msleep(kReconnectPauseMs);
+    try {
+        m_services.port->open();
+        m_services.port->purge();
+    } catch (const Failure &f) {
+        failureText = f.reason();
+        return false;
+    }
+    m_scanner.clear();
+    return true;
+}
+
+void TF_Main::BB_ReconnectClick()
+{
+    PC_Steps->setEnabled(false);
+    BB_Reconnect->setEnabled(false);
+    QString failure;
+    if (!ReconnectGauge(failure) && !ReconnectGauge(failure))
+        ShowInfo(QStringLiteral("A kapcsolódás a Kromaglen-hez nem sikerült! Oka: ") + failure +
+                     u')',
+                 QStringLiteral(
+                     "A hiba lehetséges okai:\r\r- Nem kapcsolta be a Kromaglen-et.\r- Túl távol "
+                     "van a Kromaglen a Bloetooth adaptertől (max. 10m)!\r- Egy másik készülék "
+                     "zavarja a rádiós kapcsolatot.\r- Nem a használni kívánt Kromaglen-hez "
+                     "tartozó COM port van kiválasztva.\r- Nincs bedugva a Bluetooth adapter.\r- "
+                     "Másik USB csatlakozóba dugta a Bluetooth adaptert.\r- Ha másik "
+                     "számítógéppel párosította a Kromaglenet, akkor itt újra kell párosítani a "
+                     "\"Bluetooth-eszközök\" kontrollpanelen a \"Hozzáadás\" gombbal."));
+    PC_Steps->setEnabled(true);
+    BB_Reconnect->setEnabled(true);
+}
+
+void TF_Main::BB_AbortConnectClick()
+{
+    m_connectAbortRequested = true;
+    if (m_connectWait)
+        m_connectWait->quit();
+}
+
+void TF_Main::BB_FindPortClick()
+{
+    BB_FindPort->setEnabled(false);
+    const GaugeDiscovery discovery(*m_services.registry);
+    QStringList entries;
+    for (int i = 0; i < LB_KGLista->count(); ++i)
+        entries.append(LB_KGLista->item(i)->text());
+    const auto showEntries = [this, &entries] {
+        LB_KGLista->clear();
+        LB_KGLista->addItems(entries);
+    };
+    bool found = false;
+    try {
+        discovery.DeviceKeySearch(m_ports, entries);
+        found = true;
+    } catch (const Failure &) {
+        showEntries();
+        refillPorts();
+        try {
+            discovery.LocalServiceSearch(m_ports, entries);
+            found = true;
+        } catch (const Failure &f) {
+            showEntries();
+            QMessageBox::information(this, QStringLiteral("Kromaglen"),
+                                     QStringLiteral("A port keresése nem sikerült! Oka: ") +
+                                         f.text());
+        }
+    }
+    if (found) {
+        showEntries();
+        LB_KGLista->setCurrentRow(LB_KGLista->count() - 1);
+        LB_KGListaClick();
+    }
+    BB_FindPort->setEnabled(true);
+}
+
+void TF_Main::LB_KGListaClick()
+{
+    const QListWidgetItem *item = LB_KGLista->currentItem();
+    if (!item)
+        return;
+    const int index = PortList::find(m_ports, GaugeDiscovery::portOfEntry(item->text()));
+    if (index < 0)
+        return;
+    selectPort(index);
+    ComComboBox1Change();
+}

@@ -1,0 +1,131 @@
+// The first page's plan list and the plan presets.
+#include "KromaglenForZov_M.h"
+
+#include "Failure.h"
+#include "Widgets.h"
+
+#include <QLabel>
+#include <QListView>
+#include <QMessageBox>
+#include <QPushButton>
+
+void TF_Main::CLB_WhatToMeasClick()
+{
+    if (m_plan.highlighted() < 0)
+        m_plan.setHighlighted(0);
+    L_WhatToMeasHint->setText(m_plan.highlightedDescription());
+    BB_Up->setEnabled(m_plan.canMoveUp() && CLB_WhatToMeas->isEnabled());
+    BB_Down->setEnabled(m_plan.canMoveDown() && CLB_WhatToMeas->isEnabled());
+}
+
+void TF_Main::CLB_WhatToMeasDblClick()
+{
+    m_plan.doubleClickHighlighted();
+}
+
+void TF_Main::BB_UpClick()
+{
+    m_plan.moveUp();
+    CLB_WhatToMeasClick();
+}
+
+void TF_Main::BB_DownClick()
+{
+    m_plan.moveDown();
+    CLB_WhatToMeasClick();
+}
+
+void TF_Main::BB_SetAllClick()
+{
+    m_plan.tickAll();
+}
+
+void TF_Main::BB_SetNoneClick()
+{
+    m_plan.tickNone();
+}
+
+void TF_Main::BB_AlapSorrendClick()
+{
+    m_plan.restoreDefaultOrder();
+    CLB_WhatToMeasClick();
+}
+
+void TF_Main::CB_SaveChange()
+{
+    const QString name = CB_Save->currentText();
+    BB_Save->setEnabled(PlanPresets::canSave(name));
+    BB_Delete->setEnabled(m_presets.canForget(name));
+}
+
+void TF_Main::CB_SaveCloseUp()
+{
+    const int position = m_presets.find(CB_Save->currentText());
+    if (CB_Save->currentIndex() >= 0 && position == CB_Save->currentIndex())
+        ApplyPreset(position);
+}
+
+void TF_Main::ApplyPreset(int position)
+{
+    m_plan.apply(m_presets.at(position).entries);
+    CLB_WhatToMeasClick();
+}
+
+void TF_Main::reloadPresetNames(const QString &text)
+{
+    const QSignalBlocker blocker(CB_Save);
+    CB_Save->clear();
+    for (const PlanPreset &p : m_presets.presets())
+        CB_Save->addItem(p.name);
+    const int position = m_presets.find(text);
+    CB_Save->setCurrentIndex(position);
+    CB_Save->setEditText(text);
+}
+
+void TF_Main::BB_SaveClick()
+{
+    try {
+        const PlanPresets::SaveResult saved =
+            m_presets.save(CB_Save->currentText(), m_plan.snapshot());
+        const QString shown = m_presets.find(CB_Save->currentText()) >= 0 ? CB_Save->currentText()
+                                                                          : saved.name;
+        reloadPresetNames(shown);
+    } catch (const Failure &f) {
+        reloadPresetNames(CB_Save->currentText());
+        QMessageBox::critical(this, QStringLiteral("Kromaglen"), f.text());
+    }
+    CB_SaveChange();
+}
+
+void TF_Main::BB_DeleteClick()
+{
+    if (m_presets.find(CB_Save->currentText()) < 0)
+        return;
+    try {
+        m_presets.forget(CB_Save->currentText());
+        reloadPresetNames(QString());
+    } catch (const Failure &f) {
+        reloadPresetNames(QString());
+        QMessageBox::critical(this, QStringLiteral("Kromaglen"), f.text());
+    }
+    CB_SaveChange();
+}
+
+void TF_Main::saveAutoPresetIfNamed()
+{
+    if (CB_Save->currentText() == PlanPresets::kAutoPresetName)
+        BB_SaveClick();
+}
+
+void TF_Main::SelectPlanForCategory(const QString &name)
+{
+    const int position = m_presets.find(name);
+    if (position >= 0) {
+        reloadPresetNames(m_presets.at(position).name);
+        CB_SaveChange();
+        ApplyPreset(position);
+    } else {
+        CB_Save->setEditText(name);
+    }
+    CB_SaveChange();
+}

@@ -1,0 +1,221 @@
+// Moving between the wizard's pages: connect and wait for the gauge's key,
+// summarise and hand over, go back, leave.
+#include "KromaglenForZov_M.h"
+
+#include "Failure.h"
+#include "GaugePort.h"
+#include "KromaglenForZov_MD.h"
+#include "Widgets.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+
+void TF_Main::setPageOneInputsEnabled(bool enabled)
+{
+    BB_ConfigNext->setEnabled(enabled);
+    ComComboBox1->setEnabled(enabled);
+    CLB_WhatToMeas->setEnabled(enabled);
+    CB_Save->setEnabled(enabled);
+    if (enabled) {
+        CLB_WhatToMeasClick();
+    } else {
+        BB_Up->setEnabled(false);
+        BB_Down->setEnabled(false);
+    }
+}
+
+void TF_Main::setSoundControlsVisible(bool visible)
+{
+    L_KellMenu->setVisible(!visible);
+    L_Sound->setVisible(visible);
+    CB_Sound->setVisible(visible);
+    L_SpeakNum->setVisible(visible);
+    CB_SpeakNum->setVisible(visible);
+}
+
+void TF_Main::BB_ConfigNextClick()
+{
+    saveAutoPresetIfNamed();
+    m_measuring.fill(m_plan.tickedPoints());
+    showMeasuringList();
+    if (m_measuring.count() == 0) {
+        ShowInfo(QStringLiteral("Nem választott ki egy elemet sem mérésre!"),
+                 QStringLiteral("Válassza ki, hogy mit szeretne mérni!"));
+        return;
+    }
+    if (CB_Save->currentText().isEmpty())
+        CB_Save->setEditText(PlanPresets::kAutoPresetName);
+    saveAutoPresetIfNamed();
+    if (m_log.unsavedReadings() &&
+        AskYesNo(QStringLiteral("Már van rögzített mérés a memóriában!"),
+                 QStringLiteral("Akarja megtartani a meglevő méréseket?")) == TF_MessageDlg::No)
+        m_log.clearAll();
+    m_measuring.select(0);
+    CB_ActMeasNameChange();
+    m_scanner.clear();
+
+    setPageOneInputsEnabled(false);
+    setSoundControlsVisible(false);
+    QCoreApplication::processEvents();
+    try {
+        OpenGaugePort();
+        BB_MeasBack->setEnabled(true);
+    } catch (const Failure &f) {
+        ShowInfo(QStringLiteral("A kapcsolódás a Kromaglen-hez nem sikerült! Oka: ") + f.reason() +
+                     u')',
+                 QStringLiteral(
+                     "A hiba lehetséges okai:\r\r- Nem kapcsolta be a Kromaglen-et.\r- Túl távol "
+                     "van a Kromaglen a Bloetooth adaptertől (max. 10m)!\r- Egy másik készülék "
+                     "zavarja a rádiós kapcsolatot.\r- Nem a használni kívánt Kromaglen-hez "
+                     "tartozó COM port van kiválasztva.\r- Nincs bedugva a Bluetooth adapter.\r- "
+                     "Másik USB csatlakozóba dugta a Bluetooth adaptert.\r- Ha másik "
+                     "számítógéppel párosította a Kromaglenet, akkor itt újra kell párosítani a "
+                     "\"Bluetooth-eszközök\" kontrollpanelen a \"Hozzáadás\" gombbal."));
+        setPageOneInputsEnabled(true);
+        BB_MeasBack->setEnabled(false);
+        setSoundControlsVisible(true);
+        return;
+    }
+    m_connectAbortRequested = false;
+    m_menuKeySeen = false;
+    m_receiveRoute = ReceiveRoute::GetMenu;
+    BB_AbortConnect->show();
+
+    ConnectWait();
+
+    setSoundControlsVisible(true);
+    BB_AbortConnect->hide();
+    if (m_menuKeySeen && !m_closed) {
+        setActivePage(WizardPage::Meas);
+        m_receiveRoute = ReceiveRoute::Measuring;
+        return;
+    }
+    CloseGaugePortReporting();
+    setPageOneInputsEnabled(true);
+    BB_MeasBack->setEnabled(false);
+}
+
+void TF_Main::ConnectWait()
+{
+    // Waits without using the processor: the loop quits on the gauge's key,
+    // on the abort button, or when the window closes.
+    if (!m_services.port->connected())
+        return;
+    QEventLoop loop;
+    m_connectWait = &loop;
+    if (!m_menuKeySeen && !m_connectAbortRequested && !m_closed)
+        loop.exec();
+    m_connectWait = nullptr;
+}
+
+void TF_Main::BB_MeasBackClick()
+{
+    SE_KeziBevitel->hide();
+    BB_MeasBack->setEnabled(false);
+    CloseGaugePortReporting();
+    setPageOneInputsEnabled(true);
+    setActivePage(WizardPage::Config);
+}
+
+void TF_Main::setMeasurementStatus(int point, const QString &text, const QColor &color)
+{
+    QLineEdit *field = m_measurementStatus.at(size_t(point));
+    field->setText(text);
+    field->setStyleSheet(QStringLiteral("QLineEdit { background-color: %1; color: black; }")
+                             .arg(color.name()));
+}
+
+void TF_Main::setHandoverStatus(int point, bool sent)
+{
+    m_sent[size_t(point)] = sent;
+    QLineEdit *field = m_handoverStatus.at(size_t(point));
+    field->setStyleSheet(QStringLiteral("QLineEdit { background-color: %1; color: black; }")
+                             .arg((sent ? QColor(0, 255, 0) : QColor(255, 255, 255)).name()));
+    field->setText(sent ? QStringLiteral("Elküldve") : QStringLiteral("Nincs elküldve"));
+}
+
+void TF_Main::BB_MeasNextClick()
+{
+    SE_KeziBevitel->hide();
+    BB_MeasNext->setEnabled(false);
+    for (int point = 0; point < PointCatalogue::kPointCount; ++point) {
+        setMeasurementStatus(point, QStringLiteral("Nem lett kiválasztva"), QColor(255, 255, 0));
+        setHandoverStatus(point, false);
+    }
+    bool incomplete = false;
+    for (int point : m_measuring.points()) {
+        const int n = m_log.count(point);
+        if (n < 1) {
+            setMeasurementStatus(point, QStringLiteral("Nem lett mérve"), QColor(255, 0, 0));
+            incomplete = true;
+        } else {
+            setMeasurementStatus(point, QString::number(n) + QStringLiteral(" mérés"),
+                                 QColor(0, 255, 0));
+        }
+    }
+    if (incomplete &&
+        AskYesNo(QStringLiteral("Van még olyan mérési pont, amit kiválasztott, de még nem mért le!"),
+                 QStringLiteral("Biztos át akarja adni a hiányos adatokat?")) == TF_MessageDlg::No) {
+        BB_MeasNext->setEnabled(true);
+        return;
+    }
+    try {
+        if (!m_server.active()) {
+            m_server.start();
+            appendLog(QStringLiteral("Server start!"));
+        }
+    } catch (const Failure &f) {
+        ShowInfo(QStringLiteral("Az átvitel indítása nem sikerült! Oka: ") + f.reason(),
+                 QStringLiteral("A hiba lehetséges okai:\r\r- Már elindította a "
+                                "KromaglenForZov.exe programot.\r- Egy másik program foglalja a "
+                                "4747-es portot.\r- Nincs hálózat telepítve a számítógépre."));
+        BB_MeasNext->setEnabled(true);
+        return;
+    }
+    appendLog(QStringLiteral(
+        "Most megnyomhatja a ZOV programban az \"Adatok betöltése\" gombot."));
+    m_receiveRoute = ReceiveRoute::None;
+    BB_SendBack->setEnabled(true);
+    setActivePage(WizardPage::Send);
+}
+
+void TF_Main::BB_SendBackClick()
+{
+    BB_SendBack->setEnabled(false);
+    if (m_services.port->connected()) {
+        try {
+            m_services.port->purge();
+        } catch (const Failure &) {
+            // The link is repaired with "Kom.jav." if it is broken.
+        }
+    }
+    m_receiveRoute = ReceiveRoute::Measuring;
+    BB_MeasNext->setEnabled(true);
+    setActivePage(WizardPage::Meas);
+}
+
+void TF_Main::BB_ConfigCancelClick()
+{
+    if (CB_Save->currentText().isEmpty())
+        CB_Save->setEditText(PlanPresets::kAutoPresetName);
+    saveAutoPresetIfNamed();
+    close();
+}
+
+void TF_Main::BB_SendCancelClick()
+{
+    const bool allSent = std::all_of(m_sent.begin(), m_sent.end(), [](bool s) { return s; });
+    if (!allSent &&
+        AskYesNo(QStringLiteral("Még nem sikerült átadni az adatokat a ZOV programnak!\rA "
+                                "Kromaglen program bezárásával elveszíti a mérési eredményeket!"),
+                 QStringLiteral("Biztos bezárja a varázslót?")) == TF_MessageDlg::No)
+        return;
+    saveAutoPresetIfNamed();
+    close();
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QComboBox>
+#include <QLabel>
+#include <QTabWidget>
+
+// The few widget behaviours the wizard needs beyond Qt's own.
+
+// A page control whose pages only the program changes: tab clicks, the mouse
+// wheel and Ctrl+Tab are refused (each refusal is reported by changing()).
+class TPageControl : public QTabWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TPageControl(QWidget *parent = nullptr);
+    // The program's own page change.
+    void setActivePage(int index);
+
+Q_SIGNALS:
+    // A change the user asked for; set allow to permit it.
+    void changing(bool &allow);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    bool userMayChange();
+};
+
+// A combo box that tells when its drop-down list closes.
+class TComboBox : public QComboBox
+{
+    Q_OBJECT
+
+public:
+    using QComboBox::QComboBox;
+    void hidePopup() override;
+
+Q_SIGNALS:
+    void closeUp();
+};
+
+// A framed display panel that reports double clicks.
+class TPanel : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit TPanel(QWidget *parent = nullptr);
+
+Q_SIGNALS:
+    void doubleClicked();
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+class Beeper;
+
+// The feedback beeps, played one after another on a thread of their own so
+// that the window never waits for a beep. The worker starts when a code is
+// queued and ends by itself when it finds the queue empty; both happen under
+// the queue's lock, so no code is ever lost or played twice.
+class BeepWorker
+{
+public:
+    explicit BeepWorker(Beeper &beeper);
+    ~BeepWorker();
+
+    // The tone of a feedback code: {Hz, ms}, or {0, 0} for an unknown code.
+    static std::pair<int, int> tone(int code);
+
+    void enqueue(int code);
+    // Drops what is queued, waits out a beep under way; later codes are ignored.
+    void stop();
+    bool running() const;
+
+private:
+    void ITC_PlaySound();
+    bool ITC_PlaySoundRun();
+
+    Beeper &m_beeper;
+    mutable std::mutex m_lock;
+    std::deque<int> m_queue; // the FeedbackQueue
+    std::thread m_thread;
+    bool m_running = false;
+    bool m_stopped = false;
+};

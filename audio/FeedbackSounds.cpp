@@ -1,0 +1,99 @@
+#include "FeedbackSounds.h"
+
+#include "Paths.h"
+#include "SoundPlayer.h"
+#include "SpokenNumber.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+
+FeedbackSounds::FeedbackSounds(SoundPlayer &player, QObject *parent)
+    : QObject(parent), m_player(player)
+{
+    connect(&m_player, &SoundPlayer::endEvent, this, &FeedbackSounds::MP_SoundNotify,
+            Qt::QueuedConnection);
+}
+
+QString FeedbackSounds::eventFile(int code)
+{
+    switch (code) {
+    case NoMoreMeasurements:
+        return QStringLiteral("hang\\NINCSTOBBMERES.wav");
+    case MeasurementOk:
+        return QStringLiteral("hang\\MERES_OK.wav");
+    case NextPoint:
+        return QStringLiteral("hang\\NEXT.wav");
+    case CannotMeasure:
+        return QStringLiteral("hang\\NEMMERHET.wav");
+    default:
+        return {};
+    }
+}
+
+void FeedbackSounds::openAndPlay(const QString &programPath)
+{
+    m_player.close();
+    m_player.open(Paths::local(programPath));
+    m_player.play();
+}
+
+void FeedbackSounds::play(int code, bool speakValue, const QString &pointId,
+                          const QString &valueText)
+{
+    switch (code) {
+    case MeasurementOk:
+        if (speakValue) {
+            SpeakNumber(valueText);
+            return;
+        }
+        [[fallthrough]];
+    case NoMoreMeasurements:
+    case CannotMeasure:
+        m_player.setNotify(false);
+        openAndPlay(eventFile(code));
+        return;
+    case NextPoint:
+        m_player.setNotify(false);
+        m_player.setWait(true);
+        openAndPlay(eventFile(NextPoint));
+        m_player.close();
+        m_player.setWait(false);
+        openAndPlay(QStringLiteral("hang\\") + pointId + QStringLiteral(".wav"));
+        return;
+    default:
+        return;
+    }
+}
+
+void FeedbackSounds::SpeakNumber(const QString &valueText)
+{
+    m_snippets.clear();
+    if (valueText.size() > 4)
+        return;
+    for (const QString &name : SpokenNumber::recordings(valueText))
+        m_snippets.append(SpokenNumber::recordingPath(name));
+    MP_SoundNotify();
+}
+
+void FeedbackSounds::waitUntilSilent()
+{
+    QCoreApplication::processEvents();
+    while (m_player.isPlaying()) {
+        QEventLoop loop;
+        connect(&m_player, &SoundPlayer::stopped, &loop, &QEventLoop::quit);
+        if (m_player.isPlaying())
+            loop.exec();
+    }
+}
+
+void FeedbackSounds::MP_SoundNotify()
+{
+    waitUntilSilent();
+    if (m_snippets.isEmpty())
+        return;
+    const QString next = m_snippets.takeFirst();
+    m_player.close();
+    m_player.open(Paths::local(next));
+    m_player.setNotify(!m_snippets.isEmpty());
+    m_player.play();
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+class SoundPlayer;
+
+// The feedback events played through the sound card: the four event
+// recordings, the point names and spoken values chained from the SnippetQueue.
+// Any failure is thrown, so the caller can fall back to the speaker.
+class FeedbackSounds : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum Event { NoMoreMeasurements = 0, MeasurementOk = 1, NextPoint = 2, CannotMeasure = 3 };
+
+    static QString eventFile(int code); // "hang\MERES_OK.wav", or empty
+
+    explicit FeedbackSounds(SoundPlayer &player, QObject *parent = nullptr);
+
+    // Plays the event. pointId names the current point (NextPoint); valueText
+    // is the value to say when speakValue is chosen (MeasurementOk).
+    void play(int code, bool speakValue, const QString &pointId, const QString &valueText);
+    // Queues the recordings that say the value and starts the chain.
+    void SpeakNumber(const QString &valueText);
+    // Waits (handling window events) until the current sound has ended, then
+    // plays the next queued recording.
+    void MP_SoundNotify();
+
+    const QStringList &snippetQueue() const { return m_snippets; }
+
+private:
+    void openAndPlay(const QString &programPath);
+    void waitUntilSilent();
+
+    SoundPlayer &m_player;
+    QStringList m_snippets; // the SnippetQueue
+};

@@ -1,0 +1,44 @@
+#include "SoundOptions.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+bool SoundOptions::read(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray content = file.read(4096);
+    qsizetype cut = content.size();
+    for (char c : {'\r', '\n'}) {
+        const qsizetype at = content.indexOf(c);
+        if (at >= 0 && at < cut)
+            cut = at;
+    }
+    applyLine(QString::fromLatin1(content.left(cut)));
+    return true;
+}
+
+void SoundOptions::applyLine(QStringView line)
+{
+    if (line.size() != 2)
+        return;
+    if (line[0] == u'0' || line[0] == u'1')
+        device = line[0].digitValue();
+    if (line[1] == u'0' || line[1] == u'1')
+        readingMode = line[1].digitValue();
+}
+
+QString SoundOptions::line() const
+{
+    return QString::number(device) + QString::number(readingMode);
+}
+
+void SoundOptions::write(const QString &path) const
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    file.write(line().toLatin1() + "\r\n");
+    file.commit();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// The WAV player: one open file at a time. Two one-shot options apply to the
+// next play only: wait (play returns when the file has ended) and notify
+// (the play raises endEvent when it stops, at its end or when the file is
+// closed). Notify is on unless switched off since the last play; wait is off
+// unless switched on. Failures are thrown as Failure.
+class SoundPlayer : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    virtual void close() = 0;
+    virtual void open(const QString &path) = 0;
+    virtual void play() = 0;
+    virtual bool isPlaying() const = 0;
+
+    void setNotify(bool on) { m_notify = on; }
+    void setWait(bool on) { m_wait = on; }
+
+Q_SIGNALS:
+    // A play started with notify has stopped.
+    void endEvent();
+    // Any play has stopped.
+    void stopped();
+
+protected:
+    // The options for the play that starts now; they return to their defaults.
+    bool takeNotify() { return std::exchange(m_notify, true); }
+    bool takeWait() { return std::exchange(m_wait, false); }
+
+private:
+    bool m_notify = true;
+    bool m_wait = false;
+};

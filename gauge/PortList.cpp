@@ -1,0 +1,45 @@
+#include "PortList.h"
+
+#include "Registry.h"
+
+#include <QDir>
+#include <QSerialPortInfo>
+#include <algorithm>
+
+namespace PortList {
+
+int find(const QStringList &ports, const QString &name)
+{
+    for (int i = 0; i < ports.size(); ++i) {
+        if (ports.at(i).compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+QStringList ports(const Registry &registry)
+{
+    QStringList names;
+    const auto add = [&names](const QString &name) {
+        if (!name.isEmpty() && find(names, name) < 0)
+            names.append(name);
+    };
+    for (const QString &valueName : registry.valueNames(kSerialCommKey)) {
+        const auto v = registry.value(kSerialCommKey, valueName);
+        if (v && v->type == Registry::Value::Type::String)
+            add(v->text);
+    }
+#ifndef Q_OS_WIN
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        add(info.portName());
+    for (const QString &rfcomm : QDir(QStringLiteral("/dev")).entryList({QStringLiteral("rfcomm*")},
+                                                                          QDir::System))
+        add(rfcomm);
+#endif
+    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
+    return names;
+}
+
+} // namespace PortList

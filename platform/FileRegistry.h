@@ -1,0 +1,39 @@
+#pragma once
+
+#include "Registry.h"
+
+#include <QHash>
+
+// A registry read from a file in the Windows registry-export format
+// ("Windows Registry Editor Version 5.00", [HKEY_LOCAL_MACHINE\...] sections,
+// "name"="text", @=..., hex:, hex(N):, dword:). Only HKEY_LOCAL_MACHINE is
+// kept. A malformed line is skipped and noted in errors(); the rest is read.
+class FileRegistry : public Registry
+{
+public:
+    FileRegistry() = default;
+    static FileRegistry fromFile(const QString &path);
+    static FileRegistry fromBytes(const QByteArray &content);
+
+    bool keyExists(const QString &path) const override;
+    QStringList subkeys(const QString &path) const override;
+    QStringList valueNames(const QString &path) const override;
+    std::optional<Value> value(const QString &path, const QString &name) const override;
+
+    const QStringList &errors() const { return m_errors; }
+
+private:
+    struct Key
+    {
+        QStringList subkeys;
+        QStringList valueNames;
+        QHash<QString, Value> values; // by lower-case name
+    };
+
+    Key &ensureKey(const QString &path);
+    const Key *findKey(const QString &path) const;
+    void parseLine(const QString &line, int lineNumber, QString &section, bool &inMachine);
+
+    QHash<QString, Key> m_keys; // by normalised lower-case path
+    QStringList m_errors;
+};
