@@ -83,6 +83,10 @@ TF_Main::TF_Main(const TF_MainServices &services, QWidget *parent)
 TF_Main::~TF_Main()
 {
     FormClose();
+    // The controls outlive the members they report to: silence them first.
+    for (QObject *child : findChildren<QObject *>())
+        child->disconnect(this);
+    CLB_WhatToMeas->setModel(nullptr);
 }
 
 void TF_Main::setDialogs(TF_MyShowMessage *info, TF_MessageDlg *question)

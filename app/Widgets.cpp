@@ -1,5 +1,6 @@
 #include "Widgets.h"
 
+#include <QAbstractItemView>
 #include <QKeyEvent>
 #include <QTabBar>
 
@@ -53,8 +54,10 @@ void TPageControl::keyPressEvent(QKeyEvent *event)
 
 void TComboBox::hidePopup()
 {
+    const bool wasShown = view() && view()->isVisible();
     QComboBox::hidePopup();
-    Q_EMIT closeUp();
+    if (wasShown)
+        Q_EMIT closeUp();
 }
 
 TPanel::TPanel(QWidget *parent) : QLabel(parent)

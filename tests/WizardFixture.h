@@ -1,0 +1,126 @@
+#pragma once
+
+#include "FileRegistry.h"
+#include "KromaglenForZov_M.h"
+#include "KromaglenForZov_MD.h"
+#include "KromaglenForZov_SM.h"
+#include "fakes/Fakes.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+// A wizard window with fake link, sound and shell, started in a fresh
+// working folder that holds the given files.
+struct WizardFixture
+{
+    static inline const QByteArray kRegistry =
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n"
+        "\"\\\\Device\\\\BthModem0\"=\"COM6\"\r\n"
+        "\"\\\\Device\\\\BthModem1\"=\"COM7\"\r\n"
+        "\"\\\\Device\\\\BthModem2\"=\"COM10\"\r\n";
+
+    using Files = QList<std::pair<QString, QByteArray>>;
+
+    explicit WizardFixture(const Files &files = {},
+                           const QByteArray &registryFile = kRegistry)
+        : registry(FileRegistry::fromBytes(registryFile))
+    {
+        QDir::setCurrent(dir.path());
+        for (const auto &[name, content] : files)
+            write(name, content);
+        TF_MainServices services;
+        services.port = &port;
+        services.registry = &registry;
+        services.player = &player;
+        services.beeper = &beeper;
+        services.shell = &shell;
+        services.serverPort = 0;
+        services.executableFolder = dir.path();
+        window = std::make_unique<TF_Main>(services);
+        info = new TF_MyShowMessage(window.get());
+        question = new TF_MessageDlg(window.get());
+        window->setDialogs(info, question);
+        window->show();
+        QCoreApplication::processEvents();
+    }
+
+    ~WizardFixture()
+    {
+        window.reset();
+        QDir::setCurrent(QDir::tempPath());
+    }
+
+    void write(const QString &name, const QByteArray &content) const
+    {
+        QFile f(dir.filePath(name));
+        f.open(QIODevice::WriteOnly);
+        f.write(content);
+    }
+
+    QByteArray read(const QString &name) const
+    {
+        QFile f(dir.filePath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+    template <typename T = QWidget> T *w(const char *name) const
+    {
+        T *found = window->findChild<T *>(QLatin1String(name));
+        if (!found)
+            qFatal("no widget %s", name);
+        return found;
+    }
+
+    void click(const char *name) const { QTest::mouseClick(w<QPushButton>(name), Qt::LeftButton); }
+
+    // Answers the next question dialog; records its question text.
+    void answerNext(bool yes)
+    {
+        auto *timer = new QTimer(window.get());
+        timer->setInterval(5);
+        QObject::connect(timer, &QTimer::timeout, window.get(), [this, timer, yes] {
+            if (!question->isVisible())
+                return;
+            timer->stop();
+            timer->deleteLater();
+            asked.append(question->findChild<QLabel *>(QStringLiteral("L_Question"))->text());
+            question->findChild<QPushButton *>(yes ? QStringLiteral("BB_Yes")
+                                                   : QStringLiteral("BB_No"))
+                ->click();
+        });
+        timer->start();
+    }
+
+    // Delivers posted information messages.
+    QString shownMessage() const
+    {
+        QCoreApplication::processEvents();
+        return info->isVisible() ? info->message() : QString();
+    }
+
+    // Presses "Tovább" on page 1 and sends the gauge's key once the wait runs.
+    void connectWithKey()
+    {
+        QTimer::singleShot(20, window.get(), [this] { port.feed(",ME"); });
+        click("BB_ConfigNext");
+    }
+
+    QTemporaryDir dir;
+    FileRegistry registry;
+    FakeGaugePort port;
+    FakeSoundPlayer player;
+    FakeBeeper beeper;
+    FakeShell shell;
+    std::unique_ptr<TF_Main> window;
+    TF_MyShowMessage *info = nullptr;
+    TF_MessageDlg *question = nullptr;
+    QStringList asked;
+};

@@ -1,0 +1,380 @@
+#include "WizardFixture.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTcpSocket>
+#include <thread>
+
+namespace {
+
+QByteArray reading(const char *substrate, int value)
+{
+    return QByteArray(",") + substrate + char(value & 0xFF) + char(value >> 8);
+}
+
+QStringList lines(const QListWidget *list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out.append(list->item(i)->text());
+    return out;
+}
+
+QString request(quint16 port, const QByteArray &line)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(2000))
+        return QStringLiteral("<no connection>");
+    socket.write(line);
+    QByteArray reply;
+    QElapsedTimer clock;
+    clock.start();
+    while (!reply.endsWith("\r\n") && clock.elapsed() < 3000) {
+        QCoreApplication::processEvents();
+        socket.waitForReadyRead(10);
+        reply += socket.readAll();
+    }
+    return QString::fromLatin1(reply);
+}
+
+QString catalogueAutoLine()
+{
+    QString line = QStringLiteral("-- automata mentés --");
+    for (int i = 0; i < 23; ++i)
+        line += QStringLiteral(":%1:I").arg(i);
+    return line;
+}
+
+} // namespace
+
+class TestWizard : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startsWithDefaultsAndTheServer()
+    {
+        WizardFixture f;
+        QCOMPARE(f.window->windowTitle(), QStringLiteral("Kromaglen"));
+        QCOMPARE(f.window->width(), 914);
+        QCOMPARE(f.window->activePage(), WizardPage::Config);
+        QCOMPARE(f.window->plan().tickedPoints().size(), 23);
+        QCOMPARE(f.w<QComboBox>("ComComboBox1")->currentText(), QStringLiteral("COM6"));
+        QCOMPARE(f.w<QComboBox>("ComComboBox1")->itemText(0), QStringLiteral("COM10"));
+        QCOMPARE(f.w<QComboBox>("CB_Sound")->currentText(), QStringLiteral("Speaker"));
+        QVERIFY(!f.w<QComboBox>("CB_SpeakNum")->isEnabled());
+        QVERIFY(!f.w<QPushButton>("BB_Save")->isEnabled());
+        QVERIFY(!f.w<QPushButton>("BB_Delete")->isEnabled());
+        QVERIFY(!f.w<QPushButton>("BB_Up")->isEnabled());
+        QVERIFY(f.w<QPushButton>("BB_Down")->isEnabled());
+        QCOMPARE(f.w<QPlainTextEdit>("M_ServerLog")->toPlainText(), QStringLiteral("Server start!"));
+        // No Java runtime in the registry: the message, and the setup program is started.
+        QCOMPARE(f.shownMessage(), QStringLiteral("JAVA futtatási környezet nem található!"));
+        QCOMPARE(f.shell.elevated.size(), 1);
+        QVERIFY(f.shell.elevated.first().endsWith("KromaglenForZov_JAVA_Javito_Setup.exe"));
+        QCOMPARE(f.read("Kromaglen.ini"), QByteArray("<missing>"));
+        QCOMPARE(f.read("Kromaglen_sound.ini"), QByteArray("<missing>"));
+    }
+
+    void restoresStoredSettings()
+    {
+        WizardFixture f({{"Kromaglen_com.ini", "com7\r\nCOM6\r\n"},
+                         {"Kromaglen_sound.ini", "11\r\n"},
+                         {"Kromaglen.ini", catalogueAutoLine().replace(":3:I", ":3:N").toLatin1()}});
+        QCOMPARE(f.w<QComboBox>("ComComboBox1")->currentText(), QStringLiteral("COM7"));
+        QCOMPARE(f.w<QComboBox>("CB_Sound")->currentText(), QStringLiteral("Hangkártya"));
+        QCOMPARE(f.w<QComboBox>("CB_SpeakNum")->currentText(), QStringLiteral("Mérés OK"));
+        QVERIFY(f.w<QComboBox>("CB_SpeakNum")->isEnabled());
+        QCOMPARE(f.w<QComboBox>("CB_Save")->currentText(), QStringLiteral("-- automata mentés --"));
+        QVERIFY(f.w<QPushButton>("BB_Save")->isEnabled());
+        QVERIFY(f.w<QPushButton>("BB_Delete")->isEnabled());
+        QVERIFY(!f.window->plan().entry(3).ticked);
+    }
+
+    void badStoredFilesAreReported()
+    {
+        WizardFixture f({{"Kromaglen_com.ini", "COM99\r\n"}, {"Kromaglen_sound.ini", "1x\r\n"}});
+        // The presets message came last, but both were queued; check the port one.
+        QCOMPARE(f.shownMessage(),
+                 QStringLiteral("Nem sikrült betölteni a tárolt com poprtot! Oka: Exception: A "
+                                "tárolt port már nem létezik!"));
+        QCOMPARE(f.w<QComboBox>("ComComboBox1")->currentText(), QStringLiteral("COM6"));
+        QCOMPARE(f.read("Kromaglen_sound.ini"), QByteArray("10\r\n"));
+
+        WizardFixture g(WizardFixture::Files{{"Kromaglen.ini", "Alap:0:i\r\n"}});
+        QCOMPARE(g.shownMessage(),
+                 QStringLiteral("Nem sikrült betölteni a mérési sorrend mentéseket! Oka: "
+                                "Exception: Érvénytelen karakter! (i)"));
+    }
+
+    void tabsNeverChangeThePage()
+    {
+        WizardFixture f;
+        auto *tabs = f.w<QTabWidget>("PC_Steps");
+        QTabBar *bar = tabs->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(2).center());
+        QCOMPARE(tabs->currentIndex(), 0);
+        QTest::keyClick(tabs, Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(tabs->currentIndex(), 0);
+    }
+
+    void wholeInspection()
+    {
+        WizardFixture f;
+        f.w<QComboBox>("CB_Save")->setEditText(QString());
+        // Only three ordinary points and the mandatory ones.
+        f.click("BB_SetNone");
+        for (int row : {0, 1, 10})
+            f.window->plan().toggleTick(row);
+
+        // Connect: a reading during the wait is refused, the key ends it.
+        QTimer::singleShot(20, f.window.get(), [&f] {
+            QVERIFY(f.w<QLabel>("L_KellMenu")->isVisible());
+            QVERIFY(!f.w<QComboBox>("CB_Sound")->isVisible());
+            QVERIFY(f.w<QPushButton>("BB_AbortConnect")->isVisible());
+            f.port.feed(reading("FE", 5));
+            f.port.feed(",M");
+            f.port.feed("E");
+        });
+        f.click("BB_ConfigNext");
+        QCOMPARE(f.window->activePage(), WizardPage::Meas);
+        QVERIFY(!f.w<QLabel>("L_KellMenu")->isVisible());
+        QVERIFY(!f.w<QWidget>("CLB_WhatToMeas")->isEnabled());
+        QCOMPARE(f.read("Kromaglen.ini").left(21), QByteArray("-- automata ment\xE9s --"));
+        auto *combo = f.w<QComboBox>("CB_ActMeasName");
+        QCOMPARE(combo->count(), 6);
+        QCOMPARE(combo->currentText(), QStringLiteral("Bal első sárvédő"));
+        QVERIFY(!f.w<QPushButton>("BB_MeasStepBack")->isEnabled());
+
+        // Readings, split frames and noise on the first point.
+        f.port.feed(QByteArray("\x01\x02", 2) + reading("FE", 123));
+        f.port.feed(",A");
+        f.port.feed("L");
+        f.port.feed(QByteArray("\x07\x00", 2));
+        auto *list = f.w<QListWidget>("LB_ActMeasValue");
+        QCOMPARE(lines(list), (QStringList{"FE 123 µm", "AL 7 µm"}));
+        QCOMPARE(list->currentRow(), 1);
+        QCOMPARE(f.w<QLabel>("P_ActMetal")->text(), QStringLiteral("AL"));
+        QCOMPARE(f.w<QLabel>("P_ActMeasValue")->text(), QStringLiteral("7"));
+
+        // Delete the first reading; the new first line is selected.
+        list->setCurrentRow(0);
+        f.click("BB_MeasDelete");
+        QCOMPARE(lines(list), QStringList{"AL 7 µm"});
+        QCOMPARE(list->currentRow(), 0);
+
+        // The key steps on; manual entry on the second point.
+        f.port.feed(",ME");
+        QCOMPARE(combo->currentIndex(), 1);
+        QCOMPARE(f.w<QLabel>("P_ActMeasValue")->text(), QStringLiteral("----"));
+        auto *spin = f.w<QSpinBox>("SE_KeziBevitel");
+        QTest::mouseDClick(f.w<QLabel>("P_ActMeasValue"), Qt::LeftButton);
+        QVERIFY(spin->isVisible());
+        QTest::mouseDClick(f.w<QLabel>("P_ActMetal"), Qt::LeftButton);
+        spin->findChild<QLineEdit *>()->setText(QStringLiteral("2000"));
+        QTest::mouseDClick(spin->findChild<QLineEdit *>(), Qt::LeftButton);
+        QCOMPARE(lines(list), QStringList{"AL 1000 µm"});
+        QCOMPARE(spin->value(), 1000);
+
+        // Last point: the key gives no-more-measurements and stays.
+        combo->setCurrentIndex(5);
+        Q_EMIT combo->activated(5);
+        f.port.feed(",ME");
+        QCOMPARE(combo->currentIndex(), 5);
+        f.click("BB_MeasStepForward");
+        QCOMPARE(combo->currentIndex(), 5);
+
+        // Summary: the hood and the VIN points are unmeasured; hand over anyway.
+        f.answerNext(true);
+        f.click("BB_MeasNext");
+        QCOMPARE(f.asked.last(), QStringLiteral("Biztos át akarja adni a hiányos adatokat?"));
+        QCOMPARE(f.window->activePage(), WizardPage::Send);
+        QVERIFY(!spin->isVisible());
+        QCOMPARE(f.w<QLineEdit>("EM_LEFT_FRONT_WING")->text(), QStringLiteral("1 mérés"));
+        QCOMPARE(f.w<QLineEdit>("EM_HOOD")->text(), QStringLiteral("Nem lett mérve"));
+        QCOMPARE(f.w<QLineEdit>("EM_RIGHT_ROOF")->text(), QStringLiteral("Nem lett kiválasztva"));
+        QCOMPARE(f.w<QLineEdit>("ES_HOOD")->text(), QStringLiteral("Nincs elküldve"));
+        QVERIFY(f.w<QLineEdit>("EM_HOOD")->styleSheet().contains("#ff0000"));
+
+        // Bytes the gauge sends now are never recorded.
+        f.port.feed(reading("FE", 999));
+
+        // The inspection program fetches the points.
+        const quint16 port = f.window->server().serverPort();
+        QCOMPARE(request(port, "LEFT_FRONT_WING\r\n"), QStringLiteral("LEFT_FRONT_WING:7\r\n"));
+        QCOMPARE(request(port, "LEFT_FRONT_DOOR\r\n"), QStringLiteral("LEFT_FRONT_DOOR:1000\r\n"));
+        QCOMPARE(request(port, "HOOD\r\n"), QStringLiteral("HOOD\r\n"));
+        QCOMPARE(request(port, "hood\r\n"), QStringLiteral("hood?\r\n"));
+        QTRY_COMPARE(f.w<QLineEdit>("ES_HOOD")->text(), QStringLiteral("Elküldve"));
+        QVERIFY(f.window->handoverSent(0));
+        QVERIFY(f.w<QPlainTextEdit>("M_ServerLog")
+                    ->toPlainText()
+                    .contains(QStringLiteral("In: hood\nÉRVÉNYTELEN KÉRÉS: hood\nOut: hood?")));
+
+        // Back to measuring: the queued gauge bytes are dropped.
+        f.click("BB_SendBack");
+        QCOMPARE(f.window->activePage(), WizardPage::Meas);
+        QVERIFY(f.port.waiting().isEmpty());
+        QCOMPARE(f.window->readingLog().count(22), 0);
+
+        // And forward again: every handover status is reset.
+        f.answerNext(true);
+        f.click("BB_MeasNext");
+        QCOMPARE(f.w<QLineEdit>("ES_HOOD")->text(), QStringLiteral("Nincs elküldve"));
+        QVERIFY(f.w<QPlainTextEdit>("M_ServerLog")->toPlainText().endsWith(
+            QStringLiteral("Most megnyomhatja a ZOV programban az \"Adatok betöltése\" gombot.")));
+
+        // "Vége": data not handed over, then the close confirmation.
+        f.answerNext(true);
+        QTimer::singleShot(200, f.window.get(), [&f] { f.answerNext(true); });
+        f.click("BB_SendCancel");
+        QTRY_VERIFY(!f.window->isVisible());
+        QCOMPARE(f.asked.size(), 4);
+        QVERIFY(!f.port.connected());
+        QVERIFY(f.w<QPlainTextEdit>("M_ServerLog")->toPlainText().endsWith("Server stop!"));
+    }
+
+    void connectFailureAndAbort()
+    {
+        WizardFixture f;
+        f.port.failOpen = true;
+        f.click("BB_ConfigNext");
+        QCOMPARE(f.window->activePage(), WizardPage::Config);
+        QCOMPARE(f.shownMessage(),
+                 QStringLiteral("A kapcsolódás a Kromaglen-hez nem sikerült! Oka: EComPort: Unable "
+                                "to open com port (win error code: 2))"));
+        QVERIFY(f.w<QPushButton>("BB_ConfigNext")->isEnabled());
+        QVERIFY(f.w<QComboBox>("CB_Sound")->isVisible());
+
+        f.port.failOpen = false;
+        QTimer::singleShot(20, f.window.get(), [&f] { f.click("BB_AbortConnect"); });
+        f.click("BB_ConfigNext");
+        QCOMPARE(f.window->activePage(), WizardPage::Config);
+        QVERIFY(!f.port.connected());
+        QVERIFY(f.w<QWidget>("CLB_WhatToMeas")->isEnabled());
+        QVERIFY(!f.w<QPushButton>("BB_AbortConnect")->isVisible());
+    }
+
+    void keepOrDiscardReadings()
+    {
+        WizardFixture f;
+        f.connectWithKey();
+        f.port.feed(reading("FE", 50));
+        f.click("BB_MeasBack");
+        QCOMPARE(f.window->activePage(), WizardPage::Config);
+        QVERIFY(!f.port.connected());
+
+        f.answerNext(true); // keep
+        f.connectWithKey();
+        QCOMPARE(f.window->readingLog().count(0), 1);
+        f.click("BB_MeasBack");
+
+        f.answerNext(false); // discard
+        f.connectWithKey();
+        QCOMPARE(f.window->readingLog().count(0), 0);
+        QVERIFY(!f.window->readingLog().unsavedReadings());
+        QCOMPARE(f.asked, QStringList(2, QStringLiteral("Akarja megtartani a meglevő méréseket?")));
+    }
+
+    void automaticPresetOnlyUnderItsName()
+    {
+        WizardFixture f;
+        f.w<QComboBox>("CB_Save")->setEditText(QStringLiteral("Alap"));
+        f.connectWithKey();
+        QCOMPARE(f.read("Kromaglen.ini"), QByteArray("<missing>"));
+        f.click("BB_MeasBack");
+        f.w<QComboBox>("CB_Save")->setEditText(QString());
+        f.answerNext(false); // refuse to close: the save stands
+        f.click("BB_ConfigCancel");
+        QCOMPARE(f.read("Kromaglen.ini"), catalogueAutoLine().toUtf8().replace("\xc3\xa9", "\xe9") + "\r\n");
+        QVERIFY(f.window->isVisible());
+    }
+
+    void presetsFromTheNameField()
+    {
+        WizardFixture f;
+        auto *name = f.w<QComboBox>("CB_Save");
+        f.window->plan().toggleTick(2);
+        name->setEditText(QStringLiteral("Kombi:2"));
+        f.click("BB_Save");
+        QCOMPARE(name->currentText(), QStringLiteral("Kombi_2"));
+        QVERIFY(f.w<QPushButton>("BB_Delete")->isEnabled());
+        QVERIFY(f.read("Kromaglen.ini").startsWith("Kombi_2:0:I:1:I:2:N:"));
+        f.click("BB_AlapSorrend");
+        f.click("BB_SetAll");
+        // The category from the inspection program picks the preset by name.
+        f.window->SelectPlanForCategory(QStringLiteral("kombi_2"));
+        QVERIFY(!f.window->plan().entry(2).ticked);
+        f.window->SelectPlanForCategory(QStringLiteral("M1 - személygépkocsi"));
+        QCOMPARE(name->currentText(), QStringLiteral("M1 - személygépkocsi"));
+        QVERIFY(f.w<QPushButton>("BB_Save")->isEnabled());
+        QVERIFY(!f.w<QPushButton>("BB_Delete")->isEnabled());
+        name->setEditText(QStringLiteral("KOMBI_2"));
+        f.click("BB_Delete");
+        QCOMPARE(name->currentText(), QString());
+        QVERIFY(!f.w<QPushButton>("BB_Save")->isEnabled());
+        QCOMPARE(f.read("Kromaglen.ini"), QByteArray());
+    }
+
+    void categoryOverTheWire()
+    {
+        WizardFixture f;
+        const quint16 port = f.window->server().serverPort();
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(socket.waitForConnected(2000));
+        socket.write("category=M1\r\n");
+        socket.flush();
+        QTRY_COMPARE(f.w<QComboBox>("CB_Save")->currentText(),
+                     QStringLiteral("M1 - személygépkocsi"));
+        // On the first page a point request gets "-" and a message.
+        socket.write("HOOD\r\n");
+        QTRY_VERIFY(socket.waitForReadyRead(10) || socket.bytesAvailable() > 0);
+        QCOMPARE(socket.readAll(), QByteArray("-\r\n"));
+        QCOMPARE(f.shownMessage(),
+                 QStringLiteral("Az adatok átadádához lépjen az utolsó \"Adatok átadása\" lapra!"));
+    }
+
+    void showInfoFromAnotherThread()
+    {
+        WizardFixture f;
+        f.shownMessage();
+        std::thread worker([&f] { f.window->ShowInfo("Első", "a"); f.window->ShowInfo("Második", "b"); });
+        worker.join();
+        QCOMPARE(f.shownMessage(), QStringLiteral("Második"));
+        QCOMPARE(f.info->description(), QStringLiteral("b"));
+    }
+
+    void soundCardFailureFallsBackToTheSpeaker()
+    {
+        WizardFixture f(WizardFixture::Files{{"Kromaglen_sound.ini", "10\r\n"}});
+        f.connectWithKey(); // NEXT.wav is missing: the speaker takes over
+        QCOMPARE(f.w<QComboBox>("CB_Sound")->currentIndex(), 0);
+        QCOMPARE(f.read("Kromaglen_sound.ini"), QByteArray("00\r\n"));
+        QTRY_COMPARE(f.beeper.tones(), std::vector<int>{300});
+    }
+
+    void closeQuestionRefusedKeepsEverything()
+    {
+        WizardFixture f;
+        f.connectWithKey();
+        f.answerNext(false);
+        f.window->close();
+        QVERIFY(f.window->isVisible());
+        QVERIFY(f.port.connected());
+        QCOMPARE(f.window->activePage(), WizardPage::Meas);
+        f.answerNext(true);
+        f.window->close();
+        QVERIFY(!f.port.connected());
+    }
+};
+
+QTEST_MAIN(TestWizard)
+#include "tst_wizard.moc"
