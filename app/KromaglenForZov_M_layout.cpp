@@ -44,7 +44,7 @@ T *place(QWidget *parent, const char *name, QRect geometry, const QString &hint 
 QPushButton *button(QWidget *parent, const char *name, QRect geometry, const QString &caption,
                     const QString &hint)
 {
-    auto *b = place<QPushButton>(parent, name, geometry, hint);
+    auto *b = place<TGlyphButton>(parent, name, geometry, hint);
     b->setText(caption);
     return b;
 }
@@ -60,10 +60,12 @@ QLabel *label(QWidget *parent, const char *name, QPoint at, const QString &capti
     return l;
 }
 
-void pictureButton(QPushButton *b, const QIcon &icon, QSize iconSize)
+using Glyph = TGlyphButton::Layout;
+
+void pictureButton(QPushButton *b, const QIcon &icon, QSize iconSize,
+                   Glyph layout = Glyph::PictureLeft)
 {
-    b->setIcon(icon);
-    b->setIconSize(iconSize);
+    static_cast<TGlyphButton *>(b)->setGlyph(icon, iconSize, layout);
 }
 
 struct StatusRow
@@ -180,10 +182,10 @@ void TF_Main::buildConfigPage(QWidget *page)
                QStringLiteral("Elfelejti a fent kiválasztott névre mentett mérési sorrendet."));
     BB_Up = button(page, "BB_Up", {296, 128, 75, 105}, QStringLiteral("Előbb"),
                    QStringLiteral("A kijelölt mérést eggyel előrébb teszi a listában."));
-    pictureButton(BB_Up, Pictures::arrowUp(), {32, 32});
+    pictureButton(BB_Up, Pictures::arrowUp(), {32, 32}, Glyph::PictureAbove);
     BB_Down = button(page, "BB_Down", {296, 248, 75, 105}, QStringLiteral("Később"),
                      QStringLiteral("A kijelölt mérést eggyel hátrébb teszi a listában."));
-    pictureButton(BB_Down, Pictures::arrowDown(), {32, 32});
+    pictureButton(BB_Down, Pictures::arrowDown(), {32, 32}, Glyph::PictureBelow);
 
     label(page, "L_Port_K3", {536, 8}, QStringLiteral("Port:"), kHintPort);
     ComComboBox1 = place<QComboBox>(page, "ComComboBox1", {536, 32, 121, 27}, kHintPort);
@@ -211,7 +213,7 @@ void TF_Main::buildConfigPage(QWidget *page)
         button(page, "BB_AbortConnect", {400, 264, 265, 89},
                QStringLiteral("Kapcsolat megszakítása"),
                QStringLiteral("Megszakítja Kromaglen-hez kapcsolódás folyamatát."));
-    pictureButton(BB_AbortConnect, Pictures::stopSign(), {40, 40});
+    pictureButton(BB_AbortConnect, Pictures::stopSign(), {40, 40}, Glyph::PictureAbove);
     BB_AbortConnect->hide();
 
     BB_FindPort = button(
@@ -226,14 +228,13 @@ void TF_Main::buildConfigPage(QWidget *page)
     BB_ConfigCancel = button(page, "BB_ConfigCancel", {304, 368, 177, 79},
                              QStringLiteral("Kilépés"), QStringLiteral("Bezárja a programot."));
     BB_ConfigCancel->setFont(makeFont(QStringLiteral("Arial Unicode MS"), 17, true));
-    pictureButton(BB_ConfigCancel, Pictures::exitDoor(), {40, 40});
-    BB_ConfigCancel->setLayoutDirection(Qt::RightToLeft);
+    pictureButton(BB_ConfigCancel, Pictures::exitDoor(), {40, 40}, Glyph::PictureRight);
     BB_ConfigNext =
         button(page, "BB_ConfigNext", {496, 368, 409, 79},
                QStringLiteral("Mielött ezt megnyomná, kapcsolja be a Kromaglen-et!"),
                QStringLiteral("Kapcsolódik a Kromaglen-hez, és átlép a következő lapra."));
     BB_ConfigNext->setFont(times(16));
-    pictureButton(BB_ConfigNext, Pictures::forward(), {200, 37});
+    pictureButton(BB_ConfigNext, Pictures::forward(), {200, 37}, Glyph::PictureAbove);
     Label3 = makeWebLabel(page, QStringLiteral("Label3"), 447);
 }
 
@@ -280,16 +281,15 @@ void TF_Main::buildMeasPage(QWidget *page)
     SE_KeziBevitel->setFont(times(27, true));
     SE_KeziBevitel->hide();
 
-    BB_MeasBack = place<QPushButton>(page, "BB_MeasBack", {0, 368, 289, 79},
+    BB_MeasBack = place<TGlyphButton>(page, "BB_MeasBack", {0, 368, 289, 79},
                                      QStringLiteral("Visszalépés az előző lapra."));
     pictureButton(BB_MeasBack, Pictures::back(), {200, 37});
     BB_MeasBack->setEnabled(false);
     BB_MeasCancel = button(page, "BB_MeasCancel", {304, 368, 177, 79}, QStringLiteral("Kilépés"),
                            QStringLiteral("A varázsló bezárása."));
     BB_MeasCancel->setFont(makeFont(QStringLiteral("Arial Unicode MS"), 17, true));
-    pictureButton(BB_MeasCancel, Pictures::exitDoor(), {40, 40});
-    BB_MeasCancel->setLayoutDirection(Qt::RightToLeft);
-    BB_MeasNext = place<QPushButton>(
+    pictureButton(BB_MeasCancel, Pictures::exitDoor(), {40, 40}, Glyph::PictureRight);
+    BB_MeasNext = place<TGlyphButton>(
         page, "BB_MeasNext", {496, 368, 409, 79},
         QStringLiteral("Átlépés a következő lapra, és a mérési eredmények átadása a ZOV "
                        "programnak."));
@@ -330,7 +330,8 @@ void TF_Main::buildSendPage(QWidget *page)
             l->setObjectName(QStringLiteral("L_") + id);
             l->setToolTip(PointCatalogue::displayName(point));
             l->setGeometry(8, top, 112, 21);
-            const QFont fieldFont = makeFont(QStringLiteral("MS Sans Serif"), 12);
+            QFont fieldFont = makeFont(QStringLiteral("MS Sans Serif"), 12);
+            fieldFont.setStretch(QFont::SemiCondensed);
             auto *em = new QLineEdit(box);
             em->setObjectName(QStringLiteral("EM_") + id);
             em->setToolTip(QStringLiteral("A mérés állapota."));
@@ -340,6 +341,7 @@ void TF_Main::buildSendPage(QWidget *page)
             es->setToolTip(QStringLiteral("Az adatátadás állapota."));
             es->setGeometry(208, top, 81, 21);
             for (QLineEdit *field : {em, es}) {
+                field->setTextMargins(0, 0, 0, 0);
                 field->setReadOnly(true);
                 field->setEnabled(false);
                 field->setFont(fieldFont);
@@ -355,7 +357,7 @@ void TF_Main::buildSendPage(QWidget *page)
     group("GB_RightSide", {608, 0, 297, 353}, QStringLiteral("Jobb oldal "), right);
 
     BB_SendBack =
-        place<QPushButton>(page, "BB_SendBack", {0, 368, 289, 79},
+        place<TGlyphButton>(page, "BB_SendBack", {0, 368, 289, 79},
                            QStringLiteral("Visszalépés az előző lapra a mérés folytatásához."));
     pictureButton(BB_SendBack, Pictures::back(), {200, 37});
     M_ServerLog = place<QPlainTextEdit>(page, "M_ServerLog", {296, 368, 193, 79},
@@ -366,7 +368,6 @@ void TF_Main::buildSendPage(QWidget *page)
     BB_SendCancel = button(page, "BB_SendCancel", {496, 368, 409, 79}, QStringLiteral("Vége"),
                            QStringLiteral("A varázsló bezárása."));
     BB_SendCancel->setFont(makeFont(QStringLiteral("Arial Unicode MS"), 19, true));
-    pictureButton(BB_SendCancel, Pictures::exitDoor(), {40, 40});
-    BB_SendCancel->setLayoutDirection(Qt::RightToLeft);
+    pictureButton(BB_SendCancel, Pictures::exitDoor(), {40, 40}, Glyph::PictureRight);
     makeWebLabel(page, QStringLiteral("Label5"), 446);
 }

@@ -127,6 +127,7 @@ void TF_Main::setMeasurementStatus(int point, const QString &text, const QColor 
 {
     QLineEdit *field = m_measurementStatus.at(size_t(point));
     field->setText(text);
+    field->setCursorPosition(0);
     field->setStyleSheet(QStringLiteral("QLineEdit { background-color: %1; color: black; }")
                              .arg(color.name()));
 }
@@ -138,6 +139,7 @@ void TF_Main::setHandoverStatus(int point, bool sent)
     field->setStyleSheet(QStringLiteral("QLineEdit { background-color: %1; color: black; }")
                              .arg((sent ? QColor(0, 255, 0) : QColor(255, 255, 255)).name()));
     field->setText(sent ? QStringLiteral("Elküldve") : QStringLiteral("Nincs elküldve"));
+    field->setCursorPosition(0);
 }
 
 void TF_Main::BB_MeasNextClick()

@@ -2,6 +2,8 @@
 
 #include <QAbstractItemView>
 #include <QKeyEvent>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QTabBar>
 
 TPageControl::TPageControl(QWidget *parent) : QTabWidget(parent)
@@ -70,4 +72,59 @@ void TPanel::mouseDoubleClickEvent(QMouseEvent *event)
 {
     QLabel::mouseDoubleClickEvent(event);
     Q_EMIT doubleClicked();
+}
+
+TGlyphButton::TGlyphButton(QWidget *parent) : QPushButton(parent) {}
+
+void TGlyphButton::setGlyph(const QIcon &icon, QSize size, Layout layout)
+{
+    setIcon(icon);
+    setIconSize(size);
+    m_glyphSize = size;
+    m_layout = layout;
+    update();
+}
+
+void TGlyphButton::paintEvent(QPaintEvent *)
+{
+    QStylePainter p(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    option.text.clear();
+    option.icon = QIcon();
+    p.drawControl(QStyle::CE_PushButton, option);
+
+    const QRect area = rect().adjusted(6, 6, -6, -6);
+    const QPixmap picture =
+        icon().pixmap(m_glyphSize, isEnabled() ? QIcon::Normal : QIcon::Disabled);
+    const bool hasText = !text().isEmpty();
+    QRect pictureRect(QPoint(), m_glyphSize);
+    QRect textRect = area;
+    switch (m_layout) {
+    case Layout::PictureAbove:
+        pictureRect.moveCenter({area.center().x(), hasText ? area.top() + m_glyphSize.height() / 2
+                                                           : area.center().y()});
+        textRect.setTop(pictureRect.bottom() + 2);
+        break;
+    case Layout::PictureBelow:
+        pictureRect.moveCenter({area.center().x(), area.bottom() - m_glyphSize.height() / 2});
+        textRect.setBottom(pictureRect.top() - 2);
+        break;
+    case Layout::PictureLeft:
+        pictureRect.moveCenter({area.left() + m_glyphSize.width() / 2, area.center().y()});
+        textRect.setLeft(pictureRect.right() + 4);
+        break;
+    case Layout::PictureRight:
+        pictureRect.moveCenter({area.right() - m_glyphSize.width() / 2, area.center().y()});
+        textRect.setRight(pictureRect.left() - 4);
+        break;
+    }
+    if (!hasText)
+        pictureRect.moveCenter(area.center());
+    p.drawPixmap(pictureRect, picture);
+    if (hasText) {
+        p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
+                                 QPalette::ButtonText));
+        p.drawText(textRect, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic, text());
+    }
 }

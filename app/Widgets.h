@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QTabWidget>
 
 // The few widget behaviours the wizard needs beyond Qt's own.
@@ -40,6 +41,24 @@ public:
 
 Q_SIGNALS:
     void closeUp();
+};
+
+// A push button whose picture sits beside, above or below a word-wrapped caption.
+class TGlyphButton : public QPushButton
+{
+    Q_OBJECT
+
+public:
+    enum class Layout { PictureLeft, PictureRight, PictureAbove, PictureBelow };
+    explicit TGlyphButton(QWidget *parent = nullptr);
+    void setGlyph(const QIcon &icon, QSize size, Layout layout);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    Layout m_layout = Layout::PictureLeft;
+    QSize m_glyphSize;
 };
 
 // A framed display panel that reports double clicks.

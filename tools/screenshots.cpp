@@ -1,0 +1,60 @@
+// Renders each wizard page to a PNG file, driving the window with a simulated
+// gauge: kfz-screenshots <output folder>. Runs in a scratch working folder.
+#include "FileRegistry.h"
+#include "KromaglenForZov_M.h"
+#include "KromaglenForZov_MD.h"
+#include "KromaglenForZov_SM.h"
+#include "../tests/fakes/Fakes.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const QString out = argc > 1 ? QDir(QString::fromLocal8Bit(argv[1])).absolutePath()
+                                 : QDir::currentPath();
+    QTemporaryDir scratch;
+    QDir::setCurrent(scratch.path());
+
+    FakeGaugePort port;
+    FileRegistry registry = FileRegistry::fromBytes(
+        "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n\"a\"=\"COM6\"\n");
+    FakeSoundPlayer player;
+    FakeBeeper beeper;
+    FakeShell shell;
+    TF_MainServices services{&port, &registry, &player, &beeper, &shell, 0, scratch.path()};
+    TF_Main window(services);
+    TF_MyShowMessage info(&window);
+    TF_MessageDlg question(&window);
+    window.setDialogs(&info, &question);
+    window.show();
+    QCoreApplication::processEvents();
+
+    const auto grab = [&](const QString &name) {
+        QCoreApplication::processEvents();
+        window.grab().save(out + u'/' + name);
+    };
+    grab(QStringLiteral("page1.png"));
+    QTimer::singleShot(50, &window, [&] {
+        grab(QStringLiteral("page1-connecting.png"));
+        port.feed(",ME");
+    });
+    window.findChild<QPushButton *>(QStringLiteral("BB_ConfigNext"))->click();
+    port.feed(QByteArray(",FE\x7B\x00", 5));
+    port.feed(QByteArray(",AL\x62\x00", 5));
+    grab(QStringLiteral("page2.png"));
+    QTimer::singleShot(50, &window, [&] { question.accept(); });
+    window.findChild<QPushButton *>(QStringLiteral("BB_MeasNext"))->click();
+    grab(QStringLiteral("page3.png"));
+    info.DisplayMessage(QStringLiteral("A kapcsolódás a Kromaglen-hez nem sikerült! Oka: EComPort: "
+                                       "Unable to open com port (win error code: 2))"),
+                        QStringLiteral("A hiba lehetséges okai:\r\r- Nem kapcsolta be a "
+                                       "Kromaglen-et."));
+    QCoreApplication::processEvents();
+    info.grab().save(out + QStringLiteral("/info.png"));
+    return 0;
+}
