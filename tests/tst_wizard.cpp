@@ -361,6 +361,48 @@ private Q_SLOTS:
         QTRY_COMPARE(f.beeper.tones(), std::vector<int>{300});
     }
 
+    void readingsArrivingWhileOneIsRecordedKeepTheirOrder()
+    {
+        WizardFixture f;
+        f.connectWithKey();
+        // The second reading arrives while the first one repaints the window.
+        QTimer::singleShot(0, f.window.get(), [&f] { f.port.feed(reading("FE", 2)); });
+        f.port.feed(reading("FE", 1));
+        QTRY_COMPARE(f.window->readingLog().lines(0),
+                     (QStringList{QStringLiteral("FE 1 µm"), QStringLiteral("FE 2 µm")}));
+    }
+
+    void repairingTheLink()
+    {
+        WizardFixture f;
+        f.connectWithKey();
+        f.shownMessage();
+        f.info->hide();
+
+        // A failed read silences the link until it is repaired.
+        f.port.failRead = true;
+        f.port.feed(reading("FE", 1));
+        f.port.failRead = false;
+        f.port.feed(reading("FE", 2));
+        QCOMPARE(f.window->readingLog().count(0), 0);
+
+        f.port.failOpens = 1; // the first attempt fails, the second succeeds
+        f.click("BB_Reconnect");
+        QVERIFY(f.port.connected());
+        QCOMPARE(f.shownMessage(), QString());
+        f.port.feed(reading("FE", 3));
+        QCOMPARE(f.window->readingLog().lines(0), QStringList{QStringLiteral("FE 3 µm")});
+
+        f.port.failOpens = 2;
+        f.click("BB_Reconnect");
+        QVERIFY(!f.port.connected());
+        QCOMPARE(f.shownMessage(),
+                 QStringLiteral("A kapcsolódás a Kromaglen-hez nem sikerült! Oka: EComPort: Unable "
+                                "to open com port (win error code: 2))"));
+        QCOMPARE(f.window->activePage(), WizardPage::Meas);
+        QVERIFY(f.w<QWidget>("PC_Steps")->isEnabled());
+    }
+
     void closeQuestionRefusedKeepsEverything()
     {
         WizardFixture f;

@@ -19,7 +19,7 @@ public:
     void setPortName(const QString &name) override { m_name = name; }
     void open() override
     {
-        if (failOpen)
+        if (failOpen || (failOpens > 0 && failOpens-- > 0))
             throw Failure(QStringLiteral("EComPort"),
                           QStringLiteral("Unable to open com port (win error code: 2)"));
         m_open = true;
@@ -53,6 +53,7 @@ public:
     const QByteArray &waiting() const { return m_buffer; }
 
     bool failOpen = false;
+    int failOpens = 0; // the next opens that fail
     bool failRead = false;
     int opens = 0;
 

@@ -1,0 +1,127 @@
+#include <QSignalSpy>
+#include <QTest>
+
+#include "Failure.h"
+#include "FileRegistry.h"
+#include "PortList.h"
+#include "SerialGaugePort.h"
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// The far end of a pseudo-terminal, standing in for the gauge.
+class PtyGauge
+{
+public:
+    PtyGauge()
+    {
+        m_master = posix_openpt(O_RDWR | O_NOCTTY);
+        grantpt(m_master);
+        unlockpt(m_master);
+        m_device = QString::fromLocal8Bit(ptsname(m_master));
+    }
+    ~PtyGauge() { hangUp(); }
+    const QString &device() const { return m_device; }
+    void send(const QByteArray &bytes) { QVERIFY(::write(m_master, bytes.data(), size_t(bytes.size())) == bytes.size()); }
+    void hangUp()
+    {
+        if (m_master >= 0)
+            ::close(m_master);
+        m_master = -1;
+    }
+
+private:
+    int m_master = -1;
+    QString m_device;
+};
+
+} // namespace
+
+class TestSerial : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void openFailuresCarryTheSystemError()
+    {
+        SerialGaugePort port;
+        port.setPortName(QStringLiteral("/dev/kfz-no-such-port"));
+        try {
+            port.open();
+            QFAIL("opened a missing device");
+        } catch (const Failure &f) {
+            QCOMPARE(f.reason(),
+                     QStringLiteral("EComPort: Unable to open com port (win error code: 2)"));
+        }
+        QVERIFY(!port.connected());
+        port.setPortName(QString());
+        QVERIFY_THROWS_EXCEPTION(Failure, port.open());
+        QCOMPARE(SerialGaugePort::devicePath("rfcomm0"), QStringLiteral("/dev/rfcomm0"));
+        QCOMPARE(SerialGaugePort::devicePath("/dev/pts/7"), QStringLiteral("/dev/pts/7"));
+    }
+
+    void receivesAndPurges()
+    {
+        PtyGauge gauge;
+        SerialGaugePort port;
+        port.setPortName(gauge.device());
+        gauge.send("stale bytes before the connect");
+        port.open(); // purges what came before
+        QVERIFY(port.connected());
+        QSignalSpy rx(&port, &GaugePort::rxChar);
+        gauge.send(QByteArray(",FE\x7B\x00", 5));
+        QTRY_VERIFY(!rx.isEmpty());
+        QTRY_COMPARE(rx.last().at(0).toInt(), 5);
+        QCOMPARE(port.read(5), QByteArray(",FE\x7B\x00", 5));
+        QCOMPARE(port.read(5), QByteArray());
+
+        gauge.send(",ME");
+        QTRY_COMPARE(rx.size(), 2);
+        port.purge();
+        QCOMPARE(port.read(10), QByteArray());
+        port.close();
+        QVERIFY(!port.connected());
+        port.close(); // closing twice is harmless
+    }
+
+    void hangUpStopsNotificationsUntilReopened()
+    {
+        auto gauge = std::make_unique<PtyGauge>();
+        SerialGaugePort port;
+        port.setPortName(gauge->device());
+        port.open();
+        QSignalSpy rx(&port, &GaugePort::rxChar);
+        gauge->hangUp();
+        QTest::qWait(200);
+        QVERIFY(rx.isEmpty());
+        QVERIFY(port.connected()); // still counts as open until repaired
+        port.close();
+
+        gauge = std::make_unique<PtyGauge>();
+        port.setPortName(gauge->device());
+        port.open();
+        gauge->send(",ME");
+        QTRY_COMPARE(rx.size(), 1);
+    }
+
+    void portListMergesTheRegistry()
+    {
+        const FileRegistry registry = FileRegistry::fromBytes(
+            "Windows Registry Editor Version 5.00\r\n"
+            "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n"
+            "\"a\"=\"COM7\"\r\n\"b\"=\"com10\"\r\n\"c\"=\"COM7\"\r\n\"d\"=dword:00000001\r\n");
+        const QStringList ports = PortList::ports(registry);
+        QVERIFY(ports.indexOf("com10") >= 0);
+        QVERIFY(ports.indexOf("com10") < ports.indexOf("COM7"));
+        QCOMPARE(ports.count("COM7"), 1);
+        QCOMPARE(PortList::find(ports, "Com7"), ports.indexOf("COM7"));
+        for (int i = 1; i < ports.size(); ++i)
+            QVERIFY(ports.at(i - 1).compare(ports.at(i), Qt::CaseInsensitive) <= 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSerial)
+#include "tst_serial.moc"
