@@ -1,0 +1,197 @@
+#include <QSignalSpy>
+#include <QTcpSocket>
+#include <QTest>
+
+#include "Cp1250.h"
+#include "Failure.h"
+#include "HandoverProtocol.h"
+#include "HandoverServer.h"
+
+namespace {
+
+// A server whose handlers keep a log of what they saw, as the window does.
+struct LoggingServer
+{
+    LoggingServer()
+    {
+        server.setHandlers([this](const QString &peer) { log << "Connect to " + peer; },
+                           [this](const QString &line) -> std::optional<QString> {
+                               log << "In: " + line;
+                               const HandoverAnswer a = HandoverProtocol::answer(line, page, readings);
+                               if (a.reply.isEmpty())
+                                   return std::nullopt;
+                               log << "Out: " + a.reply;
+                               return a.reply;
+                           },
+                           [this](const QString &peer) { log << "Disconnect from " + peer; });
+        server.setConnectionErrorHandler([this] { log << QStringLiteral("KAPCSOLAT HIBA!"); });
+        server.start();
+    }
+
+    std::unique_ptr<QTcpSocket> connect()
+    {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(QHostAddress::LocalHost, server.serverPort());
+        socket->waitForConnected(2000);
+        return socket;
+    }
+
+    HandoverServer server{0};
+    WizardPage page = WizardPage::Send;
+    ReadingLog readings;
+    QStringList log;
+};
+
+QByteArray readLine(QTcpSocket &socket)
+{
+    QByteArray reply;
+    QElapsedTimer clock;
+    clock.start();
+    while (!reply.endsWith("\r\n") && clock.elapsed() < 3000) {
+        QCoreApplication::processEvents();
+        socket.waitForReadyRead(5);
+        reply += socket.readAll();
+    }
+    return reply;
+}
+
+} // namespace
+
+class TestHandover : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void answers_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("reply");
+        using K = HandoverAnswer::Kind;
+        QTest::newRow("values") << "HOOD" << 2 << int(K::Point) << "HOOD:123:98";
+        QTest::newRow("no readings") << "VIN" << 2 << int(K::Point) << "VIN";
+        QTest::newRow("last point") << "RIGHT_REAR_WING" << 2 << int(K::Point) << "RIGHT_REAR_WING";
+        QTest::newRow("wrong case") << "hood" << 2 << int(K::UnknownPoint) << "hood?";
+        QTest::newRow("trailing blank") << "HOOD " << 2 << int(K::UnknownPoint) << "HOOD ?";
+        QTest::newRow("empty line") << "" << 2 << int(K::UnknownPoint) << "?";
+        QTest::newRow("LF inside") << "HOOD\n" << 2 << int(K::UnknownPoint) << "HOOD\n?";
+        QTest::newRow("first page") << "HOOD" << 0 << int(K::WrongPage) << "-";
+        QTest::newRow("measuring page") << "" << 1 << int(K::WrongPage) << "-";
+        QTest::newRow("category late") << "category=M1" << 1 << int(K::CategoryWrongPage) << "";
+        QTest::newRow("not a category") << "xcategory=M1" << 0 << int(K::WrongPage) << "-";
+        QTest::newRow("blank before") << " category=M1" << 2 << int(K::UnknownPoint) << " category=M1?";
+    }
+
+    void answers()
+    {
+        QFETCH(QString, line);
+        QFETCH(int, page);
+        QFETCH(int, kind);
+        QFETCH(QString, reply);
+        ReadingLog readings;
+        readings.append(10, ReadingLog::readingLine("FE", "123"));
+        readings.append(10, ReadingLog::readingLine("AL", "98"));
+        const HandoverAnswer a = HandoverProtocol::answer(line, WizardPage(page), readings);
+        QCOMPARE(int(a.kind), kind);
+        QCOMPARE(a.reply, reply);
+    }
+
+    void categories()
+    {
+        const ReadingLog none;
+        const auto category = [&none](const QString &line) {
+            const HandoverAnswer a = HandoverProtocol::answer(line, WizardPage::Config, none);
+            return a.kind == HandoverAnswer::Kind::Category ? a.category : QStringLiteral("<none>");
+        };
+        QCOMPARE(category("category=M1"), QStringLiteral("M1 - személygépkocsi"));
+        QCOMPARE(category("category=M1G"), QStringLiteral("M1G - személygépkocsi, terepjáró"));
+        QCOMPARE(category("category=XY"), QStringLiteral("XY"));
+        QVERIFY(category("category=").startsWith("C1 - traktor"));
+    }
+
+    void aWholeConnectionInOrder()
+    {
+        LoggingServer s;
+        s.readings.append(10, ReadingLog::readingLine("FE", "123"));
+        auto client = s.connect();
+        client->write("HOOD\r\n"); // right after connecting, no greeting first
+        QCOMPARE(readLine(*client), QByteArray("HOOD:123\r\n"));
+        client->write("\r\n");
+        QCOMPARE(readLine(*client), QByteArray("?\r\n"));
+        client->write("A\nB\r\n");
+        QCOMPARE(readLine(*client), QByteArray("A\nB?\r\n"));
+        client->disconnectFromHost();
+        QTRY_COMPARE(s.log.size(), 8);
+        QCOMPARE(s.log, (QStringList{"Connect to 127.0.0.1", "In: HOOD", "Out: HOOD:123", "In: ",
+                                     "Out: ?", "In: A\nB", "Out: A\nB?", "Disconnect from 127.0.0.1"}));
+    }
+
+    void codePageBothWays()
+    {
+        LoggingServer s;
+        auto client = s.connect();
+        client->write("F\xD5\r\n"); // "FŐ" in code page 1250
+        QCOMPARE(readLine(*client), QByteArray("F\xD5?\r\n"));
+        QCOMPARE(s.log.at(1), QStringLiteral("In: FŐ"));
+    }
+
+    void halfALineThenClose()
+    {
+        LoggingServer s;
+        auto client = s.connect();
+        client->write("HOO");
+        client->flush();
+        QTest::qWait(50);
+        client->disconnectFromHost();
+        QTRY_VERIFY(s.log.size() >= 4);
+        QCOMPARE(s.log.mid(1), (QStringList{"In: ", "Out: ?", "Disconnect from 127.0.0.1"}));
+    }
+
+    void idleClientsAndOverlongLines()
+    {
+        LoggingServer s;
+        auto idle = s.connect();
+        auto other = s.connect();
+        QTRY_COMPARE(s.server.connectionCount(), 2);
+        other->write(QByteArray(LineFramer::kMaxLineLength + 1, 'x'));
+        QTRY_COMPARE(s.server.connectionCount(), 1);
+        QCOMPARE(s.log.last(), QStringLiteral("Disconnect from 127.0.0.1"));
+        QVERIFY(!s.log.join(u'|').contains("In: "));
+        // The idle one is still served.
+        idle->write("VIN\r\n");
+        QCOMPARE(readLine(*idle), QByteArray("VIN\r\n"));
+        // A line of exactly the limit is still a line.
+        idle->write(QByteArray(LineFramer::kMaxLineLength, 'y') + "\r\n");
+        QCOMPARE(readLine(*idle).size(), LineFramer::kMaxLineLength + 3);
+    }
+
+    void stopDropsEveryConnection()
+    {
+        LoggingServer s;
+        auto a = s.connect();
+        auto b = s.connect();
+        QTRY_COMPARE(s.server.connectionCount(), 2);
+        s.server.stop();
+        QVERIFY(!s.server.active());
+        QCOMPARE(s.server.connectionCount(), 0);
+        QCOMPARE(s.log.count("KAPCSOLAT HIBA!"), 2);
+        QTRY_COMPARE(a->state(), QAbstractSocket::UnconnectedState);
+    }
+
+    void secondServerOnTheSamePortFails()
+    {
+        LoggingServer s;
+        HandoverServer second(s.server.serverPort());
+        try {
+            second.start();
+            QFAIL("two servers on one port");
+        } catch (const Failure &f) {
+            QCOMPARE(f.kind(), QStringLiteral("ESocketError"));
+        }
+        QVERIFY(!second.active());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHandover)
+#include "tst_handover.moc"
