@@ -155,6 +155,7 @@ void TF_Main::FormCreate()
     connect(BB_SendBack, &QPushButton::clicked, this, &TF_Main::BB_SendBackClick);
     connect(BB_SendCancel, &QPushButton::clicked, this, &TF_Main::BB_SendCancelClick);
     connect(m_services.port, &GaugePort::rxChar, this, &TF_Main::onRxChar);
+    connect(&m_sounds, &FeedbackSounds::playbackError, this, &TF_Main::showErrorBox);
     m_server.setHandlers([this](const QString &peer) { IdTCPServer1Connect(peer); },
                          [this](const QString &line) { return IdTCPServer1Execute(line); },
                          [this](const QString &peer) { IdTCPServer1Disconnect(peer); });
@@ -322,6 +323,15 @@ bool TF_Main::event(QEvent *event)
         return true;
     }
     return QWidget::event(event);
+}
+
+void TF_Main::showErrorBox(const QString &text)
+{
+    auto *box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Kromaglen"), text,
+                                QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("ErrorBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
 }
 
 void TF_Main::WMShowMessage(const QString &message, const QString &description)

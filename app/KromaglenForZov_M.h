@@ -167,6 +167,8 @@ private:
     void setHandoverStatus(int point, bool sent);
     // Dialogs
     void WMShowMessage(const QString &message, const QString &description);
+    // The plain error box for failures no handler of their own reports.
+    void showErrorBox(const QString &text);
     void setActivePage(WizardPage page);
 
     TF_MainServices m_services;

@@ -142,9 +142,13 @@ void TF_Main::BB_FindPortClick()
             found = true;
         } catch (const Failure &f) {
             showEntries();
-            QMessageBox::information(this, QStringLiteral("Kromaglen"),
-                                     QStringLiteral("A port keresése nem sikerült! Oka: ") +
-                                         f.text());
+            auto *box = new QMessageBox(
+                QMessageBox::Information, QStringLiteral("Kromaglen"),
+                QStringLiteral("A port keresése nem sikerült! Oka: ") + f.text(), QMessageBox::Ok,
+                this);
+            box->setObjectName(QStringLiteral("FindPortBox"));
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->show();
         }
     }
     if (found) {

@@ -92,7 +92,7 @@ void TF_Main::BB_SaveClick()
         reloadPresetNames(shown);
     } catch (const Failure &f) {
         reloadPresetNames(CB_Save->currentText());
-        QMessageBox::critical(this, QStringLiteral("Kromaglen"), f.text());
+        showErrorBox(f.text());
     }
     CB_SaveChange();
 }
@@ -106,7 +106,7 @@ void TF_Main::BB_DeleteClick()
         reloadPresetNames(QString());
     } catch (const Failure &f) {
         reloadPresetNames(QString());
-        QMessageBox::critical(this, QStringLiteral("Kromaglen"), f.text());
+        showErrorBox(f.text());
     }
     CB_SaveChange();
 }

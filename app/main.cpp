@@ -1,3 +1,4 @@
+#include "KfzApplication.h"
 #include "KromaglenForZov_M.h"
 #include "KromaglenForZov_MD.h"
 #include "KromaglenForZov_SM.h"
@@ -14,7 +15,7 @@ int main(int argc, char *argv[])
 {
     // Dates read "yyyy.MM.dd." everywhere.
     QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary));
-    QApplication app(argc, argv);
+    KfzApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KromaglenForZov"));
 
     SerialGaugePort port;

@@ -1,17 +1,32 @@
 #include "FeedbackSounds.h"
 
+#include "Failure.h"
 #include "Paths.h"
 #include "SoundPlayer.h"
 #include "SpokenNumber.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QScopeGuard>
 
 FeedbackSounds::FeedbackSounds(SoundPlayer &player, QObject *parent)
     : QObject(parent), m_player(player)
 {
-    connect(&m_player, &SoundPlayer::endEvent, this, &FeedbackSounds::MP_SoundNotify,
+    connect(&m_player, &SoundPlayer::endEvent, this, &FeedbackSounds::onEndEvent,
             Qt::QueuedConnection);
+}
+
+void FeedbackSounds::onEndEvent()
+{
+    if (m_holdEndEvents) {
+        ++m_heldEndEvents;
+        return;
+    }
+    try {
+        MP_SoundNotify();
+    } catch (const Failure &f) {
+        Q_EMIT playbackError(f.text());
+    }
 }
 
 QString FeedbackSounds::eventFile(int code)
@@ -52,7 +67,13 @@ void FeedbackSounds::play(int code, bool speakValue, const QString &pointId,
         m_player.setNotify(false);
         openAndPlay(eventFile(code));
         return;
-    case NextPoint:
+    case NextPoint: {
+        m_holdEndEvents = true;
+        const auto release = qScopeGuard([this] {
+            m_holdEndEvents = false;
+            for (; m_heldEndEvents > 0; --m_heldEndEvents)
+                QMetaObject::invokeMethod(this, &FeedbackSounds::onEndEvent, Qt::QueuedConnection);
+        });
         m_player.setNotify(false);
         m_player.setWait(true);
         openAndPlay(eventFile(NextPoint));
@@ -60,6 +81,7 @@ void FeedbackSounds::play(int code, bool speakValue, const QString &pointId,
         m_player.setWait(false);
         openAndPlay(QStringLiteral("hang\\") + pointId + QStringLiteral(".wav"));
         return;
+    }
     default:
         return;
     }

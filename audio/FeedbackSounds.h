@@ -30,10 +30,19 @@ public:
 
     const QStringList &snippetQueue() const { return m_snippets; }
 
+Q_SIGNALS:
+    // A later recording of a chain failed inside the player's end event.
+    void playbackError(const QString &text);
+
 private:
+    void onEndEvent();
     void openAndPlay(const QString &programPath);
     void waitUntilSilent();
 
     SoundPlayer &m_player;
     QStringList m_snippets; // the SnippetQueue
+    // While NEXT plays to its end, end events wait until the point's name has
+    // started, as they would behind a play that blocks the window.
+    bool m_holdEndEvents = false;
+    int m_heldEndEvents = 0;
 };

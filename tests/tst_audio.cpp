@@ -1,0 +1,249 @@
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "BeepWorker.h"
+#include "FeedbackSounds.h"
+#include "PointCatalogue.h"
+#include "SoundOptions.h"
+#include "SpokenNumber.h"
+#include "fakes/Fakes.h"
+
+namespace {
+
+// A tone that takes its time, as a real beep does.
+class SlowBeeper : public Beeper
+{
+public:
+    void Beep(int frequencyHz, int) override
+    {
+        QThread::msleep(40);
+        std::lock_guard guard(m_lock);
+        m_tones.push_back(frequencyHz);
+    }
+    std::vector<int> tones()
+    {
+        std::lock_guard guard(m_lock);
+        return m_tones;
+    }
+
+private:
+    std::mutex m_lock;
+    std::vector<int> m_tones;
+};
+
+// A player whose sounds last 30 ms, so that chains and cuts can be watched.
+class TimedPlayer : public SoundPlayer
+{
+public:
+    void close() override
+    {
+        const bool was = m_playing;
+        m_playing = false;
+        m_timer.stop();
+        m_open.clear();
+        if (was)
+            finish();
+    }
+    void open(const QString &path) override
+    {
+        close();
+        if (missing.contains(path))
+            throw Failure(QStringLiteral("Exception"), QStringLiteral("missing ") + path);
+        m_open = path;
+    }
+    void play() override
+    {
+        m_notifyPlay = takeNotify();
+        const bool wait = takeWait();
+        log.append(QFileInfo(m_open).baseName());
+        m_playing = true;
+        m_timer.start(30);
+        if (wait) {
+            QEventLoop loop;
+            connect(this, &SoundPlayer::stopped, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
+    }
+    bool isPlaying() const override { return m_playing; }
+
+    TimedPlayer()
+    {
+        m_timer.setSingleShot(true);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            m_playing = false;
+            finish();
+        });
+    }
+
+    QStringList log;
+    QStringList missing;
+
+private:
+    void finish()
+    {
+        Q_EMIT stopped();
+        if (std::exchange(m_notifyPlay, false))
+            Q_EMIT endEvent();
+    }
+
+    QTimer m_timer;
+    QString m_open;
+    bool m_playing = false;
+    bool m_notifyPlay = false;
+};
+
+} // namespace
+
+class TestAudio : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void beepsPlayInOrderWithoutWaiting()
+    {
+        SlowBeeper beeper;
+        BeepWorker worker(beeper);
+        QElapsedTimer clock;
+        clock.start();
+        for (int code : {1, 1, 1, 7, 2, 0, 3})
+            worker.enqueue(code);
+        QVERIFY(clock.elapsed() < 30); // the caller never waits for a beep
+        QTRY_COMPARE(beeper.tones(), (std::vector<int>{600, 600, 600, 300, 800, 900}));
+        QTRY_VERIFY(!worker.running());
+        // The worker ended by itself; the next code starts a fresh one.
+        worker.enqueue(0);
+        QTRY_COMPARE(beeper.tones().size(), size_t(7));
+        worker.stop();
+        worker.enqueue(1); // ignored once stopped
+        QTest::qWait(60);
+        QCOMPARE(beeper.tones().size(), size_t(7));
+        QCOMPARE(BeepWorker::tone(3), std::make_pair(900, 700));
+    }
+
+    void optionsFile_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("11") << QByteArray("11\r\n") << "11";
+        QTest::newRow("10 no line end") << QByteArray("10") << "10";
+        QTest::newRow("1x") << QByteArray("1x\r\n") << "10";
+        QTest::newRow("one char") << QByteArray("1\r\n") << "00";
+        QTest::newRow("three chars") << QByteArray("100\r\n") << "00";
+        QTest::newRow("empty") << QByteArray() << "00";
+        QTest::newRow("second line ignored") << QByteArray("01\r\n11\r\n") << "01";
+    }
+
+    void optionsFile()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, result);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(SoundOptions::kFileName);
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        SoundOptions options;
+        QVERIFY(options.read(path));
+        QCOMPARE(options.line(), result);
+        options.write(path);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), result.toLatin1() + "\r\n");
+        QVERIFY(!SoundOptions().read(dir.filePath("missing.ini")));
+    }
+
+    void nextPointThenItsName()
+    {
+        TimedPlayer player;
+        FeedbackSounds sounds(player);
+        sounds.play(FeedbackSounds::NextPoint, true, QStringLiteral("HOOD"), QString());
+        QCOMPARE(player.log, (QStringList{"NEXT", "HOOD"}));
+        sounds.play(FeedbackSounds::MeasurementOk, false, QString(), QStringLiteral("12"));
+        QCOMPARE(player.log.last(), QStringLiteral("MERES_OK"));
+        player.missing.append(QStringLiteral("hang/NEMMERHET.wav"));
+        QVERIFY_THROWS_EXCEPTION(Failure, sounds.play(FeedbackSounds::CannotMeasure, true, {}, {}));
+    }
+
+    void chainsFollowTheRules()
+    {
+        TimedPlayer player;
+        FeedbackSounds sounds(player);
+        sounds.SpeakNumber(QStringLiteral("123"));
+        QTRY_COMPARE(player.log, (QStringList{"SZ_100", "SZ_20", "SZ_3"}));
+        QTRY_VERIFY(!player.isPlaying());
+
+        // A new value drops the rest of the old one; the sound playing ends first.
+        player.log.clear();
+        sounds.SpeakNumber(QStringLiteral("1234"));
+        QCOMPARE(player.log, QStringList{"SZ_1000"});
+        sounds.SpeakNumber(QStringLiteral("5"));
+        QTRY_COMPARE(player.log, (QStringList{"SZ_1000", "SZ_5"}));
+
+        // Too long a value says nothing and empties the queue.
+        QTest::qWait(100);
+        player.log.clear();
+        sounds.SpeakNumber(QStringLiteral("12345"));
+        QVERIFY(sounds.snippetQueue().isEmpty());
+        QTest::qWait(50);
+        QVERIFY(player.log.isEmpty());
+    }
+
+    void anEventSoundCutsAValue()
+    {
+        TimedPlayer player;
+        FeedbackSounds sounds(player);
+        sounds.SpeakNumber(QStringLiteral("99"));
+        QTimer::singleShot(10, &sounds, [&sounds] {
+            sounds.play(FeedbackSounds::NextPoint, true, QStringLiteral("VIN"), QString());
+        });
+        QTRY_COMPARE(player.log, (QStringList{"SZ_90", "NEXT", "VIN", "SZ_9"}));
+        QTest::qWait(100);
+        QCOMPARE(player.log.size(), 4);
+    }
+
+    void aMissingMiddleRecordingIsReported()
+    {
+        TimedPlayer player;
+        FeedbackSounds sounds(player);
+        QSignalSpy errors(&sounds, &FeedbackSounds::playbackError);
+        player.missing.append(QStringLiteral("hang/SZ_20.wav"));
+        sounds.SpeakNumber(QStringLiteral("123"));
+        QTRY_COMPARE(errors.size(), 1);
+        QCOMPARE(errors.first().first().toString(), QStringLiteral("missing hang/SZ_20.wav"));
+        QCOMPARE(sounds.snippetQueue(), QStringList{QStringLiteral("hang\\SZ_3.wav")});
+        // The first recording failing is the caller's to handle (fallback to beeps).
+        player.missing.append(QStringLiteral("hang/SZ_7.wav"));
+        QVERIFY_THROWS_EXCEPTION(Failure, sounds.SpeakNumber(QStringLiteral("7")));
+    }
+
+    void everyRecordingTheProgramAsksForExists()
+    {
+        const QDir hang(QStringLiteral(KFZ_HANG_DIR));
+        if (!hang.exists())
+            QSKIP("the recordings were not made (no espeak-ng)");
+        QSet<QString> wanted;
+        for (int code = 0; code < 4; ++code)
+            wanted.insert(FeedbackSounds::eventFile(code));
+        for (int i = 0; i < PointCatalogue::kPointCount; ++i)
+            wanted.insert(PointCatalogue::soundFile(i));
+        for (int value = 0; value <= 9999; ++value) {
+            for (const QString &name : SpokenNumber::recordings(QString::number(value)))
+                wanted.insert(SpokenNumber::recordingPath(name));
+        }
+        QCOMPARE(wanted.size(), 4 + 23 + 23);
+        for (const QString &path : wanted) {
+            const QString file = hang.filePath(path.mid(5));
+            QVERIFY2(QFileInfo(file).size() > 1000, qPrintable(file));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAudio)
+#include "tst_audio.moc"
