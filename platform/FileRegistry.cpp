@@ -179,8 +179,6 @@ void FileRegistry::parseLine(const QString &rawLine, int lineNumber, QString &se
             ensureKey(section);
         return;
     }
-    if (!inMachine)
-        return;
     QString name;
     qsizetype pos = 0;
     if (line.startsWith(u'@')) {
@@ -203,6 +201,8 @@ void FileRegistry::parseLine(const QString &rawLine, int lineNumber, QString &se
     auto value = parseData(data);
     if (!value)
         return fail(QStringLiteral("bad data for '%1'").arg(name));
+    if (!inMachine)
+        return;
     Key &key = ensureKey(section);
     const QString lower = name.toLower();
     if (!key.values.contains(lower))

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTabBar>
@@ -401,6 +402,39 @@ private Q_SLOTS:
                                 "to open com port (win error code: 2))"));
         QCOMPARE(f.window->activePage(), WizardPage::Meas);
         QVERIFY(f.w<QWidget>("PC_Steps")->isEnabled());
+    }
+
+    void findPortSelectsAndStoresTheLastGauge()
+    {
+        const QByteArray bth =
+            "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\BTHPORT\\Parameters";
+        const QByteArray en = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\BTHENUM";
+        QByteArray reg = WizardFixture::kRegistry;
+        for (const auto &[address, port] : {std::pair<QByteArray, QByteArray>{"00aa", "COM6"},
+                                            {"00bb", "COM7"}}) {
+            reg += "[" + bth + "\\Devices\\" + address + "]\r\n\"Name\"=hex:4b,52,4f,4d,41,47,4c,45,4e,00\r\n" +
+                   "[" + bth + "\\Devices\\" + address + "\\ServicesFor1\\R\\K" + address.toUpper() +
+                   "]\r\n\"PriLangServiceName\"=hex:52,4e,49,2d,53,50,50,00\r\n" + "[" + en +
+                   "\\C\\X_" + address.toUpper() + "_K" + address.toUpper() + "\\Device Parameters]\r\n" +
+                   "\"PortName\"=\"" + port + "\"\r\n";
+        }
+        WizardFixture f(WizardFixture::Files{}, reg);
+        f.click("BB_FindPort");
+        auto *list = f.w<QListWidget>("LB_KGLista");
+        QCOMPARE(lines(list), (QStringList{"COM6: KROMAGLEN", "COM7: KROMAGLEN"}));
+        QCOMPARE(list->currentRow(), 1);
+        QCOMPARE(f.w<QComboBox>("ComComboBox1")->currentText(), QStringLiteral("COM7"));
+        QCOMPARE(f.read("Kromaglen_com.ini"), QByteArray("COM7\r\n"));
+        f.click("BB_FindPort");
+        QCOMPARE(list->count(), 2);
+
+        WizardFixture none;
+        none.click("BB_FindPort");
+        auto *box = none.window->findChild<QMessageBox *>(QStringLiteral("FindPortBox"));
+        QVERIFY(box);
+        QCOMPARE(box->text(),
+                 QStringLiteral("A port keresése nem sikerült! Oka: Nincs bluetooth telepítve!"));
+        QCOMPARE(none.read("Kromaglen_com.ini"), QByteArray("<missing>"));
     }
 
     void closeQuestionRefusedKeepsEverything()
