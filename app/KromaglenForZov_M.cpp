@@ -12,6 +12,7 @@
 #include "PortList.h"
 #include "Registry.h"
 #include "Shell.h"
+#include "StoredPort.h"
 #include "SoundPlayer.h"
 #include "SoundOptions.h"
 #include "Widgets.h"
@@ -46,7 +47,7 @@ public:
     QString description;
 };
 
-const QString kComFile = QStringLiteral("Kromaglen_com.ini");
+const QString kComFile = StoredPort::kFileName;
 const QString kPresetsFile = QStringLiteral("Kromaglen.ini");
 
 const QString kConnectFailure = QStringLiteral("A kapcsolódás a Kromaglen-hez nem sikerült! Oka: ");
@@ -192,11 +193,9 @@ void TF_Main::LoadStoredPort()
     try {
         if (!file.open(QIODevice::ReadOnly))
             throw Failure(QStringLiteral("EInOutError"), file.errorString());
-        QByteArray line = file.readLine(4096);
+        const QByteArray content = file.read(64 * 1024);
         file.close();
-        while (line.endsWith('\n') || line.endsWith('\r'))
-            line.chop(1);
-        const int index = PortList::find(m_ports, Cp1250::decode(line));
+        const int index = PortList::find(m_ports, StoredPort::parse(content));
         if (index < 0)
             throw Failure(QStringLiteral("Exception"), QStringLiteral("A tárolt port már nem létezik!"));
         selectPort(index);

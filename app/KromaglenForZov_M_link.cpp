@@ -8,6 +8,7 @@
 #include "GaugePort.h"
 #include "PortList.h"
 #include "Registry.h"
+#include "StoredPort.h"
 #include "Widgets.h"
 
 #include <QComboBox>
@@ -19,7 +20,7 @@
 
 namespace {
 
-const QString kComFile = QStringLiteral("Kromaglen_com.ini");
+const QString kComFile = StoredPort::kFileName;
 constexpr int kReconnectPauseMs = 1000;
 
 } // namespace
@@ -45,7 +46,7 @@ void TF_Main::ComComboBox1Change()
     try {
         if (!file.open(QIODevice::WriteOnly))
             throw Failure(QStringLiteral("EInOutError"), file.errorString());
-        file.write(Cp1250::encode(ComComboBox1->currentText()) + "\r\n");
+        file.write(StoredPort::line(ComComboBox1->currentText()));
         if (!file.commit())
             throw Failure(QStringLiteral("EInOutError"), file.errorString());
     } catch (const Failure &f) {

@@ -8,15 +8,19 @@ bool SoundOptions::read(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray content = file.read(4096);
+    applyContent(file.read(4096));
+    return true;
+}
+
+void SoundOptions::applyContent(QByteArrayView content)
+{
     qsizetype cut = content.size();
     for (char c : {'\r', '\n'}) {
         const qsizetype at = content.indexOf(c);
         if (at >= 0 && at < cut)
             cut = at;
     }
-    applyLine(QString::fromLatin1(content.left(cut)));
-    return true;
+    applyLine(QString::fromLatin1(content.first(cut)));
 }
 
 void SoundOptions::applyLine(QStringView line)

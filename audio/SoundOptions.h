@@ -24,4 +24,6 @@ struct SoundOptions
     // The line without its CR LF.
     QString line() const;
     void applyLine(QStringView line);
+    // Applies the first line of a file's content.
+    void applyContent(QByteArrayView content);
 };
