@@ -11,6 +11,10 @@
 #include <QApplication>
 #include <QLocale>
 
+#ifdef KFZ_TEST_HOOK
+#include "TestHook.h"
+#endif
+
 int main(int argc, char *argv[])
 {
     // Dates read "yyyy.MM.dd." everywhere.
@@ -31,11 +35,19 @@ int main(int argc, char *argv[])
     services.beeper = &beeper;
     services.shell = &shell;
     services.executableFolder = QCoreApplication::applicationDirPath();
+#ifdef KFZ_TEST_HOOK
+    // The test build listens where the test says, so tests can run side by side.
+    if (qEnvironmentVariableIsSet("KROMAGLEN_TEST_PORT"))
+        services.serverPort = quint16(qEnvironmentVariableIntValue("KROMAGLEN_TEST_PORT"));
+#endif
 
     TF_Main window(services);
     TF_MyShowMessage info(&window);
     TF_MessageDlg question(&window);
     window.setDialogs(&info, &question);
     window.show();
+#ifdef KFZ_TEST_HOOK
+    TestHook hook(window, question, info);
+#endif
     return app.exec();
 }

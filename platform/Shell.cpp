@@ -1,6 +1,7 @@
 #include "Shell.h"
 
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
@@ -21,6 +22,9 @@ void SystemShell::runElevated(const QString &program)
     ShellExecuteW(nullptr, L"runas", reinterpret_cast<LPCWSTR>(program.utf16()), nullptr, nullptr,
                   SW_SHOWNORMAL);
 #else
+    // A missing program could not start anyway; do not ask for rights for it.
+    if (!QFileInfo::exists(program))
+        return;
     const QString pkexec = QStandardPaths::findExecutable(QStringLiteral("pkexec"));
     if (!pkexec.isEmpty())
         QProcess::startDetached(pkexec, {program});
