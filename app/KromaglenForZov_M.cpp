@@ -8,13 +8,14 @@
 #include "JavaAddonCheck.h"
 #include "KromaglenForZov_MD.h"
 #include "KromaglenForZov_SM.h"
+#include "Messages.h"
 #include "Paths.h"
 #include "PortList.h"
 #include "Registry.h"
 #include "Shell.h"
-#include "StoredPort.h"
-#include "SoundPlayer.h"
 #include "SoundOptions.h"
+#include "SoundPlayer.h"
+#include "StoredPort.h"
 #include "Widgets.h"
 
 #include <QApplication>
@@ -50,32 +51,11 @@ public:
 const QString kComFile = StoredPort::kFileName;
 const QString kPresetsFile = QStringLiteral("Kromaglen.ini");
 
-const QString kConnectFailure = QStringLiteral("A kapcsolódás a Kromaglen-hez nem sikerült! Oka: ");
-const QString kConnectFailureDesc = QStringLiteral(
-    "A hiba lehetséges okai:\r\r- Nem kapcsolta be a Kromaglen-et.\r- Túl távol van a Kromaglen a "
-    "Bloetooth adaptertől (max. 10m)!\r- Egy másik készülék zavarja a rádiós kapcsolatot.\r- Nem a "
-    "használni kívánt Kromaglen-hez tartozó COM port van kiválasztva.\r- Nincs bedugva a Bluetooth "
-    "adapter.\r- Másik USB csatlakozóba dugta a Bluetooth adaptert.\r- Ha másik számítógéppel "
-    "párosította a Kromaglenet, akkor itt újra kell párosítani a \"Bluetooth-eszközök\" "
-    "kontrollpanelen a \"Hozzáadás\" gombbal.");
-const QString kCloseFailure =
-    QStringLiteral("A bluetooth kapcsolat lezárása nem sikerült. Oka: ");
-const QString kCloseFailureDesc = QStringLiteral(
-    "A hiba lehetséges oka:\r\r- Az élő kapcsolat közben kihúzta a bluetooth adaptert.");
-const QString kServerFailureDesc = QStringLiteral(
-    "A hiba lehetséges okai:\r\r- Már elindította a KromaglenForZov.exe programot.\r- Egy másik "
-    "program foglalja a 4747-es portot.\r- Nincs hálózat telepítve a számítógépre.");
-
-const QColor kYellow(255, 255, 0);
-const QColor kRed(255, 0, 0);
-const QColor kLime(0, 255, 0);
-const QColor kWhite(255, 255, 255);
-
 } // namespace
 
 TF_Main::TF_Main(const TF_MainServices &services, QWidget *parent)
-    : QWidget(parent), m_services(services), m_presets(kPresetsFile),
-      m_server(services.serverPort), m_beepWorker(*services.beeper), m_sounds(*services.player)
+    : QWidget(parent), m_services(services), m_presets(kPresetsFile), m_server(services.serverPort),
+      m_beepWorker(*services.beeper), m_sounds(*services.player)
 {
     buildWindow();
     FormCreate();
@@ -118,9 +98,8 @@ void TF_Main::FormCreate()
                 CLB_WhatToMeasClick();
             });
     connect(CLB_WhatToMeas, &QListView::doubleClicked, this, &TF_Main::CLB_WhatToMeasDblClick);
-    connect(&m_plan, &MeasurementPlan::highlightChanged, this, [this](int row) {
-        CLB_WhatToMeas->setCurrentIndex(m_plan.index(row));
-    });
+    connect(&m_plan, &MeasurementPlan::highlightChanged, this,
+            [this](int row) { CLB_WhatToMeas->setCurrentIndex(m_plan.index(row)); });
     connect(&m_plan, &QAbstractItemModel::modelReset, this, &TF_Main::CLB_WhatToMeasClick);
     connect(BB_Up, &QPushButton::clicked, this, &TF_Main::BB_UpClick);
     connect(BB_Down, &QPushButton::clicked, this, &TF_Main::BB_DownClick);
@@ -197,7 +176,8 @@ void TF_Main::LoadStoredPort()
         file.close();
         const int index = PortList::find(m_ports, StoredPort::parse(content));
         if (index < 0)
-            throw Failure(QStringLiteral("Exception"), QStringLiteral("A tárolt port már nem létezik!"));
+            throw Failure(QStringLiteral("Exception"),
+                          QStringLiteral("A tárolt port már nem létezik!"));
         selectPort(index);
     } catch (const Failure &f) {
         ShowInfo(
@@ -254,7 +234,7 @@ void TF_Main::StartServerAtStartup()
                                 "jármű kategóriát, és valószínű, hogy nem tudja majd elküldeni a "
                                 "mérési eredményeket!) Oka: ") +
                      f.reason(),
-                 kServerFailureDesc);
+                 Messages::kServerFailureDesc);
     }
 }
 

@@ -17,8 +17,8 @@ QFont timesBold19()
 } // namespace
 
 TF_MessageDlg::TF_MessageDlg(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
-                          Qt::WindowTitleHint)
+    : QDialog(parent,
+              Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
     setObjectName(QStringLiteral("TF_MessageDlg"));
     setWindowTitle(QStringLiteral("Kromaglen"));

@@ -136,8 +136,8 @@ void TF_Main::buildWindow()
     TS_Send->setObjectName(QStringLiteral("TS_Send"));
     TS_Send->setToolTip(QStringLiteral("Adatok átadása a ZOV programnak."));
     TS_Send->setFont(makeFont(QStringLiteral("MS Sans Serif"), 16));
-    PC_Steps->addTab(TS_Config, QString(7, u' ') + QStringLiteral("Paraméterek megadása") +
-                                    QString(7, u' '));
+    PC_Steps->addTab(TS_Config,
+                     QString(7, u' ') + QStringLiteral("Paraméterek megadása") + QString(7, u' '));
     PC_Steps->addTab(TS_Meas,
                      QString(10, u' ') + QStringLiteral("Mérés elvégzése") + QString(10, u' '));
     PC_Steps->addTab(TS_Send,
@@ -167,14 +167,15 @@ void TF_Main::buildConfigPage(QWidget *page)
     L_WhatToMeasHint->setWordWrap(true);
     L_WhatToMeasHint->setFont(times(19));
 
-    label(page, "L_Save_K2", {296, 8}, QStringLiteral("Mérési pontok gyors beállítása:"), kHintSave);
+    label(page, "L_Save_K2", {296, 8}, QStringLiteral("Mérési pontok gyors beállítása:"),
+          kHintSave);
     CB_Save = place<TComboBox>(page, "CB_Save", {296, 32, 225, 27}, kHintSave);
     CB_Save->setEditable(true);
     CB_Save->setInsertPolicy(QComboBox::NoInsert);
-    BB_AlapSorrend = button(
-        page, "BB_AlapSorrend", {296, 72, 105, 41}, QStringLiteral("ZOV sorrend"),
-        QStringLiteral("Visszaállítja a mérési pontok eredeti sorrendjét a ZOV programnak "
-                       "megfelelően."));
+    BB_AlapSorrend =
+        button(page, "BB_AlapSorrend", {296, 72, 105, 41}, QStringLiteral("ZOV sorrend"),
+               QStringLiteral("Visszaállítja a mérési pontok eredeti sorrendjét a ZOV programnak "
+                              "megfelelően."));
     BB_Save = button(page, "BB_Save", {416, 72, 105, 41}, QStringLiteral("Ment"),
                      QStringLiteral("Menti a jelenlegi mérési sorrendet a fent megadott névre."));
     BB_Delete =
@@ -209,10 +210,9 @@ void TF_Main::buildConfigPage(QWidget *page)
     L_KellMenu->setAlignment(Qt::AlignCenter);
     L_KellMenu->setWordWrap(true);
     L_KellMenu->hide();
-    BB_AbortConnect =
-        button(page, "BB_AbortConnect", {400, 264, 265, 89},
-               QStringLiteral("Kapcsolat megszakítása"),
-               QStringLiteral("Megszakítja Kromaglen-hez kapcsolódás folyamatát."));
+    BB_AbortConnect = button(page, "BB_AbortConnect", {400, 264, 265, 89},
+                             QStringLiteral("Kapcsolat megszakítása"),
+                             QStringLiteral("Megszakítja Kromaglen-hez kapcsolódás folyamatát."));
     pictureButton(BB_AbortConnect, Pictures::stopSign(), {40, 40}, Glyph::PictureAbove);
     BB_AbortConnect->hide();
 
@@ -240,17 +240,16 @@ void TF_Main::buildConfigPage(QWidget *page)
 
 void TF_Main::buildMeasPage(QWidget *page)
 {
-    BB_MeasStepBack = button(page, "BB_MeasStepBack", {0, 5, 137, 69},
-                             QStringLiteral("Előző pont"),
+    BB_MeasStepBack = button(page, "BB_MeasStepBack", {0, 5, 137, 69}, QStringLiteral("Előző pont"),
                              QStringLiteral("Visszalépés az előző mérési pontra."));
     CB_ActMeasName = place<QComboBox>(
         page, "CB_ActMeasName", {144, 5, 609, 69},
         QStringLiteral("Itt láthatja, ill. itt választhatja ki közvetlenül, hogy melyik pontot "
                        "kell mérni."));
     CB_ActMeasName->setFont(times(53));
-    BB_MeasStepForward = button(page, "BB_MeasStepForward", {760, 5, 137, 69},
-                                QStringLiteral("Következő pont"),
-                                QStringLiteral("A következő mérési pont kiválasztása."));
+    BB_MeasStepForward =
+        button(page, "BB_MeasStepForward", {760, 5, 137, 69}, QStringLiteral("Következő pont"),
+               QStringLiteral("A következő mérési pont kiválasztása."));
     P_ActMeasHint = place<QLabel>(page, "P_ActMeasHint", {0, 88, 905, 49},
                                   QStringLiteral("Bővebb leírás a mérési pontról."));
     P_ActMeasHint->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -282,7 +281,7 @@ void TF_Main::buildMeasPage(QWidget *page)
     SE_KeziBevitel->hide();
 
     BB_MeasBack = place<TGlyphButton>(page, "BB_MeasBack", {0, 368, 289, 79},
-                                     QStringLiteral("Visszalépés az előző lapra."));
+                                      QStringLiteral("Visszalépés az előző lapra."));
     pictureButton(BB_MeasBack, Pictures::back(), {200, 37});
     BB_MeasBack->setEnabled(false);
     BB_MeasCancel = button(page, "BB_MeasCancel", {304, 368, 177, 79}, QStringLiteral("Kilépés"),
@@ -358,7 +357,7 @@ void TF_Main::buildSendPage(QWidget *page)
 
     BB_SendBack =
         place<TGlyphButton>(page, "BB_SendBack", {0, 368, 289, 79},
-                           QStringLiteral("Visszalépés az előző lapra a mérés folytatásához."));
+                            QStringLiteral("Visszalépés az előző lapra a mérés folytatásához."));
     pictureButton(BB_SendBack, Pictures::back(), {200, 37});
     M_ServerLog = place<QPlainTextEdit>(page, "M_ServerLog", {296, 368, 193, 79},
                                         QStringLiteral("Az adatátadás folyamata."));

@@ -6,6 +6,7 @@
 #include "Failure.h"
 #include "GaugeDiscovery.h"
 #include "GaugePort.h"
+#include "Messages.h"
 #include "PortList.h"
 #include "Registry.h"
 #include "StoredPort.h"
@@ -50,7 +51,8 @@ void TF_Main::ComComboBox1Change()
         if (!file.commit())
             throw Failure(QStringLiteral("EInOutError"), file.errorString());
     } catch (const Failure &f) {
-        ShowInfo(QStringLiteral("A com port választás megjegyzése nem sikerült! Oka: ") + f.reason(),
+        ShowInfo(QStringLiteral("A com port választás megjegyzése nem sikerült! Oka: ") +
+                     f.reason(),
                  QStringLiteral("A hiba lehetséges okai:\r\r- Nincs írási joga a Kromaglen "
                                 "könyvtárjához.\r- Megtelt a meghajtó.\r- A Kromalgen_com.ini "
                                 "fájlt egy másik program használja."));
@@ -99,16 +101,7 @@ void TF_Main::BB_ReconnectClick()
     BB_Reconnect->setEnabled(false);
     QString failure;
     if (!ReconnectGauge(failure) && !ReconnectGauge(failure))
-        ShowInfo(QStringLiteral("A kapcsolódás a Kromaglen-hez nem sikerült! Oka: ") + failure +
-                     u')',
-                 QStringLiteral(
-                     "A hiba lehetséges okai:\r\r- Nem kapcsolta be a Kromaglen-et.\r- Túl távol "
-                     "van a Kromaglen a Bloetooth adaptertől (max. 10m)!\r- Egy másik készülék "
-                     "zavarja a rádiós kapcsolatot.\r- Nem a használni kívánt Kromaglen-hez "
-                     "tartozó COM port van kiválasztva.\r- Nincs bedugva a Bluetooth adapter.\r- "
-                     "Másik USB csatlakozóba dugta a Bluetooth adaptert.\r- Ha másik "
-                     "számítógéppel párosította a Kromaglenet, akkor itt újra kell párosítani a "
-                     "\"Bluetooth-eszközök\" kontrollpanelen a \"Hozzáadás\" gombbal."));
+        ShowInfo(Messages::kConnectFailure + failure + u')', Messages::kConnectFailureDesc);
     PC_Steps->setEnabled(true);
     BB_Reconnect->setEnabled(true);
 }
@@ -143,10 +136,10 @@ void TF_Main::BB_FindPortClick()
             found = true;
         } catch (const Failure &f) {
             showEntries();
-            auto *box = new QMessageBox(
-                QMessageBox::Information, QStringLiteral("Kromaglen"),
-                QStringLiteral("A port keresése nem sikerült! Oka: ") + f.text(), QMessageBox::Ok,
-                this);
+            auto *box =
+                new QMessageBox(QMessageBox::Information, QStringLiteral("Kromaglen"),
+                                QStringLiteral("A port keresése nem sikerült! Oka: ") + f.text(),
+                                QMessageBox::Ok, this);
             box->setObjectName(QStringLiteral("FindPortBox"));
             box->setAttribute(Qt::WA_DeleteOnClose);
             box->show();

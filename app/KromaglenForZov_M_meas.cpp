@@ -66,7 +66,8 @@ void TF_Main::BB_MeasDeleteClick()
         return;
     delete LB_ActMeasValue->takeItem(line);
     m_log.removeAt(point, line);
-    LB_ActMeasValue->setCurrentRow(ReadingLog::selectionAfterDelete(line, LB_ActMeasValue->count()));
+    LB_ActMeasValue->setCurrentRow(
+        ReadingLog::selectionAfterDelete(line, LB_ActMeasValue->count()));
 }
 
 void TF_Main::RecordReading(const QString &substrate, int value)

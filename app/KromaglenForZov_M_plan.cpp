@@ -87,8 +87,8 @@ void TF_Main::BB_SaveClick()
     try {
         const PlanPresets::SaveResult saved =
             m_presets.save(CB_Save->currentText(), m_plan.snapshot());
-        const QString shown = m_presets.find(CB_Save->currentText()) >= 0 ? CB_Save->currentText()
-                                                                          : saved.name;
+        const QString shown =
+            m_presets.find(CB_Save->currentText()) >= 0 ? CB_Save->currentText() : saved.name;
         reloadPresetNames(shown);
     } catch (const Failure &f) {
         reloadPresetNames(CB_Save->currentText());

@@ -5,6 +5,7 @@
 #include "Failure.h"
 #include "GaugePort.h"
 #include "KromaglenForZov_MD.h"
+#include "Messages.h"
 #include "Widgets.h"
 
 #include <QComboBox>
@@ -15,6 +16,15 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+
+namespace {
+
+const QColor kYellow(255, 255, 0);
+const QColor kRed(255, 0, 0);
+const QColor kLime(0, 255, 0);
+const QColor kWhite(255, 255, 255);
+
+} // namespace
 
 void TF_Main::setPageOneInputsEnabled(bool enabled)
 {
@@ -67,16 +77,7 @@ void TF_Main::BB_ConfigNextClick()
         OpenGaugePort();
         BB_MeasBack->setEnabled(true);
     } catch (const Failure &f) {
-        ShowInfo(QStringLiteral("A kapcsolódás a Kromaglen-hez nem sikerült! Oka: ") + f.reason() +
-                     u')',
-                 QStringLiteral(
-                     "A hiba lehetséges okai:\r\r- Nem kapcsolta be a Kromaglen-et.\r- Túl távol "
-                     "van a Kromaglen a Bloetooth adaptertől (max. 10m)!\r- Egy másik készülék "
-                     "zavarja a rádiós kapcsolatot.\r- Nem a használni kívánt Kromaglen-hez "
-                     "tartozó COM port van kiválasztva.\r- Nincs bedugva a Bluetooth adapter.\r- "
-                     "Másik USB csatlakozóba dugta a Bluetooth adaptert.\r- Ha másik "
-                     "számítógéppel párosította a Kromaglenet, akkor itt újra kell párosítani a "
-                     "\"Bluetooth-eszközök\" kontrollpanelen a \"Hozzáadás\" gombbal."));
+        ShowInfo(Messages::kConnectFailure + f.reason() + u')', Messages::kConnectFailureDesc);
         setPageOneInputsEnabled(true);
         BB_MeasBack->setEnabled(false);
         setSoundControlsVisible(true);
@@ -128,8 +129,8 @@ void TF_Main::setMeasurementStatus(int point, const QString &text, const QColor 
     QLineEdit *field = m_measurementStatus.at(size_t(point));
     field->setText(text);
     field->setCursorPosition(0);
-    field->setStyleSheet(QStringLiteral("QLineEdit { background-color: %1; color: black; }")
-                             .arg(color.name()));
+    field->setStyleSheet(
+        QStringLiteral("QLineEdit { background-color: %1; color: black; }").arg(color.name()));
 }
 
 void TF_Main::setHandoverStatus(int point, bool sent)
@@ -137,7 +138,7 @@ void TF_Main::setHandoverStatus(int point, bool sent)
     m_sent[size_t(point)] = sent;
     QLineEdit *field = m_handoverStatus.at(size_t(point));
     field->setStyleSheet(QStringLiteral("QLineEdit { background-color: %1; color: black; }")
-                             .arg((sent ? QColor(0, 255, 0) : QColor(255, 255, 255)).name()));
+                             .arg((sent ? kLime : kWhite).name()));
     field->setText(sent ? QStringLiteral("Elküldve") : QStringLiteral("Nincs elküldve"));
     field->setCursorPosition(0);
 }
@@ -147,23 +148,23 @@ void TF_Main::BB_MeasNextClick()
     SE_KeziBevitel->hide();
     BB_MeasNext->setEnabled(false);
     for (int point = 0; point < PointCatalogue::kPointCount; ++point) {
-        setMeasurementStatus(point, QStringLiteral("Nem lett kiválasztva"), QColor(255, 255, 0));
+        setMeasurementStatus(point, QStringLiteral("Nem lett kiválasztva"), kYellow);
         setHandoverStatus(point, false);
     }
     bool incomplete = false;
     for (int point : m_measuring.points()) {
         const int n = m_log.count(point);
         if (n < 1) {
-            setMeasurementStatus(point, QStringLiteral("Nem lett mérve"), QColor(255, 0, 0));
+            setMeasurementStatus(point, QStringLiteral("Nem lett mérve"), kRed);
             incomplete = true;
         } else {
-            setMeasurementStatus(point, QString::number(n) + QStringLiteral(" mérés"),
-                                 QColor(0, 255, 0));
+            setMeasurementStatus(point, QString::number(n) + QStringLiteral(" mérés"), kLime);
         }
     }
     if (incomplete &&
-        AskYesNo(QStringLiteral("Van még olyan mérési pont, amit kiválasztott, de még nem mért le!"),
-                 QStringLiteral("Biztos át akarja adni a hiányos adatokat?")) == TF_MessageDlg::No) {
+        AskYesNo(
+            QStringLiteral("Van még olyan mérési pont, amit kiválasztott, de még nem mért le!"),
+            QStringLiteral("Biztos át akarja adni a hiányos adatokat?")) == TF_MessageDlg::No) {
         BB_MeasNext->setEnabled(true);
         return;
     }
@@ -174,14 +175,11 @@ void TF_Main::BB_MeasNextClick()
         }
     } catch (const Failure &f) {
         ShowInfo(QStringLiteral("Az átvitel indítása nem sikerült! Oka: ") + f.reason(),
-                 QStringLiteral("A hiba lehetséges okai:\r\r- Már elindította a "
-                                "KromaglenForZov.exe programot.\r- Egy másik program foglalja a "
-                                "4747-es portot.\r- Nincs hálózat telepítve a számítógépre."));
+                 Messages::kServerFailureDesc);
         BB_MeasNext->setEnabled(true);
         return;
     }
-    appendLog(QStringLiteral(
-        "Most megnyomhatja a ZOV programban az \"Adatok betöltése\" gombot."));
+    appendLog(QStringLiteral("Most megnyomhatja a ZOV programban az \"Adatok betöltése\" gombot."));
     m_receiveRoute = ReceiveRoute::None;
     BB_SendBack->setEnabled(true);
     setActivePage(WizardPage::Send);

@@ -36,6 +36,21 @@ QIcon wordWithTriangles(const QString &word, bool right)
     return QIcon(pm);
 }
 
+// A thick green arrow pointing up or down.
+QIcon arrow(bool up)
+{
+    QPixmap pm(40, 40);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kGreen);
+    p.drawPolygon(QPolygonF({QPointF(20, 2), QPointF(38, 22), QPointF(2, 22)}));
+    p.drawRect(13, 22, 14, 16);
+    p.end();
+    return QIcon(up ? pm : pm.transformed(QTransform().scale(1, -1)));
+}
+
 } // namespace
 
 namespace Pictures {
@@ -92,28 +107,12 @@ QIcon stopSign()
 
 QIcon arrowUp()
 {
-    QPixmap pm(40, 40);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(kGreen);
-    p.drawPolygon(QPolygonF({QPointF(20, 2), QPointF(38, 22), QPointF(2, 22)}));
-    p.drawRect(13, 22, 14, 16);
-    return QIcon(pm);
+    return arrow(true);
 }
 
 QIcon arrowDown()
 {
-    QPixmap pm(40, 40);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(kGreen);
-    p.drawRect(13, 2, 14, 16);
-    p.drawPolygon(QPolygonF({QPointF(2, 18), QPointF(38, 18), QPointF(20, 38)}));
-    return QIcon(pm);
+    return arrow(false);
 }
 
 } // namespace Pictures

@@ -104,8 +104,9 @@ QString TestHook::run(const QString &line)
                 return;
             timer->deleteLater();
             timer->stop();
-            m_question.findChild<QAbstractButton *>(yes ? QStringLiteral("BB_Yes")
-                                                        : QStringLiteral("BB_No"))
+            m_question
+                .findChild<QAbstractButton *>(yes ? QStringLiteral("BB_Yes")
+                                                  : QStringLiteral("BB_No"))
                 ->click();
         });
         timer->start();

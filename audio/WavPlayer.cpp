@@ -2,9 +2,9 @@
 
 #include "Failure.h"
 
+#include <QAudioDevice>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QAudioDevice>
 #include <QMediaDevices>
 #include <QTimer>
 #include <QUrl>

@@ -45,11 +45,11 @@ private:
 enum class ReceiveMode { Connect, Measuring };
 
 enum class FrameAction {
-    Record,          // measuring: record the reading; feedback 1 follows
-    StepForward,     // measuring: step to the next point, then feedback 2
-    NoMorePoints,    // measuring: key on the last point: feedback 0
-    RefuseReading,   // connect: feedback 3, nothing recorded
-    MenuKey,         // connect: the key ends the wait; feedback 2
+    Record,        // measuring: record the reading; feedback 1 follows
+    StepForward,   // measuring: step to the next point, then feedback 2
+    NoMorePoints,  // measuring: key on the last point: feedback 0
+    RefuseReading, // connect: feedback 3, nothing recorded
+    MenuKey,       // connect: the key ends the wait; feedback 2
 };
 
 FrameAction decideFrameAction(ReceiveMode mode, const GaugeFrame &frame, bool atLastPoint);

@@ -98,8 +98,7 @@ void GaugeDiscovery::DeviceKeySearch(const QStringList &ports, QStringList &entr
                 const QString kKey = sub(rKey, k);
                 if (!m_registry.keyExists(kKey))
                     registrationError();
-                const QString service =
-                    readBinaryText(kKey, QStringLiteral("PriLangServiceName"));
+                const QString service = readBinaryText(kKey, QStringLiteral("PriLangServiceName"));
                 if (service != u"Bluetooth Serial Port" && service != u"RNI-SPP")
                     continue;
                 if (found < 0) {
@@ -176,7 +175,8 @@ bool GaugeDiscovery::matchPorts(const QList<FoundGauge> &gauges, bool deviceRule
                 if (deviceRules && std::none_of(g.serviceKeys.begin(), g.serviceKeys.end(),
                                                 [&u](const QString &k) { return u.contains(k); }))
                     continue;
-                const QString params = sub(sub(cKey, instance), QStringLiteral("Device Parameters"));
+                const QString params =
+                    sub(sub(cKey, instance), QStringLiteral("Device Parameters"));
                 if (!m_registry.keyExists(params))
                     registrationError();
                 const QString port = readString(params, QStringLiteral("PortName"));

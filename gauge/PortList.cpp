@@ -32,8 +32,8 @@ QStringList ports(const Registry &registry)
 #ifndef Q_OS_WIN
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
         add(info.portName());
-    for (const QString &rfcomm : QDir(QStringLiteral("/dev")).entryList({QStringLiteral("rfcomm*")},
-                                                                          QDir::System))
+    for (const QString &rfcomm :
+         QDir(QStringLiteral("/dev")).entryList({QStringLiteral("rfcomm*")}, QDir::System))
         add(rfcomm);
 #endif
     std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {

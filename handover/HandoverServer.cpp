@@ -61,7 +61,8 @@ void HandoverServer::onNewConnection()
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {
         m_connections.insert(socket, Connection{{}, peerAddress(socket)});
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] { onDisconnected(socket); });
+        connect(socket, &QTcpSocket::disconnected, this,
+                [this, socket] { onDisconnected(socket); });
         if (m_onConnect)
             m_onConnect(m_connections.value(socket).peer);
         // Bytes may have come with the connection itself.
@@ -95,7 +96,8 @@ void HandoverServer::serve(QTcpSocket *socket, const QString &line)
     if (!m_onExecute)
         return;
     const std::optional<QString> reply = m_onExecute(line);
-    if (reply && m_connections.contains(socket) && socket->state() == QAbstractSocket::ConnectedState) {
+    if (reply && m_connections.contains(socket) &&
+        socket->state() == QAbstractSocket::ConnectedState) {
         socket->write(Cp1250::encode(*reply) + "\r\n");
         socket->flush();
     }

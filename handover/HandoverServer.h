@@ -32,7 +32,10 @@ public:
 
     void setHandlers(PeerEvent onConnect, Execute onExecute, PeerEvent onDisconnect);
     // A connection told to end by stop() before its next read.
-    void setConnectionErrorHandler(std::function<void()> onError) { m_onError = std::move(onError); }
+    void setConnectionErrorHandler(std::function<void()> onError)
+    {
+        m_onError = std::move(onError);
+    }
 
     // Listens on every IPv4 address; throws Failure on error.
     void start();

@@ -156,7 +156,8 @@ void FileRegistry::parseLine(const QString &rawLine, int lineNumber, QString &se
                              bool &inMachine)
 {
     const QString line = rawLine.trimmed();
-    if (line.isEmpty() || line.startsWith(u';') || line.startsWith(QStringLiteral("Windows Registry Editor")) ||
+    if (line.isEmpty() || line.startsWith(u';') ||
+        line.startsWith(QStringLiteral("Windows Registry Editor")) ||
         line == QStringLiteral("REGEDIT4"))
         return;
     const auto fail = [&](const QString &why) {

@@ -1,10 +1,10 @@
 #include "ToneBeeper.h"
 
+#include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
 #include <QBuffer>
 #include <QElapsedTimer>
-#include <QAudioDevice>
 #include <QMediaDevices>
 #include <QThread>
 #include <cmath>

@@ -29,8 +29,7 @@ struct WizardFixture
 
     using Files = QList<std::pair<QString, QByteArray>>;
 
-    explicit WizardFixture(const Files &files = {},
-                           const QByteArray &registryFile = kRegistry)
+    explicit WizardFixture(const Files &files = {}, const QByteArray &registryFile = kRegistry)
         : registry(FileRegistry::fromBytes(registryFile))
     {
         QDir::setCurrent(dir.path());
@@ -92,8 +91,8 @@ struct WizardFixture
             timer->stop();
             timer->deleteLater();
             asked.append(question->findChild<QLabel *>(QStringLiteral("L_Question"))->text());
-            question->findChild<QPushButton *>(yes ? QStringLiteral("BB_Yes")
-                                                   : QStringLiteral("BB_No"))
+            question
+                ->findChild<QPushButton *>(yes ? QStringLiteral("BB_Yes") : QStringLiteral("BB_No"))
                 ->click();
         });
         timer->start();

@@ -26,7 +26,8 @@ private Q_SLOTS:
     {
         QCOMPARE(PointCatalogue::displayName(0), QStringLiteral("Bal első sárvédő"));
         QCOMPARE(Cp1250::encode(PointCatalogue::displayName(0)),
-                 QByteArray("Bal els\xF5 s\xE1rv\xE9" "d\xF5"));
+                 QByteArray("Bal els\xF5 s\xE1rv\xE9"
+                            "d\xF5"));
         QCOMPARE(Cp1250::encode(u" µm"), QByteArray(" \xB5m"));
         QCOMPARE(Cp1250::decode("\xB5"), QStringLiteral("µ"));
         for (int i = 0; i < PointCatalogue::kPointCount; ++i) {

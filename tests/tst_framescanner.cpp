@@ -36,19 +36,19 @@ private Q_SLOTS:
         QTest::newRow("three chunks")
             << QList<QByteArray>{",F", QByteArray("E\x10"), QByteArray("\x00", 1)}
             << Frames{GaugeFrame::reading("FE", 16)} << QByteArray();
-        QTest::newRow("noise and unknown code")
-            << QList<QByteArray>{QByteArray("xx\x01,QQ,,ME")} << Frames{GaugeFrame::key()}
+        QTest::newRow("noise and unknown code") << QList<QByteArray>{QByteArray("xx\x01,QQ,,ME")}
+                                                << Frames{GaugeFrame::key()} << QByteArray();
+        QTest::newRow("commas as value")
+            << QList<QByteArray>{",FE,,"} << Frames{GaugeFrame::reading("FE", 11308)}
             << QByteArray();
-        QTest::newRow("commas as value") << QList<QByteArray>{",FE,,"}
-                                         << Frames{GaugeFrame::reading("FE", 11308)} << QByteArray();
         QTest::newRow("two keys") << QList<QByteArray>{",ME,ME"}
                                   << Frames{GaugeFrame::key(), GaugeFrame::key()} << QByteArray();
-        QTest::newRow("incomplete header waits") << QList<QByteArray>{"zz,A"} << Frames{}
-                                                 << QByteArray(",A");
-        QTest::newRow("incomplete reading waits") << QList<QByteArray>{",FE\x01"} << Frames{}
-                                                  << QByteArray(",FE\x01");
-        QTest::newRow("lower case is noise") << QList<QByteArray>{",fe\x01\x02,me"} << Frames{}
-                                             << QByteArray("me");
+        QTest::newRow("incomplete header waits")
+            << QList<QByteArray>{"zz,A"} << Frames{} << QByteArray(",A");
+        QTest::newRow("incomplete reading waits")
+            << QList<QByteArray>{",FE\x01"} << Frames{} << QByteArray(",FE\x01");
+        QTest::newRow("lower case is noise")
+            << QList<QByteArray>{",fe\x01\x02,me"} << Frames{} << QByteArray("me");
         QTest::newRow("next frame completes a split one")
             << QList<QByteArray>{",AL", QByteArray("\x05\x00,ME", 5)}
             << Frames{GaugeFrame::reading("AL", 5), GaugeFrame::key()} << QByteArray();

@@ -17,7 +17,8 @@ struct LoggingServer
         server.setHandlers([this](const QString &peer) { log << "Connect to " + peer; },
                            [this](const QString &line) -> std::optional<QString> {
                                log << "In: " + line;
-                               const HandoverAnswer a = HandoverProtocol::answer(line, page, readings);
+                               const HandoverAnswer a =
+                                   HandoverProtocol::answer(line, page, readings);
                                if (a.reply.isEmpty())
                                    return std::nullopt;
                                log << "Out: " + a.reply;
@@ -80,7 +81,8 @@ private Q_SLOTS:
         QTest::newRow("measuring page") << "" << 1 << int(K::WrongPage) << "-";
         QTest::newRow("category late") << "category=M1" << 1 << int(K::CategoryWrongPage) << "";
         QTest::newRow("not a category") << "xcategory=M1" << 0 << int(K::WrongPage) << "-";
-        QTest::newRow("blank before") << " category=M1" << 2 << int(K::UnknownPoint) << " category=M1?";
+        QTest::newRow("blank before")
+            << " category=M1" << 2 << int(K::UnknownPoint) << " category=M1?";
     }
 
     void answers()
@@ -123,8 +125,9 @@ private Q_SLOTS:
         QCOMPARE(readLine(*client), QByteArray("A\nB?\r\n"));
         client->disconnectFromHost();
         QTRY_COMPARE(s.log.size(), 8);
-        QCOMPARE(s.log, (QStringList{"Connect to 127.0.0.1", "In: HOOD", "Out: HOOD:123", "In: ",
-                                     "Out: ?", "In: A\nB", "Out: A\nB?", "Disconnect from 127.0.0.1"}));
+        QCOMPARE(s.log,
+                 (QStringList{"Connect to 127.0.0.1", "In: HOOD", "Out: HOOD:123", "In: ", "Out: ?",
+                              "In: A\nB", "Out: A\nB?", "Disconnect from 127.0.0.1"}));
     }
 
     void codePageBothWays()

@@ -31,7 +31,8 @@ private Q_SLOTS:
         QVERIFY(plan.canMoveDown());
         QCOMPARE(plan.highlightedDescription(),
                  QStringLiteral("Festékrétegvastagság értékei a bal első sárvédőn."));
-        QCOMPARE(plan.data(plan.index(12), Qt::DisplayRole).toString(), QStringLiteral("Alvázszám"));
+        QCOMPARE(plan.data(plan.index(12), Qt::DisplayRole).toString(),
+                 QStringLiteral("Alvázszám"));
         QCOMPARE(plan.data(plan.index(5), MeasurementPlan::kIndexRole).toInt(), 5);
     }
 

@@ -45,8 +45,8 @@ class TestPresets : public QObject
 private Q_SLOTS:
     void parsesGoodLines()
     {
-        const QByteArray file = catalogueLine("Alap") + "\r\n\r\n" +
-                                catalogueLine("B\xE1la") + ":extra:stuff\r\n";
+        const QByteArray file =
+            catalogueLine("Alap") + "\r\n\r\n" + catalogueLine("B\xE1la") + ":extra:stuff\r\n";
         const QList<PlanPreset> presets = PresetsFile::parse(file);
         QCOMPARE(presets.size(), 2);
         QCOMPARE(presets[0].name, QStringLiteral("Alap"));
@@ -64,19 +64,22 @@ private Q_SLOTS:
         QByteArray lower = catalogueLine("Alap");
         lower[lower.size() - 1] = 'i';
         QTest::newRow("22 pairs") << twentyTwo << "EConvertError: '' is not a valid integer value";
-        QTest::newRow("lower-case flag") << lower << QStringLiteral("Exception: Érvénytelen karakter! (i)");
+        QTest::newRow("lower-case flag")
+            << lower << QStringLiteral("Exception: Érvénytelen karakter! (i)");
         QTest::newRow("flag IN") << catalogueLine("A").replace(":5:I", ":5:IN")
                                  << QStringLiteral("Exception: Érvénytelen karakter! (IN)");
-        QTest::newRow("flag and blank") << catalogueLine("A") + " "
-                                        << QStringLiteral("Exception: Érvénytelen karakter! (I )");
+        QTest::newRow("flag and blank")
+            << catalogueLine("A") + " " << QStringLiteral("Exception: Érvénytelen karakter! (I )");
         QTest::newRow("index x") << catalogueLine("A").replace(":7:I", ":x:I")
                                  << "EConvertError: 'x' is not a valid integer value";
         QTest::newRow("no colon") << QByteArray("Alap")
                                   << "EConvertError: '' is not a valid integer value";
         QTest::newRow("index 23") << catalogueLine("A").replace(":22:I", ":23:I")
-                                  << QStringLiteral("Exception: Érvénytelen mérési pont sorszám! (23)");
+                                  << QStringLiteral(
+                                         "Exception: Érvénytelen mérési pont sorszám! (23)");
         QTest::newRow("repeated") << catalogueLine("A").replace(":22:I", ":21:I")
-                                  << QStringLiteral("Exception: Ismétlődő mérési pont sorszám! (21)");
+                                  << QStringLiteral(
+                                         "Exception: Ismétlődő mérési pont sorszám! (21)");
         QTest::newRow("huge index") << catalogueLine("A").replace(":0:I", ":99999999999:I")
                                     << "EConvertError: '99999999999' is not a valid integer value";
     }

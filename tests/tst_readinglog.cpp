@@ -59,8 +59,8 @@ private Q_SLOTS:
 
     void selectionAfterDelete()
     {
-        QCOMPARE(ReadingLog::selectionAfterDelete(0, 2), 0); // first of three
-        QCOMPARE(ReadingLog::selectionAfterDelete(2, 2), 1); // last of three
+        QCOMPARE(ReadingLog::selectionAfterDelete(0, 2), 0);  // first of three
+        QCOMPARE(ReadingLog::selectionAfterDelete(2, 2), 1);  // last of three
         QCOMPARE(ReadingLog::selectionAfterDelete(0, 0), -1); // the only one
     }
 

@@ -11,7 +11,8 @@
 namespace {
 
 const QByteArray kHeader = "Windows Registry Editor Version 5.00\r\n\r\n";
-const QByteArray kBth = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\BTHPORT\\Parameters";
+const QByteArray kBth =
+    "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\BTHPORT\\Parameters";
 const QByteArray kEnum = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\BTHENUM";
 
 QByteArray hexText(const QByteArray &text)
@@ -64,12 +65,13 @@ private Q_SLOTS:
     void parsesWhatRegeditExports()
     {
         const FileRegistry r = FileRegistry::fromBytes(
-            kHeader + "; a comment\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Test]\r\n"
-                      "@=\"default\"\r\n\"Path\"=\"C:\\\\J\\\\bin\"\r\n\"Quote\"=\"a \\\"b\\\"\"\r\n"
-                      "\"Bin\"=hex:01,02,\\\r\n  03,ff\r\n\"Num\"=dword:0000002a\r\n"
-                      "\"Multi\"=hex(7):41,00,00,00\r\n\"Sz\"=hex(1):41,00,42,00,00,00\r\n"
-                      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Test\\Child]\r\n"
-                      "[HKEY_CURRENT_USER\\Other]\r\n\"X\"=\"y\"\r\n");
+            kHeader +
+            "; a comment\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Test]\r\n"
+            "@=\"default\"\r\n\"Path\"=\"C:\\\\J\\\\bin\"\r\n\"Quote\"=\"a \\\"b\\\"\"\r\n"
+            "\"Bin\"=hex:01,02,\\\r\n  03,ff\r\n\"Num\"=dword:0000002a\r\n"
+            "\"Multi\"=hex(7):41,00,00,00\r\n\"Sz\"=hex(1):41,00,42,00,00,00\r\n"
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Test\\Child]\r\n"
+            "[HKEY_CURRENT_USER\\Other]\r\n\"X\"=\"y\"\r\n");
         QVERIFY(r.errors().isEmpty());
         QCOMPARE(r.value("\\SOFTWARE\\Test", "")->text, QStringLiteral("default"));
         QCOMPARE(r.value("software\\test", "PATH")->text, QStringLiteral("C:\\J\\bin"));
@@ -86,7 +88,8 @@ private Q_SLOTS:
     void readsUtf16WithByteOrderMark()
     {
         const QString text = QString::fromUtf8(
-            kHeader + "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n\"a\"=\"COM5\"\r\n");
+            kHeader +
+            "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n\"a\"=\"COM5\"\r\n");
         QByteArray bytes("\xFF\xFE");
         bytes += QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
         const FileRegistry r = FileRegistry::fromBytes(bytes);
@@ -107,11 +110,11 @@ private Q_SLOTS:
 
     void deviceSearchFindsPairedGauges()
     {
-        const FileRegistry r = FileRegistry::fromBytes(
-            kHeader + pairedGauge("0012a1b2c3d4", "KROMAGLEN 1", "COM7") +
-            pairedGauge("00aabbccddee", "My KROMAGLEN", "COM5") +
-            pairedGauge("001122334455", "kromaglen small", "COM6") +
-            pairedGauge("00998877aabb", "KROMAGLEN far", "COM9"));
+        const FileRegistry r =
+            FileRegistry::fromBytes(kHeader + pairedGauge("0012a1b2c3d4", "KROMAGLEN 1", "COM7") +
+                                    pairedGauge("00aabbccddee", "My KROMAGLEN", "COM5") +
+                                    pairedGauge("001122334455", "kromaglen small", "COM6") +
+                                    pairedGauge("00998877aabb", "KROMAGLEN far", "COM9"));
         QStringList entries;
         QCOMPARE(failureOf([&] { GaugeDiscovery(r).DeviceKeySearch(kPorts, entries); }),
                  QStringLiteral("<no failure>"));
@@ -160,8 +163,9 @@ private Q_SLOTS:
 
         const FileRegistry shortAddress = FileRegistry::fromBytes(
             kHeader + localService("0001", "KROMAGLEN", "d4,c3", "x", "COM6"));
-        QCOMPARE(failureOf([&] { GaugeDiscovery(shortAddress).LocalServiceSearch(kPorts, entries); }),
-                 QStringLiteral("Nincs bluetooth telepítve!"));
+        QCOMPARE(
+            failureOf([&] { GaugeDiscovery(shortAddress).LocalServiceSearch(kPorts, entries); }),
+            QStringLiteral("Nincs bluetooth telepítve!"));
     }
 
     void javaAddon()
@@ -169,11 +173,12 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString home = dir.filePath("jre/bin");
         QDir().mkpath(home);
-        const QByteArray reg =
-            kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Web Start]\r\n"
-                      "\"CurrentVersion\"=\"1.8\"\r\n"
-                      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Web Start\\1.8]\r\n"
-                      "\"Home\"=\"" + home.toUtf8() + "\"\r\n";
+        const QByteArray reg = kHeader +
+                               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Web Start]\r\n"
+                               "\"CurrentVersion\"=\"1.8\"\r\n"
+                               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Web Start\\1.8]\r\n"
+                               "\"Home\"=\"" +
+                               home.toUtf8() + "\"\r\n";
         JavaAddonStatus s = JavaAddon::check(FileRegistry::fromBytes(reg));
         QVERIFY(s.runtimeFound);
         QCOMPARE(s.runtimeFolder, dir.filePath("jre"));
@@ -192,9 +197,11 @@ private Q_SLOTS:
         QVERIFY(!s.runtimeFound);
         QVERIFY(!s.addonPresent);
         // Only the version key: the folder holds the version text.
-        s = JavaAddon::check(FileRegistry::fromBytes(reg.left(reg.indexOf("[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Web Start\\1.8]"))));
+        s = JavaAddon::check(FileRegistry::fromBytes(reg.left(
+            reg.indexOf("[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Web Start\\1.8]"))));
         QCOMPARE(s.runtimeFolder, QStringLiteral("1.8"));
-        QVERIFY(JavaAddon::setupProgramPath("/opt/kfz").endsWith("/opt/kfz/KromaglenForZov_JAVA_Javito_Setup.exe"));
+        QVERIFY(JavaAddon::setupProgramPath("/opt/kfz")
+                    .endsWith("/opt/kfz/KromaglenForZov_JAVA_Javito_Setup.exe"));
     }
 };
 

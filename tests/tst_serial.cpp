@@ -25,7 +25,10 @@ public:
     }
     ~PtyGauge() { hangUp(); }
     const QString &device() const { return m_device; }
-    void send(const QByteArray &bytes) { QVERIFY(::write(m_master, bytes.data(), size_t(bytes.size())) == bytes.size()); }
+    void send(const QByteArray &bytes)
+    {
+        QVERIFY(::write(m_master, bytes.data(), size_t(bytes.size())) == bytes.size());
+    }
     void hangUp()
     {
         if (m_master >= 0)

@@ -75,7 +75,8 @@ private Q_SLOTS:
         QVERIFY(!f.w<QPushButton>("BB_Delete")->isEnabled());
         QVERIFY(!f.w<QPushButton>("BB_Up")->isEnabled());
         QVERIFY(f.w<QPushButton>("BB_Down")->isEnabled());
-        QCOMPARE(f.w<QPlainTextEdit>("M_ServerLog")->toPlainText(), QStringLiteral("Server start!"));
+        QCOMPARE(f.w<QPlainTextEdit>("M_ServerLog")->toPlainText(),
+                 QStringLiteral("Server start!"));
         // No Java runtime in the registry: the message, and the setup program is started.
         QCOMPARE(f.shownMessage(), QStringLiteral("JAVA futtatási környezet nem található!"));
         QCOMPARE(f.shell.elevated.size(), 1);
@@ -86,9 +87,10 @@ private Q_SLOTS:
 
     void restoresStoredSettings()
     {
-        WizardFixture f({{"Kromaglen_com.ini", "com7\r\nCOM6\r\n"},
-                         {"Kromaglen_sound.ini", "11\r\n"},
-                         {"Kromaglen.ini", catalogueAutoLine().replace(":3:I", ":3:N").toLatin1()}});
+        WizardFixture f(
+            {{"Kromaglen_com.ini", "com7\r\nCOM6\r\n"},
+             {"Kromaglen_sound.ini", "11\r\n"},
+             {"Kromaglen.ini", catalogueAutoLine().replace(":3:I", ":3:N").toLatin1()}});
         QCOMPARE(f.w<QComboBox>("ComComboBox1")->currentText(), QStringLiteral("COM7"));
         QCOMPARE(f.w<QComboBox>("CB_Sound")->currentText(), QStringLiteral("Hangkártya"));
         QCOMPARE(f.w<QComboBox>("CB_SpeakNum")->currentText(), QStringLiteral("Mérés OK"));
@@ -229,8 +231,10 @@ private Q_SLOTS:
         f.answerNext(true);
         f.click("BB_MeasNext");
         QCOMPARE(f.w<QLineEdit>("ES_HOOD")->text(), QStringLiteral("Nincs elküldve"));
-        QVERIFY(f.w<QPlainTextEdit>("M_ServerLog")->toPlainText().endsWith(
-            QStringLiteral("Most megnyomhatja a ZOV programban az \"Adatok betöltése\" gombot.")));
+        QVERIFY(f.w<QPlainTextEdit>("M_ServerLog")
+                    ->toPlainText()
+                    .endsWith(QStringLiteral(
+                        "Most megnyomhatja a ZOV programban az \"Adatok betöltése\" gombot.")));
 
         // "Vége": data not handed over, then the close confirmation.
         f.answerNext(true);
@@ -294,7 +298,8 @@ private Q_SLOTS:
         f.w<QComboBox>("CB_Save")->setEditText(QString());
         f.answerNext(false); // refuse to close: the save stands
         f.click("BB_ConfigCancel");
-        QCOMPARE(f.read("Kromaglen.ini"), catalogueAutoLine().toUtf8().replace("\xc3\xa9", "\xe9") + "\r\n");
+        QCOMPARE(f.read("Kromaglen.ini"),
+                 catalogueAutoLine().toUtf8().replace("\xc3\xa9", "\xe9") + "\r\n");
         QVERIFY(f.window->isVisible());
     }
 
@@ -347,7 +352,10 @@ private Q_SLOTS:
     {
         WizardFixture f;
         f.shownMessage();
-        std::thread worker([&f] { f.window->ShowInfo("Első", "a"); f.window->ShowInfo("Második", "b"); });
+        std::thread worker([&f] {
+            f.window->ShowInfo("Első", "a");
+            f.window->ShowInfo("Második", "b");
+        });
         worker.join();
         QCOMPARE(f.shownMessage(), QStringLiteral("Második"));
         QCOMPARE(f.info->description(), QStringLiteral("b"));
@@ -410,13 +418,14 @@ private Q_SLOTS:
             "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\BTHPORT\\Parameters";
         const QByteArray en = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\BTHENUM";
         QByteArray reg = WizardFixture::kRegistry;
-        for (const auto &[address, port] : {std::pair<QByteArray, QByteArray>{"00aa", "COM6"},
-                                            {"00bb", "COM7"}}) {
-            reg += "[" + bth + "\\Devices\\" + address + "]\r\n\"Name\"=hex:4b,52,4f,4d,41,47,4c,45,4e,00\r\n" +
-                   "[" + bth + "\\Devices\\" + address + "\\ServicesFor1\\R\\K" + address.toUpper() +
+        for (const auto &[address, port] :
+             {std::pair<QByteArray, QByteArray>{"00aa", "COM6"}, {"00bb", "COM7"}}) {
+            reg += "[" + bth + "\\Devices\\" + address +
+                   "]\r\n\"Name\"=hex:4b,52,4f,4d,41,47,4c,45,4e,00\r\n" + "[" + bth +
+                   "\\Devices\\" + address + "\\ServicesFor1\\R\\K" + address.toUpper() +
                    "]\r\n\"PriLangServiceName\"=hex:52,4e,49,2d,53,50,50,00\r\n" + "[" + en +
-                   "\\C\\X_" + address.toUpper() + "_K" + address.toUpper() + "\\Device Parameters]\r\n" +
-                   "\"PortName\"=\"" + port + "\"\r\n";
+                   "\\C\\X_" + address.toUpper() + "_K" + address.toUpper() +
+                   "\\Device Parameters]\r\n" + "\"PortName\"=\"" + port + "\"\r\n";
         }
         WizardFixture f(WizardFixture::Files{}, reg);
         f.click("BB_FindPort");

@@ -140,7 +140,8 @@ int main(int argc, char *argv[])
         if (::symlink(ptsname(g_master), QFile::encodeName(link).constData()) == 0)
             portPath = link;
     }
-    const QString registryLine = QStringLiteral("\"\\\\Device\\\\KromaglenSim\"=\"%1\"").arg(portPath);
+    const QString registryLine =
+        QStringLiteral("\"\\\\Device\\\\KromaglenSim\"=\"%1\"").arg(portPath);
     if (!registryFile.isEmpty()) {
         QFile f(registryFile);
         if (f.open(QIODevice::WriteOnly)) {

@@ -1,10 +1,10 @@
 // Renders each wizard page to a PNG file, driving the window with a simulated
 // gauge: kfz-screenshots <output folder>. Runs in a scratch working folder.
+#include "../tests/fakes/Fakes.h"
 #include "FileRegistry.h"
 #include "KromaglenForZov_M.h"
 #include "KromaglenForZov_MD.h"
 #include "KromaglenForZov_SM.h"
-#include "../tests/fakes/Fakes.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,8 +15,8 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    const QString out = argc > 1 ? QDir(QString::fromLocal8Bit(argv[1])).absolutePath()
-                                 : QDir::currentPath();
+    const QString out =
+        argc > 1 ? QDir(QString::fromLocal8Bit(argv[1])).absolutePath() : QDir::currentPath();
     QTemporaryDir scratch;
     QDir::setCurrent(scratch.path());
 
