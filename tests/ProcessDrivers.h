@@ -1,0 +1,121 @@
+#pragma once
+
+// Drivers for the end-to-end tests: the program's test build, the gauge
+// simulator and the inspection-program client, each as a process.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTest>
+
+namespace {
+
+const QString kBin = QStringLiteral(KFZ_BINARY_DIR);
+
+QString program(const QString &relative)
+{
+    return kBin + u'/' + relative;
+}
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::AnyIPv4, 0);
+    return probe.serverPort();
+}
+
+class Wizard
+{
+public:
+    Wizard(const QString &folder, const QString &registry, quint16 port,
+           QProcessEnvironment env = QProcessEnvironment::systemEnvironment())
+    {
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("KROMAGLEN_REGISTRY", registry);
+        env.insert("KROMAGLEN_TEST_PORT", QString::number(port));
+        m_process.setProcessEnvironment(env);
+        m_process.setWorkingDirectory(folder);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(program("app/KromaglenForZov_hooked"));
+        m_process.waitForStarted();
+    }
+    ~Wizard()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+
+    QString cmd(const QString &line)
+    {
+        m_process.write(line.toUtf8() + '\n');
+        while (!m_process.canReadLine()) {
+            if (!m_process.waitForReadyRead(5000))
+                return QStringLiteral("<no answer to %1>").arg(line);
+        }
+        const QString reply = QString::fromUtf8(m_process.readLine()).trimmed();
+        return reply.startsWith(u"ok") ? reply.mid(3) : QStringLiteral("<%1>").arg(reply);
+    }
+
+    // Polls a query until it gives the wanted answer.
+    bool waitFor(const QString &query, const QString &wanted, int ms = 5000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < ms) {
+            if (cmd(query) == wanted)
+                return true;
+            QTest::qWait(20);
+        }
+        qWarning("%s gave %s", qPrintable(query), qPrintable(cmd(query)));
+        return false;
+    }
+
+    bool finished(int ms = 5000) { return m_process.waitForFinished(ms); }
+    int exitCode() const { return m_process.exitCode(); }
+
+private:
+    QProcess m_process;
+};
+
+class GaugeSimulator
+{
+public:
+    explicit GaugeSimulator(const QString &folder)
+    {
+        m_process.start(program("tools/kfz-gauge-sim"),
+                        {"--link", folder + "/gauge", "--registry", folder + "/registry.reg"});
+        m_process.waitForStarted();
+        while (!m_process.readAllStandardOutput().contains("gauge port:"))
+            m_process.waitForReadyRead(2000);
+    }
+    ~GaugeSimulator()
+    {
+        m_process.write("quit\n");
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(3000))
+            m_process.kill();
+    }
+    void send(const QByteArray &commands) { m_process.write(commands + '\n'); }
+
+private:
+    QProcess m_process;
+};
+
+QString client(quint16 port, const QStringList &args)
+{
+    QProcess p;
+    p.start(program("tools/kfz-zov-client"), QStringList{"--port", QString::number(port)} + args);
+    p.waitForFinished(10000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+} // namespace

@@ -1,0 +1,142 @@
+// The real playback path: a PulseAudio server with a null sink stands in for
+// the sound card; its monitor is recorded while the program, on the sound
+// card with spoken values, confirms the gauge's key and a reading.
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include "ProcessDrivers.h"
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr int kChannels = 2;
+constexpr int kFrameMs = 10;
+
+struct Segment
+{
+    int startMs;
+    int endMs;
+};
+
+// Sounding stretches of a recording (16-bit stereo), cut at silences of at
+// least minGapMs.
+QList<Segment> soundingSegments(const QByteArray &raw, int minGapMs)
+{
+    const auto *samples = reinterpret_cast<const qint16 *>(raw.constData());
+    const qsizetype count = raw.size() / qsizetype(sizeof(qint16));
+    const int perFrame = kRate * kChannels * kFrameMs / 1000;
+    QList<Segment> segments;
+    int silentFor = 0;
+    for (qsizetype f = 0; (f + 1) * perFrame <= count; ++f) {
+        int peak = 0;
+        for (int i = 0; i < perFrame; ++i)
+            peak = std::max(peak, std::abs(int(samples[f * perFrame + i])));
+        const int ms = int(f) * kFrameMs;
+        if (peak > 300) {
+            if (segments.isEmpty() || silentFor >= minGapMs)
+                segments.append({ms, ms + kFrameMs});
+            else
+                segments.last().endMs = ms + kFrameMs;
+            silentFor = 0;
+        } else {
+            silentFor += kFrameMs;
+        }
+    }
+    return segments;
+}
+
+} // namespace
+
+class TestPlayback : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void chainedRecordingsReachTheSoundCard()
+    {
+        const QString pulseaudio = QStandardPaths::findExecutable("pulseaudio");
+        const QString parec = QStandardPaths::findExecutable("parec");
+        if (pulseaudio.isEmpty() || parec.isEmpty())
+            QSKIP("no PulseAudio here");
+        if (!QDir(QStringLiteral(KFZ_BINARY_DIR "/hang")).exists())
+            QSKIP("the recordings were not made");
+
+        QTemporaryDir runtime;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        env.insert("PULSE_SINK", "kfz");
+        QProcess server;
+        server.setProcessEnvironment(env);
+        server.start(pulseaudio, {"-n", "--daemonize=no", "--exit-idle-time=-1",
+                                  "--load=module-null-sink sink_name=kfz",
+                                  "--load=module-native-protocol-unix"});
+        QVERIFY(server.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtime.path() + "/pulse/native"), 5000);
+
+        QTemporaryDir dir;
+        const QString folder = dir.path();
+        QVERIFY(QFile::link(QStringLiteral(KFZ_BINARY_DIR "/hang"), folder + "/hang"));
+        {
+            QFile f(folder + "/Kromaglen_sound.ini");
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("10\r\n");
+        }
+        GaugeSimulator gauge(folder);
+        QProcess recorder;
+        recorder.setProcessEnvironment(env);
+        recorder.start(parec, {"--device=kfz.monitor", "--raw", "--format=s16le", "--rate=44100",
+                               "--channels=2"});
+        QVERIFY(recorder.waitForStarted());
+        QByteArray audio;
+        QObject::connect(&recorder, &QProcess::readyReadStandardOutput,
+                         [&] { audio += recorder.readAllStandardOutput(); });
+
+        {
+            Wizard w(folder, folder + "/registry.reg", freePort(), env);
+            QCOMPARE(w.cmd("get CB_Sound"), QStringLiteral("Hangkártya"));
+            w.cmd("choose ComComboBox1 " + folder + "/gauge");
+            w.cmd("click BB_ConfigNext");
+            QTest::qWait(300);
+            gauge.send("key");
+            QVERIFY(w.waitFor("page", "1", 8000));
+            QTest::qWait(3000); // NEXT and the point name have been said
+            gauge.send("fe 123");
+            const bool recorded = w.waitFor("readings 0", QStringLiteral("FE 123 µm"), 8000);
+            QVERIFY2(recorded,
+                     qPrintable(w.cmd("page") + " " + w.cmd("get CB_Sound") + " " + w.cmd("info") +
+                                " " + w.cmd("get ComComboBox1") + " " +
+                                w.cmd("get CB_ActMeasName") + " " + w.cmd("get LB_ActMeasValue") +
+                                " " + w.cmd("get P_ActMeasValue")));
+            QTest::qWait(2500);
+            // No fallback to the speaker.
+            QCOMPARE(w.cmd("get CB_Sound"), QStringLiteral("Hangkártya"));
+        }
+        recorder.terminate();
+        recorder.waitForFinished(2000);
+        audio += recorder.readAllStandardOutput();
+        server.terminate();
+        server.waitForFinished(3000);
+
+        QFile options(folder + "/Kromaglen_sound.ini");
+        QVERIFY(options.open(QIODevice::ReadOnly));
+        QCOMPARE(options.readAll(), QByteArray("10\r\n"));
+
+        // NEXT and the point's name, then "száz-huszon-három" as one stretch of
+        // about the three recordings' length: they follow each other without
+        // a pause, and none is cut or stretched.
+        const QList<Segment> words = soundingSegments(audio, 300);
+        QString shape;
+        for (const Segment &s : words)
+            shape += QStringLiteral("[%1..%2] ").arg(s.startMs).arg(s.endMs);
+        qInfo("sounding stretches: %s", qPrintable(shape));
+        QVERIFY2(words.size() >= 2, qPrintable(shape));
+        const Segment number = words.last();
+        const int numberMs = number.endMs - number.startMs;
+        QVERIFY2(numberMs > 1200 && numberMs < 1800, qPrintable(shape));
+        const Segment next = words.first();
+        QVERIFY2(next.endMs - next.startMs > 2000, qPrintable(shape));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPlayback)
+#include "tst_playback.moc"
