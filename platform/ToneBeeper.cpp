@@ -3,10 +3,10 @@
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
-#include <QBuffer>
 #include <QElapsedTimer>
 #include <QMediaDevices>
-#include <QThread>
+#include <QSemaphore>
+#include <QTimer>
 #include <cmath>
 #include <numbers>
 
@@ -17,6 +17,7 @@
 namespace {
 
 constexpr int kSampleRate = 22050;
+constexpr int kIdleCloseMs = 3000;
 
 QByteArray sineTone(int frequencyHz, int durationMs)
 {
@@ -30,6 +31,93 @@ QByteArray sineTone(int frequencyHz, int durationMs)
 
 } // namespace
 
+// Lives on the beeper's own thread: pushes a tone into an audio output and
+// releases the caller once it has been played out.
+class ToneOutput : public QObject
+{
+public:
+    void play(int frequencyHz, int durationMs, QSemaphore *done)
+    {
+        const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+        QAudioFormat format;
+        format.setSampleRate(kSampleRate);
+        format.setChannelCount(1);
+        format.setSampleFormat(QAudioFormat::Int16);
+        if (device.isNull() || !device.isFormatSupported(format)) {
+            done->release();
+            return;
+        }
+        if (!m_sink) {
+            m_sink = new QAudioSink(device, format, this);
+            m_sink->setBufferSize(format.bytesForDuration(100000));
+            m_io = m_sink->start();
+            m_feeder = new QTimer(this);
+            m_feeder->setInterval(5);
+            connect(m_feeder, &QTimer::timeout, this, &ToneOutput::feed);
+            m_feeder->start();
+        }
+        m_pcm = sineTone(frequencyHz, durationMs);
+        m_done = done;
+        m_idleSince.invalidate();
+        m_endUs = m_sink->processedUSecs() + qint64(durationMs) * 1000 +
+                  format.durationForBytes(m_sink->bufferSize() - m_sink->bytesFree());
+        feed();
+    }
+
+private:
+    void feed()
+    {
+        if (!m_sink || !m_io)
+            return;
+        qint64 room = m_sink->bytesFree() & ~qint64(1);
+        const qint64 n = qMin<qint64>(room, m_pcm.size());
+        if (n > 0) {
+            m_io->write(m_pcm.constData(), n);
+            m_pcm.remove(0, n);
+            room -= n;
+        }
+        if (room > 0) // silence between tones keeps the output running
+            m_io->write(QByteArray(room, '\0'));
+        if (m_done && m_pcm.isEmpty() && m_sink->processedUSecs() >= m_endUs) {
+            std::exchange(m_done, nullptr)->release();
+            m_idleSince.start();
+        }
+        // Close the output after a while without tones.
+        if (!m_done && m_idleSince.isValid() && m_idleSince.elapsed() > kIdleCloseMs) {
+            m_feeder->stop();
+            m_sink->stop();
+            std::exchange(m_sink, nullptr)->deleteLater();
+            std::exchange(m_feeder, nullptr)->deleteLater();
+            m_io = nullptr;
+            m_idleSince.invalidate();
+        }
+    }
+
+    QAudioSink *m_sink = nullptr;
+    QIODevice *m_io = nullptr;
+    QTimer *m_feeder = nullptr;
+    QByteArray m_pcm;
+    QSemaphore *m_done = nullptr;
+    qint64 m_endUs = 0;
+    QElapsedTimer m_idleSince;
+};
+
+ToneBeeper::ToneBeeper()
+{
+#ifndef Q_OS_WIN
+    m_output = new ToneOutput;
+    m_output->moveToThread(&m_thread);
+    QObject::connect(&m_thread, &QThread::finished, m_output, &QObject::deleteLater);
+    m_thread.start();
+#endif
+}
+
+ToneBeeper::~ToneBeeper()
+{
+    m_thread.quit();
+    m_thread.wait();
+}
+
 void ToneBeeper::Beep(int frequencyHz, int durationMs)
 {
 #ifdef Q_OS_WIN
@@ -37,24 +125,11 @@ void ToneBeeper::Beep(int frequencyHz, int durationMs)
 #else
     QElapsedTimer clock;
     clock.start();
-    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    if (!device.isNull()) {
-        QAudioFormat format;
-        format.setSampleRate(kSampleRate);
-        format.setChannelCount(1);
-        format.setSampleFormat(QAudioFormat::Int16);
-        if (device.isFormatSupported(format)) {
-            QByteArray pcm = sineTone(frequencyHz, durationMs);
-            QBuffer buffer(&pcm);
-            buffer.open(QIODevice::ReadOnly);
-            QAudioSink sink(device, format);
-            sink.start(&buffer);
-            const qint64 left = durationMs - clock.elapsed();
-            if (left > 0)
-                QThread::msleep(ulong(left));
-            sink.stop();
-        }
-    }
+    QSemaphore done;
+    QMetaObject::invokeMethod(m_output, [this, frequencyHz, durationMs, &done] {
+        m_output->play(frequencyHz, durationMs, &done);
+    });
+    done.tryAcquire(1, 2 * durationMs + 1000);
     // The beep lasts its length whether or not it could be heard.
     const qint64 left = durationMs - clock.elapsed();
     if (left > 0)

@@ -3,6 +3,7 @@
 // card with spoken values, confirms the gauge's key and a reading.
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <numeric>
 
 #include "ProcessDrivers.h"
 
@@ -45,6 +46,57 @@ QList<Segment> soundingSegments(const QByteArray &raw, int minGapMs)
     return segments;
 }
 
+// A PulseAudio server with a null sink in a private runtime folder, and a
+// recording of the sink's monitor.
+struct NullSink
+{
+    bool start()
+    {
+        const QString pulseaudio = QStandardPaths::findExecutable("pulseaudio");
+        const QString parec = QStandardPaths::findExecutable("parec");
+        if (pulseaudio.isEmpty() || parec.isEmpty())
+            return false;
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        env.insert("PULSE_SINK", "kfz");
+        server.setProcessEnvironment(env);
+        server.start(pulseaudio, {"-n", "--daemonize=no", "--exit-idle-time=-1",
+                                  "--load=module-null-sink sink_name=kfz",
+                                  "--load=module-native-protocol-unix"});
+        if (!server.waitForStarted())
+            return false;
+        QElapsedTimer clock;
+        clock.start();
+        while (!QFile::exists(runtime.path() + "/pulse/native") && clock.elapsed() < 5000)
+            QTest::qWait(20);
+        recorder.setProcessEnvironment(env);
+        recorder.start(parec, {"--device=kfz.monitor", "--raw", "--format=s16le", "--rate=44100",
+                               "--channels=2"});
+        QObject::connect(&recorder, &QProcess::readyReadStandardOutput,
+                         [this] { audio += recorder.readAllStandardOutput(); });
+        return recorder.waitForStarted();
+    }
+    ~NullSink()
+    {
+        recorder.terminate();
+        recorder.waitForFinished(2000);
+        server.terminate();
+        server.waitForFinished(3000);
+    }
+    QByteArray stop()
+    {
+        recorder.terminate();
+        recorder.waitForFinished(2000);
+        audio += recorder.readAllStandardOutput();
+        return audio;
+    }
+
+    QTemporaryDir runtime;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcess server;
+    QProcess recorder;
+    QByteArray audio;
+};
+
 } // namespace
 
 class TestPlayback : public QObject
@@ -52,6 +104,46 @@ class TestPlayback : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void withTheSpeakerEveryEventIsATone()
+    {
+        NullSink sink;
+        if (!sink.start())
+            QSKIP("no PulseAudio here");
+        QTemporaryDir dir;
+        const QString folder = dir.path();
+        GaugeSimulator gauge(folder);
+        {
+            Wizard w(folder, folder + "/registry.reg", freePort(), sink.env);
+            QCOMPARE(w.cmd("get CB_Sound"), QStringLiteral("Speaker"));
+            w.cmd("choose ComComboBox1 " + folder + "/gauge");
+            w.cmd("click BB_ConfigNext");
+            QTest::qWait(300);
+            gauge.send("key");
+            QVERIFY(w.waitFor("page", "1", 8000));
+            QTest::qWait(700);
+            gauge.send("fe 10\nfe 20\nfe 30");
+            QVERIFY(w.waitFor("readings 0", QStringLiteral("FE 10 µm|FE 20 µm|FE 30 µm")));
+            QTest::qWait(2000);
+        }
+        const QByteArray audio = sink.stop();
+        qInfo("recorded %lld ms", audio.size() * 1000 / (kRate * kChannels * 2));
+        const QList<Segment> tones = soundingSegments(audio, 30);
+        QString shape;
+        for (const Segment &s : tones)
+            shape += QStringLiteral("[%1..%2] ").arg(s.startMs).arg(s.endMs);
+        qInfo("tones: %s", qPrintable(shape));
+        // Tones reach the output, each played whole (the null sink's monitor
+        // records only while the sink runs, so pauses are not measured).
+        QVERIFY2(!tones.isEmpty(), qPrintable(shape));
+        const int sounding =
+            std::accumulate(tones.begin(), tones.end(), 0,
+                            [](int sum, const Segment &s) { return sum + s.endMs - s.startMs; });
+        QVERIFY2(sounding >= 900, qPrintable(shape));
+        QVERIFY2(std::any_of(tones.begin(), tones.end(),
+                             [](const Segment &s) { return s.endMs - s.startMs >= 450; }),
+                 qPrintable(shape));
+    }
+
     void chainedRecordingsReachTheSoundCard()
     {
         const QString pulseaudio = QStandardPaths::findExecutable("pulseaudio");
