@@ -49,6 +49,7 @@ public:
 };
 
 const QString kComFile = StoredPort::kFileName;
+constexpr int kHintPauseMs = 99999999;
 const QString kPresetsFile = QStringLiteral("Kromaglen.ini");
 
 } // namespace
@@ -80,7 +81,9 @@ void TF_Main::setDialogs(TF_MyShowMessage *info, TF_MessageDlg *question)
 
 void TF_Main::FormCreate()
 {
-    // Tool-tips stay while the mouse stays: Qt's default behaviour.
+    // A tool-tip stays up for as long as the mouse stays on its control.
+    for (QWidget *w : findChildren<QWidget *>())
+        w->setToolTipDuration(kHintPauseMs);
     PC_Steps->setActivePage(int(WizardPage::Config));
     const int tabHeight = 40;
     setFixedSize(914, tabHeight + Label3->y() + Label3->height() + 5);

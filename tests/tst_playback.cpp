@@ -46,6 +46,24 @@ QList<Segment> soundingSegments(const QByteArray &raw, int minGapMs)
     return segments;
 }
 
+QString describe(const QList<Segment> &segments)
+{
+    QString text;
+    for (const Segment &s : segments)
+        text += QStringLiteral("[%1..%2] ").arg(s.startMs).arg(s.endMs);
+    return text;
+}
+
+// Picks the simulator's port, presses "Tovább" and sends the gauge's key.
+void connectWithKey(Wizard &w, GaugeSimulator &gauge, const QString &folder)
+{
+    w.cmd("choose ComComboBox1 " + folder + "/gauge");
+    w.cmd("click BB_ConfigNext");
+    QTest::qWait(300);
+    gauge.send("key");
+    QVERIFY(w.waitFor("page", "1", 8000));
+}
+
 // A PulseAudio server with a null sink in a private runtime folder, and a
 // recording of the sink's monitor.
 struct NullSink
@@ -115,11 +133,7 @@ private Q_SLOTS:
         {
             Wizard w(folder, folder + "/registry.reg", freePort(), sink.env);
             QCOMPARE(w.cmd("get CB_Sound"), QStringLiteral("Speaker"));
-            w.cmd("choose ComComboBox1 " + folder + "/gauge");
-            w.cmd("click BB_ConfigNext");
-            QTest::qWait(300);
-            gauge.send("key");
-            QVERIFY(w.waitFor("page", "1", 8000));
+            connectWithKey(w, gauge, folder);
             QTest::qWait(700);
             gauge.send("fe 10\nfe 20\nfe 30");
             QVERIFY(w.waitFor("readings 0", QStringLiteral("FE 10 µm|FE 20 µm|FE 30 µm")));
@@ -128,9 +142,7 @@ private Q_SLOTS:
         const QByteArray audio = sink.stop();
         qInfo("recorded %lld ms", audio.size() * 1000 / (kRate * kChannels * 2));
         const QList<Segment> tones = soundingSegments(audio, 30);
-        QString shape;
-        for (const Segment &s : tones)
-            shape += QStringLiteral("[%1..%2] ").arg(s.startMs).arg(s.endMs);
+        const QString shape = describe(tones);
         qInfo("tones: %s", qPrintable(shape));
         // Tones reach the output, each played whole (the null sink's monitor
         // records only while the sink runs, so pauses are not measured).
@@ -146,25 +158,11 @@ private Q_SLOTS:
 
     void chainedRecordingsReachTheSoundCard()
     {
-        const QString pulseaudio = QStandardPaths::findExecutable("pulseaudio");
-        const QString parec = QStandardPaths::findExecutable("parec");
-        if (pulseaudio.isEmpty() || parec.isEmpty())
-            QSKIP("no PulseAudio here");
         if (!QDir(QStringLiteral(KFZ_BINARY_DIR "/hang")).exists())
             QSKIP("the recordings were not made");
-
-        QTemporaryDir runtime;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_RUNTIME_DIR", runtime.path());
-        env.insert("PULSE_SINK", "kfz");
-        QProcess server;
-        server.setProcessEnvironment(env);
-        server.start(pulseaudio, {"-n", "--daemonize=no", "--exit-idle-time=-1",
-                                  "--load=module-null-sink sink_name=kfz",
-                                  "--load=module-native-protocol-unix"});
-        QVERIFY(server.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtime.path() + "/pulse/native"), 5000);
-
+        NullSink sink;
+        if (!sink.start())
+            QSKIP("no PulseAudio here");
         QTemporaryDir dir;
         const QString folder = dir.path();
         QVERIFY(QFile::link(QStringLiteral(KFZ_BINARY_DIR "/hang"), folder + "/hang"));
@@ -174,41 +172,17 @@ private Q_SLOTS:
             f.write("10\r\n");
         }
         GaugeSimulator gauge(folder);
-        QProcess recorder;
-        recorder.setProcessEnvironment(env);
-        recorder.start(parec, {"--device=kfz.monitor", "--raw", "--format=s16le", "--rate=44100",
-                               "--channels=2"});
-        QVERIFY(recorder.waitForStarted());
-        QByteArray audio;
-        QObject::connect(&recorder, &QProcess::readyReadStandardOutput,
-                         [&] { audio += recorder.readAllStandardOutput(); });
-
         {
-            Wizard w(folder, folder + "/registry.reg", freePort(), env);
+            Wizard w(folder, folder + "/registry.reg", freePort(), sink.env);
             QCOMPARE(w.cmd("get CB_Sound"), QStringLiteral("Hangkártya"));
-            w.cmd("choose ComComboBox1 " + folder + "/gauge");
-            w.cmd("click BB_ConfigNext");
-            QTest::qWait(300);
-            gauge.send("key");
-            QVERIFY(w.waitFor("page", "1", 8000));
+            connectWithKey(w, gauge, folder);
             QTest::qWait(3000); // NEXT and the point name have been said
             gauge.send("fe 123");
-            const bool recorded = w.waitFor("readings 0", QStringLiteral("FE 123 µm"), 8000);
-            QVERIFY2(recorded,
-                     qPrintable(w.cmd("page") + " " + w.cmd("get CB_Sound") + " " + w.cmd("info") +
-                                " " + w.cmd("get ComComboBox1") + " " +
-                                w.cmd("get CB_ActMeasName") + " " + w.cmd("get LB_ActMeasValue") +
-                                " " + w.cmd("get P_ActMeasValue")));
+            QVERIFY(w.waitFor("readings 0", QStringLiteral("FE 123 µm"), 8000));
             QTest::qWait(2500);
             // No fallback to the speaker.
             QCOMPARE(w.cmd("get CB_Sound"), QStringLiteral("Hangkártya"));
         }
-        recorder.terminate();
-        recorder.waitForFinished(2000);
-        audio += recorder.readAllStandardOutput();
-        server.terminate();
-        server.waitForFinished(3000);
-
         QFile options(folder + "/Kromaglen_sound.ini");
         QVERIFY(options.open(QIODevice::ReadOnly));
         QCOMPARE(options.readAll(), QByteArray("10\r\n"));
@@ -216,17 +190,13 @@ private Q_SLOTS:
         // NEXT and the point's name, then "száz-huszon-három" as one stretch of
         // about the three recordings' length: they follow each other without
         // a pause, and none is cut or stretched.
-        const QList<Segment> words = soundingSegments(audio, 300);
-        QString shape;
-        for (const Segment &s : words)
-            shape += QStringLiteral("[%1..%2] ").arg(s.startMs).arg(s.endMs);
+        const QList<Segment> words = soundingSegments(sink.stop(), 300);
+        const QString shape = describe(words);
         qInfo("sounding stretches: %s", qPrintable(shape));
         QVERIFY2(words.size() >= 2, qPrintable(shape));
-        const Segment number = words.last();
-        const int numberMs = number.endMs - number.startMs;
+        const int numberMs = words.last().endMs - words.last().startMs;
         QVERIFY2(numberMs > 1200 && numberMs < 1800, qPrintable(shape));
-        const Segment next = words.first();
-        QVERIFY2(next.endMs - next.startMs > 2000, qPrintable(shape));
+        QVERIFY2(words.first().endMs - words.first().startMs > 2000, qPrintable(shape));
     }
 };
 
