@@ -86,6 +86,8 @@ struct NullSink
         clock.start();
         while (!QFile::exists(runtime.path() + "/pulse/native") && clock.elapsed() < 5000)
             QTest::qWait(20);
+        if (!QFile::exists(runtime.path() + "/pulse/native"))
+            return false; // the server did not come up here
         recorder.setProcessEnvironment(env);
         recorder.start(parec, {"--device=kfz.monitor", "--raw", "--format=s16le", "--rate=44100",
                                "--channels=2"});
