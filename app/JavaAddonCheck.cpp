@@ -14,16 +14,6 @@ QString readString(const Registry &registry, const QString &key, const QString &
     return v && v->type == Registry::Value::Type::String ? v->text : QString();
 }
 
-// A runtime folder as read from the registry, as a path of this machine.
-QString localPath(const QString &path)
-{
-#ifdef Q_OS_WIN
-    return path;
-#else
-    return Paths::local(path);
-#endif
-}
-
 } // namespace
 
 namespace JavaAddon {
@@ -48,7 +38,7 @@ JavaAddonStatus check(const Registry &registry)
     }
     status.runtimeFolder = folder;
     status.addonPath = folder + QStringLiteral("\\lib\\ext\\KromaglenForZov.jar");
-    status.addonPresent = QFileInfo(localPath(status.addonPath)).isFile();
+    status.addonPresent = QFileInfo(Paths::local(status.addonPath)).isFile();
     return status;
 }
 

@@ -48,7 +48,6 @@ public:
     QString description;
 };
 
-const QString kComFile = StoredPort::kFileName;
 constexpr int kHintPauseMs = 99999999;
 const QString kPresetsFile = QStringLiteral("Kromaglen.ini");
 
@@ -169,7 +168,7 @@ void TF_Main::JavaAddonCheck()
 
 void TF_Main::LoadStoredPort()
 {
-    QFile file(kComFile);
+    QFile file(StoredPort::kFileName);
     if (!file.exists())
         return;
     try {
@@ -209,7 +208,6 @@ void TF_Main::LoadPresetsFile()
     const int autoPreset = m_presets.find(PlanPresets::kAutoPresetName);
     if (autoPreset >= 0) {
         CB_Save->setCurrentIndex(autoPreset);
-        CB_SaveChange();
         ApplyPreset(autoPreset);
     }
     CB_SaveChange();

@@ -143,6 +143,8 @@ private:
     void saveAutoPresetIfNamed();
     // Measuring
     void RecordReading(const QString &substrate, int value);
+    // Records the value the panels show on the current point, with its sound.
+    void recordShownReading();
     void RaiseFeedback(int code);
     int currentPoint() const;
     void showMeasuringList();

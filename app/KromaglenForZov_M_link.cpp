@@ -21,7 +21,6 @@
 
 namespace {
 
-const QString kComFile = StoredPort::kFileName;
 constexpr int kReconnectPauseMs = 1000;
 
 } // namespace
@@ -43,7 +42,7 @@ void TF_Main::selectPort(int index)
 
 void TF_Main::ComComboBox1Change()
 {
-    QSaveFile file(kComFile);
+    QSaveFile file(StoredPort::kFileName);
     try {
         if (!file.open(QIODevice::WriteOnly))
             throw Failure(QStringLiteral("EInOutError"), file.errorString());

@@ -74,6 +74,11 @@ void TF_Main::RecordReading(const QString &substrate, int value)
 {
     P_ActMetal->setText(substrate);
     P_ActMeasValue->setText(QString::number(value));
+    recordShownReading();
+}
+
+void TF_Main::recordShownReading()
+{
     // Let the new value show before the confirmation sound starts.
     QCoreApplication::processEvents();
     const int point = currentPoint();
@@ -102,15 +107,7 @@ void TF_Main::SE_KeziBevitelDblClick()
     const int value = ReadingLog::clampManualValue(text);
     SE_KeziBevitel->setValue(value);
     P_ActMeasValue->setText(QString::number(value));
-    const int point = currentPoint();
-    if (point < 0)
-        return;
-    QCoreApplication::processEvents();
-    const QString line = ReadingLog::readingLine(P_ActMetal->text(), P_ActMeasValue->text());
-    LB_ActMeasValue->addItem(line);
-    LB_ActMeasValue->setCurrentRow(LB_ActMeasValue->count() - 1);
-    m_log.append(point, line);
-    RaiseFeedback(FeedbackSounds::MeasurementOk);
+    recordShownReading();
 }
 
 // ---------------------------------------------------------------- receiving

@@ -24,6 +24,15 @@ const QColor kRed(255, 0, 0);
 const QColor kLime(0, 255, 0);
 const QColor kWhite(255, 255, 255);
 
+// A status field's state is its text and its background colour.
+void showStatus(QLineEdit *field, const QString &text, const QColor &color)
+{
+    field->setStyleSheet(
+        QStringLiteral("QLineEdit { background-color: %1; color: black; }").arg(color.name()));
+    field->setText(text);
+    field->setCursorPosition(0);
+}
+
 } // namespace
 
 void TF_Main::setPageOneInputsEnabled(bool enabled)
@@ -126,21 +135,15 @@ void TF_Main::BB_MeasBackClick()
 
 void TF_Main::setMeasurementStatus(int point, const QString &text, const QColor &color)
 {
-    QLineEdit *field = m_measurementStatus.at(size_t(point));
-    field->setText(text);
-    field->setCursorPosition(0);
-    field->setStyleSheet(
-        QStringLiteral("QLineEdit { background-color: %1; color: black; }").arg(color.name()));
+    showStatus(m_measurementStatus.at(size_t(point)), text, color);
 }
 
 void TF_Main::setHandoverStatus(int point, bool sent)
 {
     m_sent[size_t(point)] = sent;
-    QLineEdit *field = m_handoverStatus.at(size_t(point));
-    field->setStyleSheet(QStringLiteral("QLineEdit { background-color: %1; color: black; }")
-                             .arg((sent ? kLime : kWhite).name()));
-    field->setText(sent ? QStringLiteral("Elküldve") : QStringLiteral("Nincs elküldve"));
-    field->setCursorPosition(0);
+    showStatus(m_handoverStatus.at(size_t(point)),
+               sent ? QStringLiteral("Elküldve") : QStringLiteral("Nincs elküldve"),
+               sent ? kLime : kWhite);
 }
 
 void TF_Main::BB_MeasNextClick()

@@ -1,5 +1,7 @@
 #include "SoundOptions.h"
 
+#include "TextLine.h"
+
 #include <QFile>
 #include <QSaveFile>
 
@@ -14,13 +16,7 @@ bool SoundOptions::read(const QString &path)
 
 void SoundOptions::applyContent(QByteArrayView content)
 {
-    qsizetype cut = content.size();
-    for (char c : {'\r', '\n'}) {
-        const qsizetype at = content.indexOf(c);
-        if (at >= 0 && at < cut)
-            cut = at;
-    }
-    applyLine(QString::fromLatin1(content.first(cut)));
+    applyLine(QString::fromLatin1(firstLine(content)));
 }
 
 void SoundOptions::applyLine(QStringView line)

@@ -1,18 +1,13 @@
 #include "StoredPort.h"
 
 #include "Cp1250.h"
+#include "TextLine.h"
 
 namespace StoredPort {
 
 QString parse(const QByteArray &content)
 {
-    qsizetype end = content.size();
-    for (char c : {'\r', '\n'}) {
-        const qsizetype at = content.indexOf(c);
-        if (at >= 0 && at < end)
-            end = at;
-    }
-    return Cp1250::decode(QByteArrayView(content).first(end));
+    return Cp1250::decode(firstLine(content));
 }
 
 QByteArray line(const QString &portName)
