@@ -12,6 +12,7 @@
 #include "Paths.h"
 #include "PortList.h"
 #include "Registry.h"
+#include "SettingsFile.h"
 #include "Shell.h"
 #include "SoundOptions.h"
 #include "SoundPlayer.h"
@@ -27,7 +28,6 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSpinBox>
 #include <QTabBar>
 #include <QThread>
@@ -168,14 +168,10 @@ void TF_Main::JavaAddonCheck()
 
 void TF_Main::LoadStoredPort()
 {
-    QFile file(StoredPort::kFileName);
-    if (!file.exists())
+    if (!QFile::exists(StoredPort::kFileName))
         return;
     try {
-        if (!file.open(QIODevice::ReadOnly))
-            throw Failure(QStringLiteral("EInOutError"), file.errorString());
-        const QByteArray content = file.read(64 * 1024);
-        file.close();
+        const QByteArray content = SettingsFile::read(StoredPort::kFileName, 64 * 1024);
         const int index = PortList::find(m_ports, StoredPort::parse(content));
         if (index < 0)
             throw Failure(QStringLiteral("Exception"),

@@ -9,6 +9,7 @@
 #include "Messages.h"
 #include "PortList.h"
 #include "Registry.h"
+#include "SettingsFile.h"
 #include "StoredPort.h"
 #include "Widgets.h"
 
@@ -16,7 +17,6 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QThread>
 
 namespace {
@@ -42,13 +42,8 @@ void TF_Main::selectPort(int index)
 
 void TF_Main::ComComboBox1Change()
 {
-    QSaveFile file(StoredPort::kFileName);
     try {
-        if (!file.open(QIODevice::WriteOnly))
-            throw Failure(QStringLiteral("EInOutError"), file.errorString());
-        file.write(StoredPort::line(ComComboBox1->currentText()));
-        if (!file.commit())
-            throw Failure(QStringLiteral("EInOutError"), file.errorString());
+        SettingsFile::write(StoredPort::kFileName, StoredPort::line(ComComboBox1->currentText()));
     } catch (const Failure &f) {
         ShowInfo(QStringLiteral("A com port választás megjegyzése nem sikerült! Oka: ") +
                      f.reason(),

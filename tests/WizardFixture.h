@@ -17,7 +17,7 @@
 #include <memory>
 
 // A wizard window with fake link, sound and shell, started in a fresh
-// working folder that holds the given files.
+// working folder that holds the given files and folders.
 struct WizardFixture
 {
     static inline const QByteArray kRegistry =
@@ -29,12 +29,15 @@ struct WizardFixture
 
     using Files = QList<std::pair<QString, QByteArray>>;
 
-    explicit WizardFixture(const Files &files = {}, const QByteArray &registryFile = kRegistry)
+    explicit WizardFixture(const Files &files = {}, const QByteArray &registryFile = kRegistry,
+                           const QStringList &folders = {})
         : registry(FileRegistry::fromBytes(registryFile))
     {
         QDir::setCurrent(dir.path());
         for (const auto &[name, content] : files)
             write(name, content);
+        for (const QString &name : folders)
+            QDir(dir.path()).mkdir(name);
         TF_MainServices services;
         services.port = &port;
         services.registry = &registry;
