@@ -57,7 +57,8 @@ TF_MessageDlg::TF_MessageDlg(QWidget *parent)
     m_no = new QPushButton(QStringLiteral("&Nem"), this);
     m_no->setObjectName(QStringLiteral("BB_No"));
     m_no->setGeometry(379, 189, 174, 25);
-    m_no->setAutoDefault(false);
+    // Enter presses the button that has the focus; Igen has it at first.
+    m_no->setAutoDefault(true);
     connect(m_no, &QPushButton::clicked, this, &QDialog::reject);
 }
 

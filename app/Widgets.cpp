@@ -58,8 +58,10 @@ void TComboBox::hidePopup()
 {
     const bool wasShown = view() && view()->isVisible();
     QComboBox::hidePopup();
+    // Qt closes the list before it takes a pick over: tell of the close once
+    // the pick is in place.
     if (wasShown)
-        Q_EMIT closeUp();
+        QMetaObject::invokeMethod(this, &TComboBox::closeUp, Qt::QueuedConnection);
 }
 
 TPanel::TPanel(QWidget *parent) : QLabel(parent)

@@ -40,6 +40,7 @@ public:
     void hidePopup() override;
 
 Q_SIGNALS:
+    // The drop-down list has closed, with the pick (if any) selected.
     void closeUp();
 };
 
