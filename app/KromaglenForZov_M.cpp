@@ -137,6 +137,7 @@ void TF_Main::FormCreate()
     connect(BB_SendBack, &QPushButton::clicked, this, &TF_Main::BB_SendBackClick);
     connect(BB_SendCancel, &QPushButton::clicked, this, &TF_Main::BB_SendCancelClick);
     connect(m_services.port, &GaugePort::rxChar, this, &TF_Main::onRxChar);
+    buildLinkLostNotice();
     connect(&m_sounds, &FeedbackSounds::playbackError, this, &TF_Main::showErrorBox);
     m_server.setHandlers([this](const QString &peer) { IdTCPServer1Connect(peer); },
                          [this](const QString &line) { return IdTCPServer1Execute(line); },

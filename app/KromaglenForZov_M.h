@@ -137,6 +137,7 @@ private:
     void buildMeasPage(QWidget *page);
     void buildSendPage(QWidget *page);
     QLabel *makeWebLabel(QWidget *page, const QString &name, int top);
+    void buildLinkLostNotice();
     // Plan and presets
     void ApplyPreset(int position);
     void reloadPresetNames(const QString &text);
@@ -150,6 +151,9 @@ private:
     void showMeasuringList();
     // Gauge link
     void onRxChar(int count);
+    // Reads what arrived while no handler could take it.
+    void serveWaitingBytes();
+    void onLinkLost();
     void ComPort1RxChar_GetMenu(int count);
     void ComPort1RxChar(int count);
     void OpenGaugePort();
@@ -191,7 +195,6 @@ private:
     bool m_connectAbortRequested = false;
     ReceiveRoute m_receiveRoute = ReceiveRoute::Measuring;
     bool m_inReceive = false;
-    bool m_receivePending = false;
     bool m_closed = false;
     QPointer<QEventLoop> m_connectWait;
     QStringList m_ports;
@@ -230,6 +233,7 @@ private:
     QLabel *P_ActMeasHint = nullptr;
     QPushButton *BB_MeasDelete = nullptr;
     QPushButton *BB_Reconnect = nullptr;
+    QLabel *L_LinkLost = nullptr; // over the point's description while the link is down
     QListWidget *LB_ActMeasValue = nullptr;
     TPanel *P_ActMetal = nullptr;
     QSpinBox *SE_KeziBevitel = nullptr;

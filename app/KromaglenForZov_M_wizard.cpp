@@ -104,6 +104,7 @@ void TF_Main::BB_ConfigNextClick()
     if (m_menuKeySeen && !m_closed) {
         setActivePage(WizardPage::Meas);
         m_receiveRoute = ReceiveRoute::Measuring;
+        QMetaObject::invokeMethod(this, &TF_Main::serveWaitingBytes, Qt::QueuedConnection);
         return;
     }
     CloseGaugePortReporting();

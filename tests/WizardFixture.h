@@ -29,8 +29,10 @@ struct WizardFixture
 
     using Files = QList<std::pair<QString, QByteArray>>;
 
+    // A gauge link of the test's own (a real serial port) may stand in for
+    // the fake one.
     explicit WizardFixture(const Files &files = {}, const QByteArray &registryFile = kRegistry,
-                           const QStringList &folders = {})
+                           const QStringList &folders = {}, GaugePort *gauge = nullptr)
         : registry(FileRegistry::fromBytes(registryFile))
     {
         QDir::setCurrent(dir.path());
@@ -39,7 +41,7 @@ struct WizardFixture
         for (const QString &name : folders)
             QDir(dir.path()).mkdir(name);
         TF_MainServices services;
-        services.port = &port;
+        services.port = gauge ? gauge : &port;
         services.registry = &registry;
         services.player = &player;
         services.beeper = &beeper;

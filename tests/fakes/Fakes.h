@@ -41,6 +41,7 @@ public:
         m_buffer.remove(0, bytes.size());
         return bytes;
     }
+    qint64 bytesWaiting() const override { return m_open ? m_buffer.size() : 0; }
     void stopNotifications() override { m_notify = false; }
 
     // Bytes arriving from the gauge.
