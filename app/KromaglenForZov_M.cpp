@@ -88,6 +88,8 @@ void TF_Main::FormCreate()
     setFixedSize(914, tabHeight + Label3->y() + Label3->height() + 5);
     PC_Steps->setGeometry(rect());
 
+    // A working day's traffic stays; a flood drops its oldest lines.
+    M_ServerLog->setMaximumBlockCount(kServerLogMaxLines);
     connect(PC_Steps, &TPageControl::changing, this, &TF_Main::PC_StepsChanging);
     connect(CLB_WhatToMeas, &QListView::clicked, this, [this](const QModelIndex &i) {
         m_plan.setHighlighted(i.row());

@@ -54,6 +54,7 @@ class TF_Main : public QWidget
 
 public:
     static inline const QString kWebAddress = QStringLiteral("https://www.kromaglen.example");
+    static constexpr int kServerLogMaxLines = 100000;
 
     explicit TF_Main(const TF_MainServices &services, QWidget *parent = nullptr);
     ~TF_Main() override;

@@ -2,6 +2,7 @@
 #include "KromaglenForZov_M.h"
 #include "KromaglenForZov_MD.h"
 #include "KromaglenForZov_SM.h"
+#include "ProcessLimits.h"
 #include "Registry.h"
 #include "SerialGaugePort.h"
 #include "Shell.h"
@@ -19,6 +20,7 @@ int main(int argc, char *argv[])
 {
     // Dates read "yyyy.MM.dd." everywhere.
     QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary));
+    ProcessLimits::raiseDescriptorLimit();
     KfzApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KromaglenForZov"));
 

@@ -5,7 +5,6 @@
 #include <QString>
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 // The far end of a pseudo-terminal, standing in for the gauge. With a link
@@ -48,12 +47,3 @@ private:
     QString m_device;
     QString m_link;
 };
-
-// Processor time (user and system) this process has used, in milliseconds.
-inline qint64 processorMs()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return qint64(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
-}

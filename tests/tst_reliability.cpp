@@ -2,6 +2,7 @@
 // from the presets list, the close question's keys, and a gauge link that
 // floods or hangs up.
 #include "Messages.h"
+#include "ProcessUsage.h"
 #include "PtyGauge.h"
 #include "SerialGaugePort.h"
 #include "SmallDisk.h"
@@ -11,6 +12,9 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTcpSocket>
+#include <QTextBlock>
 #include <thread>
 
 namespace {
@@ -306,6 +310,35 @@ private Q_SLOTS:
         QVERIFY(w.gauge->send(reading(7)));
         QTRY_COMPARE(w.fixture.window->readingLog().count(0), 2);
         QVERIFY(!w.fixture.shownMessage().startsWith(Messages::kConnectFailure));
+    }
+
+    // A flood of requests keeps the server log at its cap, oldest lines
+    // dropped, the newest kept.
+    void theServerLogKeepsItsNewestLines()
+    {
+        WizardFixture f;
+        f.connectWithKey();
+        f.answerNext(true); // hand over incomplete data
+        f.click("BB_MeasNext");
+        QCOMPARE(f.window->activePage(), WizardPage::Send);
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, f.window->server().serverPort());
+        QVERIFY(client.waitForConnected(2000));
+        const int requests = TF_Main::kServerLogMaxLines / 2 + 500; // two lines each
+        client.write(QByteArray("HOOD\r\n").repeated(requests));
+        QByteArray replies;
+        QElapsedTimer clock;
+        clock.start();
+        while (replies.count('\n') < requests && clock.elapsed() < 60000) {
+            QCoreApplication::processEvents();
+            client.waitForReadyRead(1);
+            replies += client.readAll();
+        }
+        QCOMPARE(replies.count('\n'), requests);
+        const auto *log = f.w<QPlainTextEdit>("M_ServerLog");
+        QCOMPARE(log->blockCount(), TF_Main::kServerLogMaxLines);
+        QCOMPARE(log->document()->lastBlock().text(), QStringLiteral("Out: HOOD"));
+        QCOMPARE(log->document()->firstBlock().text(), QStringLiteral("In: HOOD"));
     }
 };
 

@@ -4,6 +4,7 @@
 #include "Failure.h"
 #include "FileRegistry.h"
 #include "PortList.h"
+#include "ProcessUsage.h"
 #include "PtyGauge.h"
 #include "SerialGaugePort.h"
 
