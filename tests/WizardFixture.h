@@ -110,10 +110,20 @@ struct WizardFixture
         return info->isVisible() ? info->message() : QString();
     }
 
-    // Presses "Tovább" on page 1 and sends the gauge's key once the wait runs.
+    // Presses "Tovább" on page 1 and sends the gauge's key once the wait runs
+    // (not while a question before it is still open).
     void connectWithKey()
     {
-        QTimer::singleShot(20, window.get(), [this] { port.feed(",ME"); });
+        auto *timer = new QTimer(window.get());
+        timer->setInterval(5);
+        QObject::connect(timer, &QTimer::timeout, window.get(), [this, timer] {
+            if (!w<QPushButton>("BB_AbortConnect")->isVisible())
+                return;
+            timer->stop();
+            timer->deleteLater();
+            port.feed(",ME");
+        });
+        timer->start();
         click("BB_ConfigNext");
     }
 
