@@ -31,12 +31,12 @@ QByteArray sineTone(int frequencyHz, int durationMs)
 
 } // namespace
 
-// Lives on the beeper's own thread: pushes a tone into an audio output and
-// releases the caller once it has been played out.
-class ToneOutput : public QObject
+// The tones on the default audio output: pushes a tone into it and tells
+// once it has been played out.
+class SinkToneOutput : public ToneOutput
 {
 public:
-    void play(int frequencyHz, int durationMs, QSemaphore *done)
+    void play(int frequencyHz, int durationMs, std::function<void()> done) override
     {
         const QAudioDevice device = QMediaDevices::defaultAudioOutput();
         QAudioFormat format;
@@ -44,7 +44,7 @@ public:
         format.setChannelCount(1);
         format.setSampleFormat(QAudioFormat::Int16);
         if (device.isNull() || !device.isFormatSupported(format)) {
-            done->release();
+            done();
             return;
         }
         if (!m_sink) {
@@ -53,11 +53,12 @@ public:
             m_io = m_sink->start();
             m_feeder = new QTimer(this);
             m_feeder->setInterval(5);
-            connect(m_feeder, &QTimer::timeout, this, &ToneOutput::feed);
+            connect(m_feeder, &QTimer::timeout, this, &SinkToneOutput::feed);
             m_feeder->start();
         }
         m_pcm = sineTone(frequencyHz, durationMs);
-        m_done = done;
+        // A tone still unfinished is over for its caller, who stopped waiting.
+        m_done = std::move(done);
         m_idleSince.invalidate();
         m_endUs = m_sink->processedUSecs() + qint64(durationMs) * 1000 +
                   format.durationForBytes(m_sink->bufferSize() - m_sink->bytesFree());
@@ -79,7 +80,7 @@ private:
         if (room > 0) // silence between tones keeps the output running
             m_io->write(QByteArray(room, '\0'));
         if (m_done && m_pcm.isEmpty() && m_sink->processedUSecs() >= m_endUs) {
-            std::exchange(m_done, nullptr)->release();
+            std::exchange(m_done, nullptr)();
             m_idleSince.start();
         }
         // Close the output after a while without tones.
@@ -97,19 +98,23 @@ private:
     QIODevice *m_io = nullptr;
     QTimer *m_feeder = nullptr;
     QByteArray m_pcm;
-    QSemaphore *m_done = nullptr;
+    std::function<void()> m_done;
     qint64 m_endUs = 0;
     QElapsedTimer m_idleSince;
 };
 
 ToneBeeper::ToneBeeper()
-{
 #ifndef Q_OS_WIN
-    m_output = new ToneOutput;
+    : ToneBeeper(std::make_unique<SinkToneOutput>())
+#endif
+{
+}
+
+ToneBeeper::ToneBeeper(std::unique_ptr<ToneOutput> output) : m_output(output.release())
+{
     m_output->moveToThread(&m_thread);
     QObject::connect(&m_thread, &QThread::finished, m_output, &QObject::deleteLater);
     m_thread.start();
-#endif
 }
 
 ToneBeeper::~ToneBeeper()
@@ -121,18 +126,22 @@ ToneBeeper::~ToneBeeper()
 void ToneBeeper::Beep(int frequencyHz, int durationMs)
 {
 #ifdef Q_OS_WIN
-    ::Beep(DWORD(frequencyHz), DWORD(durationMs));
-#else
+    if (!m_output) {
+        ::Beep(DWORD(frequencyHz), DWORD(durationMs));
+        return;
+    }
+#endif
     QElapsedTimer clock;
     clock.start();
-    QSemaphore done;
-    QMetaObject::invokeMethod(m_output, [this, frequencyHz, durationMs, &done] {
-        m_output->play(frequencyHz, durationMs, &done);
+    // Shared with the output, so that a release after the wait has given up
+    // reaches this beep's own semaphore, still alive, and nothing else.
+    const auto done = std::make_shared<QSemaphore>();
+    QMetaObject::invokeMethod(m_output, [output = m_output, frequencyHz, durationMs, done] {
+        output->play(frequencyHz, durationMs, [done] { done->release(); });
     });
-    done.tryAcquire(1, 2 * durationMs + 1000);
+    done->tryAcquire(1, durationMs + kMarginMs);
     // The beep lasts its length whether or not it could be heard.
     const qint64 left = durationMs - clock.elapsed();
     if (left > 0)
         QThread::msleep(ulong(left));
-#endif
 }

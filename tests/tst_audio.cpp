@@ -11,7 +11,12 @@
 #include "PointCatalogue.h"
 #include "SoundOptions.h"
 #include "SpokenNumber.h"
+#include "ToneBeeper.h"
+#include "WavPlayer.h"
 #include "fakes/Fakes.h"
+
+#include <QtEndian>
+#include <thread>
 
 namespace {
 
@@ -62,7 +67,8 @@ public:
         const bool wait = takeWait();
         log.append(QFileInfo(m_open).baseName());
         m_playing = true;
-        m_timer.start(30);
+        if (!stalled)
+            m_timer.start(30);
         if (wait) {
             QEventLoop loop;
             connect(this, &SoundPlayer::stopped, &loop, &QEventLoop::quit);
@@ -70,6 +76,7 @@ public:
         }
     }
     bool isPlaying() const override { return m_playing; }
+    int playingMsLeft() const override { return m_playing ? 30 : 0; }
 
     TimedPlayer()
     {
@@ -82,6 +89,7 @@ public:
 
     QStringList log;
     QStringList missing;
+    bool stalled = false; // sounds never end
 
 private:
     void finish()
@@ -96,6 +104,75 @@ private:
     bool m_playing = false;
     bool m_notifyPlay = false;
 };
+
+// Tones that an output never finishes until the test says so.
+struct HeldTones
+{
+    std::mutex lock;
+    std::vector<std::function<void()>> done;
+
+    void finishFirst()
+    {
+        std::lock_guard guard(lock);
+        done.front()();
+    }
+};
+
+class StalledToneOutput : public ToneOutput
+{
+public:
+    explicit StalledToneOutput(std::shared_ptr<HeldTones> held) : m_held(std::move(held)) {}
+    void play(int, int, std::function<void()> done) override
+    {
+        std::lock_guard guard(m_held->lock);
+        m_held->done.push_back(std::move(done));
+    }
+
+private:
+    std::shared_ptr<HeldTones> m_held;
+};
+
+// A sound card that takes the first bytes and then nothing more.
+class StalledPcmOutput : public PcmOutput
+{
+public:
+    bool available() const override { return true; }
+    bool supports(const QAudioFormat &) const override { return true; }
+    void start(const QAudioFormat &, int) override {}
+    qint64 room() const override { return m_taken < 1000 ? 1000 : 0; }
+    void write(QByteArrayView pcm) override { m_taken += pcm.size(); }
+    void stop() override {}
+
+private:
+    qint64 m_taken = 0;
+};
+
+// A 16-bit mono PCM WAV file of the given length.
+QByteArray wavFile(int ms)
+{
+    const QByteArray pcm(8000 * 2 * ms / 1000, '\x10');
+    QByteArray out = "RIFF" + QByteArray(4, 0) + "WAVEfmt ";
+    const auto put32 = [&out](quint32 v) {
+        out += QByteArray(4, 0);
+        qToLittleEndian(v, out.data() + out.size() - 4);
+    };
+    const auto put16 = [&out](quint16 v) {
+        out += QByteArray(2, 0);
+        qToLittleEndian(v, out.data() + out.size() - 2);
+    };
+    put32(16);
+    put16(1);
+    put16(1);
+    put32(8000);
+    put32(16000);
+    put16(2);
+    put16(16);
+    out += "data";
+    put32(quint32(pcm.size()));
+    out += pcm;
+    qToLittleEndian(quint32(out.size() - 8), out.data() + 4);
+    return out;
+}
 
 } // namespace
 
@@ -242,6 +319,70 @@ private Q_SLOTS:
             const QString file = hang.filePath(path.mid(5));
             QVERIFY2(QFileInfo(file).size() > 1000, qPrintable(file));
         }
+    }
+
+    // A tone output that stalls holds a beep up no longer than its length and
+    // a margin, and its late end does not end the next beep.
+    void aStalledToneOutputIsNotWaitedFor()
+    {
+        const auto held = std::make_shared<HeldTones>();
+        ToneBeeper beeper(std::make_unique<StalledToneOutput>(held));
+        constexpr int kLength = 600;
+        QElapsedTimer clock;
+        clock.start();
+        beeper.Beep(300, kLength);
+        const qint64 first = clock.elapsed();
+        QVERIFY2(first >= kLength && first < kLength + ToneBeeper::kMarginMs + 250,
+                 qPrintable(QString::number(first)));
+
+        std::thread late([held] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            held->finishFirst();
+        });
+        clock.restart();
+        beeper.Beep(300, kLength);
+        const qint64 second = clock.elapsed();
+        late.join();
+        QVERIFY2(second >= kLength + ToneBeeper::kMarginMs - 50,
+                 qPrintable(QString::number(second)));
+    }
+
+    // A sound card that stops taking samples does not hold a clip up, nor a
+    // play that waits for its end, for longer than its length and a margin.
+    void aStalledSoundCardIsNotWaitedFor()
+    {
+        QTemporaryDir dir;
+        QFile file(dir.filePath("clip.wav"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(wavFile(200));
+        file.close();
+        WavPlayer player(nullptr, std::make_unique<StalledPcmOutput>());
+        QSignalSpy ended(&player, &SoundPlayer::endEvent);
+        player.open(file.fileName());
+        player.setWait(true);
+        QElapsedTimer clock;
+        clock.start();
+        player.play();
+        const qint64 waited = clock.elapsed();
+        QVERIFY2(waited < 200 + WavPlayer::kStallMs + 1000, qPrintable(QString::number(waited)));
+        QVERIFY(!player.isPlaying());
+        QCOMPARE(ended.size(), 1);
+    }
+
+    // A chain does not wait on a sound that never ends: the next value's
+    // recordings follow it after its time and a margin.
+    void aChainGivesUpOnASoundThatNeverEnds()
+    {
+        TimedPlayer player;
+        FeedbackSounds sounds(player);
+        player.stalled = true;
+        sounds.play(FeedbackSounds::CannotMeasure, false, QString(), QString());
+        QElapsedTimer clock;
+        clock.start();
+        sounds.SpeakNumber(QStringLiteral("7"));
+        QVERIFY2(clock.elapsed() < 30 + FeedbackSounds::kWaitMarginMs + 250,
+                 qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(player.log, (QStringList{"NEMMERHET", "SZ_7"}));
     }
 };
 
