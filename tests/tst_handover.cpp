@@ -6,11 +6,14 @@
 #include <atomic>
 #include <thread>
 
+#ifdef Q_OS_UNIX
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include "Cp1250.h"
 #include "Failure.h"
@@ -67,6 +70,7 @@ QByteArray readLine(QTcpSocket &socket)
     return reply;
 }
 
+#ifdef Q_OS_UNIX
 // A plain blocking socket to the server, outside Qt's buffering.
 int rawConnection(quint16 port)
 {
@@ -81,6 +85,8 @@ int rawConnection(quint16 port)
     }
     return fd;
 }
+
+#endif
 
 } // namespace
 
@@ -234,6 +240,7 @@ private Q_SLOTS:
         QCOMPARE(s.server.connectionCount(), 1);
     }
 
+#ifdef Q_OS_UNIX
     // Past the descriptor limit the server neither spins nor stops: it
     // accepts again once descriptors are free.
     void runningOutOfDescriptorsDoesNotSpin()
@@ -324,6 +331,7 @@ private Q_SLOTS:
         QVERIFY2(grown < 32 * 1024 * 1024,
                  qPrintable(QStringLiteral("grew by %1 MB").arg(grown >> 20)));
     }
+#endif
 };
 
 QTEST_GUILESS_MAIN(TestHandover)
