@@ -59,6 +59,7 @@ TF_Main::TF_Main(const TF_MainServices &services, QWidget *parent)
 {
     buildWindow();
     FormCreate();
+    connectArchive();
 }
 
 TF_Main::~TF_Main()
@@ -267,6 +268,7 @@ bool TF_Main::FormCloseQuery()
         BB_MeasBackClick();
         break;
     case WizardPage::Send:
+        archiveInspection();
         CloseGaugePortReporting();
         if (m_server.active()) {
             m_server.stop();

@@ -15,6 +15,7 @@
 #include "ReadingLog.h"
 #include "WizardPage.h"
 
+class ArchiveRecorder;
 class Beeper;
 class GaugePort;
 class QComboBox;
@@ -44,6 +45,8 @@ struct TF_MainServices
     Shell *shell = nullptr;
     quint16 serverPort = HandoverServer::kDefaultPort;
     QString executableFolder;
+    // Keeps each inspection in the archive; none: nothing is kept.
+    ArchiveRecorder *archive = nullptr;
 };
 
 // The wizard: choose the points, connect to the gauge and measure, hand the
@@ -144,7 +147,7 @@ private:
     // Measuring
     void RecordReading(const QString &substrate, int value);
     // Records the value the panels show on the current point, with its sound.
-    void recordShownReading();
+    void recordShownReading(bool typed);
     void RaiseFeedback(int code);
     int currentPoint() const;
     void showMeasuringList();
@@ -167,6 +170,14 @@ private:
     void appendLog(const QString &line);
     void setMeasurementStatus(int point, const QString &text, const QColor &color);
     void setHandoverStatus(int point, bool sent);
+    // The inspection archive (KromaglenForZov_M_archive.cpp)
+    void connectArchive();
+    void archiveReading(int point, bool typed);
+    void archiveDeleted(int point, int line);
+    void archiveDiscarded();
+    void archiveCategory(const QString &category);
+    void archiveSent(int point);
+    void archiveInspection();
     // Dialogs
     void WMShowMessage(const QString &message, const QString &description);
     // The plain error box for failures no handler of their own reports.

@@ -73,8 +73,10 @@ void TF_Main::BB_ConfigNextClick()
     saveAutoPresetIfNamed();
     if (m_log.unsavedReadings() &&
         AskYesNo(QStringLiteral("Már van rögzített mérés a memóriában!"),
-                 QStringLiteral("Akarja megtartani a meglevő méréseket?")) == TF_MessageDlg::No)
+                 QStringLiteral("Akarja megtartani a meglevő méréseket?")) == TF_MessageDlg::No) {
         m_log.clearAll();
+        archiveDiscarded();
+    }
     m_measuring.select(0);
     CB_ActMeasNameChange();
     m_scanner.clear();
@@ -190,6 +192,7 @@ void TF_Main::BB_MeasNextClick()
 
 void TF_Main::BB_SendBackClick()
 {
+    archiveInspection();
     BB_SendBack->setEnabled(false);
     if (m_services.port->connected()) {
         try {

@@ -1,3 +1,6 @@
+#include "ArchiveRecorder.h"
+#include "ArchiveSettings.h"
+#include "ArchiveWriter.h"
 #include "KfzApplication.h"
 #include "KromaglenForZov_M.h"
 #include "KromaglenForZov_MD.h"
@@ -27,6 +30,11 @@ int main(int argc, char *argv[])
     WavPlayer player;
     ToneBeeper beeper;
     SystemShell shell;
+    // The archive writes on a thread of its own and finishes after the window.
+    QString archiveNotice;
+    const ArchiveLocation archiveLocation =
+        ArchiveSettings::read(ArchiveSettings::kFileName).usableLocation(&archiveNotice);
+    ArchiveRecorder archive(archiveLocation, ArchiveWriter::kPendingFile, archiveNotice);
 
     TF_MainServices services;
     services.port = &port;
@@ -35,6 +43,7 @@ int main(int argc, char *argv[])
     services.beeper = &beeper;
     services.shell = &shell;
     services.executableFolder = QCoreApplication::applicationDirPath();
+    services.archive = &archive;
 #ifdef KFZ_TEST_HOOK
     // The test build listens where the test says, so tests can run side by side.
     if (qEnvironmentVariableIsSet("KROMAGLEN_TEST_PORT"))

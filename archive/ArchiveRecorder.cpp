@@ -1,5 +1,6 @@
 #include "ArchiveRecorder.h"
 
+#include "ArchiveSettings.h"
 #include "ArchiveWriter.h"
 
 #include <QSysInfo>
@@ -16,8 +17,9 @@ QString newUid()
 } // namespace
 
 ArchiveRecorder::ArchiveRecorder(const ArchiveLocation &location, const QString &pendingPath,
-                                 QObject *parent)
-    : QObject(parent), m_location(location), m_writer(new ArchiveWriter(location, pendingPath))
+                                 const QString &notice, QObject *parent)
+    : QObject(parent), m_location(location), m_writer(new ArchiveWriter(location, pendingPath)),
+      m_notice(notice)
 {
     m_thread.setObjectName(QStringLiteral("archive writer"));
     m_writer->moveToThread(&m_thread);
@@ -130,6 +132,11 @@ bool ArchiveRecorder::store(const QList<PlanEntry> &plan)
     inspection.plan = plan;
     inspection.ended = QDateTime::currentDateTime();
     m_stored = true;
+    if (!m_notice.isEmpty()) {
+        Q_EMIT failed(std::exchange(m_notice, QString()),
+                      QStringLiteral("Az archívum beállításai a munkamappa ") +
+                          ArchiveSettings::kFileName + QStringLiteral(" fájljában vannak."));
+    }
     QMetaObject::invokeMethod(m_writer,
                               [writer = m_writer, inspection] { writer->store(inspection); });
     return true;

@@ -19,8 +19,9 @@ class ArchiveRecorder : public QObject
     Q_OBJECT
 
 public:
+    // `notice`, when not empty, is told the user once, with the first store.
     ArchiveRecorder(const ArchiveLocation &location, const QString &pendingPath,
-                    QObject *parent = nullptr);
+                    const QString &notice = {}, QObject *parent = nullptr);
     // Waits for the writer's last try; what it could not store stays in the pending file.
     ~ArchiveRecorder() override;
 
@@ -60,4 +61,5 @@ private:
     std::array<QList<Taken>, 23> m_taken;
     quint64 m_order = 0;
     bool m_stored = false;
+    QString m_notice;
 };

@@ -91,7 +91,7 @@ ArchiveSettings ArchiveSettings::parse(QByteArrayView content)
             if (auto location = ArchiveLocation::parse(value, &error))
                 settings.location = *location;
             else
-                problem(error);
+                problem(settings.locationProblem = error);
         } else if (auto substrate = substrateFromName(key.toUpper())) {
             if (auto bands = parseBands(value))
                 settings.bands.set(*substrate, *bands);
@@ -103,6 +103,23 @@ ArchiveSettings ArchiveSettings::parse(QByteArrayView content)
         }
     }
     return settings;
+}
+
+ArchiveLocation ArchiveSettings::usableLocation(QString *notice) const
+{
+    QString why;
+    if (!locationProblem.isEmpty())
+        why = QStringLiteral("Hibás az archívum helye a ") + kFileName +
+              QStringLiteral(" fájlban (") + locationProblem + u')';
+    else if (location.kind == ArchiveLocation::Kind::PostgreSql &&
+             !ArchiveLocation::postgreSqlAvailable())
+        why = QStringLiteral("A közös archívum (PostgreSQL) ebben a változatban nem érhető el");
+    if (why.isEmpty())
+        return location;
+    if (notice)
+        *notice = why + QStringLiteral(", ezért a mérések a helyi ") +
+                  ArchiveLocation::kDefaultFile + QStringLiteral(" fájlba kerülnek.");
+    return ArchiveLocation();
 }
 
 QByteArray ArchiveSettings::withBands(QByteArrayView content, const VerdictBands &bands)

@@ -19,6 +19,11 @@ struct ArchiveSettings
     ArchiveLocation location;
     VerdictBands bands;
     QStringList problems;
+    QString locationProblem; // also among `problems`
+
+    // The location to write to: the one set, or the local file when that
+    // cannot be used in this build or is malformed; `notice` then says why.
+    ArchiveLocation usableLocation(QString *notice) const;
 
     static ArchiveSettings read(const QString &path);
     static ArchiveSettings parse(QByteArrayView content);

@@ -97,7 +97,7 @@ void ArchiveStore::write(Inspection &inspection)
         "INSERT INTO plan_point (inspection_id, position, point, ticked) VALUES (?, ?, ?, ?)"));
     for (qsizetype i = 0; i < inspection.plan.size(); ++i) {
         const PlanEntry &e = inspection.plan.at(i);
-        m_db.run(plan, {inspection.id, int(i), e.point, int(e.ticked)});
+        m_db.run(plan, {inspection.id, int(i), e.index, int(e.ticked)});
     }
     QSqlQuery reading = m_db.prepare(
         QStringLiteral("INSERT INTO reading (inspection_id, seq, point, substrate, value, typed,"
@@ -134,7 +134,7 @@ std::optional<Inspection> ArchiveStore::load(qint64 id)
                                {id});
     while (plan.next()) {
         const PlanEntry e{plan.value(0).toInt(), plan.value(1).toInt() != 0};
-        if (isValidPoint(e.point))
+        if (isValidPoint(e.index))
             inspection.plan.append(e);
     }
     QSqlQuery readings = m_db.exec(QStringLiteral("SELECT point, substrate, value, typed, taken_ms"

@@ -5,6 +5,8 @@
 #include <QString>
 #include <optional>
 
+#include "MeasurementPlan.h" // PlanEntry
+
 // One inspection as the archive keeps it: when it ran, the category the
 // inspection program sent, the plan, every reading and which points were
 // handed over. Points are catalogue indexes 0..22.
@@ -30,14 +32,6 @@ struct ArchivedReading
     QDateTime takenAt;
 
     bool operator==(const ArchivedReading &) const = default;
-};
-
-struct PlanEntry
-{
-    int point = 0;
-    bool ticked = false;
-
-    bool operator==(const PlanEntry &) const = default;
 };
 
 struct SentPoint

@@ -21,7 +21,7 @@ QJsonObject toObject(const Inspection &inspection)
 {
     QJsonArray plan, readings, sent;
     for (const PlanEntry &e : inspection.plan)
-        plan.append(QJsonObject{{"point", e.point}, {"ticked", e.ticked}});
+        plan.append(QJsonObject{{"point", e.index}, {"ticked", e.ticked}});
     for (const ArchivedReading &r : inspection.readings)
         readings.append(QJsonObject{{"point", r.point},
                                     {"substrate", substrateName(r.substrate)},

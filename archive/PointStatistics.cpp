@@ -42,8 +42,8 @@ QList<PointStatistics> PointStatistics::perPoint(const Inspection &inspection,
 {
     QList<int> order;
     for (const PlanEntry &e : inspection.plan) {
-        if (!order.contains(e.point) && (e.ticked || !inspection.readingsOf(e.point).isEmpty()))
-            order.append(e.point);
+        if (!order.contains(e.index) && (e.ticked || !inspection.readingsOf(e.index).isEmpty()))
+            order.append(e.index);
     }
     for (const ArchivedReading &r : inspection.readings) {
         if (!order.contains(r.point))
