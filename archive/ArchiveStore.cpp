@@ -13,7 +13,7 @@ QVariant ms(const QDateTime &time)
 
 QDateTime time(const QVariant &value)
 {
-    return QDateTime::fromMSecsSinceEpoch(value.toLongLong());
+    return QDateTime::fromMSecsSinceEpoch(value.toLongLong(), Qt::UTC);
 }
 
 // A text column never holds NULL: an absent text is stored empty.
@@ -207,6 +207,12 @@ QStringList ArchiveStore::categories()
     while (query.next())
         out.append(query.value(0).toString());
     return out;
+}
+
+int ArchiveStore::count()
+{
+    QSqlQuery query = m_db.exec(QStringLiteral("SELECT COUNT(*) FROM inspection"));
+    return query.next() ? query.value(0).toInt() : 0;
 }
 
 QString ArchiveStore::changeStamp()

@@ -35,6 +35,7 @@ public:
     QList<InspectionSummary> list(const ArchiveFilter &filter);
     // The categories in the archive, sorted; "" for inspections without one.
     QStringList categories();
+    int count();
     // Changes whenever an inspection is added or stored again.
     QString changeStamp();
 

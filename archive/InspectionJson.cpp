@@ -13,7 +13,7 @@ QJsonValue ms(const QDateTime &time)
 
 QDateTime time(const QJsonValue &value)
 {
-    return value.isDouble() ? QDateTime::fromMSecsSinceEpoch(qint64(value.toDouble()))
+    return value.isDouble() ? QDateTime::fromMSecsSinceEpoch(qint64(value.toDouble()), Qt::UTC)
                             : QDateTime();
 }
 
