@@ -57,6 +57,8 @@ void ArchiveDatabase::open()
         if (isSqlite()) {
             exec(QStringLiteral("PRAGMA journal_mode=WAL"));
             exec(QStringLiteral("PRAGMA synchronous=FULL"));
+        } else {
+            exec(QStringLiteral("SET client_min_messages TO WARNING"));
         }
         ArchiveSchema::upgrade(*this);
     } catch (...) {
@@ -91,6 +93,14 @@ void ArchiveDatabase::checkIntegrity()
 
 QSqlQuery ArchiveDatabase::exec(const QString &sql, const QVariantList &values)
 {
+    if (values.isEmpty()) {
+        // Unprepared: PostgreSQL prepares no schema statements.
+        QSqlQuery query(m_db);
+        query.setForwardOnly(true);
+        if (!query.exec(sql))
+            throw ArchiveError::from(query.lastError(), sql.section(u' ', 0, 2));
+        return query;
+    }
     QSqlQuery query = prepare(sql);
     run(query, values);
     return query;

@@ -1,6 +1,7 @@
 #pragma once
 
 // Inspections to store in the archive tests and the benchmark.
+#include <QStringList>
 #include <QUuid>
 
 #include "Inspection.h"
@@ -33,6 +34,30 @@ inline Inspection sampleInspection(const QDateTime &start = QDateTime(QDate(2024
     };
     i.sent = {{0, at(400)}, {10, at(401)}};
     return i;
+}
+
+// The tables of a version-1 archive as the first release created them,
+// written out here so the upgrade is tested against them and not against
+// what the code now thinks they were.
+inline QStringList version1Tables(bool sqlite)
+{
+    return {
+        QStringLiteral("CREATE TABLE inspection (id ") +
+            (sqlite ? QStringLiteral("INTEGER PRIMARY KEY")
+                    : QStringLiteral("BIGSERIAL PRIMARY KEY")) +
+            QStringLiteral(", uid TEXT NOT NULL UNIQUE, started_ms BIGINT NOT NULL,"
+                           " ended_ms BIGINT NOT NULL, category TEXT NOT NULL DEFAULT '')"),
+        QStringLiteral("CREATE INDEX inspection_started ON inspection (started_ms)"),
+        QStringLiteral("CREATE TABLE plan_point (inspection_id BIGINT NOT NULL, position INTEGER "
+                       "NOT NULL, point INTEGER NOT NULL, ticked INTEGER NOT NULL, PRIMARY KEY "
+                       "(inspection_id, position))"),
+        QStringLiteral("CREATE TABLE reading (inspection_id BIGINT NOT NULL, seq INTEGER NOT NULL,"
+                       " point INTEGER NOT NULL, substrate TEXT NOT NULL, value INTEGER NOT NULL,"
+                       " typed INTEGER NOT NULL, taken_ms BIGINT NOT NULL,"
+                       " PRIMARY KEY (inspection_id, seq))"),
+        QStringLiteral("CREATE TABLE sent_point (inspection_id BIGINT NOT NULL, point INTEGER NOT "
+                       "NULL, sent_ms BIGINT NOT NULL, PRIMARY KEY (inspection_id, point))"),
+    };
 }
 
 } // namespace

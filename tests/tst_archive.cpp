@@ -184,6 +184,11 @@ private Q_SLOTS:
         QCOMPARE(s.problems.size(), 4);
         QCOMPARE(s.location.kind, ArchiveLocation::Kind::SqliteFile);
         QCOMPARE(s.bands, VerdictBands());
+        // A malformed address falls back to the local file, and says why.
+        QString notice;
+        QCOMPARE(s.usableLocation(&notice).file, QStringLiteral("Kromaglen_archive.sqlite"));
+        QVERIFY2(notice.startsWith(u"Hibás az archívum helye") && notice.contains(u"helyi"),
+                 qPrintable(notice));
 
         // Writing the bands keeps every other line as it was.
         const QString file = path("Kromaglen_archive.ini");
@@ -287,21 +292,10 @@ private Q_SLOTS:
             db.setDatabaseName(file);
             QVERIFY(db.open());
             QSqlQuery q(db);
+            for (const QString &sql : version1Tables(true))
+                QVERIFY2(q.exec(sql), qPrintable(sql));
             for (const char *sql :
-                 {"CREATE TABLE inspection (id INTEGER PRIMARY KEY, uid TEXT NOT NULL UNIQUE,"
-                  " started_ms BIGINT NOT NULL, ended_ms BIGINT NOT NULL,"
-                  " category TEXT NOT NULL DEFAULT '')",
-                  "CREATE INDEX inspection_started ON inspection (started_ms)",
-                  "CREATE TABLE plan_point (inspection_id BIGINT NOT NULL, position INTEGER NOT "
-                  "NULL, point INTEGER NOT NULL, ticked INTEGER NOT NULL, PRIMARY KEY "
-                  "(inspection_id, position))",
-                  "CREATE TABLE reading (inspection_id BIGINT NOT NULL, seq INTEGER NOT NULL,"
-                  " point INTEGER NOT NULL, substrate TEXT NOT NULL, value INTEGER NOT NULL,"
-                  " typed INTEGER NOT NULL, taken_ms BIGINT NOT NULL,"
-                  " PRIMARY KEY (inspection_id, seq))",
-                  "CREATE TABLE sent_point (inspection_id BIGINT NOT NULL, point INTEGER NOT "
-                  "NULL, sent_ms BIGINT NOT NULL, PRIMARY KEY (inspection_id, point))",
-                  "INSERT INTO inspection VALUES (7, 'old', 1700000000000, 1700000300000, 'N1')",
+                 {"INSERT INTO inspection VALUES (7, 'old', 1700000000000, 1700000300000, 'N1')",
                   "INSERT INTO plan_point VALUES (7, 0, 10, 1)",
                   "INSERT INTO reading VALUES (7, 0, 10, 'FE', 350, 0, 1700000100000)",
                   "INSERT INTO reading VALUES (7, 1, 10, 'AL', 40, 1, 1700000200000)",
