@@ -23,8 +23,18 @@ ArchiveWriter::ArchiveWriter(ArchiveLocation location, QString pendingPath, QObj
     : QObject(parent), m_location(std::move(location)), m_pendingPath(std::move(pendingPath))
 {
     QFile file(m_pendingPath);
-    if (file.open(QIODevice::ReadOnly))
-        m_pending = InspectionJson::decode(file.readAll());
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    bool ok = false;
+    m_pending = InspectionJson::decode(file.readAll(), &ok);
+    file.close();
+    if (!ok) {
+        // Not ours to throw away: kept under another name, where no store removes it.
+        try {
+            ArchiveDatabase::moveAside(m_pendingPath);
+        } catch (const Failure &) {
+        }
+    }
 }
 
 void ArchiveWriter::store(const Inspection &inspection)

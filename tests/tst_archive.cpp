@@ -446,6 +446,16 @@ private Q_SLOTS:
         QCOMPARE(list.size(), 2);
         kept.id = list.last().id;
         QVERIFY(*loadFrom(file, kept.id) == kept);
+
+        // A pending file that cannot be read is put aside, not overwritten.
+        writeAll(pending, "[{\"uid\": \"cut off");
+        ArchiveWriter third(fileLocation(file), pending);
+        QCOMPARE(third.pendingCount(), 0);
+        third.store(sampleInspection());
+        QVERIFY(!QFile::exists(pending));
+        const QStringList aside = QDir(path("")).entryList({"restart.pending.damaged-*"});
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(readAll(path(aside.first())), QByteArray("[{\"uid\": \"cut off"));
     }
 
     void recorderFollowsTheWizard()
