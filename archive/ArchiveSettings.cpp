@@ -147,13 +147,16 @@ QByteArray ArchiveSettings::withBands(QByteArrayView content, const VerdictBands
 
 void ArchiveSettings::writeBands(const QString &path, const VerdictBands &bands)
 {
-    QFile file(path);
     QByteArray content;
-    if (file.exists()) {
-        if (!file.open(QIODevice::ReadOnly))
-            throw Failure(QStringLiteral("EInOutError"),
-                          path + QStringLiteral(": ") + file.errorString());
-        content = file.readAll();
+    {
+        // Closed before it is replaced: Windows renames nothing over an open file.
+        QFile file(path);
+        if (file.exists()) {
+            if (!file.open(QIODevice::ReadOnly))
+                throw Failure(QStringLiteral("EInOutError"),
+                              path + QStringLiteral(": ") + file.errorString());
+            content = file.readAll();
+        }
     }
     SafeFile::write(path, withBands(content, bands));
 }

@@ -136,7 +136,7 @@ void ArchiveWindow::buildWindow()
     TV_Points->verticalHeader()->hide();
     TV_Points->verticalHeader()->setDefaultSectionSize(21);
     TV_Points->horizontalHeader()->setStretchLastSection(true);
-    const QList<int> widths{28, 150, 44, 28, 44, 50, 52, 52, 115};
+    const QList<int> widths{28, 165, 44, 28, 44, 50, 52, 52, 115};
     for (int c = 0; c < widths.size(); ++c)
         TV_Points->setColumnWidth(c, widths.at(c));
     right->addWidget(TV_Points, 4);

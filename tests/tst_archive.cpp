@@ -64,7 +64,7 @@ class TestArchive : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir{QStringLiteral("/tmp/kfz-arch-XXXXXX")};
+    QTemporaryDir m_dir{QDir::tempPath() + QStringLiteral("/kfz-arch-XXXXXX")};
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
 private Q_SLOTS:
@@ -198,7 +198,11 @@ private Q_SLOTS:
         VerdictBands bands;
         bands.set(Substrate::FE, {70, 170, 310});
         bands.set(Substrate::AL, {45, 145, 290});
-        ArchiveSettings::writeBands(file, bands);
+        try {
+            ArchiveSettings::writeBands(file, bands);
+        } catch (const Failure &f) {
+            QFAIL(qPrintable(f.reason()));
+        }
         QCOMPARE(readAll(file), Cp1250::encode(u"; saját megjegyzés\r\narchive=x.sqlite\r\n"
                                                u"FE=70;170;310\r\nAL=45;145;290\r\n"));
         QCOMPARE(ArchiveSettings::read(file).bands, bands);

@@ -44,7 +44,7 @@ class TestArchiveWindow : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir{QStringLiteral("/tmp/kfz-arch-win-XXXXXX")};
+    QTemporaryDir m_dir{QDir::tempPath() + QStringLiteral("/kfz-arch-win-XXXXXX")};
     QString m_file;
     Inspection m_today, m_yesterday, m_old;
 
