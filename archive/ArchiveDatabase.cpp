@@ -3,8 +3,10 @@
 #include "ArchiveSchema.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSqlError>
+#include <QThread>
 #include <atomic>
 
 namespace {
@@ -32,7 +34,7 @@ void ArchiveDatabase::open()
     if (isSqlite()) {
         m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
         m_db.setDatabaseName(m_location.file);
-        m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+        m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
     } else {
         if (!ArchiveLocation::postgreSqlAvailable())
             throw ArchiveError(ArchiveError::Cause::Unavailable,
@@ -55,7 +57,7 @@ void ArchiveDatabase::open()
     }
     try {
         if (isSqlite()) {
-            exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+            useWriteAheadLog();
             exec(QStringLiteral("PRAGMA synchronous=FULL"));
         } else {
             exec(QStringLiteral("SET client_min_messages TO WARNING"));
@@ -64,6 +66,26 @@ void ArchiveDatabase::open()
     } catch (...) {
         close();
         throw;
+    }
+}
+
+void ArchiveDatabase::useWriteAheadLog()
+{
+    // Two connections switching a new file at the same moment: SQLite answers
+    // one of them "locked" at once instead of letting it wait, so wait here.
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        QSqlQuery mode = exec(QStringLiteral("PRAGMA journal_mode"));
+        if (mode.next() && mode.value(0).toString().compare(u"wal", Qt::CaseInsensitive) == 0)
+            return;
+        mode.finish();
+        QSqlQuery change(m_db);
+        if (change.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
+            continue;
+        if (change.lastError().nativeErrorCode() != u"5" || clock.elapsed() > kBusyTimeoutMs)
+            throw ArchiveError::from(change.lastError(), QStringLiteral("PRAGMA journal_mode=WAL"));
+        QThread::msleep(20);
     }
 }
 

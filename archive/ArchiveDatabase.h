@@ -13,6 +13,9 @@
 class ArchiveDatabase
 {
 public:
+    // How long SQLite waits for another program's lock.
+    static constexpr int kBusyTimeoutMs = 10000;
+
     explicit ArchiveDatabase(ArchiveLocation location);
     ~ArchiveDatabase();
     ArchiveDatabase(const ArchiveDatabase &) = delete;
@@ -44,6 +47,8 @@ public:
     static QString moveAside(const QString &file);
 
 private:
+    void useWriteAheadLog();
+
     ArchiveLocation m_location;
     QString m_connectionName;
     QSqlDatabase m_db;

@@ -1,10 +1,13 @@
 // The archive library on real SQLite files: verdicts and statistics, the
 // settings file, storing and reading back, upgrades, damaged and unreachable
 // archives, the recorder that follows the wizard, the CSV export.
+#include <QMutex>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include "ArchiveDatabase.h"
 #include "ArchiveRecorder.h"
@@ -329,6 +332,44 @@ private Q_SLOTS:
             ArchiveStore(db).store(next);
             QCOMPARE(ArchiveStore(db).list({}).size(), 2);
         }
+    }
+
+    void twoProgramsOpenANewArchiveAtOnce()
+    {
+        // The wizard's writer and the archive window meeting a file that does
+        // not exist yet: both switch it to write-ahead logging, and SQLite
+        // answers one of them "locked" at once rather than let them wait for
+        // each other. That must not end in a failure.
+        QStringList failures;
+        QMutex lock;
+        for (int n = 0; n < 40; ++n) {
+            const QString file = path(QStringLiteral("fresh-%1.sqlite").arg(n));
+            QSemaphore ready;
+            QSemaphore go;
+            QList<QThread *> threads;
+            for (int t = 0; t < 2; ++t) {
+                threads.append(QThread::create([&] {
+                    ready.release();
+                    go.acquire();
+                    try {
+                        ArchiveDatabase db(fileLocation(file));
+                        db.open();
+                    } catch (const Failure &f) {
+                        QMutexLocker locked(&lock);
+                        failures.append(f.reason());
+                    }
+                }));
+                threads.last()->start();
+            }
+            ready.acquire(2);
+            go.release(2);
+            for (QThread *t : threads) {
+                QVERIFY(t->wait(30000));
+                delete t;
+            }
+        }
+        QVERIFY2(failures.isEmpty(),
+                 qPrintable(QString::number(failures.size()) + u' ' + failures.value(0)));
     }
 
     void newerArchiveIsLeftAlone()
