@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 // A wizard window with fake link, sound and shell, started in a fresh
@@ -105,10 +106,25 @@ struct WizardFixture
         return info->isVisible() ? info->message() : QString();
     }
 
+    // Runs action once the connect wait runs (its abort button shows).
+    void duringConnectWait(std::function<void()> action)
+    {
+        auto *timer = new QTimer(window.get());
+        timer->setInterval(1);
+        QObject::connect(timer, &QTimer::timeout, window.get(), [this, timer, action] {
+            if (!w<QPushButton>("BB_AbortConnect")->isVisible())
+                return;
+            timer->stop();
+            timer->deleteLater();
+            action();
+        });
+        timer->start();
+    }
+
     // Presses "Tovább" on page 1 and sends the gauge's key once the wait runs.
     void connectWithKey()
     {
-        QTimer::singleShot(20, window.get(), [this] { port.feed(",ME"); });
+        duringConnectWait([this] { port.feed(",ME"); });
         click("BB_ConfigNext");
     }
 

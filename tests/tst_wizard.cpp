@@ -138,7 +138,7 @@ private Q_SLOTS:
             f.window->plan().toggleTick(row);
 
         // Connect: a reading during the wait is refused, the key ends it.
-        QTimer::singleShot(20, f.window.get(), [&f] {
+        f.duringConnectWait([&f] {
             QVERIFY(f.w<QLabel>("L_KellMenu")->isVisible());
             QVERIFY(!f.w<QComboBox>("CB_Sound")->isVisible());
             QVERIFY(f.w<QPushButton>("BB_AbortConnect")->isVisible());
@@ -259,7 +259,7 @@ private Q_SLOTS:
         QVERIFY(f.w<QComboBox>("CB_Sound")->isVisible());
 
         f.port.failOpen = false;
-        QTimer::singleShot(20, f.window.get(), [&f] { f.click("BB_AbortConnect"); });
+        f.duringConnectWait([&f] { f.click("BB_AbortConnect"); });
         f.click("BB_ConfigNext");
         QCOMPARE(f.window->activePage(), WizardPage::Config);
         QVERIFY(!f.port.connected());
