@@ -84,9 +84,10 @@ void TF_Main::FormCreate()
     for (QWidget *w : findChildren<QWidget *>())
         w->setToolTipDuration(kHintPauseMs);
     PC_Steps->setActivePage(int(WizardPage::Config));
-    const int tabHeight = 40;
+    const int tabHeight = TPageControl::kTabHeight;
     setFixedSize(914, tabHeight + Label3->y() + Label3->height() + 5);
     PC_Steps->setGeometry(rect());
+    centreOnScreen(this);
 
     connect(PC_Steps, &TPageControl::changing, this, &TF_Main::PC_StepsChanging);
     connect(CLB_WhatToMeas, &QListView::clicked, this, [this](const QModelIndex &i) {

@@ -1,5 +1,8 @@
 #include "KromaglenForZov_MD.h"
 
+#include "Fonts.h"
+#include "Widgets.h"
+
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -8,10 +11,7 @@ namespace {
 
 QFont timesBold19()
 {
-    QFont f(QStringLiteral("Times New Roman"));
-    f.setPixelSize(19);
-    f.setBold(true);
-    return f;
+    return Fonts::font(Fonts::kTimes, 19, true);
 }
 
 } // namespace
@@ -23,9 +23,7 @@ TF_MessageDlg::TF_MessageDlg(QWidget *parent)
     setObjectName(QStringLiteral("TF_MessageDlg"));
     setWindowTitle(QStringLiteral("Kromaglen"));
     setFixedSize(693, 230);
-    QFont base(QStringLiteral("MS Sans Serif"));
-    base.setPixelSize(11);
-    setFont(base);
+    setFont(Fonts::font(Fonts::kSansSerif, 11));
 
     m_message = new QLabel(this);
     m_message->setObjectName(QStringLiteral("L_Message"));
@@ -78,6 +76,7 @@ TF_MessageDlg::Answer TF_MessageDlg::AskYesNo(const QString &message, const QStr
 void TF_MessageDlg::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    centreOnScreen(this);
     m_yes->setFocus();
 }
 
