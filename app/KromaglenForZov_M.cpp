@@ -28,6 +28,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QShowEvent>
 #include <QSpinBox>
 #include <QTabBar>
 #include <QThread>
@@ -87,7 +88,6 @@ void TF_Main::FormCreate()
     const int tabHeight = TPageControl::kTabHeight;
     setFixedSize(914, tabHeight + Label3->y() + Label3->height() + 5);
     PC_Steps->setGeometry(rect());
-    centreOnScreen(this);
 
     connect(PC_Steps, &TPageControl::changing, this, &TF_Main::PC_StepsChanging);
     connect(CLB_WhatToMeas, &QListView::clicked, this, [this](const QModelIndex &i) {
@@ -238,6 +238,13 @@ void TF_Main::StartServerAtStartup()
                      f.reason(),
                  Messages::kServerFailureDesc);
     }
+}
+
+void TF_Main::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        centreOnScreen(this);
 }
 
 // ---------------------------------------------------------------- shutdown

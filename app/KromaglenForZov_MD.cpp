@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QShowEvent>
 
 namespace {
 
@@ -76,7 +77,8 @@ TF_MessageDlg::Answer TF_MessageDlg::AskYesNo(const QString &message, const QStr
 void TF_MessageDlg::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    centreOnScreen(this);
+    if (!event->spontaneous())
+        centreOnScreen(this);
     m_yes->setFocus();
 }
 

@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -81,7 +82,8 @@ void TF_MyShowMessage::DisplayMessage(const QString &message, const QString &des
 void TF_MyShowMessage::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    centreOnScreen(this);
+    if (!event->spontaneous())
+        centreOnScreen(this);
 }
 
 QString TF_MyShowMessage::message() const
