@@ -30,7 +30,8 @@ struct WizardFixture
 
     using Files = QList<std::pair<QString, QByteArray>>;
 
-    explicit WizardFixture(const Files &files = {}, const QByteArray &registryFile = kRegistry)
+    explicit WizardFixture(const Files &files = {}, const QByteArray &registryFile = kRegistry,
+                           quint16 serverPort = 0)
         : registry(FileRegistry::fromBytes(registryFile))
     {
         QDir::setCurrent(dir.path());
@@ -42,12 +43,13 @@ struct WizardFixture
         services.player = &player;
         services.beeper = &beeper;
         services.shell = &shell;
-        services.serverPort = 0;
+        services.serverPort = serverPort;
         services.executableFolder = dir.path();
         window = std::make_unique<TF_Main>(services);
         info = new TF_MyShowMessage(window.get());
         question = new TF_MessageDlg(window.get());
         window->setDialogs(info, question);
+        window->installEventFilter(&posted);
         window->show();
         QCoreApplication::processEvents();
     }
@@ -91,6 +93,8 @@ struct WizardFixture
                 return;
             timer->stop();
             timer->deleteLater();
+            askedMessages.append(
+                question->findChild<QLabel *>(QStringLiteral("L_Message"))->text());
             asked.append(question->findChild<QLabel *>(QStringLiteral("L_Question"))->text());
             question
                 ->findChild<QPushButton *>(yes ? QStringLiteral("BB_Yes") : QStringLiteral("BB_No"))
@@ -117,6 +121,9 @@ struct WizardFixture
             timer->stop();
             timer->deleteLater();
             action();
+            // A failed check inside leaves the wait: end it so the test ends.
+            if (QTest::currentTestFailed())
+                w<QPushButton>("BB_AbortConnect")->click();
         });
         timer->start();
     }
@@ -128,7 +135,21 @@ struct WizardFixture
         click("BB_ConfigNext");
     }
 
+    // Counts the information messages posted to the window (its only
+    // private events).
+    struct PostedMessages : QObject
+    {
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() >= QEvent::User)
+                ++count;
+            return false;
+        }
+        int count = 0;
+    };
+
     QTemporaryDir dir;
+    PostedMessages posted;
     FileRegistry registry;
     FakeGaugePort port;
     FakeSoundPlayer player;
@@ -137,5 +158,6 @@ struct WizardFixture
     std::unique_ptr<TF_Main> window;
     TF_MyShowMessage *info = nullptr;
     TF_MessageDlg *question = nullptr;
-    QStringList asked;
+    QStringList asked;         // each question's question text
+    QStringList askedMessages; // and its message (line breaks as "\n")
 };
