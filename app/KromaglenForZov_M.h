@@ -31,6 +31,7 @@ class SoundPlayer;
 class TComboBox;
 class TF_MessageDlg;
 class TF_MyShowMessage;
+class TFittingLabel;
 class TPageControl;
 class TPanel;
 
@@ -205,7 +206,7 @@ private:
     QPushButton *BB_SetAll = nullptr;
     QPushButton *BB_SetNone = nullptr;
     QListView *CLB_WhatToMeas = nullptr;
-    QLabel *L_WhatToMeasHint = nullptr;
+    TFittingLabel *L_WhatToMeasHint = nullptr;
     TComboBox *CB_Save = nullptr;
     QPushButton *BB_AlapSorrend = nullptr;
     QPushButton *BB_Save = nullptr;

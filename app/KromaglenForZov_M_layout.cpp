@@ -157,11 +157,11 @@ void TF_Main::buildConfigPage(QWidget *page)
     plan->setEditTriggers(QAbstractItemView::NoEditTriggers);
     CLB_WhatToMeas = plan;
     L_WhatToMeasHint =
-        place<QLabel>(page, "L_WhatToMeasHint", {8, 376, 281, 65},
-                      QStringLiteral("Itt bővebb magyarázatot olvashat a mérési pontról."));
+        place<TFittingLabel>(page, "L_WhatToMeasHint", {8, 376, 281, 65},
+                             QStringLiteral("Itt bővebb magyarázatot olvashat a mérési pontról."));
     L_WhatToMeasHint->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     L_WhatToMeasHint->setWordWrap(true);
-    L_WhatToMeasHint->setFont(times(19));
+    L_WhatToMeasHint->setDesignedFont(times(19));
 
     label(page, "L_Save_K2", {296, 8}, QStringLiteral("Mérési pontok gyors beállítása:"),
           kHintSave);

@@ -128,6 +128,23 @@ void TComboBox::hidePopup()
         Q_EMIT closeUp();
 }
 
+void TFittingLabel::setDesignedFont(const QFont &font)
+{
+    m_designed = font;
+    setFont(font);
+}
+
+void TFittingLabel::setFittedText(const QString &text)
+{
+    setText(text);
+    QFont f = m_designed;
+    setFont(f);
+    while (f.pixelSize() > 6 && heightForWidth(width()) > height()) {
+        f.setPixelSize(f.pixelSize() - 1);
+        setFont(f);
+    }
+}
+
 TPanel::TPanel(QWidget *parent) : QLabel(parent)
 {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);

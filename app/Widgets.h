@@ -83,6 +83,21 @@ private:
     QSize m_glyphSize;
 };
 
+// A word-wrapped label whose text is set in its designed font, or in a smaller
+// size of it when the text would not fit the label otherwise.
+class TFittingLabel : public QLabel
+{
+    Q_OBJECT
+
+public:
+    using QLabel::QLabel;
+    void setDesignedFont(const QFont &font);
+    void setFittedText(const QString &text);
+
+private:
+    QFont m_designed;
+};
+
 // A framed display panel that reports double clicks. A text too wide for the
 // panel in its font is drawn smaller rather than cut off.
 class TPanel : public QLabel

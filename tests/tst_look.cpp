@@ -265,6 +265,25 @@ private Q_SLOTS:
         QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u'\n')));
     }
 
+    void everyDescriptionFitsUnderThePlan()
+    {
+        WizardFixture f;
+        auto *hint = f.w<QLabel>("L_WhatToMeasHint");
+        QStringList cut;
+        for (int row = 0; row < PointCatalogue::kPointCount; ++row) {
+            f.window->plan().setHighlighted(row);
+            QCOMPARE(hint->text(), PointCatalogue::description(row));
+            // Set smaller than 19 px only where 19 px would not fit.
+            const QFontInfo drawn = hint->fontInfo();
+            if (hint->heightForWidth(hint->width()) > hint->height() ||
+                drawn.family() != resolvedFamily(kTimes) || drawn.pixelSize() < 15)
+                cut.append(drawnFont(hint->text(), drawn));
+        }
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u'\n')));
+        f.window->plan().setHighlighted(0);
+        QCOMPARE(hint->fontInfo().pixelSize(), 19);
+    }
+
     void longValuesShowEveryDigit()
     {
         WizardFixture f;
