@@ -39,6 +39,9 @@ int main(int argc, char *argv[])
         QCoreApplication::processEvents();
         window.grab().save(out + u'/' + name);
     };
+    // A few points left out, so the summary shows every kind of status.
+    for (int row : {1, 5, 16, 20})
+        window.plan().toggleTick(row);
     grab(QStringLiteral("page1.png"));
     QTimer::singleShot(50, &window, [&] {
         grab(QStringLiteral("page1-connecting.png"));
