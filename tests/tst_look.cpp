@@ -20,19 +20,15 @@ const char *const kArial = "Arial";
 const char *const kArialUnicode = "Arial Unicode MS";
 const char *const kSansSerif = "MS Sans Serif";
 
-// The family that draws a Windows family on this system.
+// The free family that draws a Windows family here.
 QString resolvedFamily(const QString &windowsFamily)
 {
-#ifdef Q_OS_WIN
-    return windowsFamily;
-#else
     static const QHash<QString, QString> standIns = {
         {kTimes, QStringLiteral("Liberation Serif")},
         {kArial, QStringLiteral("Liberation Sans")},
         {kArialUnicode, QStringLiteral("Liberation Sans")},
         {kSansSerif, QStringLiteral("Liberation Sans Narrow")}};
     return standIns.value(windowsFamily);
-#endif
 }
 
 struct FontRow
