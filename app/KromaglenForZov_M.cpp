@@ -28,6 +28,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QShowEvent>
 #include <QSpinBox>
 #include <QTabBar>
 #include <QThread>
@@ -85,7 +86,7 @@ void TF_Main::FormCreate()
     for (QWidget *w : findChildren<QWidget *>())
         w->setToolTipDuration(kHintPauseMs);
     PC_Steps->setActivePage(int(WizardPage::Config));
-    const int tabHeight = 40;
+    const int tabHeight = TPageControl::kTabHeight;
     setFixedSize(914, tabHeight + Label3->y() + Label3->height() + 5);
     PC_Steps->setGeometry(rect());
 
@@ -238,6 +239,13 @@ void TF_Main::StartServerAtStartup()
                      f.reason(),
                  Messages::kServerFailureDesc);
     }
+}
+
+void TF_Main::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        centreOnScreen(this);
 }
 
 // ---------------------------------------------------------------- shutdown

@@ -32,6 +32,7 @@ class SoundPlayer;
 class TComboBox;
 class TF_MessageDlg;
 class TF_MyShowMessage;
+class TFittingLabel;
 class TPageControl;
 class TPanel;
 
@@ -121,6 +122,7 @@ protected:
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     enum class ReceiveRoute { GetMenu, Measuring, None };
@@ -215,7 +217,7 @@ private:
     QPushButton *BB_SetAll = nullptr;
     QPushButton *BB_SetNone = nullptr;
     QListView *CLB_WhatToMeas = nullptr;
-    QLabel *L_WhatToMeasHint = nullptr;
+    TFittingLabel *L_WhatToMeasHint = nullptr;
     TComboBox *CB_Save = nullptr;
     QPushButton *BB_AlapSorrend = nullptr;
     QPushButton *BB_Save = nullptr;

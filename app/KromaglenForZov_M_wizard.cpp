@@ -28,7 +28,9 @@ const QColor kWhite(255, 255, 255);
 void showStatus(QLineEdit *field, const QString &text, const QColor &color)
 {
     field->setStyleSheet(
-        QStringLiteral("QLineEdit { background-color: %1; color: black; }").arg(color.name()));
+        QStringLiteral("QLineEdit { background-color: %1; color: black; border: 1px solid gray; "
+                       "padding: 0px; }")
+            .arg(color.name()));
     field->setText(text);
     field->setCursorPosition(0);
 }

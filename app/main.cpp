@@ -20,7 +20,8 @@
 
 int main(int argc, char *argv[])
 {
-    // Dates read "yyyy.MM.dd." everywhere.
+    // Hungarian number and text handling; dates are written with
+    // DateFormat::kShort, not with this locale's short format.
     QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary));
     KfzApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KromaglenForZov"));
