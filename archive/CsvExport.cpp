@@ -6,12 +6,6 @@
 
 namespace {
 
-QString when(const QDateTime &time)
-{
-    return time.isValid() ? time.toLocalTime().toString(QStringLiteral("yyyy.MM.dd. HH:mm:ss"))
-                          : QString();
-}
-
 QByteArray line(const QStringList &fields)
 {
     QStringList quoted;
@@ -49,12 +43,13 @@ QByteArray CsvExport::rows(const Inspection &inspection, const VerdictBands &ban
     for (const ArchivedReading &r : inspection.readings) {
         const std::optional<QDateTime> sent = inspection.sentAt(r.point);
         out += line(
-            {QString::number(inspection.id), when(inspection.started), when(inspection.ended),
-             inspection.station, inspection.category, QString::number(r.point + 1),
-             PointCatalogue::pointId(r.point), PointCatalogue::displayName(r.point),
-             substrateName(r.substrate), QString::number(r.value),
+            {QString::number(inspection.id), timeText(inspection.started),
+             timeText(inspection.ended), inspection.station, inspection.category,
+             QString::number(r.point + 1), PointCatalogue::pointId(r.point),
+             PointCatalogue::displayName(r.point), substrateName(r.substrate),
+             QString::number(r.value),
              r.source == ReadingSource::Typed ? QStringLiteral("kézi") : QStringLiteral("műszer"),
-             when(r.takenAt), sent ? when(*sent) : QString(), verdictName(bands.judge(r))});
+             timeText(r.takenAt), sent ? timeText(*sent) : QString(), verdictName(bands.judge(r))});
     }
     return out;
 }

@@ -1,5 +1,6 @@
 #include "Inspection.h"
 
+#include "DateFormat.h"
 #include "PointCatalogue.h"
 
 #include <algorithm>
@@ -69,4 +70,12 @@ InspectionSummary summarise(const Inspection &inspection)
         s.maximum[i] = std::max(s.maximum[i].value_or(r.value), r.value);
     }
     return s;
+}
+
+QString timeText(const QDateTime &time, bool seconds)
+{
+    if (!time.isValid())
+        return {};
+    return time.toLocalTime().toString(
+        DateFormat::kShort + (seconds ? QStringLiteral(" HH:mm:ss") : QStringLiteral(" HH:mm")));
 }

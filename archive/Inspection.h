@@ -76,3 +76,7 @@ struct InspectionSummary
 };
 
 InspectionSummary summarise(const Inspection &inspection);
+
+// A moment as the archive shows it, in local time: "2024.03.14. 09:26:53"
+// (without the seconds: "2024.03.14. 09:26"); empty for none.
+QString timeText(const QDateTime &time, bool seconds = true);

@@ -4,6 +4,7 @@
 #include "BandsDialog.h"
 #include "CarDiagramWidget.h"
 #include "CsvExport.h"
+#include "DateFormat.h"
 #include "InspectionListModel.h"
 #include "InspectionReport.h"
 #include "PointCatalogue.h"
@@ -32,11 +33,6 @@
 namespace {
 
 constexpr int kDefaultDays = 30;
-
-QString when(const QDateTime &time)
-{
-    return time.toLocalTime().toString(QStringLiteral("yyyy.MM.dd. HH:mm:ss"));
-}
 
 } // namespace
 
@@ -75,7 +71,7 @@ void ArchiveWindow::buildWindow()
     for (QDateEdit *edit : {DE_From, DE_To}) {
         edit->setCalendarPopup(true);
         edit->setMinimumWidth(120);
-        edit->setDisplayFormat(QStringLiteral("yyyy.MM.dd."));
+        edit->setDisplayFormat(DateFormat::kShort);
         connect(edit, &QDateEdit::dateChanged, this, &ArchiveWindow::refresh);
     }
     DE_From->setObjectName(QStringLiteral("DE_From"));
@@ -310,7 +306,7 @@ void ArchiveWindow::showInspection(qint64 id)
         QStringLiteral("<b>%1. sz. vizsgálat</b> &nbsp; %2 – %3<br>Kategória: %4 &nbsp; "
                        "Állomás: %5 &nbsp; Összesített minősítés: <b>%6</b>")
             .arg(i.id)
-            .arg(when(i.started), when(i.ended),
+            .arg(timeText(i.started), timeText(i.ended),
                  (i.category.isEmpty() ? QStringLiteral("(nem érkezett)") : i.category)
                      .toHtmlEscaped(),
                  i.station.toHtmlEscaped(), verdictName(worst)));

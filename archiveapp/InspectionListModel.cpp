@@ -63,7 +63,7 @@ QVariant InspectionListModel::data(const QModelIndex &index, int role) const
     if (role == Qt::DisplayRole) {
         switch (index.column()) {
         case Date:
-            return s.started.toLocalTime().toString(QStringLiteral("yyyy.MM.dd. HH:mm"));
+            return timeText(s.started, false);
         case Category:
             return categoryText(s.category);
         case Points:

@@ -17,11 +17,6 @@ namespace {
 constexpr double kHeaderMm = 38;
 constexpr double kDiagramHeightMm = 112;
 
-QString when(const QDateTime &time)
-{
-    return time.toLocalTime().toString(QStringLiteral("yyyy.MM.dd. HH:mm:ss"));
-}
-
 QFont font(double points, bool bold = false)
 {
     QFont f(QStringLiteral("Arial"));
@@ -48,7 +43,7 @@ double InspectionReport::paintHeader(QPainter &painter, const QRectF &page, doub
     const QList<std::pair<QString, QString>> lines{
         {QStringLiteral("Vizsgálat:"), QStringLiteral("%1. sz.").arg(m_inspection.id)},
         {QStringLiteral("Kezdés – befejezés:"),
-         when(m_inspection.started) + QStringLiteral(" – ") + when(m_inspection.ended)},
+         timeText(m_inspection.started) + QStringLiteral(" – ") + timeText(m_inspection.ended)},
         {QStringLiteral("Jármű kategória:"), m_inspection.category.isEmpty()
                                                  ? QStringLiteral("(nem érkezett)")
                                                  : m_inspection.category},
@@ -153,7 +148,7 @@ void InspectionReport::paint(QPainter &painter, const QRectF &page, double mm) c
                      Qt::AlignLeft | Qt::AlignVCenter, kTypedNote);
     painter.drawText(QRectF(page.left(), page.bottom() - 5 * mm, page.width(), 5 * mm),
                      Qt::AlignRight | Qt::AlignVCenter,
-                     QStringLiteral("Készült: ") + when(QDateTime::currentDateTime()) +
+                     QStringLiteral("Készült: ") + timeText(QDateTime::currentDateTime()) +
                          QStringLiteral(" – Kromaglen archívum"));
     painter.restore();
 }
