@@ -28,6 +28,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QSpinBox>
 #include <QTabBar>
 #include <QThread>
@@ -59,6 +60,7 @@ TF_Main::TF_Main(const TF_MainServices &services, QWidget *parent)
 {
     buildWindow();
     FormCreate();
+    connectArchive();
 }
 
 TF_Main::~TF_Main()
@@ -84,7 +86,7 @@ void TF_Main::FormCreate()
     for (QWidget *w : findChildren<QWidget *>())
         w->setToolTipDuration(kHintPauseMs);
     PC_Steps->setActivePage(int(WizardPage::Config));
-    const int tabHeight = 40;
+    const int tabHeight = TPageControl::kTabHeight;
     setFixedSize(914, tabHeight + Label3->y() + Label3->height() + 5);
     PC_Steps->setGeometry(rect());
 
@@ -238,6 +240,13 @@ void TF_Main::StartServerAtStartup()
     }
 }
 
+void TF_Main::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        centreOnScreen(this);
+}
+
 // ---------------------------------------------------------------- shutdown
 
 void TF_Main::closeEvent(QCloseEvent *event)
@@ -266,6 +275,7 @@ bool TF_Main::FormCloseQuery()
         BB_MeasBackClick();
         break;
     case WizardPage::Send:
+        archiveInspection();
         CloseGaugePortReporting();
         if (m_server.active()) {
             m_server.stop();

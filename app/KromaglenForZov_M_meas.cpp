@@ -66,6 +66,7 @@ void TF_Main::BB_MeasDeleteClick()
         return;
     delete LB_ActMeasValue->takeItem(line);
     m_log.removeAt(point, line);
+    archiveDeleted(point, line);
     LB_ActMeasValue->setCurrentRow(
         ReadingLog::selectionAfterDelete(line, LB_ActMeasValue->count()));
 }
@@ -74,10 +75,10 @@ void TF_Main::RecordReading(const QString &substrate, int value)
 {
     P_ActMetal->setText(substrate);
     P_ActMeasValue->setText(QString::number(value));
-    recordShownReading();
+    recordShownReading(false);
 }
 
-void TF_Main::recordShownReading()
+void TF_Main::recordShownReading(bool typed)
 {
     // Let the new value show before the confirmation sound starts.
     QCoreApplication::processEvents();
@@ -88,6 +89,7 @@ void TF_Main::recordShownReading()
     LB_ActMeasValue->addItem(line);
     LB_ActMeasValue->setCurrentRow(LB_ActMeasValue->count() - 1);
     m_log.append(point, line);
+    archiveReading(point, typed);
     RaiseFeedback(FeedbackSounds::MeasurementOk);
 }
 
@@ -107,7 +109,7 @@ void TF_Main::SE_KeziBevitelDblClick()
     const int value = ReadingLog::clampManualValue(text);
     SE_KeziBevitel->setValue(value);
     P_ActMeasValue->setText(QString::number(value));
-    recordShownReading();
+    recordShownReading(true);
 }
 
 // ---------------------------------------------------------------- receiving

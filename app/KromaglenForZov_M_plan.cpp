@@ -13,7 +13,7 @@ void TF_Main::CLB_WhatToMeasClick()
 {
     if (m_plan.highlighted() < 0)
         m_plan.setHighlighted(0);
-    L_WhatToMeasHint->setText(m_plan.highlightedDescription());
+    L_WhatToMeasHint->setFittedText(m_plan.highlightedDescription());
     BB_Up->setEnabled(m_plan.canMoveUp() && CLB_WhatToMeas->isEnabled());
     BB_Down->setEnabled(m_plan.canMoveDown() && CLB_WhatToMeas->isEnabled());
 }

@@ -116,6 +116,8 @@ QString TestHook::run(const QString &line)
         return QStringLiteral("error no widget ") + name;
     if (command == u"get")
         return QStringLiteral("ok ") + textOf(w);
+    if (command == u"visible")
+        return QStringLiteral("ok %1").arg(w->isVisible() ? 1 : 0);
     if (command == u"click") {
         auto *button = qobject_cast<QAbstractButton *>(w);
         if (!button)

@@ -8,6 +8,8 @@
 #include <QSemaphore>
 #include <QTimer>
 #include <cmath>
+#include <deque>
+#include <memory>
 #include <numbers>
 
 #ifdef Q_OS_WIN
@@ -31,8 +33,9 @@ QByteArray sineTone(int frequencyHz, int durationMs)
 
 } // namespace
 
-// The tones on the default audio output: pushes a tone into it and tells
-// once it has been played out.
+// The tones on the default audio output: pushes them into it and tells each
+// caller once its tone has been played out. A tone whose caller gave up
+// waiting (the output stalled) still plays whole, before the next.
 class SinkToneOutput : public ToneOutput
 {
 public:
@@ -51,17 +54,16 @@ public:
             m_sink = new QAudioSink(device, format, this);
             m_sink->setBufferSize(format.bytesForDuration(100000));
             m_io = m_sink->start();
+            m_written = 0;
             m_feeder = new QTimer(this);
             m_feeder->setInterval(5);
             connect(m_feeder, &QTimer::timeout, this, &SinkToneOutput::feed);
             m_feeder->start();
         }
-        m_pcm = sineTone(frequencyHz, durationMs);
-        // A tone still unfinished is over for its caller, who stopped waiting.
-        m_done = std::move(done);
+        m_pcm += sineTone(frequencyHz, durationMs);
+        // It has sounded once all bytes up to its last one have been played.
+        m_pending.push_back({m_written + m_pcm.size(), std::move(done)});
         m_idleSince.invalidate();
-        m_endUs = m_sink->processedUSecs() + qint64(durationMs) * 1000 +
-                  format.durationForBytes(m_sink->bufferSize() - m_sink->bytesFree());
         feed();
     }
 
@@ -75,16 +77,22 @@ private:
         if (n > 0) {
             m_io->write(m_pcm.constData(), n);
             m_pcm.remove(0, n);
+            m_written += n;
             room -= n;
         }
-        if (room > 0) // silence between tones keeps the output running
+        if (room > 0 && m_pcm.isEmpty()) { // silence between tones keeps the output running
             m_io->write(QByteArray(room, '\0'));
-        if (m_done && m_pcm.isEmpty() && m_sink->processedUSecs() >= m_endUs) {
-            std::exchange(m_done, nullptr)();
-            m_idleSince.start();
+            m_written += room;
+        }
+        const qint64 played = m_sink->format().bytesForDuration(m_sink->processedUSecs());
+        while (!m_pending.empty() && played >= m_pending.front().first) {
+            m_pending.front().second();
+            m_pending.pop_front();
+            if (m_pending.empty())
+                m_idleSince.start();
         }
         // Close the output after a while without tones.
-        if (!m_done && m_idleSince.isValid() && m_idleSince.elapsed() > kIdleCloseMs) {
+        if (m_pending.empty() && m_idleSince.isValid() && m_idleSince.elapsed() > kIdleCloseMs) {
             m_feeder->stop();
             m_sink->stop();
             std::exchange(m_sink, nullptr)->deleteLater();
@@ -97,9 +105,10 @@ private:
     QAudioSink *m_sink = nullptr;
     QIODevice *m_io = nullptr;
     QTimer *m_feeder = nullptr;
-    QByteArray m_pcm;
-    std::function<void()> m_done;
-    qint64 m_endUs = 0;
+    QByteArray m_pcm;     // tone bytes not yet written
+    qint64 m_written = 0; // bytes written to the output since it was opened
+    std::deque<std::pair<qint64, std::function<void()>>>
+        m_pending; // last byte of each tone, its caller
     QElapsedTimer m_idleSince;
 };
 

@@ -1,6 +1,6 @@
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,16 +20,22 @@
 
 namespace {
 
-// A tone that takes its time, as a real beep does.
-class SlowBeeper : public Beeper
+// A tone that takes its time, as a real beep does; until the test opens the
+// gate, no tone ends at all.
+class GatedBeeper : public Beeper
 {
 public:
     void Beep(int frequencyHz, int) override
     {
+        // Once opened the gate stays open; a caller that waited for a beep
+        // would only get on after five seconds, with the tones done.
+        if (m_gate.tryAcquire(1, 5000))
+            m_gate.release();
         QThread::msleep(40);
         std::lock_guard guard(m_lock);
         m_tones.push_back(frequencyHz);
     }
+    void open() { m_gate.release(); }
     std::vector<int> tones()
     {
         std::lock_guard guard(m_lock);
@@ -37,6 +43,7 @@ public:
     }
 
 private:
+    QSemaphore m_gate;
     std::mutex m_lock;
     std::vector<int> m_tones;
 };
@@ -67,7 +74,7 @@ public:
         const bool wait = takeWait();
         log.append(QFileInfo(m_open).baseName());
         m_playing = true;
-        if (!stalled)
+        if (log.last() != endless)
             m_timer.start(30);
         if (wait) {
             QEventLoop loop;
@@ -89,7 +96,7 @@ public:
 
     QStringList log;
     QStringList missing;
-    bool stalled = false; // sounds never end
+    QString endless; // a recording that plays until it is cut
 
 private:
     void finish()
@@ -183,13 +190,13 @@ class TestAudio : public QObject
 private Q_SLOTS:
     void beepsPlayInOrderWithoutWaiting()
     {
-        SlowBeeper beeper;
+        GatedBeeper beeper;
         BeepWorker worker(beeper);
-        QElapsedTimer clock;
-        clock.start();
         for (int code : {1, 1, 1, 7, 2, 0, 3})
             worker.enqueue(code);
-        QVERIFY(clock.elapsed() < 30); // the caller never waits for a beep
+        // Every code was queued before the first beep could end.
+        QVERIFY(beeper.tones().empty());
+        beeper.open();
         QTRY_COMPARE(beeper.tones(), (std::vector<int>{600, 600, 600, 300, 800, 900}));
         QTRY_VERIFY(!worker.running());
         // The worker ended by itself; the next code starts a fresh one.
@@ -275,9 +282,10 @@ private Q_SLOTS:
     void anEventSoundCutsAValue()
     {
         TimedPlayer player;
+        player.endless = QStringLiteral("SZ_90");
         FeedbackSounds sounds(player);
         sounds.SpeakNumber(QStringLiteral("99"));
-        QTimer::singleShot(10, &sounds, [&sounds] {
+        QTimer::singleShot(0, &sounds, [&sounds] {
             sounds.play(FeedbackSounds::NextPoint, true, QStringLiteral("VIN"), QString());
         });
         QTRY_COMPARE(player.log, (QStringList{"SZ_90", "NEXT", "VIN", "SZ_9"}));
@@ -375,7 +383,7 @@ private Q_SLOTS:
     {
         TimedPlayer player;
         FeedbackSounds sounds(player);
-        player.stalled = true;
+        player.endless = QStringLiteral("NEMMERHET");
         sounds.play(FeedbackSounds::CannotMeasure, false, QString(), QString());
         QElapsedTimer clock;
         clock.start();

@@ -23,7 +23,8 @@
 
 namespace {
 
-// A server whose handlers keep a log of what they saw, as the window does.
+// A server whose handlers keep a log of what the server handed them; the
+// replies are checked where they arrive, on the client's socket.
 struct LoggingServer
 {
     LoggingServer()
@@ -35,7 +36,6 @@ struct LoggingServer
                                    HandoverProtocol::answer(line, page, readings);
                                if (a.reply.isEmpty())
                                    return std::nullopt;
-                               log << "Out: " + a.reply;
                                return a.reply;
                            },
                            [this](const QString &peer) { log << "Disconnect from " + peer; });
@@ -156,10 +156,9 @@ private Q_SLOTS:
         client->write("A\nB\r\n");
         QCOMPARE(readLine(*client), QByteArray("A\nB?\r\n"));
         client->disconnectFromHost();
-        QTRY_COMPARE(s.log.size(), 8);
-        QCOMPARE(s.log,
-                 (QStringList{"Connect to 127.0.0.1", "In: HOOD", "Out: HOOD:123", "In: ", "Out: ?",
-                              "In: A\nB", "Out: A\nB?", "Disconnect from 127.0.0.1"}));
+        QTRY_COMPARE(s.log.size(), 5);
+        QCOMPARE(s.log, (QStringList{"Connect to 127.0.0.1", "In: HOOD", "In: ", "In: A\nB",
+                                     "Disconnect from 127.0.0.1"}));
     }
 
     void codePageBothWays()
@@ -179,8 +178,8 @@ private Q_SLOTS:
         client->flush();
         QTest::qWait(50);
         client->disconnectFromHost();
-        QTRY_VERIFY(s.log.size() >= 4);
-        QCOMPARE(s.log.mid(1), (QStringList{"In: ", "Out: ?", "Disconnect from 127.0.0.1"}));
+        QTRY_VERIFY(s.log.size() >= 3);
+        QCOMPARE(s.log.mid(1), (QStringList{"In: ", "Disconnect from 127.0.0.1"}));
     }
 
     void idleClientsAndOverlongLines()

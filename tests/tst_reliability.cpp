@@ -83,7 +83,7 @@ struct PtyWizard
                   "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n"
                   "\"g\"=\"" +
                       QFile::encodeName(gauge->portName()) + "\"\r\n",
-                  {}, &port)
+                  0, {}, &port)
     {
         auto *ports = fixture.w<QComboBox>("ComComboBox1");
         ports->setCurrentIndex(ports->findText(gauge->portName()));
@@ -230,13 +230,13 @@ private Q_SLOTS:
     void settingsFileFailuresNameTheFileLayersReasons()
     {
         {
-            WizardFixture f({}, WizardFixture::kRegistry, {"Kromaglen_com.ini"});
+            WizardFixture f({}, WizardFixture::kRegistry, 0, {"Kromaglen_com.ini"});
             QCOMPARE(f.shownMessage(), QStringLiteral("Nem sikrült betölteni a tárolt com "
                                                       "poprtot! Oka: EInOutError: File access "
                                                       "denied"));
         }
         {
-            WizardFixture f({}, WizardFixture::kRegistry, {"Kromaglen.ini"});
+            WizardFixture f({}, WizardFixture::kRegistry, 0, {"Kromaglen.ini"});
             QCOMPARE(f.shownMessage(), QStringLiteral("Nem sikrült betölteni a mérési sorrend "
                                                       "mentéseket! Oka: EInOutError: File access "
                                                       "denied"));
