@@ -2,15 +2,13 @@
 #include "ArchiveSettings.h"
 #include "ArchiveWriter.h"
 #include "KfzApplication.h"
-#include "KromaglenForZov_M.h"
-#include "KromaglenForZov_MD.h"
-#include "KromaglenForZov_SM.h"
 #include "ProcessLimits.h"
 #include "Registry.h"
 #include "SerialGaugePort.h"
 #include "Shell.h"
 #include "ToneBeeper.h"
 #include "WavPlayer.h"
+#include "WizardWindows.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -53,13 +51,9 @@ int main(int argc, char *argv[])
         services.serverPort = quint16(qEnvironmentVariableIntValue("KROMAGLEN_TEST_PORT"));
 #endif
 
-    TF_Main window(services);
-    TF_MyShowMessage info(&window);
-    TF_MessageDlg question(&window);
-    window.setDialogs(&info, &question);
-    window.show();
+    const WizardWindows wizard = showWizard(services);
 #ifdef KFZ_TEST_HOOK
-    TestHook hook(window, question, info);
+    TestHook hook(*wizard.main, *wizard.question, *wizard.info);
 #endif
     return app.exec();
 }

@@ -4,12 +4,9 @@
 //  - processor time of a 10 s connect wait, against a loop that sleeps 1 ms
 //    and processes events, measured in the same run.
 #include "BenchStats.h"
-#include "FileRegistry.h"
-#include "KromaglenForZov_M.h"
-#include "KromaglenForZov_MD.h"
-#include "KromaglenForZov_SM.h"
+#include "FakeStation.h"
 #include "SerialGaugePort.h"
-#include "../tests/fakes/Fakes.h"
+#include "WizardWindows.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -53,17 +50,10 @@ int main(int argc, char *argv[])
 
     SerialGaugePort port;
     port.setPortName(device);
-    FileRegistry registry = FileRegistry::fromBytes(
-        "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n\"a\"=\"" + device.toUtf8() + "\"\n");
-    FakeSoundPlayer player;
-    FakeBeeper beeper;
-    FakeShell shell;
-    TF_MainServices services{&port, &registry, &player, &beeper, &shell, 0, dir.path()};
-    TF_Main window(services);
-    TF_MyShowMessage info(&window);
-    TF_MessageDlg question(&window);
-    window.setDialogs(&info, &question);
-    window.show();
+    FakeStation station("[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n\"a\"=\"" +
+                        device.toUtf8() + "\"\n");
+    const WizardWindows wizard = showWizard(station.services(dir.path(), 0, &port));
+    TF_Main &window = *wizard.main;
     QCoreApplication::processEvents();
 
     // The connect wait, idle for 10 s, then ended by the gauge's key.

@@ -2,9 +2,8 @@
 //  - the presets of a 100,000-line "Kromaglen.ini" read, parsed and sorted,
 //    against reading the same file's lines without parsing them;
 //  - the window starting with that file, against starting with none.
-#include "../tests/fakes/Fakes.h"
 #include "Cp1250.h"
-#include "FileRegistry.h"
+#include "FakeStation.h"
 #include "KromaglenForZov_M.h"
 #include "PlanPresets.h"
 
@@ -54,18 +53,8 @@ template <typename F> double medianMs(F &&run)
 
 double windowStartMs()
 {
-    FakeGaugePort port;
-    FakeSoundPlayer player;
-    FakeBeeper beeper;
-    FakeShell shell;
-    FileRegistry registry;
-    TF_MainServices services;
-    services.port = &port;
-    services.registry = &registry;
-    services.player = &player;
-    services.beeper = &beeper;
-    services.shell = &shell;
-    services.serverPort = 0;
+    FakeStation station(QByteArray{});
+    const TF_MainServices services = station.services(QDir::currentPath());
     return medianMs([&services] { TF_Main window(services); });
 }
 

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "FileRegistry.h"
-#include "KromaglenForZov_M.h"
+#include "FakeStation.h"
 #include "KromaglenForZov_MD.h"
 #include "KromaglenForZov_SM.h"
-#include "fakes/Fakes.h"
+#include "WizardWindows.h"
 
 #include <QApplication>
 #include <QDir>
@@ -19,15 +18,8 @@
 
 // A wizard window with fake link, sound and shell, started in a fresh
 // working folder that holds the given files and folders.
-struct WizardFixture
+struct WizardFixture : FakeStation
 {
-    static inline const QByteArray kRegistry =
-        "Windows Registry Editor Version 5.00\r\n\r\n"
-        "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n"
-        "\"\\\\Device\\\\BthModem0\"=\"COM6\"\r\n"
-        "\"\\\\Device\\\\BthModem1\"=\"COM7\"\r\n"
-        "\"\\\\Device\\\\BthModem2\"=\"COM10\"\r\n";
-
     using Files = QList<std::pair<QString, QByteArray>>;
 
     // Folders may stand where files would be; a gauge link of the test's own
@@ -35,27 +27,18 @@ struct WizardFixture
     explicit WizardFixture(const Files &files = {}, const QByteArray &registryFile = kRegistry,
                            quint16 serverPort = 0, const QStringList &folders = {},
                            GaugePort *gauge = nullptr)
-        : registry(FileRegistry::fromBytes(registryFile))
+        : FakeStation(registryFile)
     {
         QDir::setCurrent(dir.path());
         for (const auto &[name, content] : files)
             write(name, content);
         for (const QString &name : folders)
             QDir(dir.path()).mkdir(name);
-        TF_MainServices services;
-        services.port = gauge ? gauge : &port;
-        services.registry = &registry;
-        services.player = &player;
-        services.beeper = &beeper;
-        services.shell = &shell;
-        services.serverPort = serverPort;
-        services.executableFolder = dir.path();
-        window = std::make_unique<TF_Main>(services);
-        info = new TF_MyShowMessage(window.get());
-        question = new TF_MessageDlg(window.get());
-        window->setDialogs(info, question);
+        WizardWindows windows = showWizard(services(dir.path(), serverPort, gauge));
+        window = std::move(windows.main);
+        info = windows.info;
+        question = windows.question;
         window->installEventFilter(&posted);
-        window->show();
         QCoreApplication::processEvents();
     }
 
@@ -155,11 +138,6 @@ struct WizardFixture
 
     QTemporaryDir dir;
     PostedMessages posted;
-    FileRegistry registry;
-    FakeGaugePort port;
-    FakeSoundPlayer player;
-    FakeBeeper beeper;
-    FakeShell shell;
     std::unique_ptr<TF_Main> window;
     TF_MyShowMessage *info = nullptr;
     TF_MessageDlg *question = nullptr;

@@ -13,7 +13,7 @@
 #include "SpokenNumber.h"
 #include "ToneBeeper.h"
 #include "WavPlayer.h"
-#include "fakes/Fakes.h"
+#include "Fakes.h"
 
 #include <QtEndian>
 #include <thread>

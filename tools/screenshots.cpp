@@ -1,11 +1,10 @@
 // Renders each wizard page and both dialogs to PNG files, driving the window
 // with a simulated gauge: kfz-screenshots <output folder>. Runs in a scratch
 // working folder; run it on a real display (Xvfb) to get the real fonts.
-#include "../tests/fakes/Fakes.h"
-#include "FileRegistry.h"
-#include "KromaglenForZov_M.h"
+#include "FakeStation.h"
 #include "KromaglenForZov_MD.h"
 #include "KromaglenForZov_SM.h"
+#include "WizardWindows.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,18 +20,12 @@ int main(int argc, char *argv[])
     QTemporaryDir scratch;
     QDir::setCurrent(scratch.path());
 
-    FakeGaugePort port;
-    FileRegistry registry = FileRegistry::fromBytes(
-        "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n\"a\"=\"COM6\"\n");
-    FakeSoundPlayer player;
-    FakeBeeper beeper;
-    FakeShell shell;
-    TF_MainServices services{&port, &registry, &player, &beeper, &shell, 0, scratch.path()};
-    TF_Main window(services);
-    TF_MyShowMessage info(&window);
-    TF_MessageDlg question(&window);
-    window.setDialogs(&info, &question);
-    window.show();
+    FakeStation station("[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\n\"a\"=\"COM6\"\n");
+    const WizardWindows wizard = showWizard(station.services(scratch.path()));
+    TF_Main &window = *wizard.main;
+    TF_MyShowMessage &info = *wizard.info;
+    TF_MessageDlg &question = *wizard.question;
+    FakeGaugePort &port = station.port;
     QCoreApplication::processEvents();
 
     const auto grab = [&](const QString &name) {

@@ -11,51 +11,23 @@
 #include <mutex>
 #include <vector>
 
-// A gauge link that the test feeds with bytes.
+// A gauge link fed by hand: bytes "arrive" when feed() is called, and opens,
+// closes and reads fail when told to.
 class FakeGaugePort : public GaugePort
 {
 public:
     QString portName() const override { return m_name; }
     void setPortName(const QString &name) override { m_name = name; }
-    void open() override
-    {
-        openedNames.append(m_name);
-        if (!failCodes.isEmpty())
-            throw Failure(QStringLiteral("EComPort"),
-                          QStringLiteral("Unable to open com port (win error code: %1)")
-                              .arg(failCodes.takeFirst()));
-        if (failOpen || (failOpens > 0 && failOpens-- > 0))
-            throw Failure(QStringLiteral("EComPort"),
-                          QStringLiteral("Unable to open com port (win error code: 2)"));
-        m_open = true;
-        m_notify = true;
-        ++opens;
-    }
-    void close() override
-    {
-        m_open = false;
-        m_buffer.clear();
-    }
+    void open() override;
+    void close() override;
     void purge() override { m_buffer.clear(); }
     bool connected() const override { return m_open; }
-    QByteArray read(qint64 maxBytes) override
-    {
-        if (failRead)
-            throw Failure(QStringLiteral("EComPort"), QStringLiteral("ReadFile function failed"));
-        const QByteArray bytes = m_buffer.left(maxBytes);
-        m_buffer.remove(0, bytes.size());
-        return bytes;
-    }
+    QByteArray read(qint64 maxBytes) override;
     qint64 bytesWaiting() const override { return m_open ? m_buffer.size() : 0; }
     void stopNotifications() override { m_notify = false; }
 
     // Bytes arriving from the gauge.
-    void feed(const QByteArray &bytes)
-    {
-        m_buffer += bytes;
-        if (m_open && m_notify)
-            Q_EMIT rxChar(int(m_buffer.size()));
-    }
+    void feed(const QByteArray &bytes);
     const QByteArray &waiting() const { return m_buffer; }
 
     bool failOpen = false;
@@ -63,7 +35,9 @@ public:
     QList<int> failCodes; // the next opens that fail, with these error numbers
     QStringList openedNames;
     bool failRead = false;
+    bool failClose = false; // closing fails, and the port stays closed all the same
     int opens = 0;
+    int closes = 0;
 
 private:
     QString m_name = QStringLiteral("COM6");
