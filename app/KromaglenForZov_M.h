@@ -149,10 +149,14 @@ private:
     void reloadPresetNames(const QString &text);
     void saveAutoPresetIfNamed();
     // Measuring
-    void RecordReading(const QString &substrate, int value);
-    // Records the value the panels show on the current point, with its sound.
-    void recordShownReading(bool typed);
-    void RaiseFeedback(int code);
+    void RecordReading(Substrate substrate, int value);
+    // Records a reading on the current point, shows it in the list and
+    // confirms it with its sound.
+    void recordReading(Reading reading);
+    // The substrate panel; typed readings take the substrate it shows.
+    void showSubstrate(Substrate substrate);
+    // spokenValue: the value a MeasurementOk says when values are spoken.
+    void RaiseFeedback(int code, const QString &spokenValue = QString());
     int currentPoint() const;
     void showMeasuringList();
     // Gauge link
@@ -179,7 +183,8 @@ private:
     void setHandoverStatus(int point, bool sent);
     // The inspection archive (KromaglenForZov_M_archive.cpp)
     void connectArchive();
-    void archiveReading(int point, bool typed);
+    // The last reading of the point's log.
+    void archiveReading(int point);
     void archiveDeleted(int point, int line);
     void archiveDiscarded();
     void archiveCategory(const QString &category);
@@ -204,6 +209,7 @@ private:
     BeepWorker m_beepWorker;
     FeedbackSounds m_sounds;
     std::array<bool, PointCatalogue::kPointCount> m_sent{};
+    Substrate m_substrate = Substrate::FE; // what P_ActMetal shows
 
     bool m_menuKeySeen = false;
     bool m_connectAbortRequested = false;

@@ -4,7 +4,6 @@
 #include "KromaglenForZov_M.h"
 
 #include "ArchiveRecorder.h"
-#include "Widgets.h"
 
 void TF_Main::connectArchive()
 {
@@ -12,12 +11,10 @@ void TF_Main::connectArchive()
         connect(m_services.archive, &ArchiveRecorder::failed, this, &TF_Main::ShowInfo);
 }
 
-void TF_Main::archiveReading(int point, bool typed)
+void TF_Main::archiveReading(int point)
 {
     if (m_services.archive)
-        m_services.archive->readingRecorded(
-            point, substrateFromName(P_ActMetal->text()).value_or(Substrate::FE),
-            P_ActMeasValue->text().toInt(), typed ? ReadingSource::Typed : ReadingSource::Gauge);
+        m_services.archive->readingRecorded(point, m_log.readings(point).constLast());
 }
 
 void TF_Main::archiveDeleted(int point, int line)

@@ -60,7 +60,7 @@ std::optional<QString> TF_Main::IdTCPServer1Execute(const QString &line)
     return answer.reply;
 }
 
-void TF_Main::RaiseFeedback(int code)
+void TF_Main::RaiseFeedback(int code, const QString &spokenValue)
 {
     if (m_closed)
         return;
@@ -68,8 +68,7 @@ void TF_Main::RaiseFeedback(int code)
         try {
             const int point = currentPoint();
             m_sounds.play(code, CB_SpeakNum->currentIndex() == SoundOptions::SpeakValue,
-                          point < 0 ? QString() : PointCatalogue::pointId(point),
-                          P_ActMeasValue->text());
+                          point < 0 ? QString() : PointCatalogue::pointId(point), spokenValue);
             return;
         } catch (...) {
             // The sound card failed: use the speaker from now on, also after a restart.

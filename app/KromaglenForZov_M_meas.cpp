@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -34,7 +35,7 @@ void TF_Main::CB_ActMeasNameChange()
     if (point >= 0)
         LB_ActMeasValue->addItems(m_log.lines(point));
     LB_ActMeasValue->setCurrentRow(-1);
-    P_ActMetal->setText(QStringLiteral("FE"));
+    showSubstrate(Substrate::FE);
     P_ActMeasValue->setText(QStringLiteral("----"));
     BB_MeasStepBack->setEnabled(!m_measuring.atFirst());
     BB_MeasStepForward->setEnabled(!m_measuring.atLast());
@@ -71,26 +72,33 @@ void TF_Main::BB_MeasDeleteClick()
         ReadingLog::selectionAfterDelete(line, LB_ActMeasValue->count()));
 }
 
-void TF_Main::RecordReading(const QString &substrate, int value)
+void TF_Main::RecordReading(Substrate substrate, int value)
 {
-    P_ActMetal->setText(substrate);
+    showSubstrate(substrate);
     P_ActMeasValue->setText(QString::number(value));
-    recordShownReading(false);
+    recordReading({substrate, value, ReadingSource::Gauge});
 }
 
-void TF_Main::recordShownReading(bool typed)
+void TF_Main::recordReading(Reading reading)
 {
-    // Let the new value show before the confirmation sound starts.
+    // Let the new value show before the confirmation sound starts. A click
+    // handled meanwhile may change the panels, never the reading.
     QCoreApplication::processEvents();
     const int point = currentPoint();
     if (point < 0)
         return;
-    const QString line = ReadingLog::readingLine(P_ActMetal->text(), P_ActMeasValue->text());
-    LB_ActMeasValue->addItem(line);
+    reading.takenAt = QDateTime::currentDateTime();
+    LB_ActMeasValue->addItem(reading.line());
     LB_ActMeasValue->setCurrentRow(LB_ActMeasValue->count() - 1);
-    m_log.append(point, line);
-    archiveReading(point, typed);
-    RaiseFeedback(FeedbackSounds::MeasurementOk);
+    m_log.append(point, reading);
+    archiveReading(point);
+    RaiseFeedback(FeedbackSounds::MeasurementOk, reading.valueText());
+}
+
+void TF_Main::showSubstrate(Substrate substrate)
+{
+    m_substrate = substrate;
+    P_ActMetal->setText(substrateName(substrate));
 }
 
 void TF_Main::P_ActMeasValueDblClick()
@@ -100,7 +108,7 @@ void TF_Main::P_ActMeasValueDblClick()
 
 void TF_Main::P_ActMetalDblClick()
 {
-    P_ActMetal->setText(P_ActMetal->text() == u"AL" ? QStringLiteral("FE") : QStringLiteral("AL"));
+    showSubstrate(m_substrate == Substrate::AL ? Substrate::FE : Substrate::AL);
 }
 
 void TF_Main::SE_KeziBevitelDblClick()
@@ -109,7 +117,7 @@ void TF_Main::SE_KeziBevitelDblClick()
     const int value = ReadingLog::clampManualValue(text);
     SE_KeziBevitel->setValue(value);
     P_ActMeasValue->setText(QString::number(value));
-    recordShownReading(true);
+    recordReading({m_substrate, value, ReadingSource::Typed});
 }
 
 // ---------------------------------------------------------------- receiving
@@ -176,7 +184,8 @@ void TF_Main::ComPort1RxChar(int count)
     while (const auto frame = m_scanner.next()) {
         switch (decideFrameAction(ReceiveMode::Measuring, *frame, m_measuring.atLast())) {
         case FrameAction::Record:
-            RecordReading(frame->substrate, frame->value);
+            RecordReading(substrateFromName(frame->substrate).value_or(Substrate::FE),
+                          frame->value);
             break;
         case FrameAction::StepForward:
             BB_MeasStepForwardClick();

@@ -56,14 +56,19 @@ void ArchiveRecorder::beginNewIfStored()
     m_current.sent.clear();
 }
 
-void ArchiveRecorder::readingRecorded(int point, Substrate substrate, int value,
-                                      ReadingSource source)
+void ArchiveRecorder::readingRecorded(int point, const Reading &reading)
 {
     if (!isValidPoint(point))
         return;
     startClock();
-    const QDateTime now = QDateTime::currentDateTime();
-    m_taken[size_t(point)].append({++m_order, {point, substrate, value, source, now}});
+    m_taken[size_t(point)].append(
+        {++m_order, {point, reading.substrate, reading.value, reading.source, reading.takenAt}});
+}
+
+void ArchiveRecorder::readingRecorded(int point, Substrate substrate, int value,
+                                      ReadingSource source)
+{
+    readingRecorded(point, {substrate, value, source, QDateTime::currentDateTime()});
 }
 
 void ArchiveRecorder::readingDeleted(int point, int line)

@@ -25,6 +25,9 @@ public:
     // Waits for the writer's last try; what it could not store stays in the pending file.
     ~ArchiveRecorder() override;
 
+    // A reading as the wizard's reading log keeps it.
+    void readingRecorded(int point, const Reading &reading);
+    // The same, taken now.
     void readingRecorded(int point, Substrate substrate, int value, ReadingSource source);
     void readingDeleted(int point, int line);
     // The wizard emptied every reading log.

@@ -6,20 +6,6 @@
 #include <algorithm>
 #include <bitset>
 
-QString substrateName(Substrate substrate)
-{
-    return substrate == Substrate::AL ? QStringLiteral("AL") : QStringLiteral("FE");
-}
-
-std::optional<Substrate> substrateFromName(QStringView name)
-{
-    if (name == u"FE")
-        return Substrate::FE;
-    if (name == u"AL")
-        return Substrate::AL;
-    return std::nullopt;
-}
-
 bool isValidPoint(int point)
 {
     return PointCatalogue::isValidIndex(point);

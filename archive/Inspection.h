@@ -6,18 +6,13 @@
 #include <optional>
 
 #include "MeasurementPlan.h" // PlanEntry
+#include "Reading.h"         // Substrate, ReadingSource
 
 // One inspection as the archive keeps it: when it ran, the category the
 // inspection program sent, the plan, every reading and which points were
 // handed over. Points are catalogue indexes 0..22.
 
-enum class Substrate { FE, AL };
-enum class ReadingSource { Gauge, Typed };
-
 inline constexpr int kSubstrateCount = 2;
-
-QString substrateName(Substrate substrate);
-std::optional<Substrate> substrateFromName(QStringView name);
 
 // A point index of the catalogue, and a value a gauge can report.
 bool isValidPoint(int point);

@@ -98,8 +98,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     raiseFileLimit();
     ReadingLog readings;
-    readings.append(10, ReadingLog::readingLine("FE", "123"));
-    readings.append(10, ReadingLog::readingLine("AL", "98"));
+    readings.append(10, {Substrate::FE, 123});
+    readings.append(10, {Substrate::AL, 98});
     HandoverServer server(0);
     server.setHandlers([](const QString &) {},
                        [&readings](const QString &line) -> std::optional<QString> {

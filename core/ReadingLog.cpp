@@ -1,15 +1,5 @@
 #include "ReadingLog.h"
 
-QString ReadingLog::readingLine(const QString &substrate, const QString &valueText)
-{
-    return substrate + u' ' + valueText + QStringLiteral(" µm");
-}
-
-QString ReadingLog::valueOf(const QString &line)
-{
-    return line.mid(3, line.size() - 6);
-}
-
 int ReadingLog::clampManualValue(const QString &text)
 {
     bool ok = false;
@@ -28,22 +18,30 @@ int ReadingLog::selectionAfterDelete(int deleted, int remaining)
     return deleted < remaining ? deleted : remaining - 1;
 }
 
-void ReadingLog::append(int point, const QString &line)
+QStringList ReadingLog::lines(int point) const
 {
-    m_lists[size_t(point)].append(line);
+    QStringList out;
+    for (const Reading &r : readings(point))
+        out.append(r.line());
+    return out;
+}
+
+void ReadingLog::append(int point, const Reading &reading)
+{
+    m_lists[size_t(point)].append(reading);
     m_unsaved = true;
 }
 
 void ReadingLog::removeAt(int point, int line)
 {
-    QStringList &list = m_lists[size_t(point)];
+    QList<Reading> &list = m_lists[size_t(point)];
     if (line >= 0 && line < list.size())
         list.removeAt(line);
 }
 
 void ReadingLog::clearAll()
 {
-    for (QStringList &list : m_lists)
+    for (QList<Reading> &list : m_lists)
         list.clear();
     m_unsaved = false;
 }

@@ -10,8 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static ReadingLog readings = [] {
         ReadingLog log;
-        log.append(10, ReadingLog::readingLine("FE", "123"));
-        log.append(10, ReadingLog::readingLine("AL", "65535"));
+        log.append(10, {Substrate::FE, 123});
+        log.append(10, {Substrate::AL, 65535});
         return log;
     }();
     LineFramer framer;

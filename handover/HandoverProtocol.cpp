@@ -31,8 +31,8 @@ HandoverAnswer answer(const QString &line, WizardPage page, const ReadingLog &lo
     a.kind = HandoverAnswer::Kind::Point;
     a.point = *point;
     a.reply = line;
-    for (const QString &reading : log.lines(*point))
-        a.reply += u':' + ReadingLog::valueOf(reading);
+    for (const Reading &reading : log.readings(*point))
+        a.reply += u':' + reading.valueText();
     return a;
 }
 

@@ -124,8 +124,8 @@ private Q_SLOTS:
         QFETCH(int, kind);
         QFETCH(QString, reply);
         ReadingLog readings;
-        readings.append(10, ReadingLog::readingLine("FE", "123"));
-        readings.append(10, ReadingLog::readingLine("AL", "98"));
+        readings.append(10, {Substrate::FE, 123});
+        readings.append(10, {Substrate::AL, 98});
         const HandoverAnswer a = HandoverProtocol::answer(line, WizardPage(page), readings);
         QCOMPARE(int(a.kind), kind);
         QCOMPARE(a.reply, reply);
@@ -147,7 +147,7 @@ private Q_SLOTS:
     void aWholeConnectionInOrder()
     {
         LoggingServer s;
-        s.readings.append(10, ReadingLog::readingLine("FE", "123"));
+        s.readings.append(10, {Substrate::FE, 123});
         auto client = s.connect();
         client->write("HOOD\r\n"); // right after connecting, no greeting first
         QCOMPARE(readLine(*client), QByteArray("HOOD:123\r\n"));

@@ -8,12 +8,28 @@ class TestReadingLog : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void linesAndValues_data()
+    {
+        QTest::addColumn<Reading>("reading");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("FE 123") << Reading{Substrate::FE, 123} << "FE 123 µm"
+                                << "123";
+        QTest::newRow("AL 65535") << Reading{Substrate::AL, 65535} << "AL 65535 µm"
+                                  << "65535";
+        QTest::newRow("AL 0") << Reading{Substrate::AL, 0} << "AL 0 µm"
+                              << "0";
+    }
+
     void linesAndValues()
     {
-        QCOMPARE(ReadingLog::readingLine("FE", "123"), QStringLiteral("FE 123 µm"));
-        QCOMPARE(ReadingLog::valueOf(QStringLiteral("FE 123 µm")), QStringLiteral("123"));
-        QCOMPARE(ReadingLog::valueOf(QStringLiteral("AL 65535 µm")), QStringLiteral("65535"));
-        QCOMPARE(ReadingLog::valueOf(QStringLiteral("AL 0 µm")), QStringLiteral("0"));
+        QFETCH(Reading, reading);
+        QFETCH(QString, line);
+        QFETCH(QString, value);
+        QCOMPARE(reading.line(), line);
+        QCOMPARE(reading.valueText(), value);
+        // The value sent is the line from its 4th character, 6 characters short.
+        QCOMPARE(line.mid(3, line.size() - 6), value);
     }
 
     void manualValueIsClamped_data()
@@ -40,9 +56,9 @@ private Q_SLOTS:
     {
         ReadingLog log;
         QVERIFY(!log.unsavedReadings());
-        log.append(4, "FE 1 µm");
-        log.append(4, "FE 2 µm");
-        log.append(4, "AL 7 µm");
+        log.append(4, {Substrate::FE, 1});
+        log.append(4, {Substrate::FE, 2});
+        log.append(4, {Substrate::AL, 7});
         QVERIFY(log.unsavedReadings());
         QCOMPARE(log.lines(4).last(), QStringLiteral("AL 7 µm"));
         log.removeAt(4, 0);
@@ -51,7 +67,7 @@ private Q_SLOTS:
         log.removeAt(4, 0); // nothing left: ignored
         QCOMPARE(log.count(4), 0);
         QVERIFY(log.unsavedReadings()); // deleting keeps the mark
-        log.append(0, "FE 9 µm");
+        log.append(0, {Substrate::FE, 9});
         log.clearAll();
         QCOMPARE(log.count(0), 0);
         QVERIFY(!log.unsavedReadings());

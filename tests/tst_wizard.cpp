@@ -429,6 +429,29 @@ private Q_SLOTS:
                      (QStringList{QStringLiteral("FE 1 µm"), QStringLiteral("FE 2 µm")}));
     }
 
+    void aClickWhileAReadingShowsCannotChangeIt()
+    {
+        WizardFixture f;
+        f.connectWithKey();
+        // A step to the next point while the gauge's reading repaints the
+        // window resets the value panel: the reading keeps its own value.
+        QTimer::singleShot(0, f.window.get(), [&f] { f.click("BB_MeasStepForward"); });
+        f.port.feed(reading("FE", 123));
+        QCOMPARE(f.window->readingLog().lines(1), QStringList{QStringLiteral("FE 123 µm")});
+        QCOMPARE(f.w<QLabel>("P_ActMeasValue")->text(), QStringLiteral("----"));
+
+        // A typed reading keeps the substrate chosen when it was typed.
+        f.click("BB_MeasStepBack");
+        QTest::mouseDClick(f.w("P_ActMetal"), Qt::LeftButton);
+        QTest::mouseDClick(f.w("P_ActMeasValue"), Qt::LeftButton);
+        QTimer::singleShot(0, f.window.get(),
+                           [&f] { QTest::mouseDClick(f.w("P_ActMetal"), Qt::LeftButton); });
+        QTest::mouseDClick(f.w<QSpinBox>("SE_KeziBevitel")->findChild<QLineEdit *>(),
+                           Qt::LeftButton);
+        QCOMPARE(f.window->readingLog().lines(0), QStringList{QStringLiteral("AL 10 µm")});
+        QCOMPARE(f.w<QLabel>("P_ActMetal")->text(), QStringLiteral("FE"));
+    }
+
     void repairingTheLink()
     {
         WizardFixture f;
