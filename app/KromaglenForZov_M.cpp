@@ -55,8 +55,8 @@ const QString kPresetsFile = QStringLiteral("Kromaglen.ini");
 } // namespace
 
 TF_Main::TF_Main(const TF_MainServices &services, QWidget *parent)
-    : QWidget(parent), m_services(services), m_presets(kPresetsFile), m_server(services.serverPort),
-      m_beepWorker(*services.beeper), m_sounds(*services.player)
+    : QWidget(parent), m_services(services), m_presets(kPresetsFile), m_gauge(*services.port),
+      m_server(services.serverPort), m_beepWorker(*services.beeper), m_sounds(*services.player)
 {
     buildWindow();
     FormCreate();
@@ -140,8 +140,8 @@ void TF_Main::FormCreate()
     connect(BB_MeasNext, &QPushButton::clicked, this, &TF_Main::BB_MeasNextClick);
     connect(BB_SendBack, &QPushButton::clicked, this, &TF_Main::BB_SendBackClick);
     connect(BB_SendCancel, &QPushButton::clicked, this, &TF_Main::BB_SendCancelClick);
-    connect(m_services.port, &GaugePort::rxChar, this, &TF_Main::onRxChar);
     buildLinkLostNotice();
+    connectGaugeSession();
     connect(&m_sounds, &FeedbackSounds::playbackError, this, &TF_Main::showErrorBox);
     m_server.setHandlers([this](const QString &peer) { IdTCPServer1Connect(peer); },
                          [this](const QString &line) { return IdTCPServer1Execute(line); },
@@ -251,7 +251,7 @@ void TF_Main::showEvent(QShowEvent *event)
 
 void TF_Main::closeEvent(QCloseEvent *event)
 {
-    if (m_closed || FormCloseQuery()) {
+    if (m_gauge.isShutDown() || FormCloseQuery()) {
         event->accept();
         FormClose();
     } else {
@@ -276,7 +276,7 @@ bool TF_Main::FormCloseQuery()
         break;
     case WizardPage::Send:
         archiveInspection();
-        CloseGaugePortReporting();
+        m_gauge.CloseGaugePort();
         if (m_server.active()) {
             m_server.stop();
             appendLog(QStringLiteral("Server stop!"));
@@ -288,13 +288,11 @@ bool TF_Main::FormCloseQuery()
 
 void TF_Main::FormClose()
 {
-    if (m_closed)
+    if (m_gauge.isShutDown())
         return;
-    m_closed = true;
+    m_gauge.shutDown();
     m_beepWorker.stop();
     m_services.player->close();
-    if (m_connectWait)
-        m_connectWait->quit();
 }
 
 // ---------------------------------------------------------------- dialogs

@@ -1,13 +1,11 @@
 #pragma once
 
-#include <QEventLoop>
-#include <QPointer>
 #include <QWidget>
 #include <array>
 
 #include "BeepWorker.h"
 #include "FeedbackSounds.h"
-#include "FrameScanner.h"
+#include "GaugeSession.h"
 #include "HandoverServer.h"
 #include "MeasurementPlan.h"
 #include "MeasuringList.h"
@@ -126,8 +124,6 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    enum class ReceiveRoute { GetMenu, Measuring, None };
-
     // Start-up and shutdown
     void FormCreate();
     bool FormCloseQuery();
@@ -159,17 +155,12 @@ private:
     void RaiseFeedback(int code, const QString &spokenValue = QString());
     int currentPoint() const;
     void showMeasuringList();
-    // Gauge link
-    void onRxChar(int count);
-    // Reads what arrived while no handler could take it.
-    void serveWaitingBytes();
+    // Gauge link: the session's frames by route, and what it reports
+    void ComPort1RxChar_GetMenu(const GaugeFrame &frame);
+    void ComPort1RxChar(const GaugeFrame &frame);
+    void connectGaugeSession();
     void onLinkLost();
-    void ComPort1RxChar_GetMenu(int count);
-    void ComPort1RxChar(int count);
-    void OpenGaugePort();
-    bool CloseGaugePortReporting();
-    bool ReconnectGauge(QString &failureText);
-    void ConnectWait();
+    void showCloseFailure(const QString &reason);
     void refillPorts();
     void selectPort(int index);
     void setPageOneInputsEnabled(bool enabled);
@@ -204,19 +195,13 @@ private:
     PlanPresets m_presets;
     ReadingLog m_log;
     MeasuringList m_measuring;
-    FrameScanner m_scanner; // holds the ReceiveBuffer
+    GaugeSession m_gauge;
     HandoverServer m_server;
     BeepWorker m_beepWorker;
     FeedbackSounds m_sounds;
     std::array<bool, PointCatalogue::kPointCount> m_sent{};
     Substrate m_substrate = Substrate::FE; // what P_ActMetal shows
 
-    bool m_menuKeySeen = false;
-    bool m_connectAbortRequested = false;
-    ReceiveRoute m_receiveRoute = ReceiveRoute::Measuring;
-    bool m_inReceive = false;
-    bool m_closed = false;
-    QPointer<QEventLoop> m_connectWait;
     QStringList m_ports;
 
     // Controls, named as the user-interface texts refer to them.

@@ -62,7 +62,7 @@ std::optional<QString> TF_Main::IdTCPServer1Execute(const QString &line)
 
 void TF_Main::RaiseFeedback(int code, const QString &spokenValue)
 {
-    if (m_closed)
+    if (m_gauge.isShutDown())
         return;
     if (CB_Sound->currentIndex() == SoundOptions::SoundCard) {
         try {

@@ -18,11 +18,9 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QThread>
 
 namespace {
 
-constexpr int kReconnectPauseMs = 1000;
 const QString kLinkLost = QStringLiteral("Megszakadt a kapcsolat a Kromaglen-nel, a mérések nem "
                                          "érkeznek meg! Nyomja meg a \"Kom.jav.\" gombot!");
 
@@ -56,14 +54,6 @@ void TF_Main::ComComboBox1Change()
     }
 }
 
-void TF_Main::OpenGaugePort()
-{
-    m_services.port->setPortName(ComComboBox1->currentText());
-    m_services.port->open();
-    L_LinkLost->hide();
-    m_services.port->purge();
-}
-
 void TF_Main::buildLinkLostNotice()
 {
     L_LinkLost = new QLabel(kLinkLost, P_ActMeasHint->parentWidget());
@@ -76,7 +66,15 @@ void TF_Main::buildLinkLostNotice()
     L_LinkLost->setFont(font);
     L_LinkLost->setStyleSheet(QStringLiteral("background-color: red; color: white;"));
     L_LinkLost->hide();
-    connect(m_services.port, &GaugePort::linkLost, this, &TF_Main::onLinkLost);
+}
+
+void TF_Main::connectGaugeSession()
+{
+    connect(&m_gauge, &GaugeSession::frameWhileConnecting, this, &TF_Main::ComPort1RxChar_GetMenu);
+    connect(&m_gauge, &GaugeSession::frameWhileMeasuring, this, &TF_Main::ComPort1RxChar);
+    connect(&m_gauge, &GaugeSession::linkUp, L_LinkLost, &QWidget::hide);
+    connect(&m_gauge, &GaugeSession::linkLost, this, &TF_Main::onLinkLost);
+    connect(&m_gauge, &GaugeSession::closeFailed, this, &TF_Main::showCloseFailure);
 }
 
 void TF_Main::onLinkLost()
@@ -85,56 +83,30 @@ void TF_Main::onLinkLost()
     // where the inspector looks, until a repair brings the link back.
     L_LinkLost->raise();
     L_LinkLost->show();
-    if (m_receiveRoute != ReceiveRoute::None)
+    if (m_gauge.route() != GaugeSession::Route::None)
         RaiseFeedback(FeedbackSounds::CannotMeasure);
 }
 
-bool TF_Main::CloseGaugePortReporting()
+void TF_Main::showCloseFailure(const QString &reason)
 {
-    try {
-        m_services.port->close();
-        return true;
-    } catch (const Failure &f) {
-        ShowInfo(QStringLiteral("A bluetooth kapcsolat lezárása nem sikerült. Oka: ") + f.reason(),
-                 QStringLiteral("A hiba lehetséges oka:\r\r- Az élő kapcsolat közben kihúzta a "
-                                "bluetooth adaptert."));
-        return false;
-    }
-}
-
-bool TF_Main::ReconnectGauge(QString &failureText)
-{
-    CloseGaugePortReporting();
-    // The repair blocks the window on purpose: nothing may touch the link now.
-    QThread::msleep(kReconnectPauseMs);
-    try {
-        m_services.port->open();
-        m_services.port->purge();
-    } catch (const Failure &f) {
-        failureText = f.reason();
-        return false;
-    }
-    m_scanner.clear();
-    L_LinkLost->hide();
-    return true;
+    ShowInfo(QStringLiteral("A bluetooth kapcsolat lezárása nem sikerült. Oka: ") + reason,
+             QStringLiteral("A hiba lehetséges oka:\r\r- Az élő kapcsolat közben kihúzta a "
+                            "bluetooth adaptert."));
 }
 
 void TF_Main::BB_ReconnectClick()
 {
     PC_Steps->setEnabled(false);
     BB_Reconnect->setEnabled(false);
-    QString failure;
-    if (!ReconnectGauge(failure) && !ReconnectGauge(failure))
-        ShowInfo(Messages::kConnectFailure + failure + u')', Messages::kConnectFailureDesc);
+    if (const std::optional<QString> failure = m_gauge.repair())
+        ShowInfo(Messages::kConnectFailure + *failure + u')', Messages::kConnectFailureDesc);
     PC_Steps->setEnabled(true);
     BB_Reconnect->setEnabled(true);
 }
 
 void TF_Main::BB_AbortConnectClick()
 {
-    m_connectAbortRequested = true;
-    if (m_connectWait)
-        m_connectWait->quit();
+    m_gauge.requestAbort();
 }
 
 void TF_Main::BB_FindPortClick()

@@ -122,80 +122,34 @@ void TF_Main::SE_KeziBevitelDblClick()
 
 // ---------------------------------------------------------------- receiving
 
-void TF_Main::onRxChar(int count)
+void TF_Main::ComPort1RxChar_GetMenu(const GaugeFrame &frame)
 {
-    // A handler that lets window events run must not be entered again from
-    // them: bytes arriving meanwhile are read once it has returned.
-    if (m_inReceive)
-        return;
-    m_inReceive = true;
-    try {
-        // Every byte that has arrived is scanned: bytes that came while a
-        // reading was being shown get no notification of their own.
-        while (count > 0) {
-            if (m_receiveRoute == ReceiveRoute::GetMenu) {
-                ComPort1RxChar_GetMenu(count);
-                // Once the key has ended the wait, what follows is measured.
-                if (m_menuKeySeen)
-                    break;
-            } else if (m_receiveRoute == ReceiveRoute::Measuring) {
-                ComPort1RxChar(count);
-            } else {
-                break; // the handover page: the bytes stay in the port
-            }
-            count = int(qMin<qint64>(m_services.port->bytesWaiting(), INT_MAX));
-        }
-    } catch (const Failure &) {
-        // A failed read is not shown; the link stops listening until reopened.
-        m_services.port->stopNotifications();
-    }
-    m_inReceive = false;
-}
-
-void TF_Main::serveWaitingBytes()
-{
-    if (m_services.port->connected())
-        onRxChar(int(qMin<qint64>(m_services.port->bytesWaiting(), INT_MAX)));
-}
-
-void TF_Main::ComPort1RxChar_GetMenu(int count)
-{
-    m_scanner.append(m_services.port->read(count));
-    while (const auto frame = m_scanner.next()) {
-        switch (decideFrameAction(ReceiveMode::Connect, *frame, m_measuring.atLast())) {
-        case FrameAction::RefuseReading:
-            RaiseFeedback(FeedbackSounds::CannotMeasure);
-            break;
-        case FrameAction::MenuKey:
-            m_menuKeySeen = true;
-            RaiseFeedback(FeedbackSounds::NextPoint);
-            if (m_connectWait)
-                m_connectWait->quit();
-            break;
-        default:
-            break;
-        }
+    switch (decideFrameAction(ReceiveMode::Connect, frame, m_measuring.atLast())) {
+    case FrameAction::RefuseReading:
+        RaiseFeedback(FeedbackSounds::CannotMeasure);
+        break;
+    case FrameAction::MenuKey: // the session has ended the connect wait
+        RaiseFeedback(FeedbackSounds::NextPoint);
+        break;
+    default:
+        break;
     }
 }
 
-void TF_Main::ComPort1RxChar(int count)
+void TF_Main::ComPort1RxChar(const GaugeFrame &frame)
 {
-    m_scanner.append(m_services.port->read(count));
-    while (const auto frame = m_scanner.next()) {
-        switch (decideFrameAction(ReceiveMode::Measuring, *frame, m_measuring.atLast())) {
-        case FrameAction::Record:
-            RecordReading(substrateFromName(frame->substrate).value_or(Substrate::FE),
-                          frame->value);
-            break;
-        case FrameAction::StepForward:
-            BB_MeasStepForwardClick();
-            RaiseFeedback(FeedbackSounds::NextPoint);
-            break;
-        case FrameAction::NoMorePoints:
-            RaiseFeedback(FeedbackSounds::NoMoreMeasurements);
-            break;
-        default:
-            break;
-        }
+    switch (decideFrameAction(ReceiveMode::Measuring, frame, m_measuring.atLast())) {
+    case FrameAction::Record:
+        RecordReading(substrateFromName(frame.substrate).value_or(Substrate::FE), frame.value);
+        break;
+    case FrameAction::StepForward:
+        BB_MeasStepForwardClick();
+        RaiseFeedback(FeedbackSounds::NextPoint);
+        break;
+    case FrameAction::NoMorePoints:
+        RaiseFeedback(FeedbackSounds::NoMoreMeasurements);
+        break;
+    default:
+        break;
     }
 }

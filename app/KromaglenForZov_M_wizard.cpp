@@ -81,13 +81,13 @@ void TF_Main::BB_ConfigNextClick()
     }
     m_measuring.select(0);
     CB_ActMeasNameChange();
-    m_scanner.clear();
+    m_gauge.clearReceiveBuffer();
 
     setPageOneInputsEnabled(false);
     setSoundControlsVisible(false);
     QCoreApplication::processEvents();
     try {
-        OpenGaugePort();
+        m_gauge.OpenGaugePort(ComComboBox1->currentText());
         BB_MeasBack->setEnabled(true);
     } catch (const Failure &f) {
         ShowInfo(Messages::kConnectFailure + f.reason() + u')', Messages::kConnectFailureDesc);
@@ -96,44 +96,25 @@ void TF_Main::BB_ConfigNextClick()
         setSoundControlsVisible(true);
         return;
     }
-    m_connectAbortRequested = false;
-    m_menuKeySeen = false;
-    m_receiveRoute = ReceiveRoute::GetMenu;
     BB_AbortConnect->show();
-
-    ConnectWait();
-
+    const bool keySeen = m_gauge.ConnectWait();
     setSoundControlsVisible(true);
     BB_AbortConnect->hide();
-    if (m_menuKeySeen && !m_closed) {
+    if (keySeen) {
         setActivePage(WizardPage::Meas);
-        m_receiveRoute = ReceiveRoute::Measuring;
-        QMetaObject::invokeMethod(this, &TF_Main::serveWaitingBytes, Qt::QueuedConnection);
+        m_gauge.setRoute(GaugeSession::Route::Measuring);
         return;
     }
-    CloseGaugePortReporting();
+    m_gauge.CloseGaugePort();
     setPageOneInputsEnabled(true);
     BB_MeasBack->setEnabled(false);
-}
-
-void TF_Main::ConnectWait()
-{
-    // Waits without using the processor: the loop quits on the gauge's key,
-    // on the abort button, or when the window closes.
-    if (!m_services.port->connected())
-        return;
-    QEventLoop loop;
-    m_connectWait = &loop;
-    if (!m_menuKeySeen && !m_connectAbortRequested && !m_closed)
-        loop.exec();
-    m_connectWait = nullptr;
 }
 
 void TF_Main::BB_MeasBackClick()
 {
     SE_KeziBevitel->hide();
     BB_MeasBack->setEnabled(false);
-    CloseGaugePortReporting();
+    m_gauge.CloseGaugePort();
     setPageOneInputsEnabled(true);
     setActivePage(WizardPage::Config);
 }
@@ -188,7 +169,7 @@ void TF_Main::BB_MeasNextClick()
         return;
     }
     appendLog(QStringLiteral("Most megnyomhatja a ZOV programban az \"Adatok betöltése\" gombot."));
-    m_receiveRoute = ReceiveRoute::None;
+    m_gauge.setRoute(GaugeSession::Route::None);
     BB_SendBack->setEnabled(true);
     setActivePage(WizardPage::Send);
 }
@@ -197,14 +178,8 @@ void TF_Main::BB_SendBackClick()
 {
     archiveInspection();
     BB_SendBack->setEnabled(false);
-    if (m_services.port->connected()) {
-        try {
-            m_services.port->purge();
-        } catch (const Failure &) {
-            // The link is repaired with "Kom.jav." if it is broken.
-        }
-    }
-    m_receiveRoute = ReceiveRoute::Measuring;
+    m_gauge.dropWaitingBytes();
+    m_gauge.setRoute(GaugeSession::Route::Measuring);
     BB_MeasNext->setEnabled(true);
     setActivePage(WizardPage::Meas);
 }

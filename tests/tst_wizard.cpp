@@ -712,6 +712,23 @@ private Q_SLOTS:
         QTRY_COMPARE(f.beeper.tones(), (std::vector<int>{900, 300, 600, 300, 300}));
     }
 
+    void aFailingCloseIsReportedAndTheWizardGoesOn()
+    {
+        WizardFixture f;
+        f.connectWithKey();
+        f.shownMessage();
+        f.port.failClose = true;
+        f.click("BB_MeasBack");
+        QCOMPARE(f.window->activePage(), WizardPage::Config);
+        QCOMPARE(f.shownMessage(), QStringLiteral("A bluetooth kapcsolat lezárása nem sikerült. "
+                                                  "Oka: EComPort: CloseHandle function failed "
+                                                  "(win error code: 6)"));
+        QCOMPARE(f.info->description(),
+                 QStringLiteral("A hiba lehetséges oka:\r\r- Az élő kapcsolat közben kihúzta a "
+                                "bluetooth adaptert."));
+        QVERIFY(f.w<QPushButton>("BB_ConfigNext")->isEnabled());
+    }
+
     void serverThatCannotStart()
     {
         QTcpServer taken;
