@@ -1,15 +1,11 @@
 #include "KromaglenForZov_M.h"
 
-#include "Cp1250.h"
 #include "Failure.h"
-#include "GaugeDiscovery.h"
 #include "GaugePort.h"
-#include "HandoverProtocol.h"
 #include "JavaAddonCheck.h"
 #include "KromaglenForZov_MD.h"
 #include "KromaglenForZov_SM.h"
 #include "Messages.h"
-#include "Paths.h"
 #include "PortList.h"
 #include "Registry.h"
 #include "SettingsFile.h"
@@ -30,16 +26,17 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QSpinBox>
-#include <QTabBar>
-#include <QThread>
 
 namespace {
 
-// ShowInfo's message to the window thread; the event owns the two texts.
+// ShowInfo's message to the window thread, the private window message 31109;
+// the event owns the two texts.
 class TShowMessage : public QEvent
 {
 public:
-    static constexpr QEvent::Type kType = QEvent::Type(QEvent::User + 31109 % 1000);
+    static constexpr int kShowMessageWindowMessage = 31109;
+    static inline const QEvent::Type kType =
+        QEvent::Type(QEvent::registerEventType(kShowMessageWindowMessage));
 
     TShowMessage(QString message, QString description)
         : QEvent(kType), message(std::move(message)), description(std::move(description))
@@ -92,60 +89,13 @@ void TF_Main::FormCreate()
 
     // A working day's traffic stays; a flood drops its oldest lines.
     M_ServerLog->setMaximumBlockCount(kServerLogMaxLines);
-    connect(PC_Steps, &TPageControl::changing, this, &TF_Main::PC_StepsChanging);
-    connect(CLB_WhatToMeas, &QListView::clicked, this, [this](const QModelIndex &i) {
-        m_plan.setHighlighted(i.row());
-        CLB_WhatToMeasClick();
-    });
-    connect(CLB_WhatToMeas->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &i) {
-                if (i.isValid())
-                    m_plan.setHighlighted(i.row());
-                CLB_WhatToMeasClick();
-            });
-    connect(CLB_WhatToMeas, &QListView::doubleClicked, this, &TF_Main::CLB_WhatToMeasDblClick);
-    connect(&m_plan, &MeasurementPlan::highlightChanged, this,
-            [this](int row) { CLB_WhatToMeas->setCurrentIndex(m_plan.index(row)); });
-    connect(&m_plan, &QAbstractItemModel::modelReset, this, &TF_Main::CLB_WhatToMeasClick);
-    connect(BB_Up, &QPushButton::clicked, this, &TF_Main::BB_UpClick);
-    connect(BB_Down, &QPushButton::clicked, this, &TF_Main::BB_DownClick);
-    connect(BB_SetAll, &QPushButton::clicked, this, &TF_Main::BB_SetAllClick);
-    connect(BB_SetNone, &QPushButton::clicked, this, &TF_Main::BB_SetNoneClick);
-    connect(BB_AlapSorrend, &QPushButton::clicked, this, &TF_Main::BB_AlapSorrendClick);
-    connect(CB_Save, &QComboBox::editTextChanged, this, &TF_Main::CB_SaveChange);
-    connect(CB_Save, &TComboBox::closeUp, this, &TF_Main::CB_SaveCloseUp);
-    connect(BB_Save, &QPushButton::clicked, this, &TF_Main::BB_SaveClick);
-    connect(BB_Delete, &QPushButton::clicked, this, &TF_Main::BB_DeleteClick);
-    connect(ComComboBox1, &QComboBox::activated, this, &TF_Main::ComComboBox1Change);
-    connect(CB_Sound, &QComboBox::activated, this, &TF_Main::CB_SoundChange);
-    connect(CB_SpeakNum, &QComboBox::activated, this, &TF_Main::CB_SpeakNumChange);
-    connect(BB_AbortConnect, &QPushButton::clicked, this, &TF_Main::BB_AbortConnectClick);
-    connect(BB_FindPort, &QPushButton::clicked, this, &TF_Main::BB_FindPortClick);
-    connect(LB_KGLista, &QListWidget::itemClicked, this, &TF_Main::LB_KGListaClick);
-    connect(BB_ConfigCancel, &QPushButton::clicked, this, &TF_Main::BB_ConfigCancelClick);
-    connect(BB_ConfigNext, &QPushButton::clicked, this, &TF_Main::BB_ConfigNextClick);
-    connect(CB_ActMeasName, &QComboBox::activated, this, [this](int index) {
-        m_measuring.select(index);
-        CB_ActMeasNameChange();
-    });
-    connect(BB_MeasStepBack, &QPushButton::clicked, this, &TF_Main::BB_MeasStepBackClick);
-    connect(BB_MeasStepForward, &QPushButton::clicked, this, &TF_Main::BB_MeasStepForwardClick);
-    connect(BB_MeasDelete, &QPushButton::clicked, this, &TF_Main::BB_MeasDeleteClick);
-    connect(BB_Reconnect, &QPushButton::clicked, this, &TF_Main::BB_ReconnectClick);
-    connect(P_ActMeasValue, &TPanel::doubleClicked, this, &TF_Main::P_ActMeasValueDblClick);
-    connect(P_ActMetal, &TPanel::doubleClicked, this, &TF_Main::P_ActMetalDblClick);
-    SE_KeziBevitel->findChild<QLineEdit *>()->installEventFilter(this);
-    connect(BB_MeasBack, &QPushButton::clicked, this, &TF_Main::BB_MeasBackClick);
-    connect(BB_MeasCancel, &QPushButton::clicked, this, &TF_Main::BB_ConfigCancelClick);
-    connect(BB_MeasNext, &QPushButton::clicked, this, &TF_Main::BB_MeasNextClick);
-    connect(BB_SendBack, &QPushButton::clicked, this, &TF_Main::BB_SendBackClick);
-    connect(BB_SendCancel, &QPushButton::clicked, this, &TF_Main::BB_SendCancelClick);
+    connectHandlers();
     buildLinkLostNotice();
     connectGaugeSession();
     connect(&m_sounds, &FeedbackSounds::playbackError, this, &TF_Main::showErrorBox);
-    m_server.setHandlers([this](const QString &peer) { IdTCPServer1Connect(peer); },
-                         [this](const QString &line) { return IdTCPServer1Execute(line); },
-                         [this](const QString &peer) { IdTCPServer1Disconnect(peer); });
+    m_server.setHandlers(handled(&TF_Main::IdTCPServer1Connect),
+                         handled(&TF_Main::IdTCPServer1Execute),
+                         handled(&TF_Main::IdTCPServer1Disconnect));
     m_server.setConnectionErrorHandler([this] { appendLog(QStringLiteral("KAPCSOLAT HIBA!")); });
 
     m_plan.setHighlighted(0);
@@ -158,6 +108,53 @@ void TF_Main::FormCreate()
     LoadPresetsFile();
     LoadSoundOptions();
     StartServerAtStartup();
+}
+
+void TF_Main::connectHandlers()
+{
+    connect(PC_Steps, &TPageControl::changing, this, handled(&TF_Main::PC_StepsChanging));
+    connect(CLB_WhatToMeas, &QListView::clicked, this, handled(&TF_Main::planRowClicked));
+    connect(CLB_WhatToMeas->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            handled(&TF_Main::planRowCurrent));
+    connect(CLB_WhatToMeas, &QListView::doubleClicked, this,
+            handled(&TF_Main::CLB_WhatToMeasDblClick));
+    connect(&m_plan, &MeasurementPlan::highlightChanged, this,
+            [this](int row) { CLB_WhatToMeas->setCurrentIndex(m_plan.index(row)); });
+    connect(&m_plan, &QAbstractItemModel::modelReset, this, &TF_Main::CLB_WhatToMeasClick);
+    const auto onClick = [this](QPushButton *button, void (TF_Main::*handler)()) {
+        connect(button, &QPushButton::clicked, this, handled(handler));
+    };
+    onClick(BB_Up, &TF_Main::BB_UpClick);
+    onClick(BB_Down, &TF_Main::BB_DownClick);
+    onClick(BB_SetAll, &TF_Main::BB_SetAllClick);
+    onClick(BB_SetNone, &TF_Main::BB_SetNoneClick);
+    onClick(BB_AlapSorrend, &TF_Main::BB_AlapSorrendClick);
+    onClick(BB_Save, &TF_Main::BB_SaveClick);
+    onClick(BB_Delete, &TF_Main::BB_DeleteClick);
+    onClick(BB_AbortConnect, &TF_Main::BB_AbortConnectClick);
+    onClick(BB_FindPort, &TF_Main::BB_FindPortClick);
+    onClick(BB_ConfigCancel, &TF_Main::BB_ConfigCancelClick);
+    onClick(BB_ConfigNext, &TF_Main::BB_ConfigNextClick);
+    onClick(BB_MeasStepBack, &TF_Main::BB_MeasStepBackClick);
+    onClick(BB_MeasStepForward, &TF_Main::BB_MeasStepForwardClick);
+    onClick(BB_MeasDelete, &TF_Main::BB_MeasDeleteClick);
+    onClick(BB_Reconnect, &TF_Main::BB_ReconnectClick);
+    onClick(BB_MeasBack, &TF_Main::BB_MeasBackClick);
+    onClick(BB_MeasCancel, &TF_Main::BB_ConfigCancelClick);
+    onClick(BB_MeasNext, &TF_Main::BB_MeasNextClick);
+    onClick(BB_SendBack, &TF_Main::BB_SendBackClick);
+    onClick(BB_SendCancel, &TF_Main::BB_SendCancelClick);
+    connect(CB_Save, &QComboBox::editTextChanged, this, handled(&TF_Main::CB_SaveChange));
+    connect(CB_Save, &TComboBox::closeUp, this, handled(&TF_Main::CB_SaveCloseUp));
+    connect(ComComboBox1, &QComboBox::activated, this, handled(&TF_Main::ComComboBox1Change));
+    connect(CB_Sound, &QComboBox::activated, this, handled(&TF_Main::CB_SoundChange));
+    connect(CB_SpeakNum, &QComboBox::activated, this, handled(&TF_Main::CB_SpeakNumChange));
+    connect(LB_KGLista, &QListWidget::itemClicked, this, handled(&TF_Main::LB_KGListaClick));
+    connect(CB_ActMeasName, &QComboBox::activated, this, handled(&TF_Main::measuringPointPicked));
+    connect(P_ActMeasValue, &TPanel::doubleClicked, this,
+            handled(&TF_Main::P_ActMeasValueDblClick));
+    connect(P_ActMetal, &TPanel::doubleClicked, this, handled(&TF_Main::P_ActMetalDblClick));
+    SE_KeziBevitel->findChild<QLineEdit *>()->installEventFilter(this);
 }
 
 void TF_Main::JavaAddonCheck()
@@ -354,10 +351,10 @@ bool TF_Main::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::MouseButtonRelease) {
         const QString name = watched->objectName();
         if (name == u"Label3" || name == u"Label4" || name == u"Label5")
-            Label3Click();
+            handled (&TF_Main::Label3Click)();
     } else if (event->type() == QEvent::MouseButtonDblClick &&
                watched == SE_KeziBevitel->findChild<QLineEdit *>()) {
-        SE_KeziBevitelDblClick();
+        handled (&TF_Main::SE_KeziBevitelDblClick)();
         return true;
     }
     return QWidget::eventFilter(watched, event);

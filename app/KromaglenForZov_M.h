@@ -4,6 +4,7 @@
 #include <array>
 
 #include "BeepWorker.h"
+#include "Failure.h"
 #include "FeedbackSounds.h"
 #include "GaugeSession.h"
 #include "HandoverServer.h"
@@ -31,6 +32,7 @@ class TComboBox;
 class TF_MessageDlg;
 class TF_MyShowMessage;
 class TFittingLabel;
+class TGlyphButton;
 class TPageControl;
 class TPanel;
 
@@ -124,10 +126,25 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // A handler as the event loop runs it: a Failure that the handler does not
+    // report itself ends it and is shown in the plain error box. Anything
+    // else is a fault of the program and is not caught.
+    template <typename R, typename... Args> auto handled(R (TF_Main::*handler)(Args...))
+    {
+        return [this, handler](Args... args) -> R {
+            try {
+                return (this->*handler)(args...);
+            } catch (const Failure &f) {
+                showErrorBox(f.text());
+                return R();
+            }
+        };
+    }
     // Start-up and shutdown
     void FormCreate();
     bool FormCloseQuery();
     void FormClose();
+    void connectHandlers();
     void JavaAddonCheck();
     void LoadStoredPort();
     void LoadPresetsFile();
@@ -141,10 +158,13 @@ private:
     QLabel *makeWebLabel(QWidget *page, const QString &name, int top);
     void buildLinkLostNotice();
     // Plan and presets
+    void planRowClicked(const QModelIndex &index);
+    void planRowCurrent(const QModelIndex &index);
     void ApplyPreset(int position);
     void reloadPresetNames(const QString &text);
     void saveAutoPresetIfNamed();
     // Measuring
+    void measuringPointPicked(int index);
     void RecordReading(Substrate substrate, int value);
     // Records a reading on the current point, shows it in the list and
     // confirms it with its sound.
@@ -217,19 +237,19 @@ private:
     QPushButton *BB_AlapSorrend = nullptr;
     QPushButton *BB_Save = nullptr;
     QPushButton *BB_Delete = nullptr;
-    QPushButton *BB_Up = nullptr;
-    QPushButton *BB_Down = nullptr;
+    TGlyphButton *BB_Up = nullptr;
+    TGlyphButton *BB_Down = nullptr;
     QComboBox *ComComboBox1 = nullptr;
     QLabel *L_Sound = nullptr;
     QComboBox *CB_Sound = nullptr;
     QLabel *L_SpeakNum = nullptr;
     QComboBox *CB_SpeakNum = nullptr;
     QLabel *L_KellMenu = nullptr;
-    QPushButton *BB_AbortConnect = nullptr;
+    TGlyphButton *BB_AbortConnect = nullptr;
     QPushButton *BB_FindPort = nullptr;
     QListWidget *LB_KGLista = nullptr;
-    QPushButton *BB_ConfigCancel = nullptr;
-    QPushButton *BB_ConfigNext = nullptr;
+    TGlyphButton *BB_ConfigCancel = nullptr;
+    TGlyphButton *BB_ConfigNext = nullptr;
     QLabel *Label3 = nullptr;
 
     QPushButton *BB_MeasStepBack = nullptr;
@@ -243,13 +263,13 @@ private:
     TPanel *P_ActMetal = nullptr;
     QSpinBox *SE_KeziBevitel = nullptr;
     TPanel *P_ActMeasValue = nullptr;
-    QPushButton *BB_MeasBack = nullptr;
-    QPushButton *BB_MeasCancel = nullptr;
-    QPushButton *BB_MeasNext = nullptr;
+    TGlyphButton *BB_MeasBack = nullptr;
+    TGlyphButton *BB_MeasCancel = nullptr;
+    TGlyphButton *BB_MeasNext = nullptr;
 
-    QPushButton *BB_SendBack = nullptr;
+    TGlyphButton *BB_SendBack = nullptr;
     QPlainTextEdit *M_ServerLog = nullptr;
-    QPushButton *BB_SendCancel = nullptr;
+    TGlyphButton *BB_SendCancel = nullptr;
     std::array<QLineEdit *, PointCatalogue::kPointCount> m_measurementStatus{};
     std::array<QLineEdit *, PointCatalogue::kPointCount> m_handoverStatus{};
 };

@@ -3,7 +3,6 @@
 
 #include "HandoverProtocol.h"
 #include "SoundOptions.h"
-#include "SoundPlayer.h"
 #include "Widgets.h"
 
 #include <QComboBox>
@@ -70,7 +69,7 @@ void TF_Main::RaiseFeedback(int code, const QString &spokenValue)
             m_sounds.play(code, CB_SpeakNum->currentIndex() == SoundOptions::SpeakValue,
                           point < 0 ? QString() : PointCatalogue::pointId(point), spokenValue);
             return;
-        } catch (...) {
+        } catch (const Failure &) {
             // The sound card failed: use the speaker from now on, also after a restart.
             CB_Sound->setCurrentIndex(SoundOptions::Speaker);
             CB_SoundChange();

@@ -34,8 +34,8 @@ T *place(QWidget *parent, const char *name, QRect geometry, const QString &hint 
     return w;
 }
 
-QPushButton *button(QWidget *parent, const char *name, QRect geometry, const QString &caption,
-                    const QString &hint)
+TGlyphButton *button(QWidget *parent, const char *name, QRect geometry, const QString &caption,
+                     const QString &hint)
 {
     auto *b = place<TGlyphButton>(parent, name, geometry, hint);
     b->setText(caption);
@@ -55,10 +55,10 @@ QLabel *label(QWidget *parent, const char *name, QPoint at, const QString &capti
 
 using Glyph = TGlyphButton::Layout;
 
-void pictureButton(QPushButton *b, const QIcon &icon, QSize iconSize,
+void pictureButton(TGlyphButton *b, const QIcon &icon, QSize iconSize,
                    Glyph layout = Glyph::PictureLeft)
 {
-    static_cast<TGlyphButton *>(b)->setGlyph(icon, iconSize, layout);
+    b->setGlyph(icon, iconSize, layout);
 }
 
 constexpr int kRowHeight = 21;

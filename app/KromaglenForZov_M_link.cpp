@@ -2,10 +2,8 @@
 // for paired gauges.
 #include "KromaglenForZov_M.h"
 
-#include "Cp1250.h"
 #include "Failure.h"
 #include "GaugeDiscovery.h"
-#include "GaugePort.h"
 #include "Messages.h"
 #include "PortList.h"
 #include "Registry.h"
@@ -70,8 +68,8 @@ void TF_Main::buildLinkLostNotice()
 
 void TF_Main::connectGaugeSession()
 {
-    connect(&m_gauge, &GaugeSession::frameWhileConnecting, this, &TF_Main::ComPort1RxChar_GetMenu);
-    connect(&m_gauge, &GaugeSession::frameWhileMeasuring, this, &TF_Main::ComPort1RxChar);
+    m_gauge.setHandlers([this](const GaugeFrame &frame) { ComPort1RxChar_GetMenu(frame); },
+                        [this](const GaugeFrame &frame) { ComPort1RxChar(frame); });
     connect(&m_gauge, &GaugeSession::linkUp, L_LinkLost, &QWidget::hide);
     connect(&m_gauge, &GaugeSession::linkLost, this, &TF_Main::onLinkLost);
     connect(&m_gauge, &GaugeSession::closeFailed, this, &TF_Main::showCloseFailure);

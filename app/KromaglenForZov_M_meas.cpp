@@ -2,8 +2,6 @@
 // manual entry, and the gauge's two receive handlers.
 #include "KromaglenForZov_M.h"
 
-#include "Failure.h"
-#include "GaugePort.h"
 #include "Widgets.h"
 
 #include <QComboBox>
@@ -24,6 +22,12 @@ void TF_Main::showMeasuringList()
     CB_ActMeasName->clear();
     for (int point : m_measuring.points())
         CB_ActMeasName->addItem(PointCatalogue::displayName(point), point);
+}
+
+void TF_Main::measuringPointPicked(int index)
+{
+    m_measuring.select(index);
+    CB_ActMeasNameChange();
 }
 
 void TF_Main::CB_ActMeasNameChange()

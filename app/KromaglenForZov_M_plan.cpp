@@ -6,7 +6,6 @@
 
 #include <QLabel>
 #include <QListView>
-#include <QMessageBox>
 #include <QPushButton>
 
 void TF_Main::CLB_WhatToMeasClick()
@@ -16,6 +15,19 @@ void TF_Main::CLB_WhatToMeasClick()
     L_WhatToMeasHint->setFittedText(m_plan.highlightedDescription());
     BB_Up->setEnabled(m_plan.canMoveUp() && CLB_WhatToMeas->isEnabled());
     BB_Down->setEnabled(m_plan.canMoveDown() && CLB_WhatToMeas->isEnabled());
+}
+
+void TF_Main::planRowClicked(const QModelIndex &index)
+{
+    m_plan.setHighlighted(index.row());
+    CLB_WhatToMeasClick();
+}
+
+void TF_Main::planRowCurrent(const QModelIndex &index)
+{
+    if (index.isValid())
+        m_plan.setHighlighted(index.row());
+    CLB_WhatToMeasClick();
 }
 
 void TF_Main::CLB_WhatToMeasDblClick()

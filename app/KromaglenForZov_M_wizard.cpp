@@ -3,7 +3,6 @@
 #include "KromaglenForZov_M.h"
 
 #include "Failure.h"
-#include "GaugePort.h"
 #include "KromaglenForZov_MD.h"
 #include "Messages.h"
 #include "Widgets.h"

@@ -1,7 +1,6 @@
 #include "ArchiveRecorder.h"
 #include "ArchiveSettings.h"
 #include "ArchiveWriter.h"
-#include "KfzApplication.h"
 #include "ProcessLimits.h"
 #include "Registry.h"
 #include "SerialGaugePort.h"
@@ -23,7 +22,7 @@ int main(int argc, char *argv[])
     // DateFormat::kShort, not with this locale's short format.
     QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary));
     ProcessLimits::raiseDescriptorLimit();
-    KfzApplication app(argc, argv);
+    QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KromaglenForZov"));
 
     SerialGaugePort port;

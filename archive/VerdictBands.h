@@ -9,8 +9,6 @@
 // to the worst, so the worst of several is their maximum.
 enum class Verdict { None, Factory, Thin, Repainted, Filler };
 
-inline constexpr int kVerdictCount = 5;
-
 QString verdictName(Verdict verdict);
 
 // The limits of one substrate, in micrometres: below `thinBelow` the paint is

@@ -100,8 +100,14 @@ private:
 class FakeShell : public Shell
 {
 public:
-    void openUrl(const QString &url) override { urls.append(url); }
+    void openUrl(const QString &url) override
+    {
+        urls.append(url);
+        if (failOpenUrl)
+            throw Failure(QStringLiteral("Exception"), QStringLiteral("No browser for ") + url);
+    }
     void runElevated(const QString &program) override { elevated.append(program); }
+    bool failOpenUrl = false; // a failure that no handler of the program catches
     QStringList urls;
     QStringList elevated;
 };

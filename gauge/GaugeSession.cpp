@@ -16,6 +16,12 @@ GaugeSession::GaugeSession(GaugePort &port, QObject *parent) : QObject(parent), 
     });
 }
 
+void GaugeSession::setHandlers(FrameHandler getMenu, FrameHandler measuring)
+{
+    m_getMenu = std::move(getMenu);
+    m_measuring = std::move(measuring);
+}
+
 void GaugeSession::setRoute(Route route)
 {
     m_route = route;
@@ -62,7 +68,8 @@ void GaugeSession::handOn(Route route, const GaugeFrame &frame)
     if (m_shutDown)
         return;
     if (route == Route::Measuring) {
-        Q_EMIT frameWhileMeasuring(frame);
+        if (m_measuring)
+            m_measuring(frame);
         return;
     }
     if (frame.kind == GaugeFrame::Kind::Key) {
@@ -70,7 +77,8 @@ void GaugeSession::handOn(Route route, const GaugeFrame &frame)
         if (m_connectWait)
             m_connectWait->quit();
     }
-    Q_EMIT frameWhileConnecting(frame);
+    if (m_getMenu)
+        m_getMenu(frame);
 }
 
 void GaugeSession::OpenGaugePort(const QString &name)

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <functional>
 #include <optional>
 
 #include "FrameScanner.h"
@@ -13,8 +14,9 @@ class QEventLoop;
 // The link to the gauge as the wizard runs it: the port, the receive route
 // (which handler the gauge's frames go to), the bytes received and not yet
 // consumed, the connect wait for the gauge's key, closing, and the repair.
-// It reads the port and cuts the frames; the window handles each frame and
-// shows what the signals report. Lives on the window thread; no widgets.
+// It reads the port and cuts the frames; the route's handler takes each frame,
+// and the window shows what the signals report. Lives on the window thread;
+// no widgets.
 class GaugeSession : public QObject
 {
     Q_OBJECT
@@ -24,9 +26,15 @@ public:
     // stay in the port).
     enum class Route { GetMenu, Measuring, None };
     static constexpr int kReconnectPauseMs = 1000;
+    // Takes one frame. What it throws ends the notification unreported and
+    // silences the link until it is opened again, as a failed read does.
+    using FrameHandler = std::function<void(const GaugeFrame &frame)>;
 
     explicit GaugeSession(GaugePort &port, QObject *parent = nullptr);
 
+    // The connect wait's handler (a key has set menuKeySeen before it runs)
+    // and the measuring handler.
+    void setHandlers(FrameHandler getMenu, FrameHandler measuring);
     GaugePort &port() const { return m_port; }
     Route route() const { return m_route; }
     // Routes the frames; a handler taking over reads what waits already.
@@ -59,10 +67,6 @@ public:
     bool isShutDown() const { return m_shutDown; }
 
 Q_SIGNALS:
-    // A frame while the connect wait runs; a key has set menuKeySeen first.
-    void frameWhileConnecting(const GaugeFrame &frame);
-    // A frame while measuring.
-    void frameWhileMeasuring(const GaugeFrame &frame);
     // The port has been opened (connect or repair).
     void linkUp();
     // The device ended while open; nothing arrives until it is reopened.
@@ -77,6 +81,8 @@ private:
     void handOn(Route route, const GaugeFrame &frame);
 
     GaugePort &m_port;
+    FrameHandler m_getMenu;
+    FrameHandler m_measuring;
     FrameScanner m_scanner; // holds the ReceiveBuffer
     Route m_route = Route::Measuring;
     bool m_inReceive = false;

@@ -11,7 +11,6 @@ class SerialGaugePort : public GaugePort
     Q_OBJECT
 
 public:
-    static constexpr qint64 kInputQueueSize = 1024;
     static inline const QString kDefaultPortName = QStringLiteral("COM6");
 
     explicit SerialGaugePort(QObject *parent = nullptr);

@@ -26,10 +26,8 @@ struct Handlers
 {
     explicit Handlers(GaugeSession &session)
     {
-        QObject::connect(&session, &GaugeSession::frameWhileConnecting, &session,
-                         [this](const GaugeFrame &f) { take(u"C", f); });
-        QObject::connect(&session, &GaugeSession::frameWhileMeasuring, &session,
-                         [this](const GaugeFrame &f) { take(u"M", f); });
+        session.setHandlers([this](const GaugeFrame &f) { take(u"C", f); },
+                            [this](const GaugeFrame &f) { take(u"M", f); });
     }
     void take(QStringView route, const GaugeFrame &f)
     {

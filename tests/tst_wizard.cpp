@@ -712,6 +712,20 @@ private Q_SLOTS:
         QTRY_COMPARE(f.beeper.tones(), (std::vector<int>{900, 300, 600, 300, 300}));
     }
 
+    void aFailureNoHandlerReportsEndsOnlyItsEvent()
+    {
+        WizardFixture f;
+        f.shell.failOpenUrl = true;
+        QTest::mouseClick(f.w("Label3"), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        auto *box = f.window->findChild<QMessageBox *>(QStringLiteral("ErrorBox"));
+        QVERIFY(box && box->isVisible());
+        QCOMPARE(box->text(), QStringLiteral("No browser for https://www.kromaglen.example"));
+        box->accept();
+        f.click("BB_SetNone"); // the program goes on
+        QCOMPARE(f.window->plan().tickedPoints().size(), 3);
+    }
+
     void aFailingCloseIsReportedAndTheWizardGoesOn()
     {
         WizardFixture f;
