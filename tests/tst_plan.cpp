@@ -1,3 +1,4 @@
+#include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -121,6 +122,56 @@ private Q_SLOTS:
         QCOMPARE(plan.entry(0).index, 22);
         QCOMPARE(plan.tickedPoints(), (QList<int>{14, 13, 12}));
         QCOMPARE(plan.snapshot()[10], (PlanEntry{12, true}));
+    }
+
+    // Every operation keeps the model consistent for its views: rows moved,
+    // reset and changed as announced, and each row's data as the entry says.
+    void everyOperationKeepsTheModelConsistent()
+    {
+        MeasurementPlan plan;
+        QAbstractItemModelTester tester(&plan,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const auto checkRows = [&plan] {
+            for (int row = 0; row < plan.rowCount(); ++row) {
+                const QModelIndex i = plan.index(row);
+                const PlanEntry &e = plan.entry(row);
+                QCOMPARE(plan.data(i, MeasurementPlan::kIndexRole).toInt(), e.index);
+                QCOMPARE(plan.data(i, Qt::CheckStateRole).value<Qt::CheckState>(),
+                         e.ticked ? Qt::Checked : Qt::Unchecked);
+                QCOMPARE(plan.data(i, Qt::DisplayRole).toString(),
+                         PointCatalogue::displayName(e.index));
+            }
+        };
+        // A view's indexes follow the moved rows.
+        const QPersistentModelIndex last(plan.index(22));
+        const QPersistentModelIndex first(plan.index(0));
+        plan.setHighlighted(22);
+        plan.moveDown(); // at the end: nothing
+        plan.moveUp();
+        plan.moveUp();
+        QCOMPARE(last.row(), 20);
+        plan.setHighlighted(0);
+        plan.moveUp(); // at the top: nothing
+        plan.moveDown();
+        QCOMPARE(first.row(), 1);
+        checkRows();
+        QVERIFY(plan.setData(plan.index(3), Qt::Unchecked, Qt::CheckStateRole));
+        plan.setData(plan.index(rowOfPoint(plan, 13)), Qt::Unchecked, Qt::CheckStateRole);
+        plan.toggleTick(4);
+        plan.setHighlighted(5);
+        plan.doubleClickHighlighted();
+        checkRows();
+        plan.tickNone();
+        plan.tickAll();
+        plan.restoreDefaultOrder();
+        checkRows();
+        PlanSnapshot preset = plan.snapshot();
+        std::reverse(preset.begin(), preset.end());
+        for (PlanEntry &e : preset)
+            e.ticked = e.index % 2;
+        plan.apply(preset);
+        checkRows();
+        QCOMPARE(plan.entry(0).index, 22);
     }
 };
 
