@@ -53,9 +53,11 @@ const QString kPresetsFile = QStringLiteral("Kromaglen.ini");
 
 TF_Main::TF_Main(const TF_MainServices &services, QWidget *parent)
     : QWidget(parent), m_services(services), m_presets(kPresetsFile), m_gauge(*services.port),
-      m_server(services.serverPort), m_beepWorker(*services.beeper), m_sounds(*services.player)
+      m_server(services.serverPort), m_beepWorker(*services.beeper), m_sounds(*services.player),
+      m_display(kServerLogMaxLines, [this](int point) { showHandoverStatus(point); })
 {
     buildWindow();
+    m_display.setLog(M_ServerLog);
     FormCreate();
     connectArchive();
 }
@@ -96,7 +98,8 @@ void TF_Main::FormCreate()
     m_server.setHandlers(handled(&TF_Main::IdTCPServer1Connect),
                          handled(&TF_Main::IdTCPServer1Execute),
                          handled(&TF_Main::IdTCPServer1Disconnect));
-    m_server.setConnectionErrorHandler([this] { appendLog(QStringLiteral("KAPCSOLAT HIBA!")); });
+    m_server.setConnectionErrorHandler(
+        [this] { appendTrafficLog(QStringLiteral("KAPCSOLAT HIBA!")); });
 
     m_plan.setHighlighted(0);
     CLB_WhatToMeasClick();

@@ -7,6 +7,7 @@
 #include "Failure.h"
 #include "FeedbackSounds.h"
 #include "GaugeSession.h"
+#include "HandoverDisplay.h"
 #include "HandoverServer.h"
 #include "MeasurementPlan.h"
 #include "MeasuringList.h"
@@ -189,9 +190,12 @@ private:
     void IdTCPServer1Connect(const QString &peer);
     std::optional<QString> IdTCPServer1Execute(const QString &line);
     void IdTCPServer1Disconnect(const QString &peer);
+    // The server's traffic, shown in batches, and the window's own lines.
+    void appendTrafficLog(const QString &line);
     void appendLog(const QString &line);
     void setMeasurementStatus(int point, const QString &text, const QColor &color);
     void setHandoverStatus(int point, bool sent);
+    void showHandoverStatus(int point);
     // The inspection archive (KromaglenForZov_M_archive.cpp)
     void connectArchive();
     // The last reading of the point's log.
@@ -219,6 +223,7 @@ private:
     HandoverServer m_server;
     BeepWorker m_beepWorker;
     FeedbackSounds m_sounds;
+    HandoverDisplay m_display;
     std::array<bool, PointCatalogue::kPointCount> m_sent{};
     Substrate m_substrate = Substrate::FE; // what P_ActMetal shows
 

@@ -9,24 +9,29 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 
+void TF_Main::appendTrafficLog(const QString &line)
+{
+    m_display.appendLater(line);
+}
+
 void TF_Main::appendLog(const QString &line)
 {
-    M_ServerLog->appendPlainText(line);
+    m_display.append(line);
 }
 
 void TF_Main::IdTCPServer1Connect(const QString &peer)
 {
-    appendLog(QStringLiteral("Connect to ") + peer);
+    appendTrafficLog(QStringLiteral("Connect to ") + peer);
 }
 
 void TF_Main::IdTCPServer1Disconnect(const QString &peer)
 {
-    appendLog(QStringLiteral("Disconnect from ") + peer);
+    appendTrafficLog(QStringLiteral("Disconnect from ") + peer);
 }
 
 std::optional<QString> TF_Main::IdTCPServer1Execute(const QString &line)
 {
-    appendLog(QStringLiteral("In: ") + line);
+    appendTrafficLog(QStringLiteral("In: ") + line);
     const HandoverAnswer answer = HandoverProtocol::answer(line, activePage(), m_log);
     switch (answer.kind) {
     case HandoverAnswer::Kind::Category:
@@ -41,11 +46,12 @@ std::optional<QString> TF_Main::IdTCPServer1Execute(const QString &line)
                                 "programja az első \"Paraméterek megadása\" lapon áll."));
         return std::nullopt;
     case HandoverAnswer::Kind::Point:
-        setHandoverStatus(answer.point, true);
+        m_sent[size_t(answer.point)] = true;
+        m_display.showStatusLater(answer.point);
         archiveSent(answer.point);
         break;
     case HandoverAnswer::Kind::UnknownPoint:
-        appendLog(QStringLiteral("ÉRVÉNYTELEN KÉRÉS: ") + line);
+        appendTrafficLog(QStringLiteral("ÉRVÉNYTELEN KÉRÉS: ") + line);
         break;
     case HandoverAnswer::Kind::WrongPage:
         ShowInfo(QStringLiteral("Az adatok átadádához lépjen az utolsó \"Adatok átadása\" lapra!"),
@@ -55,7 +61,7 @@ std::optional<QString> TF_Main::IdTCPServer1Execute(const QString &line)
                                 "eredményt tartalmaz."));
         break;
     }
-    appendLog(QStringLiteral("Out: ") + answer.reply);
+    appendTrafficLog(QStringLiteral("Out: ") + answer.reply);
     return answer.reply;
 }
 

@@ -126,6 +126,12 @@ void TF_Main::setMeasurementStatus(int point, const QString &text, const QColor 
 void TF_Main::setHandoverStatus(int point, bool sent)
 {
     m_sent[size_t(point)] = sent;
+    showHandoverStatus(point);
+}
+
+void TF_Main::showHandoverStatus(int point)
+{
+    const bool sent = m_sent.at(size_t(point));
     showStatus(m_handoverStatus.at(size_t(point)),
                sent ? QStringLiteral("Elküldve") : QStringLiteral("Nincs elküldve"),
                sent ? kLime : kWhite);

@@ -336,7 +336,7 @@ private Q_SLOTS:
         }
         QCOMPARE(replies.count('\n'), requests);
         const auto *log = f.w<QPlainTextEdit>("M_ServerLog");
-        QCOMPARE(log->blockCount(), TF_Main::kServerLogMaxLines);
+        QTRY_COMPARE(log->blockCount(), TF_Main::kServerLogMaxLines);
         QCOMPARE(log->document()->lastBlock().text(), QStringLiteral("Out: HOOD"));
         QCOMPARE(log->document()->firstBlock().text(), QStringLiteral("In: HOOD"));
     }

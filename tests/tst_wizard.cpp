@@ -246,9 +246,10 @@ private Q_SLOTS:
         QCOMPARE(request(port, "hood\r\n"), QStringLiteral("hood?\r\n"));
         QTRY_COMPARE(f.w<QLineEdit>("ES_HOOD")->text(), QStringLiteral("Elküldve"));
         QVERIFY(f.window->handoverSent(0));
-        QVERIFY(f.w<QPlainTextEdit>("M_ServerLog")
-                    ->toPlainText()
-                    .contains(QStringLiteral("In: hood\nÉRVÉNYTELEN KÉRÉS: hood\nOut: hood?")));
+        // The traffic shows in batches.
+        QTRY_VERIFY(f.w<QPlainTextEdit>("M_ServerLog")
+                        ->toPlainText()
+                        .contains(QStringLiteral("In: hood\nÉRVÉNYTELEN KÉRÉS: hood\nOut: hood?")));
 
         // Back to measuring: the queued gauge bytes are dropped.
         f.click("BB_SendBack");
@@ -774,6 +775,33 @@ private Q_SLOTS:
         QCOMPARE(f.w<QPlainTextEdit>("M_ServerLog")->toPlainText(),
                  QStringLiteral("Server start!\nMost megnyomhatja a ZOV programban az \"Adatok "
                                 "betöltése\" gombot."));
+    }
+
+    // The traffic shows in batches, without losing its place before the
+    // window's own lines, and a status shown late is the status as it
+    // stands then.
+    void trafficShowsInBatchesInOrder()
+    {
+        WizardFixture f;
+        f.connectWithKey();
+        f.answerNext(true);
+        f.click("BB_MeasNext");
+        QCOMPARE(request(f.window->server().serverPort(), "HOOD\r\n"), QStringLiteral("HOOD\r\n"));
+        QVERIFY(f.window->handoverSent(10));
+        f.click("BB_SendBack");
+        f.answerNext(true);
+        f.click("BB_MeasNext");
+        const auto *log = f.w<QPlainTextEdit>("M_ServerLog");
+        QCOMPARE(log->toPlainText().split(u'\n').mid(2),
+                 (QStringList{
+                     "Connect to 127.0.0.1", "In: HOOD", "Out: HOOD", "Disconnect from 127.0.0.1",
+                     "Most megnyomhatja a ZOV programban az \"Adatok betöltése\" gombot."}));
+        QTest::qWait(3 * HandoverDisplay::kBatchMs);
+        QCOMPARE(f.w<QLineEdit>("ES_HOOD")->text(), QStringLiteral("Nincs elküldve"));
+
+        QCOMPARE(request(f.window->server().serverPort(), "HOOD\r\n"), QStringLiteral("HOOD\r\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(f.w<QLineEdit>("ES_HOOD")->text(), QStringLiteral("Elküldve"),
+                                  10 * HandoverDisplay::kBatchMs);
     }
 
     void serverLogOfAConnection()

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+
+class QPlainTextEdit;
+
+// What the handover page shows of the server's traffic, brought to the screen
+// in batches: served back to back, every request would otherwise lay out and
+// repaint the log and a status field before the next one is read. The order
+// stays: a line the window adds itself shows the waiting batch first. Lines
+// wait for the log until it is built; like the log, they keep the newest
+// maxLines.
+class HandoverDisplay : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kBatchMs = 40;
+    // Shows a point's handover status as it stands then.
+    using ShowStatus = std::function<void(int point)>;
+
+    HandoverDisplay(int maxLines, ShowStatus showStatus, QObject *parent = nullptr);
+
+    // The log the lines go to; shows what waits.
+    void setLog(QPlainTextEdit *log);
+
+    // A line of the traffic, shown with the next batch.
+    void appendLater(const QString &line);
+    // A point's status changed; shown with the next batch.
+    void showStatusLater(int point);
+    // A line of the window's own: the batch first, then the line.
+    void append(const QString &line);
+    // Shows what waits, now.
+    void flush();
+
+private:
+    void schedule();
+
+    const int m_maxLines;
+    QPlainTextEdit *m_log = nullptr;
+    ShowStatus m_showStatus;
+    QStringList m_lines;
+    QList<int> m_points;
+    QTimer m_timer;
+};
