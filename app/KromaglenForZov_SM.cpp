@@ -51,8 +51,7 @@ TF_MyShowMessage::TF_MyShowMessage(QWidget *parent)
     m_description->setWordWrap(true);
     m_description->setFont(Fonts::font(Fonts::kSansSerif, 13));
 
-    m_ok = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"),
-                           this);
+    m_ok = new QPushButton(QStringLiteral("OK"), this);
     m_ok->setObjectName(QStringLiteral("BB_OK"));
     m_ok->setDefault(true);
     m_ok->setFixedSize(161, 25);
@@ -81,6 +80,10 @@ void TF_MyShowMessage::DisplayMessage(const QString &message, const QString &des
 
 void TF_MyShowMessage::showEvent(QShowEvent *event)
 {
+    // The style's OK picture comes from a search of the icon theme, which
+    // costs more memory than the rest of the dialog: fetched when first shown.
+    if (m_ok->icon().isNull())
+        m_ok->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
     QDialog::showEvent(event);
     if (!event->spontaneous())
         centreOnScreen(this);
