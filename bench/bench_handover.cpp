@@ -10,7 +10,10 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+
+#ifdef Q_OS_UNIX
 #include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -85,10 +88,12 @@ std::vector<double> roundTrips(quint16 port, int idleConnections, int *errors)
 
 void raiseFileLimit()
 {
+#ifdef Q_OS_UNIX
     rlimit limit{};
     getrlimit(RLIMIT_NOFILE, &limit);
     limit.rlim_cur = limit.rlim_max;
     setrlimit(RLIMIT_NOFILE, &limit);
+#endif
 }
 
 } // namespace
