@@ -147,7 +147,11 @@ void TF_Main::FormCreate()
     CLB_WhatToMeasClick();
     CB_SaveChange();
     JavaAddonCheck();
-    refillPorts();
+    try {
+        refillPorts();
+    } catch (const Failure &f) {
+        showErrorBox(f.text()); // the list stays empty
+    }
     selectPort(PortList::find(m_ports, m_services.port->portName()));
     LoadStoredPort();
     LoadPresetsFile();

@@ -61,12 +61,14 @@ QStringList WinRegistry::valueNames(const QString &path) const
     wchar_t name[16384];
     for (DWORD i = 0;; ++i) {
         DWORD size = 16384;
-        if (RegEnumValueW(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
+        const LSTATUS status =
+            RegEnumValueW(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS)
+            return names;
+        if (status != ERROR_SUCCESS)
+            throw EnumerationError{int(status)};
         names.append(QString::fromWCharArray(name, int(size)));
     }
-    return names;
 }
 
 std::optional<Registry::Value> WinRegistry::value(const QString &path, const QString &name) const
