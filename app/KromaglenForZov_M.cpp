@@ -161,6 +161,8 @@ void TF_Main::FormCreate()
 
 void TF_Main::JavaAddonCheck()
 {
+    if (!JavaAddon::applies(*m_services.registry))
+        return;
     const JavaAddonStatus status = JavaAddon::check(*m_services.registry);
     if (!status.runtimeFound)
         ShowInfo(QStringLiteral("JAVA futtatási környezet nem található!"),
