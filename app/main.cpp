@@ -7,6 +7,7 @@
 #include "Shell.h"
 #include "ToneBeeper.h"
 #include "WavPlayer.h"
+#include "WinBeeper.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -25,7 +26,11 @@ int main(int argc, char *argv[])
     SerialGaugePort port;
     const std::unique_ptr<Registry> registry = Registry::system();
     WavPlayer player;
+#ifdef Q_OS_WIN
+    WinBeeper beeper;
+#else
     ToneBeeper beeper;
+#endif
     SystemShell shell;
 
     TF_MainServices services;

@@ -23,7 +23,10 @@
 class RegistryFixture
 {
 public:
-    explicit RegistryFixture(const QByteArray &regText)
+    // Wow32: imported into the registry's 32-bit view (on Windows).
+    enum class View { Native, Wow32 };
+
+    explicit RegistryFixture(const QByteArray &regText, View view = View::Native)
     {
         const QString text = QString::fromUtf8(regText);
         QByteArray utf16("\xFF\xFE");
@@ -35,11 +38,14 @@ public:
         file.close();
 #ifdef Q_OS_WIN
         clear();
-        if (QProcess::execute(QStringLiteral("reg"),
-                              {QStringLiteral("import"), QDir::toNativeSeparators(path)}) != 0)
+        QStringList import{QStringLiteral("import"), QDir::toNativeSeparators(path)};
+        if (view == View::Wow32)
+            import.append(QStringLiteral("/reg:32"));
+        if (QProcess::execute(QStringLiteral("reg"), import) != 0)
             qFatal("reg import %s failed", qPrintable(path));
         m_registry = std::make_unique<WinRegistry>();
 #else
+        Q_UNUSED(view);
         m_registry = std::make_unique<FileRegistry>(FileRegistry::fromFile(path));
 #endif
     }
@@ -63,10 +69,13 @@ private:
         for (const char *key :
              {"HKLM\\SYSTEM\\CurrentControlSet\\Services\\BTHPORT",
               "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\BTHENUM", "HKLM\\SOFTWARE\\JavaSoft"}) {
-            QProcess reg;
-            reg.start(QStringLiteral("reg"),
-                      {QStringLiteral("delete"), QString::fromLatin1(key), QStringLiteral("/f")});
-            reg.waitForFinished();
+            for (const char *view : {"/reg:64", "/reg:32"}) {
+                QProcess reg;
+                reg.start(QStringLiteral("reg"),
+                          {QStringLiteral("delete"), QString::fromLatin1(key), QStringLiteral("/f"),
+                           QString::fromLatin1(view)});
+                reg.waitForFinished();
+            }
         }
     }
 #endif
