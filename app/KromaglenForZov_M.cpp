@@ -12,6 +12,7 @@
 #include "Paths.h"
 #include "PortList.h"
 #include "Registry.h"
+#include "SettingsFile.h"
 #include "Shell.h"
 #include "SoundOptions.h"
 #include "SoundPlayer.h"
@@ -27,7 +28,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
+#include <QShowEvent>
 #include <QSpinBox>
 #include <QTabBar>
 #include <QThread>
@@ -59,6 +60,7 @@ TF_Main::TF_Main(const TF_MainServices &services, QWidget *parent)
 {
     buildWindow();
     FormCreate();
+    connectArchive();
 }
 
 TF_Main::~TF_Main()
@@ -84,10 +86,12 @@ void TF_Main::FormCreate()
     for (QWidget *w : findChildren<QWidget *>())
         w->setToolTipDuration(kHintPauseMs);
     PC_Steps->setActivePage(int(WizardPage::Config));
-    const int tabHeight = 40;
+    const int tabHeight = TPageControl::kTabHeight;
     setFixedSize(914, tabHeight + Label3->y() + Label3->height() + 5);
     PC_Steps->setGeometry(rect());
 
+    // A working day's traffic stays; a flood drops its oldest lines.
+    M_ServerLog->setMaximumBlockCount(kServerLogMaxLines);
     connect(PC_Steps, &TPageControl::changing, this, &TF_Main::PC_StepsChanging);
     connect(CLB_WhatToMeas, &QListView::clicked, this, [this](const QModelIndex &i) {
         m_plan.setHighlighted(i.row());
@@ -137,6 +141,7 @@ void TF_Main::FormCreate()
     connect(BB_SendBack, &QPushButton::clicked, this, &TF_Main::BB_SendBackClick);
     connect(BB_SendCancel, &QPushButton::clicked, this, &TF_Main::BB_SendCancelClick);
     connect(m_services.port, &GaugePort::rxChar, this, &TF_Main::onRxChar);
+    buildLinkLostNotice();
     connect(&m_sounds, &FeedbackSounds::playbackError, this, &TF_Main::showErrorBox);
     m_server.setHandlers([this](const QString &peer) { IdTCPServer1Connect(peer); },
                          [this](const QString &line) { return IdTCPServer1Execute(line); },
@@ -174,14 +179,10 @@ void TF_Main::JavaAddonCheck()
 
 void TF_Main::LoadStoredPort()
 {
-    QFile file(StoredPort::kFileName);
-    if (!file.exists())
+    if (!QFile::exists(StoredPort::kFileName))
         return;
     try {
-        if (!file.open(QIODevice::ReadOnly))
-            throw Failure(QStringLiteral("EInOutError"), file.errorString());
-        const QByteArray content = file.read(64 * 1024);
-        file.close();
+        const QByteArray content = SettingsFile::read(StoredPort::kFileName, 64 * 1024);
         const int index = PortList::find(m_ports, StoredPort::parse(content));
         if (index < 0)
             throw Failure(QStringLiteral("Exception"),
@@ -245,6 +246,13 @@ void TF_Main::StartServerAtStartup()
     }
 }
 
+void TF_Main::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        centreOnScreen(this);
+}
+
 // ---------------------------------------------------------------- shutdown
 
 void TF_Main::closeEvent(QCloseEvent *event)
@@ -273,6 +281,7 @@ bool TF_Main::FormCloseQuery()
         BB_MeasBackClick();
         break;
     case WizardPage::Send:
+        archiveInspection();
         CloseGaugePortReporting();
         if (m_server.active()) {
             m_server.stop();

@@ -15,6 +15,7 @@
 #include "ReadingLog.h"
 #include "WizardPage.h"
 
+class ArchiveRecorder;
 class Beeper;
 class GaugePort;
 class QComboBox;
@@ -31,6 +32,7 @@ class SoundPlayer;
 class TComboBox;
 class TF_MessageDlg;
 class TF_MyShowMessage;
+class TFittingLabel;
 class TPageControl;
 class TPanel;
 
@@ -44,6 +46,8 @@ struct TF_MainServices
     Shell *shell = nullptr;
     quint16 serverPort = HandoverServer::kDefaultPort;
     QString executableFolder;
+    // Keeps each inspection in the archive; none: nothing is kept.
+    ArchiveRecorder *archive = nullptr;
 };
 
 // The wizard: choose the points, connect to the gauge and measure, hand the
@@ -54,6 +58,7 @@ class TF_Main : public QWidget
 
 public:
     static inline const QString kWebAddress = QStringLiteral("https://www.kromaglen.example");
+    static constexpr int kServerLogMaxLines = 100000;
 
     explicit TF_Main(const TF_MainServices &services, QWidget *parent = nullptr);
     ~TF_Main() override;
@@ -118,6 +123,7 @@ protected:
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     enum class ReceiveRoute { GetMenu, Measuring, None };
@@ -137,6 +143,7 @@ private:
     void buildMeasPage(QWidget *page);
     void buildSendPage(QWidget *page);
     QLabel *makeWebLabel(QWidget *page, const QString &name, int top);
+    void buildLinkLostNotice();
     // Plan and presets
     void ApplyPreset(int position);
     void reloadPresetNames(const QString &text);
@@ -144,12 +151,15 @@ private:
     // Measuring
     void RecordReading(const QString &substrate, int value);
     // Records the value the panels show on the current point, with its sound.
-    void recordShownReading();
+    void recordShownReading(bool typed);
     void RaiseFeedback(int code);
     int currentPoint() const;
     void showMeasuringList();
     // Gauge link
     void onRxChar(int count);
+    // Reads what arrived while no handler could take it.
+    void serveWaitingBytes();
+    void onLinkLost();
     void ComPort1RxChar_GetMenu(int count);
     void ComPort1RxChar(int count);
     void OpenGaugePort();
@@ -167,6 +177,14 @@ private:
     void appendLog(const QString &line);
     void setMeasurementStatus(int point, const QString &text, const QColor &color);
     void setHandoverStatus(int point, bool sent);
+    // The inspection archive (KromaglenForZov_M_archive.cpp)
+    void connectArchive();
+    void archiveReading(int point, bool typed);
+    void archiveDeleted(int point, int line);
+    void archiveDiscarded();
+    void archiveCategory(const QString &category);
+    void archiveSent(int point);
+    void archiveInspection();
     // Dialogs
     void WMShowMessage(const QString &message, const QString &description);
     // The plain error box for failures no handler of their own reports.
@@ -191,7 +209,6 @@ private:
     bool m_connectAbortRequested = false;
     ReceiveRoute m_receiveRoute = ReceiveRoute::Measuring;
     bool m_inReceive = false;
-    bool m_receivePending = false;
     bool m_closed = false;
     QPointer<QEventLoop> m_connectWait;
     QStringList m_ports;
@@ -204,7 +221,7 @@ private:
     QPushButton *BB_SetAll = nullptr;
     QPushButton *BB_SetNone = nullptr;
     QListView *CLB_WhatToMeas = nullptr;
-    QLabel *L_WhatToMeasHint = nullptr;
+    TFittingLabel *L_WhatToMeasHint = nullptr;
     TComboBox *CB_Save = nullptr;
     QPushButton *BB_AlapSorrend = nullptr;
     QPushButton *BB_Save = nullptr;
@@ -230,6 +247,7 @@ private:
     QLabel *P_ActMeasHint = nullptr;
     QPushButton *BB_MeasDelete = nullptr;
     QPushButton *BB_Reconnect = nullptr;
+    QLabel *L_LinkLost = nullptr; // over the point's description while the link is down
     QListWidget *LB_ActMeasValue = nullptr;
     TPanel *P_ActMetal = nullptr;
     QSpinBox *SE_KeziBevitel = nullptr;

@@ -1,17 +1,18 @@
 #include "KromaglenForZov_MD.h"
 
+#include "Fonts.h"
+#include "Widgets.h"
+
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QShowEvent>
 
 namespace {
 
 QFont timesBold19()
 {
-    QFont f(QStringLiteral("Times New Roman"));
-    f.setPixelSize(19);
-    f.setBold(true);
-    return f;
+    return Fonts::font(Fonts::kTimes, 19, true);
 }
 
 } // namespace
@@ -23,9 +24,7 @@ TF_MessageDlg::TF_MessageDlg(QWidget *parent)
     setObjectName(QStringLiteral("TF_MessageDlg"));
     setWindowTitle(QStringLiteral("Kromaglen"));
     setFixedSize(693, 230);
-    QFont base(QStringLiteral("MS Sans Serif"));
-    base.setPixelSize(11);
-    setFont(base);
+    setFont(Fonts::font(Fonts::kSansSerif, 11));
 
     m_message = new QLabel(this);
     m_message->setObjectName(QStringLiteral("L_Message"));
@@ -57,7 +56,8 @@ TF_MessageDlg::TF_MessageDlg(QWidget *parent)
     m_no = new QPushButton(QStringLiteral("&Nem"), this);
     m_no->setObjectName(QStringLiteral("BB_No"));
     m_no->setGeometry(379, 189, 174, 25);
-    m_no->setAutoDefault(false);
+    // Enter presses the button that has the focus; Igen has it at first.
+    m_no->setAutoDefault(true);
     connect(m_no, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -78,6 +78,8 @@ TF_MessageDlg::Answer TF_MessageDlg::AskYesNo(const QString &message, const QStr
 void TF_MessageDlg::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    if (!event->spontaneous())
+        centreOnScreen(this);
     m_yes->setFocus();
 }
 

@@ -31,6 +31,7 @@ std::optional<QString> TF_Main::IdTCPServer1Execute(const QString &line)
     const HandoverAnswer answer = HandoverProtocol::answer(line, activePage(), m_log);
     switch (answer.kind) {
     case HandoverAnswer::Kind::Category:
+        archiveCategory(answer.category);
         SelectPlanForCategory(answer.category);
         return std::nullopt;
     case HandoverAnswer::Kind::CategoryWrongPage:
@@ -42,6 +43,7 @@ std::optional<QString> TF_Main::IdTCPServer1Execute(const QString &line)
         return std::nullopt;
     case HandoverAnswer::Kind::Point:
         setHandoverStatus(answer.point, true);
+        archiveSent(answer.point);
         break;
     case HandoverAnswer::Kind::UnknownPoint:
         appendLog(QStringLiteral("ÉRVÉNYTELEN KÉRÉS: ") + line);

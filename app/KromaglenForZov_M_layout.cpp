@@ -2,6 +2,7 @@
 // place and font.
 #include "KromaglenForZov_M.h"
 
+#include "Fonts.h"
 #include "Pictures.h"
 #include "Widgets.h"
 
@@ -17,17 +18,9 @@
 
 namespace {
 
-QFont makeFont(const QString &family, int pixelSize, bool bold = false)
-{
-    QFont f(family);
-    f.setPixelSize(pixelSize);
-    f.setBold(bold);
-    return f;
-}
-
 QFont times(int pixelSize, bool bold = false)
 {
-    return makeFont(QStringLiteral("Times New Roman"), pixelSize, bold);
+    return Fonts::font(Fonts::kTimes, pixelSize, bold);
 }
 
 template <typename T>
@@ -68,6 +61,10 @@ void pictureButton(QPushButton *b, const QIcon &icon, QSize iconSize,
     static_cast<TGlyphButton *>(b)->setGlyph(icon, iconSize, layout);
 }
 
+constexpr int kRowHeight = 21;
+constexpr int kCaptionWidth = 112;
+constexpr int kLineEditInnerMargin = 2; // QLineEdit's fixed gap inside its contents
+
 struct StatusRow
 {
     const char *pointId;
@@ -96,7 +93,7 @@ QLabel *TF_Main::makeWebLabel(QWidget *page, const QString &name, int top)
 {
     auto *l = new QLabel(QStringLiteral("Kromaglen — www.kromaglen.example"), page);
     l->setObjectName(name);
-    l->setFont(makeFont(QStringLiteral("Arial"), 11, true));
+    l->setFont(Fonts::font(Fonts::kArial, 11, true));
     QFont f = l->font();
     f.setUnderline(true);
     l->setFont(f);
@@ -122,7 +119,6 @@ void TF_Main::buildWindow()
     PC_Steps->setToolTip(QStringLiteral("Itt láthatja, hogy a varázsló melyik lépésénél tart."));
     PC_Steps->tabBar()->setFont(times(23));
     PC_Steps->setDocumentMode(true);
-    PC_Steps->setStyleSheet(QStringLiteral("QTabBar::tab { height: 40px; }"));
 
     TS_Config = new QWidget;
     TS_Config->setObjectName(QStringLiteral("TS_Config"));
@@ -135,7 +131,7 @@ void TF_Main::buildWindow()
     TS_Send = new QWidget;
     TS_Send->setObjectName(QStringLiteral("TS_Send"));
     TS_Send->setToolTip(QStringLiteral("Adatok átadása a ZOV programnak."));
-    TS_Send->setFont(makeFont(QStringLiteral("MS Sans Serif"), 16));
+    TS_Send->setFont(Fonts::font(Fonts::kSansSerif, 16));
     PC_Steps->addTab(TS_Config,
                      QString(7, u' ') + QStringLiteral("Paraméterek megadása") + QString(7, u' '));
     PC_Steps->addTab(TS_Meas,
@@ -155,17 +151,17 @@ void TF_Main::buildConfigPage(QWidget *page)
                        QStringLiteral("Kijelöli az összes mérési pontot."));
     BB_SetNone = button(page, "BB_SetNone", {200, 0, 88, 30}, QStringLiteral("Töröl"),
                         QStringLiteral("Törli az összes kijelölést."));
-    CLB_WhatToMeas = place<QListView>(page, "CLB_WhatToMeas", {8, 32, 281, 337}, kHintPoints);
-    CLB_WhatToMeas->setModel(&m_plan);
-    CLB_WhatToMeas->setUniformItemSizes(true);
-    CLB_WhatToMeas->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    CLB_WhatToMeas->setStyleSheet(QStringLiteral("QListView::item { height: 19px; }"));
+    auto *plan = place<TCheckListBox>(page, "CLB_WhatToMeas", {8, 32, 281, 337}, kHintPoints);
+    plan->setRowHeight(19);
+    plan->setModel(&m_plan);
+    plan->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    CLB_WhatToMeas = plan;
     L_WhatToMeasHint =
-        place<QLabel>(page, "L_WhatToMeasHint", {8, 376, 281, 65},
-                      QStringLiteral("Itt bővebb magyarázatot olvashat a mérési pontról."));
+        place<TFittingLabel>(page, "L_WhatToMeasHint", {8, 376, 281, 65},
+                             QStringLiteral("Itt bővebb magyarázatot olvashat a mérési pontról."));
     L_WhatToMeasHint->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     L_WhatToMeasHint->setWordWrap(true);
-    L_WhatToMeasHint->setFont(times(19));
+    L_WhatToMeasHint->setDesignedFont(times(19));
 
     label(page, "L_Save_K2", {296, 8}, QStringLiteral("Mérési pontok gyors beállítása:"),
           kHintSave);
@@ -227,7 +223,7 @@ void TF_Main::buildConfigPage(QWidget *page)
 
     BB_ConfigCancel = button(page, "BB_ConfigCancel", {304, 368, 177, 79},
                              QStringLiteral("Kilépés"), QStringLiteral("Bezárja a programot."));
-    BB_ConfigCancel->setFont(makeFont(QStringLiteral("Arial Unicode MS"), 17, true));
+    BB_ConfigCancel->setFont(Fonts::font(Fonts::kArialUnicode, 17, true));
     pictureButton(BB_ConfigCancel, Pictures::exitDoor(), {40, 40}, Glyph::PictureRight);
     BB_ConfigNext =
         button(page, "BB_ConfigNext", {496, 368, 409, 79},
@@ -286,7 +282,7 @@ void TF_Main::buildMeasPage(QWidget *page)
     BB_MeasBack->setEnabled(false);
     BB_MeasCancel = button(page, "BB_MeasCancel", {304, 368, 177, 79}, QStringLiteral("Kilépés"),
                            QStringLiteral("A varázsló bezárása."));
-    BB_MeasCancel->setFont(makeFont(QStringLiteral("Arial Unicode MS"), 17, true));
+    BB_MeasCancel->setFont(Fonts::font(Fonts::kArialUnicode, 17, true));
     pictureButton(BB_MeasCancel, Pictures::exitDoor(), {40, 40}, Glyph::PictureRight);
     BB_MeasNext = place<TGlyphButton>(
         page, "BB_MeasNext", {496, 368, 409, 79},
@@ -328,22 +324,26 @@ void TF_Main::buildSendPage(QWidget *page)
             auto *l = new QLabel(QString::fromUtf16(row.caption), box);
             l->setObjectName(QStringLiteral("L_") + id);
             l->setToolTip(PointCatalogue::displayName(point));
-            l->setGeometry(8, top, 112, 21);
-            QFont fieldFont = makeFont(QStringLiteral("MS Sans Serif"), 12);
-            fieldFont.setStretch(QFont::SemiCondensed);
+            // A caption wider than the room before the status field is set
+            // on two lines, centred on the row.
+            l->setWordWrap(true);
+            const int height = std::max(kRowHeight, l->heightForWidth(kCaptionWidth));
+            l->setGeometry(8, top - (height - kRowHeight) / 2, kCaptionWidth, height);
             auto *em = new QLineEdit(box);
             em->setObjectName(QStringLiteral("EM_") + id);
             em->setToolTip(QStringLiteral("A mérés állapota."));
-            em->setGeometry(120, top, 89, 21);
+            em->setGeometry(120, top, 89, kRowHeight);
             auto *es = new QLineEdit(box);
             es->setObjectName(QStringLiteral("ES_") + id);
             es->setToolTip(QStringLiteral("Az adatátadás állapota."));
-            es->setGeometry(208, top, 81, 21);
+            es->setGeometry(208, top, 81, kRowHeight);
             for (QLineEdit *field : {em, es}) {
-                field->setTextMargins(0, 0, 0, 0);
+                // The field's own inner margin would leave the longest status
+                // text no room: take it back.
+                field->setTextMargins(-kLineEditInnerMargin, 0, -kLineEditInnerMargin, 0);
                 field->setReadOnly(true);
                 field->setEnabled(false);
-                field->setFont(fieldFont);
+                field->setFont(Fonts::font(Fonts::kSansSerif, 12));
             }
             m_measurementStatus[size_t(point)] = em;
             m_handoverStatus[size_t(point)] = es;
@@ -363,10 +363,10 @@ void TF_Main::buildSendPage(QWidget *page)
                                         QStringLiteral("Az adatátadás folyamata."));
     M_ServerLog->setReadOnly(true);
     M_ServerLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    M_ServerLog->setFont(makeFont(QStringLiteral("MS Sans Serif"), 11));
+    M_ServerLog->setFont(Fonts::font(Fonts::kSansSerif, 11));
     BB_SendCancel = button(page, "BB_SendCancel", {496, 368, 409, 79}, QStringLiteral("Vége"),
                            QStringLiteral("A varázsló bezárása."));
-    BB_SendCancel->setFont(makeFont(QStringLiteral("Arial Unicode MS"), 19, true));
+    BB_SendCancel->setFont(Fonts::font(Fonts::kArialUnicode, 19, true));
     pictureButton(BB_SendCancel, Pictures::exitDoor(), {40, 40}, Glyph::PictureRight);
     makeWebLabel(page, QStringLiteral("Label5"), 446);
 }

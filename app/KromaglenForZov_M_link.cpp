@@ -9,19 +9,22 @@
 #include "Messages.h"
 #include "PortList.h"
 #include "Registry.h"
+#include "SettingsFile.h"
 #include "StoredPort.h"
 #include "Widgets.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QThread>
 
 namespace {
 
 constexpr int kReconnectPauseMs = 1000;
+const QString kLinkLost = QStringLiteral("Megszakadt a kapcsolat a Kromaglen-nel, a mérések nem "
+                                         "érkeznek meg! Nyomja meg a \"Kom.jav.\" gombot!");
 
 } // namespace
 
@@ -42,13 +45,8 @@ void TF_Main::selectPort(int index)
 
 void TF_Main::ComComboBox1Change()
 {
-    QSaveFile file(StoredPort::kFileName);
     try {
-        if (!file.open(QIODevice::WriteOnly))
-            throw Failure(QStringLiteral("EInOutError"), file.errorString());
-        file.write(StoredPort::line(ComComboBox1->currentText()));
-        if (!file.commit())
-            throw Failure(QStringLiteral("EInOutError"), file.errorString());
+        SettingsFile::write(StoredPort::kFileName, StoredPort::line(ComComboBox1->currentText()));
     } catch (const Failure &f) {
         ShowInfo(QStringLiteral("A com port választás megjegyzése nem sikerült! Oka: ") +
                      f.reason(),
@@ -62,7 +60,33 @@ void TF_Main::OpenGaugePort()
 {
     m_services.port->setPortName(ComComboBox1->currentText());
     m_services.port->open();
+    L_LinkLost->hide();
     m_services.port->purge();
+}
+
+void TF_Main::buildLinkLostNotice()
+{
+    L_LinkLost = new QLabel(kLinkLost, P_ActMeasHint->parentWidget());
+    L_LinkLost->setObjectName(QStringLiteral("L_LinkLost"));
+    L_LinkLost->setGeometry(P_ActMeasHint->geometry());
+    L_LinkLost->setAlignment(Qt::AlignCenter);
+    L_LinkLost->setWordWrap(true);
+    QFont font = P_ActMeasHint->font();
+    font.setBold(true);
+    L_LinkLost->setFont(font);
+    L_LinkLost->setStyleSheet(QStringLiteral("background-color: red; color: white;"));
+    L_LinkLost->hide();
+    connect(m_services.port, &GaugePort::linkLost, this, &TF_Main::onLinkLost);
+}
+
+void TF_Main::onLinkLost()
+{
+    // Readings taken on the gauge from now on would vanish unseen: say so
+    // where the inspector looks, until a repair brings the link back.
+    L_LinkLost->raise();
+    L_LinkLost->show();
+    if (m_receiveRoute != ReceiveRoute::None)
+        RaiseFeedback(FeedbackSounds::CannotMeasure);
 }
 
 bool TF_Main::CloseGaugePortReporting()
@@ -91,6 +115,7 @@ bool TF_Main::ReconnectGauge(QString &failureText)
         return false;
     }
     m_scanner.clear();
+    L_LinkLost->hide();
     return true;
 }
 

@@ -66,6 +66,7 @@ void TF_Main::BB_MeasDeleteClick()
         return;
     delete LB_ActMeasValue->takeItem(line);
     m_log.removeAt(point, line);
+    archiveDeleted(point, line);
     LB_ActMeasValue->setCurrentRow(
         ReadingLog::selectionAfterDelete(line, LB_ActMeasValue->count()));
 }
@@ -74,10 +75,10 @@ void TF_Main::RecordReading(const QString &substrate, int value)
 {
     P_ActMetal->setText(substrate);
     P_ActMeasValue->setText(QString::number(value));
-    recordShownReading();
+    recordShownReading(false);
 }
 
-void TF_Main::recordShownReading()
+void TF_Main::recordShownReading(bool typed)
 {
     // Let the new value show before the confirmation sound starts.
     QCoreApplication::processEvents();
@@ -88,6 +89,7 @@ void TF_Main::recordShownReading()
     LB_ActMeasValue->addItem(line);
     LB_ActMeasValue->setCurrentRow(LB_ActMeasValue->count() - 1);
     m_log.append(point, line);
+    archiveReading(point, typed);
     RaiseFeedback(FeedbackSounds::MeasurementOk);
 }
 
@@ -107,7 +109,7 @@ void TF_Main::SE_KeziBevitelDblClick()
     const int value = ReadingLog::clampManualValue(text);
     SE_KeziBevitel->setValue(value);
     P_ActMeasValue->setText(QString::number(value));
-    recordShownReading();
+    recordShownReading(true);
 }
 
 // ---------------------------------------------------------------- receiving
@@ -115,33 +117,37 @@ void TF_Main::SE_KeziBevitelDblClick()
 void TF_Main::onRxChar(int count)
 {
     // A handler that lets window events run must not be entered again from
-    // them: a notification arriving meanwhile is served once it has returned.
-    if (m_inReceive) {
-        m_receivePending = true;
+    // them: bytes arriving meanwhile are read once it has returned.
+    if (m_inReceive)
         return;
-    }
     m_inReceive = true;
     try {
-        do {
-            m_receivePending = false;
-            switch (m_receiveRoute) {
-            case ReceiveRoute::GetMenu:
+        // Every byte that has arrived is scanned: bytes that came while a
+        // reading was being shown get no notification of their own.
+        while (count > 0) {
+            if (m_receiveRoute == ReceiveRoute::GetMenu) {
                 ComPort1RxChar_GetMenu(count);
-                break;
-            case ReceiveRoute::Measuring:
+                // Once the key has ended the wait, what follows is measured.
+                if (m_menuKeySeen)
+                    break;
+            } else if (m_receiveRoute == ReceiveRoute::Measuring) {
                 ComPort1RxChar(count);
-                break;
-            case ReceiveRoute::None:
-                m_receivePending = false;
-                break;
+            } else {
+                break; // the handover page: the bytes stay in the port
             }
-            count = 4096;
-        } while (m_receivePending && m_services.port->connected());
+            count = int(qMin<qint64>(m_services.port->bytesWaiting(), INT_MAX));
+        }
     } catch (const Failure &) {
         // A failed read is not shown; the link stops listening until reopened.
         m_services.port->stopNotifications();
     }
     m_inReceive = false;
+}
+
+void TF_Main::serveWaitingBytes()
+{
+    if (m_services.port->connected())
+        onRxChar(int(qMin<qint64>(m_services.port->bytesWaiting(), INT_MAX)));
 }
 
 void TF_Main::ComPort1RxChar_GetMenu(int count)

@@ -13,7 +13,7 @@ void TF_Main::CLB_WhatToMeasClick()
 {
     if (m_plan.highlighted() < 0)
         m_plan.setHighlighted(0);
-    L_WhatToMeasHint->setText(m_plan.highlightedDescription());
+    L_WhatToMeasHint->setFittedText(m_plan.highlightedDescription());
     BB_Up->setEnabled(m_plan.canMoveUp() && CLB_WhatToMeas->isEnabled());
     BB_Down->setEnabled(m_plan.canMoveDown() && CLB_WhatToMeas->isEnabled());
 }
@@ -60,8 +60,11 @@ void TF_Main::CB_SaveChange()
 
 void TF_Main::CB_SaveCloseUp()
 {
-    const int position = m_presets.find(CB_Save->currentText());
-    if (CB_Save->currentIndex() >= 0 && position == CB_Save->currentIndex())
+    // The selected entry itself, so that the second of two entries of one
+    // name applies its own plan; typing a text of its own unselects it.
+    const int position = CB_Save->currentIndex();
+    if (CB_Save->isEnabled() && position >= 0 && position < m_presets.count() &&
+        CB_Save->itemText(position).compare(CB_Save->currentText(), Qt::CaseInsensitive) == 0)
         ApplyPreset(position);
 }
 
@@ -75,8 +78,11 @@ void TF_Main::reloadPresetNames(const QString &text)
 {
     const QSignalBlocker blocker(CB_Save);
     CB_Save->clear();
+    QStringList names;
+    names.reserve(m_presets.count());
     for (const PlanPreset &p : m_presets.presets())
-        CB_Save->addItem(p.name);
+        names.append(p.name);
+    CB_Save->addItems(names);
     const int position = m_presets.find(text);
     CB_Save->setCurrentIndex(position);
     CB_Save->setEditText(text);

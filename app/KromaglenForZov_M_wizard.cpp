@@ -28,7 +28,9 @@ const QColor kWhite(255, 255, 255);
 void showStatus(QLineEdit *field, const QString &text, const QColor &color)
 {
     field->setStyleSheet(
-        QStringLiteral("QLineEdit { background-color: %1; color: black; }").arg(color.name()));
+        QStringLiteral("QLineEdit { background-color: %1; color: black; border: 1px solid gray; "
+                       "padding: 0px; }")
+            .arg(color.name()));
     field->setText(text);
     field->setCursorPosition(0);
 }
@@ -73,8 +75,10 @@ void TF_Main::BB_ConfigNextClick()
     saveAutoPresetIfNamed();
     if (m_log.unsavedReadings() &&
         AskYesNo(QStringLiteral("Már van rögzített mérés a memóriában!"),
-                 QStringLiteral("Akarja megtartani a meglevő méréseket?")) == TF_MessageDlg::No)
+                 QStringLiteral("Akarja megtartani a meglevő méréseket?")) == TF_MessageDlg::No) {
         m_log.clearAll();
+        archiveDiscarded();
+    }
     m_measuring.select(0);
     CB_ActMeasNameChange();
     m_scanner.clear();
@@ -104,6 +108,7 @@ void TF_Main::BB_ConfigNextClick()
     if (m_menuKeySeen && !m_closed) {
         setActivePage(WizardPage::Meas);
         m_receiveRoute = ReceiveRoute::Measuring;
+        QMetaObject::invokeMethod(this, &TF_Main::serveWaitingBytes, Qt::QueuedConnection);
         return;
     }
     CloseGaugePortReporting();
@@ -190,6 +195,7 @@ void TF_Main::BB_MeasNextClick()
 
 void TF_Main::BB_SendBackClick()
 {
+    archiveInspection();
     BB_SendBack->setEnabled(false);
     if (m_services.port->connected()) {
         try {

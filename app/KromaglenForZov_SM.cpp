@@ -1,7 +1,11 @@
 #include "KromaglenForZov_SM.h"
 
+#include "Fonts.h"
+#include "Widgets.h"
+
 #include <QLabel>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -26,19 +30,14 @@ TF_MyShowMessage::TF_MyShowMessage(QWidget *parent)
     setWindowTitle(QStringLiteral("Kromaglen"));
     setModal(false);
     resize(672, 348);
-    QFont base(QStringLiteral("MS Sans Serif"));
-    base.setPixelSize(11);
-    setFont(base);
+    setFont(Fonts::font(Fonts::kSansSerif, 11));
 
     m_message = new QLabel(this);
     m_message->setObjectName(QStringLiteral("L_Message"));
     m_message->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_message->setWordWrap(true);
     m_message->setFixedHeight(105);
-    QFont messageFont(QStringLiteral("Times New Roman"));
-    messageFont.setPixelSize(19);
-    messageFont.setBold(true);
-    m_message->setFont(messageFont);
+    m_message->setFont(Fonts::font(Fonts::kTimes, 19, true));
     m_message->setStyleSheet(QStringLiteral("color: maroon;"));
 
     auto *separator = new QLabel(QString(164, u'-'), this);
@@ -50,9 +49,7 @@ TF_MyShowMessage::TF_MyShowMessage(QWidget *parent)
     m_description->setObjectName(QStringLiteral("L_Desc"));
     m_description->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_description->setWordWrap(true);
-    QFont descFont(QStringLiteral("MS Sans Serif"));
-    descFont.setPixelSize(13);
-    m_description->setFont(descFont);
+    m_description->setFont(Fonts::font(Fonts::kSansSerif, 13));
 
     m_ok = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"),
                            this);
@@ -80,6 +77,13 @@ void TF_MyShowMessage::DisplayMessage(const QString &message, const QString &des
     } else {
         show();
     }
+}
+
+void TF_MyShowMessage::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        centreOnScreen(this);
 }
 
 QString TF_MyShowMessage::message() const

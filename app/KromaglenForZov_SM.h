@@ -18,6 +18,9 @@ public:
     QString message() const;
     QString description() const;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void BB_OKClick();
 

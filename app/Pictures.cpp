@@ -1,5 +1,7 @@
 #include "Pictures.h"
 
+#include "Fonts.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -21,10 +23,7 @@ QIcon wordWithTriangles(const QString &word, bool right)
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
-    QFont f(QStringLiteral("Arial"));
-    f.setPixelSize(30);
-    f.setBold(true);
-    p.setFont(f);
+    p.setFont(Fonts::font(Fonts::kArial, 30, true));
     p.setPen(kGreen.darker(150));
     p.setBrush(kGreen);
     const qreal textWidth = 130;
@@ -97,10 +96,7 @@ QIcon stopSign()
     p.setPen(QPen(Qt::white, 2));
     p.setBrush(QColor(200, 0, 0));
     p.drawPolygon(octagon);
-    QFont f(QStringLiteral("Arial"));
-    f.setPixelSize(12);
-    f.setBold(true);
-    p.setFont(f);
+    p.setFont(Fonts::font(Fonts::kArial, 12, true));
     p.drawText(QRectF(0, 0, 48, 48), Qt::AlignCenter, QStringLiteral("STOP"));
     return QIcon(pm);
 }

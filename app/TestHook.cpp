@@ -155,6 +155,8 @@ QString TestHook::run(const QString &line)
             .arg(w->width())
             .arg(w->height());
     }
+    if (command == u"visible")
+        return QStringLiteral("ok %1").arg(w->isVisible() ? 1 : 0);
     if (command == u"click") {
         auto *button = qobject_cast<QAbstractButton *>(w);
         if (!button)

@@ -2,12 +2,55 @@
 
 #include <QAbstractItemView>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <QStyledItemDelegate>
 #include <QTabBar>
+
+namespace {
+
+class FixedHeightTabBar : public QTabBar
+{
+public:
+    using QTabBar::QTabBar;
+
+protected:
+    QSize tabSizeHint(int index) const override
+    {
+        return {QTabBar::tabSizeHint(index).width(), TPageControl::kTabHeight};
+    }
+};
+
+class FixedHeightRows : public QStyledItemDelegate
+{
+public:
+    FixedHeightRows(int height, QObject *parent) : QStyledItemDelegate(parent), m_height(height) {}
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), m_height};
+    }
+
+private:
+    int m_height;
+};
+
+} // namespace
+
+void centreOnScreen(QWidget *window)
+{
+    const QScreen *screen = window->screen();
+    if (!screen)
+        return;
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->geometry().center());
+    window->move(frame.topLeft());
+}
 
 TPageControl::TPageControl(QWidget *parent) : QTabWidget(parent)
 {
+    setTabBar(new FixedHeightTabBar(this));
     tabBar()->installEventFilter(this);
     tabBar()->setFocusPolicy(Qt::NoFocus);
 }
@@ -54,12 +97,54 @@ void TPageControl::keyPressEvent(QKeyEvent *event)
     QTabWidget::keyPressEvent(event);
 }
 
+TCheckListBox::TCheckListBox(QWidget *parent) : QListView(parent)
+{
+    setUniformItemSizes(true);
+}
+
+void TCheckListBox::setRowHeight(int height)
+{
+    setItemDelegate(new FixedHeightRows(height, this));
+}
+
+void TCheckListBox::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // The press before this event and the release after it are handled as
+    // those of a single click: on the check box the release toggles the tick.
+    const QPersistentModelIndex index = indexAt(event->position().toPoint());
+    if (!index.isValid() || event->button() != Qt::LeftButton) {
+        QListView::mouseDoubleClickEvent(event);
+        return;
+    }
+    event->accept();
+    Q_EMIT doubleClicked(index);
+}
+
 void TComboBox::hidePopup()
 {
     const bool wasShown = view() && view()->isVisible();
     QComboBox::hidePopup();
+    // Qt closes the list before it takes a pick over: tell of the close once
+    // the pick is in place.
     if (wasShown)
-        Q_EMIT closeUp();
+        QMetaObject::invokeMethod(this, &TComboBox::closeUp, Qt::QueuedConnection);
+}
+
+void TFittingLabel::setDesignedFont(const QFont &font)
+{
+    m_designed = font;
+    setFont(font);
+}
+
+void TFittingLabel::setFittedText(const QString &text)
+{
+    setText(text);
+    QFont f = m_designed;
+    setFont(f);
+    while (f.pixelSize() > 6 && heightForWidth(width()) > height()) {
+        f.setPixelSize(f.pixelSize() - 1);
+        setFont(f);
+    }
 }
 
 TPanel::TPanel(QWidget *parent) : QLabel(parent)
@@ -72,6 +157,21 @@ void TPanel::mouseDoubleClickEvent(QMouseEvent *event)
 {
     QLabel::mouseDoubleClickEvent(event);
     Q_EMIT doubleClicked();
+}
+
+void TPanel::paintEvent(QPaintEvent *event)
+{
+    QFrame::paintEvent(event); // the frame; the text is drawn here
+    QPainter p(this);
+    const QRect room = contentsRect();
+    QFont f = font();
+    for (int width = QFontMetrics(f).horizontalAdvance(text());
+         width > room.width() && f.pixelSize() > 1;
+         width = QFontMetrics(f).horizontalAdvance(text()))
+        f.setPixelSize(
+            std::max(1, std::min(f.pixelSize() - 1, f.pixelSize() * room.width() / width)));
+    p.setFont(f);
+    p.drawText(room, int(alignment()), text());
 }
 
 TGlyphButton::TGlyphButton(QWidget *parent) : QPushButton(parent) {}

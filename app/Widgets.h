@@ -2,10 +2,14 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QListView>
 #include <QPushButton>
 #include <QTabWidget>
 
 // The few widget behaviours the wizard needs beyond Qt's own.
+
+// Places a top-level window's frame in the middle of its screen.
+void centreOnScreen(QWidget *window);
 
 // A page control whose pages only the program changes: tab clicks, the mouse
 // wheel and Ctrl+Tab are refused (each refusal is reported by changing()).
@@ -14,6 +18,9 @@ class TPageControl : public QTabWidget
     Q_OBJECT
 
 public:
+    // Tabs are drawn this high whatever their font.
+    static constexpr int kTabHeight = 40;
+
     explicit TPageControl(QWidget *parent = nullptr);
     // The program's own page change.
     void setActivePage(int index);
@@ -30,6 +37,21 @@ private:
     bool userMayChange();
 };
 
+// A check list: fixed-height rows, and a double click is reported wherever it
+// lands. On a check box Qt's view swallows it, so the box would only toggle
+// twice; a list box toggles it at each press and then reports the double click.
+class TCheckListBox : public QListView
+{
+    Q_OBJECT
+
+public:
+    explicit TCheckListBox(QWidget *parent = nullptr);
+    void setRowHeight(int height);
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+};
+
 // A combo box that tells when its drop-down list closes.
 class TComboBox : public QComboBox
 {
@@ -40,6 +62,7 @@ public:
     void hidePopup() override;
 
 Q_SIGNALS:
+    // The drop-down list has closed, with the pick (if any) selected.
     void closeUp();
 };
 
@@ -61,7 +84,23 @@ private:
     QSize m_glyphSize;
 };
 
-// A framed display panel that reports double clicks.
+// A word-wrapped label whose text is set in its designed font, or in a smaller
+// size of it when the text would not fit the label otherwise.
+class TFittingLabel : public QLabel
+{
+    Q_OBJECT
+
+public:
+    using QLabel::QLabel;
+    void setDesignedFont(const QFont &font);
+    void setFittedText(const QString &text);
+
+private:
+    QFont m_designed;
+};
+
+// A framed display panel that reports double clicks. A text too wide for the
+// panel in its font is drawn smaller rather than cut off.
 class TPanel : public QLabel
 {
     Q_OBJECT
@@ -74,4 +113,5 @@ Q_SIGNALS:
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 };

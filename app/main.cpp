@@ -1,7 +1,11 @@
+#include "ArchiveRecorder.h"
+#include "ArchiveSettings.h"
+#include "ArchiveWriter.h"
 #include "KfzApplication.h"
 #include "KromaglenForZov_M.h"
 #include "KromaglenForZov_MD.h"
 #include "KromaglenForZov_SM.h"
+#include "ProcessLimits.h"
 #include "Registry.h"
 #include "SerialGaugePort.h"
 #include "Shell.h"
@@ -18,8 +22,10 @@
 
 int main(int argc, char *argv[])
 {
-    // Dates read "yyyy.MM.dd." everywhere.
+    // Hungarian number and text handling; dates are written with
+    // DateFormat::kShort, not with this locale's short format.
     QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary));
+    ProcessLimits::raiseDescriptorLimit();
     KfzApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KromaglenForZov"));
 
@@ -32,6 +38,11 @@ int main(int argc, char *argv[])
     ToneBeeper beeper;
 #endif
     SystemShell shell;
+    // The archive writes on a thread of its own and finishes after the window.
+    QString archiveNotice;
+    const ArchiveLocation archiveLocation =
+        ArchiveSettings::read(ArchiveSettings::kFileName).usableLocation(&archiveNotice);
+    ArchiveRecorder archive(archiveLocation, ArchiveWriter::kPendingFile, archiveNotice);
 
     TF_MainServices services;
     services.port = &port;
@@ -40,6 +51,7 @@ int main(int argc, char *argv[])
     services.beeper = &beeper;
     services.shell = &shell;
     services.executableFolder = QCoreApplication::applicationDirPath();
+    services.archive = &archive;
 #ifdef KFZ_TEST_HOOK
     // The test build listens where the test says, so tests can run side by side.
     if (qEnvironmentVariableIsSet("KROMAGLEN_TEST_PORT"))

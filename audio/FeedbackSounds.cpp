@@ -6,8 +6,10 @@
 #include "SpokenNumber.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QScopeGuard>
+#include <QTimer>
 
 FeedbackSounds::FeedbackSounds(SoundPlayer &player, QObject *parent)
     : QObject(parent), m_player(player)
@@ -100,9 +102,13 @@ void FeedbackSounds::SpeakNumber(const QString &valueText)
 void FeedbackSounds::waitUntilSilent()
 {
     QCoreApplication::processEvents();
-    while (m_player.isPlaying()) {
+    // A sound that does not end in its time (a stalled output) is not waited
+    // for any longer: the next sound closes it.
+    const QDeadlineTimer deadline(m_player.playingMsLeft() + kWaitMarginMs);
+    while (m_player.isPlaying() && !deadline.hasExpired()) {
         QEventLoop loop;
         connect(&m_player, &SoundPlayer::stopped, &loop, &QEventLoop::quit);
+        QTimer::singleShot(deadline.remainingTime(), &loop, &QEventLoop::quit);
         if (m_player.isPlaying())
             loop.exec();
     }

@@ -14,6 +14,8 @@ class FeedbackSounds : public QObject
 
 public:
     enum Event { NoMoreMeasurements = 0, MeasurementOk = 1, NextPoint = 2, CannotMeasure = 3 };
+    // Waiting for a sound to end gives up this long after its time.
+    static constexpr int kWaitMarginMs = 1000;
 
     static QString eventFile(int code); // "hang\MERES_OK.wav", or empty
 
@@ -24,8 +26,8 @@ public:
     void play(int code, bool speakValue, const QString &pointId, const QString &valueText);
     // Queues the recordings that say the value and starts the chain.
     void SpeakNumber(const QString &valueText);
-    // Waits (handling window events) until the current sound has ended, then
-    // plays the next queued recording.
+    // Waits (handling window events) until the current sound has ended, or
+    // at most its time and a margin, then plays the next queued recording.
     void MP_SoundNotify();
 
     const QStringList &snippetQueue() const { return m_snippets; }

@@ -1,17 +1,17 @@
 #include "SoundOptions.h"
 
+#include "Failure.h"
+#include "SettingsFile.h"
 #include "TextLine.h"
-
-#include <QFile>
-#include <QSaveFile>
 
 bool SoundOptions::read(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    try {
+        applyContent(SettingsFile::read(path, 4096));
+        return true;
+    } catch (const Failure &) {
         return false;
-    applyContent(file.read(4096));
-    return true;
+    }
 }
 
 void SoundOptions::applyContent(QByteArrayView content)
@@ -36,9 +36,9 @@ QString SoundOptions::line() const
 
 void SoundOptions::write(const QString &path) const
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    file.write(line().toLatin1() + "\r\n");
-    file.commit();
+    try {
+        SettingsFile::write(path, QByteArray(line().toLatin1() + "\r\n"));
+    } catch (const Failure &) {
+        // The choice holds until the program ends; the old file stays.
+    }
 }

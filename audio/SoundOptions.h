@@ -19,7 +19,7 @@ struct SoundOptions
     // setting its choice; anything else leaves a choice as it is. False when
     // the file does not exist or cannot be opened.
     bool read(const QString &path);
-    // Rewrites the file; errors are ignored.
+    // Rewrites the file; errors are ignored and leave the old file as it was.
     void write(const QString &path) const;
     // The line without its CR LF.
     QString line() const;

@@ -19,6 +19,8 @@ public:
     virtual void open(const QString &path) = 0;
     virtual void play() = 0;
     virtual bool isPlaying() const = 0;
+    // How long the sound playing now may still take at most; 0 when silent.
+    virtual int playingMsLeft() const { return 0; }
 
     void setNotify(bool on) { m_notify = on; }
     void setWait(bool on) { m_wait = on; }

@@ -3,16 +3,12 @@
 #include "Failure.h"
 #include "WavFile.h"
 
-#include <QAudioDevice>
-#include <QAudioSink>
 #include <QEventLoop>
 #include <QFile>
-#include <QMediaDevices>
 
 namespace {
 
 constexpr int kBufferMs = 120;
-constexpr int kFeedIntervalMs = 10;
 constexpr int kIdleCloseMs = 3000;
 
 [[noreturn]] void fail(const QString &text)
@@ -22,28 +18,28 @@ constexpr int kIdleCloseMs = 3000;
 
 } // namespace
 
-WavPlayer::WavPlayer(QObject *parent) : SoundPlayer(parent)
+WavPlayer::WavPlayer(QObject *parent, std::unique_ptr<PcmOutput> output)
+    : SoundPlayer(parent), m_output(std::move(output))
 {
     m_feeder.setInterval(kFeedIntervalMs);
     connect(&m_feeder, &QTimer::timeout, this, &WavPlayer::feed);
     m_idle.setSingleShot(true);
     m_idle.setInterval(kIdleCloseMs);
     connect(&m_idle, &QTimer::timeout, this, [this] {
-        if (!m_playing && m_sink) {
+        if (!m_playing) {
             m_feeder.stop();
-            m_sink->stop();
-            delete m_sink;
-            m_sink = nullptr;
-            m_output = nullptr;
+            m_output->stop();
         }
     });
 }
 
-WavPlayer::~WavPlayer()
+WavPlayer::~WavPlayer() = default;
+
+int WavPlayer::playingMsLeft() const
 {
-    if (m_sink)
-        m_sink->stop();
-    delete m_sink;
+    if (!m_playing)
+        return 0;
+    return int(m_format.durationForBytes(qint32(m_pending.size())) / 1000) + kBufferMs + kStallMs;
 }
 
 void WavPlayer::close()
@@ -62,48 +58,35 @@ void WavPlayer::open(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         fail(QStringLiteral("Cannot open the sound file %1").arg(path));
-    if (QMediaDevices::audioOutputs().isEmpty())
+    if (!m_output->available())
         fail(QStringLiteral("No audio output device"));
     std::optional<WavFile> wav = WavFile::parse(file.readAll());
     if (!wav)
         fail(QStringLiteral("Not a PCM WAV file: %1").arg(path));
-    if (!QMediaDevices::defaultAudioOutput().isFormatSupported(wav->format))
+    if (!m_output->supports(wav->format))
         fail(QStringLiteral("The audio output cannot play %1").arg(path));
     m_format = wav->format;
     m_clip = wav->pcm;
     m_open = true;
 }
 
-void WavPlayer::ensureOutput()
-{
-    if (m_sink && m_sinkFormat == m_format && m_sink->error() == QAudio::NoError)
-        return;
-    if (m_sink) {
-        m_sink->stop();
-        delete m_sink;
-    }
-    m_sinkFormat = m_format;
-    m_sink = new QAudioSink(QMediaDevices::defaultAudioOutput(), m_format, this);
-    m_sink->setBufferSize(m_format.bytesForDuration(kBufferMs * 1000));
-    m_output = m_sink->start();
-    if (!m_output || m_sink->error() != QAudio::NoError)
-        fail(QStringLiteral("The audio output cannot be opened"));
-    m_feeder.start();
-}
-
 void WavPlayer::feed()
 {
-    if (!m_sink || !m_output)
+    qint64 room = m_output->room();
+    if (room <= 0) {
+        // Counted in turns of the feeder, not in time, so that a window busy
+        // elsewhere for a while does not pass for a stalled output.
+        if (m_playing && ++m_stalledFeeds * kFeedIntervalMs >= kStallMs) {
+            m_pending.clear(); // what the output takes later is silence
+            finish();
+        }
         return;
-    const int frame = m_sinkFormat.bytesPerFrame();
-    qint64 room = m_sink->bytesFree();
-    room -= room % frame;
-    if (room <= 0)
-        return;
+    }
     const qint64 n = qMin<qint64>(room, m_pending.size());
     if (n > 0) {
-        m_output->write(m_pending.constData(), n);
+        m_output->write(QByteArrayView(m_pending).first(n));
         m_pending.remove(0, n);
+        m_stalledFeeds = 0;
     }
     if (room > n)
         m_output->write(QByteArray(room - n, '\0'));
@@ -117,10 +100,12 @@ void WavPlayer::play()
         fail(QStringLiteral("No sound file is open"));
     m_notifyThisPlay = takeNotify();
     const bool wait = takeWait();
-    ensureOutput();
+    m_output->start(m_format, kBufferMs);
+    m_feeder.start();
     m_idle.stop();
     m_playing = true;
     m_pending = m_clip;
+    m_stalledFeeds = 0;
     feed();
     if (wait && m_playing) {
         QEventLoop loop;

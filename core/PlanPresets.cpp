@@ -1,11 +1,17 @@
 #include "PlanPresets.h"
 
 #include "Failure.h"
+#include "SettingsFile.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <algorithm>
+#include <vector>
 
-PlanPresets::PlanPresets(QString filePath) : m_filePath(std::move(filePath)) {}
+PlanPresets::PlanPresets(QString filePath)
+    : m_filePath(std::move(filePath)), m_collator(QLocale(QLocale::Hungarian, QLocale::Hungary))
+{
+    m_collator.setCaseSensitivity(Qt::CaseInsensitive);
+}
 
 int PlanPresets::find(const QString &name) const
 {
@@ -18,27 +24,39 @@ int PlanPresets::find(const QString &name) const
 
 int PlanPresets::insertSorted(PlanPreset preset)
 {
-    int pos = 0;
-    while (pos < count() && m_presets.at(pos).name.compare(preset.name, Qt::CaseInsensitive) <= 0)
-        ++pos;
+    const auto at = std::upper_bound(m_presets.cbegin(), m_presets.cend(), preset.name,
+                                     [this](const QString &name, const PlanPreset &p) {
+                                         return m_collator.compare(name, p.name) < 0;
+                                     });
+    const int pos = int(at - m_presets.cbegin());
     m_presets.insert(pos, std::move(preset));
     return pos;
+}
+
+void PlanPresets::sortByName()
+{
+    // One sort key per name, so the sort compares bytes, not texts.
+    std::vector<std::pair<QCollatorSortKey, qsizetype>> keys;
+    keys.reserve(size_t(m_presets.size()));
+    for (qsizetype i = 0; i < m_presets.size(); ++i)
+        keys.emplace_back(m_collator.sortKey(m_presets.at(i).name), i);
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto &a, const auto &b) { return a.first.compare(b.first) < 0; });
+    QList<PlanPreset> sorted;
+    sorted.reserve(m_presets.size());
+    for (const auto &key : keys)
+        sorted.append(std::move(m_presets[key.second]));
+    m_presets = std::move(sorted);
 }
 
 void PlanPresets::load()
 {
     m_presets.clear();
-    QFile file(m_filePath);
-    if (!file.exists())
+    if (!QFile::exists(m_filePath))
         return;
     try {
-        if (!file.open(QIODevice::ReadOnly))
-            throw Failure(QStringLiteral("EInOutError"), file.errorString());
-        const QByteArray content = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            throw Failure(QStringLiteral("EInOutError"), file.errorString());
-        for (PlanPreset &p : PresetsFile::parse(content))
-            insertSorted(std::move(p));
+        m_presets = PresetsFile::parse(SettingsFile::read(m_filePath));
+        sortByName();
     } catch (const Failure &) {
         m_presets.clear();
         m_keepBackup = true;
@@ -78,18 +96,8 @@ bool PlanPresets::forget(const QString &name)
 
 void PlanPresets::write()
 {
-    if (m_keepBackup && QFile::exists(m_filePath)) {
-        const QString backup = m_filePath + QStringLiteral(".bak");
-        QFile::remove(backup);
-        if (!QFile::copy(m_filePath, backup))
-            throw Failure(QStringLiteral("EInOutError"),
-                          QStringLiteral("Cannot keep %1 as %2").arg(m_filePath, backup));
-    }
+    if (m_keepBackup && QFile::exists(m_filePath))
+        SettingsFile::write(m_filePath + QStringLiteral(".bak"), SettingsFile::read(m_filePath));
     m_keepBackup = false;
-    QSaveFile file(m_filePath);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Failure(QStringLiteral("EInOutError"), file.errorString());
-    file.write(PresetsFile::serialize(m_presets));
-    if (!file.commit())
-        throw Failure(QStringLiteral("EInOutError"), file.errorString());
+    SettingsFile::write(m_filePath, PresetsFile::serialize(m_presets));
 }

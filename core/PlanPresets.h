@@ -1,13 +1,14 @@
 #pragma once
 
+#include <QCollator>
 #include <QList>
 #include <QString>
 
 #include "PresetsFile.h"
 
-// The stored plan presets: kept sorted by name ignoring letter case, looked up
-// by whole name ignoring letter case, and written back to their file after
-// every change.
+// The stored plan presets: kept sorted by name in Hungarian order ignoring
+// letter case, looked up by whole name ignoring letter case, and written back
+// to their file, in the list's order, after every change.
 class PlanPresets
 {
 public:
@@ -45,9 +46,11 @@ public:
 
 private:
     int insertSorted(PlanPreset preset);
+    void sortByName();
     void write();
 
     QString m_filePath;
+    QCollator m_collator;
     QList<PlanPreset> m_presets;
     bool m_keepBackup = false;
 };

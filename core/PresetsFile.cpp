@@ -62,12 +62,18 @@ namespace PresetsFile {
 QList<PlanPreset> parse(const QByteArray &content)
 {
     QList<PlanPreset> presets;
-    for (QByteArray raw : content.split('\n')) {
-        if (raw.endsWith('\r'))
-            raw.chop(1);
-        if (raw.isEmpty())
-            continue;
-        presets.append(parseLine(Cp1250::decode(raw)));
+    // A line ends at CR LF, LF or CR, as a text file's line reader sees it.
+    const qsizetype size = content.size();
+    qsizetype start = 0;
+    while (start < size) {
+        qsizetype end = start;
+        while (end < size && content[end] != '\r' && content[end] != '\n')
+            ++end;
+        if (end > start)
+            presets.append(parseLine(Cp1250::decode(content.sliced(start, end - start))));
+        start = end + 1;
+        if (end + 1 < size && content[end] == '\r' && content[end + 1] == '\n')
+            ++start;
     }
     return presets;
 }

@@ -25,10 +25,15 @@ public:
     virtual bool connected() const = 0;
     // Up to maxBytes of what has arrived, without waiting.
     virtual QByteArray read(qint64 maxBytes) = 0;
+    // How many bytes have arrived and wait to be read.
+    virtual qint64 bytesWaiting() const = 0;
     // After a failed receive notification no further notifications arrive
     // until the port is closed and opened again.
     virtual void stopNotifications() = 0;
 
 Q_SIGNALS:
     void rxChar(int count);
+    // The device ended while open (hang-up, vanished adapter): nothing more
+    // arrives until the port is closed and opened again.
+    void linkLost();
 };

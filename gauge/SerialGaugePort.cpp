@@ -111,10 +111,29 @@ void SerialGaugePort::onReadyRead()
 
 void SerialGaugePort::onError(QSerialPort::SerialPortError error)
 {
-    // A vanished device (hang-up, unplugged adapter): stop listening, but the
-    // link still counts as open until the user repairs or leaves it.
-    if (error == QSerialPort::ResourceError && m_port.isOpen()) {
-        m_notify = false;
-        m_port.close();
-    }
+    // The end of the device arrives as a read error (end of file after a
+    // hang-up) or a resource error (vanished adapter).
+    if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError)
+        endDevice();
+}
+
+void SerialGaugePort::endDevice()
+{
+    // An ended device's descriptor stays readable, so listening on would
+    // spin: stop at once. The link still counts as open until the user
+    // repairs or leaves it.
+    if (!m_open || !m_notify)
+        return;
+    m_notify = false;
+    // Closed once Qt has left the read notification this may run inside.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_notify || !m_open) // closed, or opened again, meanwhile
+                return;
+            if (m_port.isOpen())
+                m_port.close();
+            Q_EMIT linkLost();
+        },
+        Qt::QueuedConnection);
 }

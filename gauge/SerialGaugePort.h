@@ -23,7 +23,8 @@ public:
     void purge() override;
     bool connected() const override { return m_open; }
     QByteArray read(qint64 maxBytes) override;
-    void stopNotifications() override { m_notify = false; }
+    qint64 bytesWaiting() const override { return m_port.isOpen() ? m_port.bytesAvailable() : 0; }
+    void stopNotifications() override { endDevice(); }
 
     // The device a port name stands for: "/dev/<name>" unless it is a path.
     static QString devicePath(const QString &name);
@@ -31,6 +32,7 @@ public:
 private:
     void onReadyRead();
     void onError(QSerialPort::SerialPortError error);
+    void endDevice();
     [[noreturn]] void fail(const char *what, int code) const;
     int lastSystemError() const;
 

@@ -5,7 +5,31 @@
 
 #include <QTcpSocket>
 
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
 namespace {
+
+constexpr int kAcceptBackoffMs = 250;
+// Descriptors kept free for the rest of the program (files, sound, the gauge).
+constexpr int kSpareDescriptors = 32;
+
+// Whether a connection just accepted took one of the last descriptors the
+// program may have: they are handed out lowest first, so its number says how
+// many are in use.
+bool nearDescriptorLimit(qintptr descriptor)
+{
+#ifdef Q_OS_UNIX
+    rlimit limit{};
+    if (descriptor < 0 || getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return false;
+    return rlim_t(descriptor) + kSpareDescriptors >= limit.rlim_cur;
+#else
+    Q_UNUSED(descriptor);
+    return false;
+#endif
+}
 
 QString peerAddress(const QTcpSocket *socket)
 {
@@ -19,7 +43,16 @@ QString peerAddress(const QTcpSocket *socket)
 
 HandoverServer::HandoverServer(quint16 port, QObject *parent) : QObject(parent), m_port(port)
 {
+    // A connection left pending makes Qt stop accepting while this holds back.
+    m_server.setMaxPendingConnections(1);
     connect(&m_server, &QTcpServer::newConnection, this, &HandoverServer::onNewConnection);
+    connect(&m_server, &QTcpServer::acceptError, this, &HandoverServer::onAcceptError);
+    m_acceptBackoff.setSingleShot(true);
+    m_acceptBackoff.setInterval(kAcceptBackoffMs);
+    connect(&m_acceptBackoff, &QTimer::timeout, this, [this] {
+        if (m_server.isListening() && !m_acceptingHeld)
+            m_server.resumeAccepting();
+    });
 }
 
 HandoverServer::~HandoverServer()
@@ -41,12 +74,14 @@ void HandoverServer::start()
 {
     if (m_server.isListening())
         return;
+    m_acceptingHeld = false;
     if (!m_server.listen(QHostAddress::AnyIPv4, m_port))
         throw Failure(QStringLiteral("ESocketError"), m_server.errorString());
 }
 
 void HandoverServer::stop()
 {
+    m_acceptBackoff.stop();
     m_server.close();
     const auto sockets = m_connections.keys();
     for (QTcpSocket *socket : sockets) {
@@ -58,37 +93,96 @@ void HandoverServer::stop()
 
 void HandoverServer::onNewConnection()
 {
-    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+    while (!m_acceptingHeld) {
+        QTcpSocket *socket = m_server.nextPendingConnection();
+        if (!socket)
+            return;
+        // What is read waits here; beyond it the peer's sends wait in its own system.
+        socket->setReadBufferSize(kReadBufferBytes);
         m_connections.insert(socket, Connection{{}, peerAddress(socket)});
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { wantTurn(socket); });
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
+            if (socket->bytesToWrite() <= kMaxUnsentBytes / 2)
+                wantTurn(socket);
+        });
         connect(socket, &QTcpSocket::disconnected, this,
                 [this, socket] { onDisconnected(socket); });
         if (m_onConnect)
             m_onConnect(m_connections.value(socket).peer);
         // Bytes may have come with the connection itself.
         if (socket->bytesAvailable() > 0)
-            onReadyRead(socket);
+            wantTurn(socket);
+        limitAccepting(socket);
     }
 }
 
-void HandoverServer::onReadyRead(QTcpSocket *socket)
+void HandoverServer::limitAccepting(const QTcpSocket *accepted)
+{
+    if (m_connections.size() < kMaxConnections &&
+        !nearDescriptorLimit(accepted->socketDescriptor()))
+        return;
+    m_acceptingHeld = true;
+    m_server.pauseAccepting();
+}
+
+void HandoverServer::onAcceptError()
+{
+    // Qt has stopped accepting; try again in a while, not at once.
+    m_acceptBackoff.start();
+}
+
+void HandoverServer::wantTurn(QTcpSocket *socket)
 {
     auto it = m_connections.find(socket);
-    if (it == m_connections.end())
+    if (it == m_connections.end() || it->waitingForTurn)
         return;
-    it->framer.append(socket->readAll());
-    while (true) {
-        it = m_connections.find(socket);
-        if (it == m_connections.end())
-            return;
-        const std::optional<QByteArray> line = it->framer.next();
-        if (!line)
-            break;
-        serve(socket, Cp1250::decode(*line));
+    it->waitingForTurn = true;
+    m_turns.enqueue(socket);
+    if (!m_turnsScheduled) {
+        m_turnsScheduled = true;
+        QMetaObject::invokeMethod(this, &HandoverServer::takeTurns, Qt::QueuedConnection);
     }
-    it = m_connections.find(socket);
-    if (it != m_connections.end() && it->framer.overflowed())
-        drop(socket);
+}
+
+void HandoverServer::takeTurns()
+{
+    m_turnsScheduled = false;
+    // One turn for each connection waiting now; one with more to do queues
+    // again behind the others, and the window's events run in between.
+    for (qsizetype waiting = m_turns.size(); waiting > 0 && !m_turns.isEmpty(); --waiting) {
+        QTcpSocket *socket = m_turns.dequeue();
+        auto it = m_connections.find(socket);
+        if (!socket || it == m_connections.end())
+            continue;
+        it->waitingForTurn = false;
+        if (serveTurn(socket, kLinesPerTurn, false))
+            wantTurn(socket);
+    }
+}
+
+bool HandoverServer::serveTurn(QTcpSocket *socket, int maxLines, bool peerGone)
+{
+    for (int served = 0; served < maxLines;) {
+        auto it = m_connections.find(socket);
+        if (it == m_connections.end())
+            return false;
+        // Replies piling up unsent hold the connection back until they drain.
+        if (!peerGone && socket->bytesToWrite() > kMaxUnsentBytes)
+            return false;
+        if (const std::optional<QByteArray> line = it->framer.next()) {
+            serve(socket, Cp1250::decode(*line));
+            ++served;
+            continue;
+        }
+        if (it->framer.overflowed()) {
+            drop(socket);
+            return false;
+        }
+        if (socket->bytesAvailable() == 0)
+            return false;
+        it->framer.append(socket->read(kReadBufferBytes));
+    }
+    return true;
 }
 
 void HandoverServer::serve(QTcpSocket *socket, const QString &line)
@@ -105,13 +199,11 @@ void HandoverServer::serve(QTcpSocket *socket, const QString &line)
 
 void HandoverServer::onDisconnected(QTcpSocket *socket)
 {
-    auto it = m_connections.find(socket);
-    if (it == m_connections.end())
+    // Serve what arrived before the close; a line cut short by it is served
+    // as an empty request, whose reply then goes nowhere.
+    if (!serveTurn(socket, INT_MAX, true) && !m_connections.contains(socket))
         return;
-    // Serve what arrived with the close; a line cut short by it is served as
-    // an empty request, whose reply then goes nowhere.
-    onReadyRead(socket);
-    it = m_connections.find(socket);
+    auto it = m_connections.find(socket);
     if (it == m_connections.end())
         return;
     if (!it->framer.takeRest().isEmpty())
@@ -131,4 +223,10 @@ void HandoverServer::drop(QTcpSocket *socket)
     socket->deleteLater();
     if (m_onDisconnect)
         m_onDisconnect(peer);
+    // A connection that ends frees what accepting was held back for.
+    if (m_acceptingHeld && m_server.isListening()) {
+        m_acceptingHeld = false;
+        m_server.resumeAccepting();
+        onNewConnection();
+    }
 }

@@ -2,8 +2,11 @@
 
 #include <QHash>
 #include <QObject>
+#include <QPointer>
+#include <QQueue>
 #include <QString>
 #include <QTcpServer>
+#include <QTimer>
 #include <functional>
 #include <optional>
 
@@ -15,12 +18,22 @@ class QTcpSocket;
 // event-driven on the window thread: an idle or slow client never blocks it,
 // and every request is handled in turn with the window's state. Lines are
 // code page 1250, ended by CR LF.
+//
+// No peer can take the program over: connections are served in turns of a
+// few lines each; a connection whose replies pile up unsent is not read until
+// they drain, and what is read waits in a bounded buffer (the peer's own
+// sends then block); the number of connections is bounded, and accepting
+// stops short of the descriptor limit and backs off when accepting fails.
 class HandoverServer : public QObject
 {
     Q_OBJECT
 
 public:
     static constexpr quint16 kDefaultPort = 4747;
+    static constexpr int kMaxConnections = 4096;
+    static constexpr qint64 kMaxUnsentBytes = 1024 * 1024;
+    static constexpr qint64 kReadBufferBytes = 64 * 1024;
+    static constexpr int kLinesPerTurn = 64;
 
     // Serves one request line; the reply line (without CR LF) or nothing.
     using Execute = std::function<std::optional<QString>(const QString &line)>;
@@ -50,17 +63,32 @@ private:
     {
         LineFramer framer;
         QString peer;
+        bool waitingForTurn = false;
     };
 
     void onNewConnection();
-    void onReadyRead(QTcpSocket *socket);
+    // Queues the connection for a turn; turns are taken in arrival order.
+    void wantTurn(QTcpSocket *socket);
+    void takeTurns();
+    // Serves up to maxLines lines; true when it stopped at that count (more
+    // may wait), false when it waits for bytes, for replies to drain, or the
+    // connection is gone. A peer that has closed is served to the end.
+    bool serveTurn(QTcpSocket *socket, int maxLines, bool peerGone);
     void onDisconnected(QTcpSocket *socket);
     void serve(QTcpSocket *socket, const QString &line);
     void drop(QTcpSocket *socket);
+    // Stops accepting while the next connection could not be had; a
+    // connection that ends lets accepting go on.
+    void limitAccepting(const QTcpSocket *accepted);
+    void onAcceptError();
 
     QTcpServer m_server;
     quint16 m_port;
     QHash<QTcpSocket *, Connection> m_connections;
+    QQueue<QPointer<QTcpSocket>> m_turns;
+    bool m_turnsScheduled = false;
+    bool m_acceptingHeld = false;
+    QTimer m_acceptBackoff;
     PeerEvent m_onConnect;
     Execute m_onExecute;
     PeerEvent m_onDisconnect;

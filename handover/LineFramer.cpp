@@ -1,29 +1,49 @@
 #include "LineFramer.h"
 
+void LineFramer::append(QByteArrayView bytes)
+{
+    // Lines taken are dropped from the front only now and then.
+    if (m_start > 0 && m_start >= m_buffer.size() / 2) {
+        m_buffer.remove(0, m_start);
+        m_scanned -= m_start;
+        m_start = 0;
+    }
+    m_buffer.append(bytes);
+}
+
 std::optional<QByteArray> LineFramer::next()
 {
-    const qsizetype end = m_buffer.indexOf("\r\n", qMax<qsizetype>(0, m_scanned - 1));
-    if (end < 0 || end > kMaxLineLength) {
+    const qsizetype end = m_buffer.indexOf("\r\n", qMax(m_start, m_scanned - 1));
+    if (end < 0) {
         m_scanned = m_buffer.size();
         return std::nullopt;
     }
-    QByteArray line = m_buffer.left(end);
-    m_buffer.remove(0, end + 2);
-    m_scanned = 0;
+    if (end - m_start > kMaxLineLength) {
+        m_overflow = true;
+        return std::nullopt;
+    }
+    QByteArray line = m_buffer.sliced(m_start, end - m_start);
+    m_start = end + 2;
+    m_scanned = m_start;
     return line;
 }
 
 bool LineFramer::overflowed() const
 {
-    const qsizetype end = m_buffer.indexOf("\r\n");
-    const qsizetype lineLength = end < 0 ? m_buffer.size() : end;
-    return lineLength > kMaxLineLength;
+    if (m_overflow)
+        return true;
+    qsizetype length = buffered();
+    if (length > 0 && m_buffer.endsWith('\r'))
+        --length;
+    return length > kMaxLineLength;
 }
 
 QByteArray LineFramer::takeRest()
 {
-    QByteArray rest;
-    rest.swap(m_buffer);
+    QByteArray rest = m_buffer.sliced(m_start);
+    m_buffer.clear();
+    m_start = 0;
     m_scanned = 0;
+    m_overflow = false;
     return rest;
 }

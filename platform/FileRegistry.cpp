@@ -7,12 +7,6 @@ namespace {
 
 const QString kMachine = QStringLiteral("HKEY_LOCAL_MACHINE");
 
-QString normalise(const QString &path)
-{
-    QStringList parts = path.split(u'\\', Qt::SkipEmptyParts);
-    return parts.join(u'\\').toLower();
-}
-
 QString decodeContent(const QByteArray &content)
 {
     if (content.startsWith("\xFF\xFE"))
@@ -125,8 +119,7 @@ FileRegistry FileRegistry::fromBytes(const QByteArray &content)
 {
     FileRegistry r;
     const QStringList raw = decodeContent(content).split(u'\n');
-    QString section;
-    bool inMachine = false;
+    int section = -1; // the key whose values follow; none outside HKEY_LOCAL_MACHINE
     QString pending;
     int startLine = 0;
     for (int i = 0; i < raw.size(); ++i) {
@@ -144,16 +137,15 @@ FileRegistry FileRegistry::fromBytes(const QByteArray &content)
             continue;
         }
         pending += pending.isEmpty() ? line : line.trimmed();
-        r.parseLine(pending, startLine, section, inMachine);
+        r.parseLine(pending, startLine, section);
         pending.clear();
     }
     if (!pending.isEmpty())
-        r.parseLine(pending, startLine, section, inMachine);
+        r.parseLine(pending, startLine, section);
     return r;
 }
 
-void FileRegistry::parseLine(const QString &rawLine, int lineNumber, QString &section,
-                             bool &inMachine)
+void FileRegistry::parseLine(const QString &rawLine, int lineNumber, int &section)
 {
     const QString line = rawLine.trimmed();
     if (line.isEmpty() || line.startsWith(u';') ||
@@ -167,17 +159,14 @@ void FileRegistry::parseLine(const QString &rawLine, int lineNumber, QString &se
         if (!line.endsWith(u']'))
             return fail(QStringLiteral("unterminated key name"));
         QString path = line.mid(1, line.size() - 2);
-        if (path.startsWith(u'-')) { // a deletion: nothing to read
-            inMachine = false;
+        section = -1;
+        if (path.startsWith(u'-')) // a deletion: nothing to read
             return;
-        }
         const qsizetype slash = path.indexOf(u'\\');
         const QString root = slash < 0 ? path : path.left(slash);
-        inMachine = root.compare(kMachine, Qt::CaseInsensitive) == 0 ||
-                    root.compare(QStringLiteral("HKLM"), Qt::CaseInsensitive) == 0;
-        section = slash < 0 ? QString() : path.mid(slash + 1);
-        if (inMachine)
-            ensureKey(section);
+        if (root.compare(kMachine, Qt::CaseInsensitive) == 0 ||
+            root.compare(QStringLiteral("HKLM"), Qt::CaseInsensitive) == 0)
+            section = ensureKey(slash < 0 ? QString() : path.mid(slash + 1));
         return;
     }
     QString name;
@@ -202,37 +191,41 @@ void FileRegistry::parseLine(const QString &rawLine, int lineNumber, QString &se
     auto value = parseData(data);
     if (!value)
         return fail(QStringLiteral("bad data for '%1'").arg(name));
-    if (!inMachine)
+    if (section < 0)
         return;
-    Key &key = ensureKey(section);
+    Key &key = m_keys[size_t(section)];
     const QString lower = name.toLower();
     if (!key.values.contains(lower))
         key.valueNames.append(name);
     key.values.insert(lower, *value);
 }
 
-FileRegistry::Key &FileRegistry::ensureKey(const QString &path)
+int FileRegistry::ensureKey(const QString &path)
 {
-    const QStringList parts = path.split(u'\\', Qt::SkipEmptyParts);
-    QString current;
-    Key *key = &m_keys[QString()];
-    for (const QString &part : parts) {
-        const QString child = current.isEmpty() ? part : current + u'\\' + part;
-        const QString lowerChild = child.toLower();
-        if (!m_keys.contains(lowerChild)) {
-            key->subkeys.append(part);
-            m_keys.insert(lowerChild, Key{});
+    int key = 0;
+    for (const QStringView part : QStringView(path).split(u'\\', Qt::SkipEmptyParts)) {
+        const std::pair<int, QString> name{key, part.toString().toLower()};
+        auto child = m_children.constFind(name);
+        if (child == m_children.cend()) {
+            child = m_children.insert(name, int(m_keys.size()));
+            m_keys[size_t(key)].subkeys.append(part.toString());
+            m_keys.emplace_back();
         }
-        current = child;
-        key = &m_keys[lowerChild];
+        key = *child;
     }
-    return *key;
+    return key;
 }
 
 const FileRegistry::Key *FileRegistry::findKey(const QString &path) const
 {
-    auto it = m_keys.constFind(normalise(path));
-    return it == m_keys.cend() ? nullptr : &it.value();
+    int key = 0;
+    for (const QStringView part : QStringView(path).split(u'\\', Qt::SkipEmptyParts)) {
+        const auto it = m_children.constFind({key, part.toString().toLower()});
+        if (it == m_children.cend())
+            return nullptr;
+        key = *it;
+    }
+    return &m_keys[size_t(key)];
 }
 
 bool FileRegistry::keyExists(const QString &path) const

@@ -3,6 +3,7 @@
 #include "Registry.h"
 
 #include <QHash>
+#include <vector>
 
 // A registry read from a file in the Windows registry-export format
 // ("Windows Registry Editor Version 5.00", [HKEY_LOCAL_MACHINE\...] sections,
@@ -30,10 +31,13 @@ private:
         QHash<QString, Value> values; // by lower-case name
     };
 
-    Key &ensureKey(const QString &path);
+    // Keys form a tree: each is found from its parent by its own lower-case
+    // name, so a key costs its name, not its whole path.
+    int ensureKey(const QString &path);
     const Key *findKey(const QString &path) const;
-    void parseLine(const QString &line, int lineNumber, QString &section, bool &inMachine);
+    void parseLine(const QString &line, int lineNumber, int &section);
 
-    QHash<QString, Key> m_keys; // by normalised lower-case path
+    std::vector<Key> m_keys{Key{}}; // the first is HKEY_LOCAL_MACHINE itself
+    QHash<std::pair<int, QString>, int> m_children;
     QStringList m_errors;
 };

@@ -2,18 +2,33 @@
 
 #include "Beeper.h"
 
+#include <QObject>
 #include <QThread>
+#include <functional>
 #include <memory>
 
-class ToneOutput;
+// Where the beeper's tones are played; lives on the beeper's own thread.
+class ToneOutput : public QObject
+{
+public:
+    // Plays the tone and calls done once it has been played out, later, on
+    // this object's thread; a stalled output may call it late or never.
+    virtual void play(int frequencyHz, int durationMs, std::function<void()> done) = 0;
+};
 
 // The PC-speaker beep: the system Beep on Windows; elsewhere a generated sine
 // tone on the default audio output, played by an object on a thread of its own
-// with an event loop. With no output the beep still lasts its length.
+// with an event loop. A beep lasts its length whether or not it could be
+// heard, and never much longer: an output that stalls is not waited for
+// beyond the tone's length and a margin.
 class ToneBeeper : public Beeper
 {
 public:
+    static constexpr int kMarginMs = 1000;
+
     ToneBeeper();
+    // Tones go to the given output instead of the sound card.
+    explicit ToneBeeper(std::unique_ptr<ToneOutput> output);
     ~ToneBeeper() override;
     void Beep(int frequencyHz, int durationMs) override;
 

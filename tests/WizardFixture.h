@@ -14,10 +14,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 // A wizard window with fake link, sound and shell, started in a fresh
-// working folder that holds the given files.
+// working folder that holds the given files and folders.
 struct WizardFixture
 {
     static inline const QByteArray kRegistry =
@@ -29,24 +30,31 @@ struct WizardFixture
 
     using Files = QList<std::pair<QString, QByteArray>>;
 
-    explicit WizardFixture(const Files &files = {}, const QByteArray &registryFile = kRegistry)
+    // Folders may stand where files would be; a gauge link of the test's own
+    // (a real serial port) may stand in for the fake one.
+    explicit WizardFixture(const Files &files = {}, const QByteArray &registryFile = kRegistry,
+                           quint16 serverPort = 0, const QStringList &folders = {},
+                           GaugePort *gauge = nullptr)
         : registry(FileRegistry::fromBytes(registryFile))
     {
         QDir::setCurrent(dir.path());
         for (const auto &[name, content] : files)
             write(name, content);
+        for (const QString &name : folders)
+            QDir(dir.path()).mkdir(name);
         TF_MainServices services;
-        services.port = &port;
+        services.port = gauge ? gauge : &port;
         services.registry = &registry;
         services.player = &player;
         services.beeper = &beeper;
         services.shell = &shell;
-        services.serverPort = 0;
+        services.serverPort = serverPort;
         services.executableFolder = dir.path();
         window = std::make_unique<TF_Main>(services);
         info = new TF_MyShowMessage(window.get());
         question = new TF_MessageDlg(window.get());
         window->setDialogs(info, question);
+        window->installEventFilter(&posted);
         window->show();
         QCoreApplication::processEvents();
     }
@@ -90,6 +98,8 @@ struct WizardFixture
                 return;
             timer->stop();
             timer->deleteLater();
+            askedMessages.append(
+                question->findChild<QLabel *>(QStringLiteral("L_Message"))->text());
             asked.append(question->findChild<QLabel *>(QStringLiteral("L_Question"))->text());
             question
                 ->findChild<QPushButton *>(yes ? QStringLiteral("BB_Yes") : QStringLiteral("BB_No"))
@@ -105,14 +115,46 @@ struct WizardFixture
         return info->isVisible() ? info->message() : QString();
     }
 
+    // Runs action once the connect wait runs (its abort button shows).
+    void duringConnectWait(std::function<void()> action)
+    {
+        auto *timer = new QTimer(window.get());
+        timer->setInterval(1);
+        QObject::connect(timer, &QTimer::timeout, window.get(), [this, timer, action] {
+            if (!w<QPushButton>("BB_AbortConnect")->isVisible())
+                return;
+            timer->stop();
+            timer->deleteLater();
+            action();
+            // A failed check inside leaves the wait: end it so the test ends.
+            if (QTest::currentTestFailed())
+                w<QPushButton>("BB_AbortConnect")->click();
+        });
+        timer->start();
+    }
+
     // Presses "Tovább" on page 1 and sends the gauge's key once the wait runs.
     void connectWithKey()
     {
-        QTimer::singleShot(20, window.get(), [this] { port.feed(",ME"); });
+        duringConnectWait([this] { port.feed(",ME"); });
         click("BB_ConfigNext");
     }
 
+    // Counts the information messages posted to the window (its only
+    // private events).
+    struct PostedMessages : QObject
+    {
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() >= QEvent::User)
+                ++count;
+            return false;
+        }
+        int count = 0;
+    };
+
     QTemporaryDir dir;
+    PostedMessages posted;
     FileRegistry registry;
     FakeGaugePort port;
     FakeSoundPlayer player;
@@ -121,5 +163,6 @@ struct WizardFixture
     std::unique_ptr<TF_Main> window;
     TF_MyShowMessage *info = nullptr;
     TF_MessageDlg *question = nullptr;
-    QStringList asked;
+    QStringList asked;         // each question's question text
+    QStringList askedMessages; // and its message (line breaks as "\n")
 };

@@ -1,6 +1,6 @@
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -12,20 +12,31 @@
 #include "PointCatalogue.h"
 #include "SoundOptions.h"
 #include "SpokenNumber.h"
+#include "ToneBeeper.h"
+#include "WavPlayer.h"
 #include "fakes/Fakes.h"
+
+#include <QtEndian>
+#include <thread>
 
 namespace {
 
-// A tone that takes its time, as a real beep does.
-class SlowBeeper : public Beeper
+// A tone that takes its time, as a real beep does; until the test opens the
+// gate, no tone ends at all.
+class GatedBeeper : public Beeper
 {
 public:
     void Beep(int frequencyHz, int) override
     {
+        // Once opened the gate stays open; a caller that waited for a beep
+        // would only get on after five seconds, with the tones done.
+        if (m_gate.tryAcquire(1, 5000))
+            m_gate.release();
         QThread::msleep(40);
         std::lock_guard guard(m_lock);
         m_tones.push_back(frequencyHz);
     }
+    void open() { m_gate.release(); }
     std::vector<int> tones()
     {
         std::lock_guard guard(m_lock);
@@ -33,6 +44,7 @@ public:
     }
 
 private:
+    QSemaphore m_gate;
     std::mutex m_lock;
     std::vector<int> m_tones;
 };
@@ -63,7 +75,8 @@ public:
         const bool wait = takeWait();
         log.append(QFileInfo(m_open).baseName());
         m_playing = true;
-        m_timer.start(30);
+        if (log.last() != endless)
+            m_timer.start(30);
         if (wait) {
             QEventLoop loop;
             connect(this, &SoundPlayer::stopped, &loop, &QEventLoop::quit);
@@ -71,6 +84,7 @@ public:
         }
     }
     bool isPlaying() const override { return m_playing; }
+    int playingMsLeft() const override { return m_playing ? 30 : 0; }
 
     TimedPlayer()
     {
@@ -83,6 +97,7 @@ public:
 
     QStringList log;
     QStringList missing;
+    QString endless; // a recording that plays until it is cut
 
 private:
     void finish()
@@ -98,6 +113,75 @@ private:
     bool m_notifyPlay = false;
 };
 
+// Tones that an output never finishes until the test says so.
+struct HeldTones
+{
+    std::mutex lock;
+    std::vector<std::function<void()>> done;
+
+    void finishFirst()
+    {
+        std::lock_guard guard(lock);
+        done.front()();
+    }
+};
+
+class StalledToneOutput : public ToneOutput
+{
+public:
+    explicit StalledToneOutput(std::shared_ptr<HeldTones> held) : m_held(std::move(held)) {}
+    void play(int, int, std::function<void()> done) override
+    {
+        std::lock_guard guard(m_held->lock);
+        m_held->done.push_back(std::move(done));
+    }
+
+private:
+    std::shared_ptr<HeldTones> m_held;
+};
+
+// A sound card that takes the first bytes and then nothing more.
+class StalledPcmOutput : public PcmOutput
+{
+public:
+    bool available() const override { return true; }
+    bool supports(const QAudioFormat &) const override { return true; }
+    void start(const QAudioFormat &, int) override {}
+    qint64 room() const override { return m_taken < 1000 ? 1000 : 0; }
+    void write(QByteArrayView pcm) override { m_taken += pcm.size(); }
+    void stop() override {}
+
+private:
+    qint64 m_taken = 0;
+};
+
+// A 16-bit mono PCM WAV file of the given length.
+QByteArray wavFile(int ms)
+{
+    const QByteArray pcm(8000 * 2 * ms / 1000, '\x10');
+    QByteArray out = "RIFF" + QByteArray(4, 0) + "WAVEfmt ";
+    const auto put32 = [&out](quint32 v) {
+        out += QByteArray(4, 0);
+        qToLittleEndian(v, out.data() + out.size() - 4);
+    };
+    const auto put16 = [&out](quint16 v) {
+        out += QByteArray(2, 0);
+        qToLittleEndian(v, out.data() + out.size() - 2);
+    };
+    put32(16);
+    put16(1);
+    put16(1);
+    put32(8000);
+    put32(16000);
+    put16(2);
+    put16(16);
+    out += "data";
+    put32(quint32(pcm.size()));
+    out += pcm;
+    qToLittleEndian(quint32(out.size() - 8), out.data() + 4);
+    return out;
+}
+
 } // namespace
 
 class TestAudio : public QObject
@@ -107,13 +191,13 @@ class TestAudio : public QObject
 private Q_SLOTS:
     void beepsPlayInOrderWithoutWaiting()
     {
-        SlowBeeper beeper;
+        GatedBeeper beeper;
         BeepWorker worker(beeper);
-        QElapsedTimer clock;
-        clock.start();
         for (int code : {1, 1, 1, 7, 2, 0, 3})
             worker.enqueue(code);
-        QVERIFY(clock.elapsed() < 30); // the caller never waits for a beep
+        // Every code was queued before the first beep could end.
+        QVERIFY(beeper.tones().empty());
+        beeper.open();
         QTRY_COMPARE(beeper.tones(), (std::vector<int>{600, 600, 600, 300, 800, 900}));
         QTRY_VERIFY(!worker.running());
         // The worker ended by itself; the next code starts a fresh one.
@@ -199,9 +283,10 @@ private Q_SLOTS:
     void anEventSoundCutsAValue()
     {
         TimedPlayer player;
+        player.endless = QStringLiteral("SZ_90");
         FeedbackSounds sounds(player);
         sounds.SpeakNumber(QStringLiteral("99"));
-        QTimer::singleShot(10, &sounds, [&sounds] {
+        QTimer::singleShot(0, &sounds, [&sounds] {
             sounds.play(FeedbackSounds::NextPoint, true, QStringLiteral("VIN"), QString());
         });
         QTRY_COMPARE(player.log, (QStringList{"SZ_90", "NEXT", "VIN", "SZ_9"}));
@@ -244,6 +329,70 @@ private Q_SLOTS:
             const QString file = hang.filePath(path.mid(5));
             QVERIFY2(QFileInfo(file).size() > 1000, qPrintable(file));
         }
+    }
+
+    // A tone output that stalls holds a beep up no longer than its length and
+    // a margin, and its late end does not end the next beep.
+    void aStalledToneOutputIsNotWaitedFor()
+    {
+        const auto held = std::make_shared<HeldTones>();
+        ToneBeeper beeper(std::make_unique<StalledToneOutput>(held));
+        constexpr int kLength = 600;
+        QElapsedTimer clock;
+        clock.start();
+        beeper.Beep(300, kLength);
+        const qint64 first = clock.elapsed();
+        QVERIFY2(first >= kLength && first < kLength + ToneBeeper::kMarginMs + 250,
+                 qPrintable(QString::number(first)));
+
+        std::thread late([held] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            held->finishFirst();
+        });
+        clock.restart();
+        beeper.Beep(300, kLength);
+        const qint64 second = clock.elapsed();
+        late.join();
+        QVERIFY2(second >= kLength + ToneBeeper::kMarginMs - 50,
+                 qPrintable(QString::number(second)));
+    }
+
+    // A sound card that stops taking samples does not hold a clip up, nor a
+    // play that waits for its end, for longer than its length and a margin.
+    void aStalledSoundCardIsNotWaitedFor()
+    {
+        QTemporaryDir dir;
+        QFile file(dir.filePath("clip.wav"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(wavFile(200));
+        file.close();
+        WavPlayer player(nullptr, std::make_unique<StalledPcmOutput>());
+        QSignalSpy ended(&player, &SoundPlayer::endEvent);
+        player.open(file.fileName());
+        player.setWait(true);
+        QElapsedTimer clock;
+        clock.start();
+        player.play();
+        const qint64 waited = clock.elapsed();
+        QVERIFY2(waited < 200 + WavPlayer::kStallMs + 1000, qPrintable(QString::number(waited)));
+        QVERIFY(!player.isPlaying());
+        QCOMPARE(ended.size(), 1);
+    }
+
+    // A chain does not wait on a sound that never ends: the next value's
+    // recordings follow it after its time and a margin.
+    void aChainGivesUpOnASoundThatNeverEnds()
+    {
+        TimedPlayer player;
+        FeedbackSounds sounds(player);
+        player.endless = QStringLiteral("NEMMERHET");
+        sounds.play(FeedbackSounds::CannotMeasure, false, QString(), QString());
+        QElapsedTimer clock;
+        clock.start();
+        sounds.SpeakNumber(QStringLiteral("7"));
+        QVERIFY2(clock.elapsed() < 30 + FeedbackSounds::kWaitMarginMs + 250,
+                 qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(player.log, (QStringList{"NEMMERHET", "SZ_7"}));
     }
 };
 

@@ -40,7 +40,7 @@ private Q_SLOTS:
 
             // Connect; the gauge's key ends the wait.
             w.cmd("click BB_ConfigNext");
-            QVERIFY(w.waitFor("get L_KellMenu", w.cmd("get L_KellMenu"))); // the wait runs
+            QVERIFY(w.waitFor("visible BB_AbortConnect", "1")); // the wait runs
             gauge.send("wait 100\nfe 9\nkey");
             QVERIFY(w.waitFor("page", "1"));
             QCOMPARE(w.cmd("get CB_ActMeasName"), QStringLiteral("Bal első sárvédő"));

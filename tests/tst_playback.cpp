@@ -1,9 +1,9 @@
 // The real playback path: a PulseAudio server with a null sink stands in for
-// the sound card; its monitor is recorded while the program, on the sound
-// card with spoken values, confirms the gauge's key and a reading.
+// the sound card; its monitor is recorded while the program confirms the
+// gauge's key and readings, by the speaker's tones and by spoken values.
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <numeric>
+#include <functional>
 
 #include "ProcessDrivers.h"
 
@@ -17,40 +17,85 @@ struct Segment
 {
     int startMs;
     int endMs;
+    int hz = 0;
+
+    int length() const { return endMs - startMs; }
 };
 
-// Sounding stretches of a recording (16-bit stereo), cut at silences of at
-// least minGapMs.
-QList<Segment> soundingSegments(const QByteArray &raw, int minGapMs)
+// Calls frame(ms, peak, pitch) for each 10 ms of a recording (16-bit stereo);
+// the pitch in Hz is counted from the left channel's zero crossings.
+template <typename F> void forEachFrame(const QByteArray &raw, F frame)
 {
     const auto *samples = reinterpret_cast<const qint16 *>(raw.constData());
     const qsizetype count = raw.size() / qsizetype(sizeof(qint16));
     const int perFrame = kRate * kChannels * kFrameMs / 1000;
+    for (qsizetype f = 0; (f + 1) * perFrame <= count; ++f) {
+        const qint16 *s = samples + f * perFrame;
+        int peak = 0;
+        int crossings = 0;
+        for (int i = 0; i < perFrame; i += kChannels) {
+            peak = std::max(peak, std::abs(int(s[i])));
+            if (i > 0 && (s[i - kChannels] < 0) != (s[i] < 0))
+                ++crossings;
+        }
+        frame(int(f) * kFrameMs, peak, crossings * 1000 / kFrameMs / 2);
+    }
+}
+
+constexpr int kSilence = 300; // the loudest sample of a silent frame
+
+// Sounding stretches, cut at silences of at least minGapMs.
+QList<Segment> soundingSegments(const QByteArray &raw, int minGapMs)
+{
     QList<Segment> segments;
     int silentFor = 0;
-    for (qsizetype f = 0; (f + 1) * perFrame <= count; ++f) {
-        int peak = 0;
-        for (int i = 0; i < perFrame; ++i)
-            peak = std::max(peak, std::abs(int(samples[f * perFrame + i])));
-        const int ms = int(f) * kFrameMs;
-        if (peak > 300) {
-            if (segments.isEmpty() || silentFor >= minGapMs)
-                segments.append({ms, ms + kFrameMs});
-            else
-                segments.last().endMs = ms + kFrameMs;
+    forEachFrame(raw, [&](int ms, int peak, int) {
+        if (peak <= kSilence) {
+            silentFor += kFrameMs;
+        } else if (segments.isEmpty() || silentFor >= minGapMs) {
+            segments.append({ms, ms + kFrameMs});
             silentFor = 0;
         } else {
-            silentFor += kFrameMs;
+            segments.last().endMs = ms + kFrameMs;
+            silentFor = 0;
         }
-    }
+    });
     return segments;
+}
+
+// Runs of one of the speaker's pitches; a frame that straddles two tones
+// makes a run shorter than 30 ms, which is left out.
+QList<Segment> toneRuns(const QByteArray &raw)
+{
+    static const int kPitches[] = {300, 600, 800, 900};
+    QList<Segment> runs;
+    forEachFrame(raw, [&](int ms, int peak, int pitch) {
+        const int hz = peak <= kSilence
+                           ? 0
+                           : *std::min_element(std::begin(kPitches), std::end(kPitches),
+                                               [pitch](int a, int b) {
+                                                   return std::abs(a - pitch) < std::abs(b - pitch);
+                                               });
+        if (!runs.isEmpty() && runs.last().hz == hz && runs.last().endMs == ms)
+            runs.last().endMs = ms + kFrameMs;
+        else
+            runs.append({ms, ms + kFrameMs, hz});
+    });
+    runs.removeIf([](const Segment &r) { return r.hz == 0 || r.length() < 30; });
+    return runs;
+}
+
+int recordedMs(const QByteArray &raw)
+{
+    return int(raw.size() * 1000 / (kRate * kChannels * 2));
 }
 
 QString describe(const QList<Segment> &segments)
 {
     QString text;
     for (const Segment &s : segments)
-        text += QStringLiteral("[%1..%2] ").arg(s.startMs).arg(s.endMs);
+        text += s.hz ? QStringLiteral("[%1..%2 %3 Hz] ").arg(s.startMs).arg(s.endMs).arg(s.hz)
+                     : QStringLiteral("[%1..%2] ").arg(s.startMs).arg(s.endMs);
     return text;
 }
 
@@ -59,7 +104,7 @@ void connectWithKey(Wizard &w, GaugeSimulator &gauge, const QString &folder)
 {
     w.cmd("choose ComComboBox1 " + folder + "/gauge");
     w.cmd("click BB_ConfigNext");
-    QTest::qWait(300);
+    QVERIFY(w.waitFor("visible BB_AbortConnect", "1", 8000));
     gauge.send("key");
     QVERIFY(w.waitFor("page", "1", 8000));
 }
@@ -89,10 +134,11 @@ struct NullSink
         if (!QFile::exists(runtime.path() + "/pulse/native"))
             return false; // the server did not come up here
         recorder.setProcessEnvironment(env);
+        // Straight into a file: the recording never waits for this process.
+        recorder.setStandardOutputFile(runtime.filePath("monitor.raw"));
+        // A short latency: what has been played is in the file a moment later.
         recorder.start(parec, {"--device=kfz.monitor", "--raw", "--format=s16le", "--rate=44100",
-                               "--channels=2"});
-        QObject::connect(&recorder, &QProcess::readyReadStandardOutput,
-                         [this] { audio += recorder.readAllStandardOutput(); });
+                               "--channels=2", "--latency-msec=20"});
         return recorder.waitForStarted();
     }
     ~NullSink()
@@ -102,19 +148,36 @@ struct NullSink
         server.terminate();
         server.waitForFinished(3000);
     }
+    // What has been recorded so far.
+    QByteArray audio() const
+    {
+        QFile f(runtime.filePath("monitor.raw"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // Waits until the recording so far satisfies done, at most ms; the
+    // recording that was there at the end.
+    QByteArray waitFor(const std::function<bool(const QByteArray &)> &done, int ms = 15000) const
+    {
+        QElapsedTimer clock;
+        clock.start();
+        QByteArray raw = audio();
+        while (!done(raw) && clock.elapsed() < ms) {
+            QTest::qWait(50);
+            raw = audio();
+        }
+        return raw;
+    }
     QByteArray stop()
     {
         recorder.terminate();
         recorder.waitForFinished(2000);
-        audio += recorder.readAllStandardOutput();
-        return audio;
+        return audio();
     }
 
     QTemporaryDir runtime;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     QProcess server;
     QProcess recorder;
-    QByteArray audio;
 };
 
 } // namespace
@@ -132,30 +195,45 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString folder = dir.path();
         GaugeSimulator gauge(folder);
+        // The key's 300 Hz and three readings' 600 Hz, each for 500 ms, one
+        // after the other. (The null sink's monitor records only while a
+        // stream plays, so the pauses between tones are not measured.)
+        const auto beeps = [](const QList<Segment> &runs) {
+            QList<int> pitches;
+            for (const Segment &run : runs) {
+                for (int n = std::max(1, (run.length() + 250) / 500); n > 0; --n)
+                    pitches.append(run.hz);
+            }
+            return pitches;
+        };
+        const QList<int> wanted{300, 600, 600, 600};
+        const auto allSounded = [&](const QByteArray &raw) {
+            const QList<Segment> runs = toneRuns(raw);
+            // and the last has ended: silence follows it.
+            return beeps(runs).size() >= 4 && recordedMs(raw) >= runs.last().endMs + 100;
+        };
+        QList<Segment> runs;
         {
             Wizard w(folder, folder + "/registry.reg", freePort(), sink.env);
             QCOMPARE(w.cmd("get CB_Sound"), QStringLiteral("Speaker"));
             connectWithKey(w, gauge, folder);
-            QTest::qWait(700);
-            gauge.send("fe 10\nfe 20\nfe 30");
-            QVERIFY(w.waitFor("readings 0", QStringLiteral("FE 10 µm|FE 20 µm|FE 30 µm")));
-            QTest::qWait(2000);
+            // One at a time: what this checks is the tones, not a burst.
+            QString recorded;
+            for (const QString value : {"10", "20", "30"}) {
+                gauge.send("fe " + value.toLatin1());
+                recorded += (recorded.isEmpty() ? "FE " : "|FE ") + value + " µm";
+                QVERIFY(w.waitFor("readings 0", recorded));
+            }
+            runs = toneRuns(sink.waitFor(allSounded));
         }
-        const QByteArray audio = sink.stop();
-        qInfo("recorded %lld ms", audio.size() * 1000 / (kRate * kChannels * 2));
-        const QList<Segment> tones = soundingSegments(audio, 30);
-        const QString shape = describe(tones);
+        const QString shape = describe(runs);
         qInfo("tones: %s", qPrintable(shape));
-        // Tones reach the output, each played whole (the null sink's monitor
-        // records only while the sink runs, so pauses are not measured).
-        QVERIFY2(!tones.isEmpty(), qPrintable(shape));
-        const int sounding =
-            std::accumulate(tones.begin(), tones.end(), 0,
-                            [](int sum, const Segment &s) { return sum + s.endMs - s.startMs; });
-        QVERIFY2(sounding >= 900, qPrintable(shape));
-        QVERIFY2(std::any_of(tones.begin(), tones.end(),
-                             [](const Segment &s) { return s.endMs - s.startMs >= 450; }),
-                 qPrintable(shape));
+        QCOMPARE(beeps(runs), wanted);
+        // Every tone whole: a run of n tones of one pitch lasts n times 500 ms.
+        for (const Segment &run : runs) {
+            const int n = std::max(1, (run.length() + 250) / 500);
+            QVERIFY2(std::abs(run.length() - n * 500) <= 50, qPrintable(shape));
+        }
     }
 
     void chainedRecordingsReachTheSoundCard()
@@ -178,10 +256,17 @@ private Q_SLOTS:
             Wizard w(folder, folder + "/registry.reg", freePort(), sink.env);
             QCOMPARE(w.cmd("get CB_Sound"), QStringLiteral("Hangkártya"));
             connectWithKey(w, gauge, folder);
-            QTest::qWait(3000); // NEXT and the point name have been said
+            // NEXT and the point's name have been said: a pause follows them.
+            const auto stretchesSaid = [](int count) {
+                return [count](const QByteArray &raw) {
+                    const QList<Segment> words = soundingSegments(raw, 300);
+                    return words.size() >= count && recordedMs(raw) >= words.last().endMs + 300;
+                };
+            };
+            sink.waitFor(stretchesSaid(1));
             gauge.send("fe 123");
             QVERIFY(w.waitFor("readings 0", QStringLiteral("FE 123 µm"), 8000));
-            QTest::qWait(2500);
+            sink.waitFor(stretchesSaid(2));
             // No fallback to the speaker.
             QCOMPARE(w.cmd("get CB_Sound"), QStringLiteral("Hangkártya"));
         }

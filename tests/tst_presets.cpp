@@ -4,6 +4,10 @@
 
 #include "Failure.h"
 #include "PlanPresets.h"
+#include "SettingsFile.h"
+#include "SmallDisk.h"
+
+#include <QElapsedTimer>
 
 namespace {
 
@@ -34,6 +38,24 @@ void writeAll(const QString &path, const QByteArray &content)
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(content);
+}
+
+QString reasonOf(const std::function<void()> &operation)
+{
+    try {
+        operation();
+    } catch (const Failure &f) {
+        return f.reason();
+    }
+    return QStringLiteral("<no failure>");
+}
+
+QStringList names(const PlanPresets &presets)
+{
+    QStringList out;
+    for (const PlanPreset &p : presets.presets())
+        out.append(p.name);
+    return out;
 }
 
 } // namespace
@@ -176,6 +198,116 @@ private Q_SLOTS:
             QCOMPARE(f.kind(), QStringLiteral("EInOutError"));
         }
         QCOMPARE(presets.count(), 1);
+    }
+
+    // Each way a settings file can fail carries the file layer's own text.
+    void settingsFileFailuresCarryTheFileLayersTexts()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("Kromaglen.ini"));
+        const QString folderInPlace = dir.filePath("Kromaglen.ini");
+        QCOMPARE(reasonOf([&] { SettingsFile::read(folderInPlace); }),
+                 QStringLiteral("EInOutError: File access denied"));
+        QCOMPARE(reasonOf([&] { SettingsFile::write(folderInPlace, "x"); }),
+                 QStringLiteral("EInOutError: File access denied"));
+        QCOMPARE(reasonOf([&] { SettingsFile::read(dir.filePath("missing.ini")); }),
+                 QStringLiteral("EInOutError: File not found"));
+        QCOMPARE(reasonOf([&] { SettingsFile::write(dir.filePath("no/such/x.ini"), "x"); }),
+                 QStringLiteral("EInOutError: Invalid filename"));
+
+#ifdef Q_OS_LINUX
+        // A folder the user may not write to; its file stays as it was.
+        const QString readOnly = dir.filePath("ro");
+        QVERIFY(QDir(dir.path()).mkdir("ro"));
+        writeAll(readOnly + "/Kromaglen.ini", "old\r\n");
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                              QFile::ReadOther | QFile::ExeOther);
+        QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
+                                            QFile::ExeOther);
+        {
+            const OrdinaryUserFiles asUser;
+            QCOMPARE(reasonOf([&] { SettingsFile::write(readOnly + "/Kromaglen.ini", "new"); }),
+                     QStringLiteral("EInOutError: File access denied"));
+        }
+        QCOMPARE(readAll(readOnly + "/Kromaglen.ini"), QByteArray("old\r\n"));
+        QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+#endif
+    }
+
+    // A full disk fails the save with a word and leaves the old file whole.
+    void fullDiskKeepsTheOldFile()
+    {
+        const SmallDisk disk;
+        if (!disk.mounted())
+            QSKIP(qPrintable(disk.reason()));
+        const QString path = disk.filePath("Kromaglen.ini");
+        const QByteArray old = catalogueLine("Alap") + "\r\n";
+        writeAll(path, old);
+        PlanPresets presets(path);
+        presets.load();
+        disk.fill();
+        QCOMPARE(reasonOf([&] { presets.save(QStringLiteral("Bfordit"), cataloguePlan()); }),
+                 QStringLiteral("EInOutError: I/O error 112"));
+        QCOMPARE(readAll(path), old);
+        QCOMPARE(presets.count(), 2); // the list keeps the change
+        QCOMPARE(reasonOf([&] { SettingsFile::write(path, QByteArray(10000, 'x')); }),
+                 QStringLiteral("EInOutError: I/O error 112"));
+        QCOMPARE(readAll(path), old);
+    }
+
+    // Readers of text files end a line at CR, LF or CR LF: a stray CR before
+    // the line end does not spoil the line.
+    void strayCarriageReturnEndsTheLine()
+    {
+        const QList<PlanPreset> presets =
+            PresetsFile::parse(catalogueLine("Alap") + "\r\r\n" + catalogueLine("Bfordit") + "\r" +
+                               catalogueLine("C"));
+        QCOMPARE(presets.size(), 3);
+        QCOMPARE(presets[0].entries, cataloguePlan());
+        QCOMPARE(presets[2].name, QStringLiteral("C"));
+    }
+
+    // Names sort as a Hungarian user expects, letter case ignored; the file
+    // keeps the list's order.
+    void presetsSortInHungarianOrder()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("Kromaglen.ini");
+        QByteArray file;
+        for (const char *name : {"Z\xF6ld", "\xC9va", "alap", "\xC1gy", "Bfordit", "cukor"})
+            file += catalogueLine(name) + "\r\n";
+        writeAll(path, file);
+        PlanPresets presets(path);
+        presets.load();
+        const QStringList sorted = {QStringLiteral("Ágy"),     QStringLiteral("alap"),
+                                    QStringLiteral("Bfordit"), QStringLiteral("cukor"),
+                                    QStringLiteral("Éva"),     QStringLiteral("Zöld")};
+        QCOMPARE(names(presets), sorted);
+        presets.save(QStringLiteral("Ede"), cataloguePlan());
+        QCOMPARE(names(presets).indexOf("Ede"), 4);
+        const QList<PlanPreset> written = PresetsFile::parse(readAll(path));
+        QCOMPARE(written.size(), 7);
+        for (int i = 0; i < written.size(); ++i)
+            QCOMPARE(written[i].name, presets.at(i).name);
+    }
+
+    // Loading is linear: tens of thousands of presets load at once.
+    void manyPresetsLoadQuickly()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("Kromaglen.ini");
+        QByteArray file;
+        for (int i = 40000; i > 0; --i)
+            file += catalogueLine("Preset " + QByteArray::number(i)) + "\r\n";
+        writeAll(path, file);
+        PlanPresets presets(path);
+        QElapsedTimer clock;
+        clock.start();
+        presets.load();
+        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(presets.count(), 40000);
+        QCOMPARE(presets.at(0).name, QStringLiteral("Preset 1"));
+        QCOMPARE(presets.at(1).name, QStringLiteral("Preset 10"));
     }
 };
 

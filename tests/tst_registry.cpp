@@ -1,4 +1,5 @@
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -7,6 +8,7 @@
 #include "FileRegistry.h"
 #include "GaugeDiscovery.h"
 #include "JavaAddonCheck.h"
+#include "ProcessUsage.h"
 #include "RegistryFixture.h"
 #include "WizardFixture.h"
 
@@ -70,6 +72,29 @@ class TestRegistry : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Memory and time grow with the file, not with the depth of its keys:
+    // one key 20,000 levels deep, followed by many values in it.
+    void deepKeysCostTheirSizeOnly()
+    {
+        constexpr int kDepth = 20000;
+        const QByteArray path = "HKEY_LOCAL_MACHINE" + QByteArray("\\a").repeated(kDepth);
+        const QByteArray file = kHeader + "[" + path + "]\r\n" +
+                                QByteArray("\"v\"=dword:00000001\r\n").repeated(kDepth);
+        const qint64 before = residentBytes();
+        QElapsedTimer clock;
+        clock.start();
+        const FileRegistry registry = FileRegistry::fromBytes(file);
+        const qint64 ms = clock.elapsed();
+        const qint64 grown = residentBytes() - before;
+        QVERIFY2(ms < 2000, qPrintable(QStringLiteral("%1 ms").arg(ms)));
+        QVERIFY2(grown < 64 * 1024 * 1024, qPrintable(QStringLiteral("%1 MB").arg(grown >> 20)));
+        const QString deepest = QString::fromLatin1(path.mid(19));
+        QVERIFY(registry.keyExists(deepest));
+        QCOMPARE(registry.subkeys(deepest.chopped(2)), QStringList{"a"});
+        QCOMPARE(registry.value(deepest.toUpper(), "V")->dword, 1u);
+        QVERIFY(registry.errors().isEmpty());
+    }
+
     void parsesWhatRegeditExports()
     {
         const FileRegistry r = FileRegistry::fromBytes(

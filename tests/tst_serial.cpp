@@ -4,44 +4,9 @@
 #include "Failure.h"
 #include "FileRegistry.h"
 #include "PortList.h"
+#include "ProcessUsage.h"
+#include "PtyGauge.h"
 #include "SerialGaugePort.h"
-
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
-
-namespace {
-
-// The far end of a pseudo-terminal, standing in for the gauge.
-class PtyGauge
-{
-public:
-    PtyGauge()
-    {
-        m_master = posix_openpt(O_RDWR | O_NOCTTY);
-        grantpt(m_master);
-        unlockpt(m_master);
-        m_device = QString::fromLocal8Bit(ptsname(m_master));
-    }
-    ~PtyGauge() { hangUp(); }
-    const QString &device() const { return m_device; }
-    void send(const QByteArray &bytes)
-    {
-        QVERIFY(::write(m_master, bytes.data(), size_t(bytes.size())) == bytes.size());
-    }
-    void hangUp()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-        m_master = -1;
-    }
-
-private:
-    int m_master = -1;
-    QString m_device;
-};
-
-} // namespace
 
 class TestSerial : public QObject
 {
@@ -71,17 +36,17 @@ private Q_SLOTS:
         PtyGauge gauge;
         SerialGaugePort port;
         port.setPortName(gauge.device());
-        gauge.send("stale bytes before the connect");
+        QVERIFY(gauge.send("stale bytes before the connect"));
         port.open(); // purges what came before
         QVERIFY(port.connected());
         QSignalSpy rx(&port, &GaugePort::rxChar);
-        gauge.send(QByteArray(",FE\x7B\x00", 5));
+        QVERIFY(gauge.send(QByteArray(",FE\x7B\x00", 5)));
         QTRY_VERIFY(!rx.isEmpty());
         QTRY_COMPARE(rx.last().at(0).toInt(), 5);
         QCOMPARE(port.read(5), QByteArray(",FE\x7B\x00", 5));
         QCOMPARE(port.read(5), QByteArray());
 
-        gauge.send(",ME");
+        QVERIFY(gauge.send(",ME"));
         QTRY_COMPARE(rx.size(), 2);
         port.purge();
         QCOMPARE(port.read(10), QByteArray());
@@ -97,16 +62,24 @@ private Q_SLOTS:
         port.setPortName(gauge->device());
         port.open();
         QSignalSpy rx(&port, &GaugePort::rxChar);
+        QSignalSpy lost(&port, &GaugePort::linkLost);
         gauge->hangUp();
-        QTest::qWait(200);
+        QTRY_COMPARE(lost.size(), 1);
+        // The ended device no longer wakes the program: it idles.
+        const qint64 before = processorMs();
+        QTest::qWait(1500);
+        const qint64 used = processorMs() - before;
+        QVERIFY2(used < 300, qPrintable(QStringLiteral("%1 ms of processor in 1.5 s").arg(used)));
         QVERIFY(rx.isEmpty());
+        QCOMPARE(lost.size(), 1);
         QVERIFY(port.connected()); // still counts as open until repaired
+        QVERIFY(port.bytesWaiting() == 0);
         port.close();
 
         gauge = std::make_unique<PtyGauge>();
         port.setPortName(gauge->device());
         port.open();
-        gauge->send(",ME");
+        QVERIFY(gauge->send(",ME"));
         QTRY_COMPARE(rx.size(), 1);
     }
 

@@ -1,3 +1,6 @@
+// Mouse events go through the window system layer, so a double click
+// arrives as a real one does: press, release, press, double click, release.
+#define QTEST_QPA_MOUSE_HANDLING
 #include "WizardFixture.h"
 
 #include <QComboBox>
@@ -7,8 +10,11 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <thread>
 
@@ -44,6 +50,18 @@ QString request(quint16 port, const QByteArray &line)
     }
     return QString::fromLatin1(reply);
 }
+
+// The descriptions under the messages, as the user reads them.
+const QString kConnectFailureDesc = QStringLiteral(
+    "A hiba lehetséges okai:\r\r- Nem kapcsolta be a Kromaglen-et.\r- Túl távol van a Kromaglen a "
+    "Bloetooth adaptertől (max. 10m)!\r- Egy másik készülék zavarja a rádiós kapcsolatot.\r- Nem a "
+    "használni kívánt Kromaglen-hez tartozó COM port van kiválasztva.\r- Nincs bedugva a Bluetooth "
+    "adapter.\r- Másik USB csatlakozóba dugta a Bluetooth adaptert.\r- Ha másik számítógéppel "
+    "párosította a Kromaglenet, akkor itt újra kell párosítani a \"Bluetooth-eszközök\" "
+    "kontrollpanelen a \"Hozzáadás\" gombbal.");
+const QString kServerFailureDesc = QStringLiteral(
+    "A hiba lehetséges okai:\r\r- Már elindította a KromaglenForZov.exe programot.\r- Egy másik "
+    "program foglalja a 4747-es portot.\r- Nincs hálózat telepítve a számítógépre.");
 
 QString catalogueAutoLine()
 {
@@ -111,6 +129,14 @@ private Q_SLOTS:
         QCOMPARE(f.shownMessage(),
                  QStringLiteral("Nem sikrült betölteni a tárolt com poprtot! Oka: Exception: A "
                                 "tárolt port már nem létezik!"));
+        QCOMPARE(f.info->description(),
+                 QStringLiteral(
+                     "Nyomja meg a \"Port keresés\" gombot!\r\rA hiba lehetséges okai: \r- Nem "
+                     "csatlakoztatta a bluetooth adaptert.\r- Nem az előzőleg használt USB "
+                     "csatlakozóba dugta a bluetooth adaptert.\r- Másik bluetooth adatptert "
+                     "csatlakoztatott.\r\r\rMegoldás: Csatlakoztassa a bluetooth adapter, és "
+                     "szükség esetén vegye fel újra a Kromaglen-et a \"Blurtooth-eszközök\" "
+                     "vezérlőpanelen a \"Hozzáadás\" gombbal!"));
         QCOMPARE(f.w<QComboBox>("ComComboBox1")->currentText(), QStringLiteral("COM6"));
         QCOMPARE(f.read("Kromaglen_sound.ini"), QByteArray("10\r\n"));
 
@@ -118,6 +144,9 @@ private Q_SLOTS:
         QCOMPARE(g.shownMessage(),
                  QStringLiteral("Nem sikrült betölteni a mérési sorrend mentéseket! Oka: "
                                 "Exception: Érvénytelen karakter! (i)"));
+        QCOMPARE(g.info->description(),
+                 QStringLiteral("A hiba lehetséges okai:\r- A Kromaglen.ini fájl sérült, vagy "
+                                "használatban van."));
     }
 
     void tabsNeverChangeThePage()
@@ -141,7 +170,7 @@ private Q_SLOTS:
             f.window->plan().toggleTick(row);
 
         // Connect: a reading during the wait is refused, the key ends it.
-        QTimer::singleShot(20, f.window.get(), [&f] {
+        f.duringConnectWait([&f] {
             QVERIFY(f.w<QLabel>("L_KellMenu")->isVisible());
             QVERIFY(!f.w<QComboBox>("CB_Sound")->isVisible());
             QVERIFY(f.w<QPushButton>("BB_AbortConnect")->isVisible());
@@ -244,7 +273,18 @@ private Q_SLOTS:
         QTimer::singleShot(200, f.window.get(), [&f] { f.answerNext(true); });
         f.click("BB_SendCancel");
         QTRY_VERIFY(!f.window->isVisible());
-        QCOMPARE(f.asked.size(), 4);
+        const QString incomplete =
+            QStringLiteral("Van még olyan mérési pont, amit kiválasztott, de még nem mért le!");
+        QCOMPARE(f.askedMessages,
+                 (QStringList{incomplete, incomplete,
+                              QStringLiteral("Még nem sikerült átadni az adatokat a ZOV "
+                                             "programnak!\nA Kromaglen program bezárásával "
+                                             "elveszíti a mérési eredményeket!"),
+                              QStringLiteral("Ha bezárja a varázslót, minden nem mentett adat "
+                                             "véglegesen el fog veszni!\nAmennyiben a számítógép "
+                                             "kikapcsolása előtt szüksége lesz még a "
+                                             "Kromaglen-re, nem fontos a varázslót bezárni.")}));
+        QCOMPARE(f.asked.mid(2), QStringList(2, QStringLiteral("Biztos bezárja a varázslót?")));
         QVERIFY(!f.port.connected());
         QVERIFY(f.w<QPlainTextEdit>("M_ServerLog")->toPlainText().endsWith("Server stop!"));
     }
@@ -258,11 +298,12 @@ private Q_SLOTS:
         QCOMPARE(f.shownMessage(),
                  QStringLiteral("A kapcsolódás a Kromaglen-hez nem sikerült! Oka: EComPort: Unable "
                                 "to open com port (win error code: 2))"));
+        QCOMPARE(f.info->description(), kConnectFailureDesc);
         QVERIFY(f.w<QPushButton>("BB_ConfigNext")->isEnabled());
         QVERIFY(f.w<QComboBox>("CB_Sound")->isVisible());
 
         f.port.failOpen = false;
-        QTimer::singleShot(20, f.window.get(), [&f] { f.click("BB_AbortConnect"); });
+        f.duringConnectWait([&f] { f.click("BB_AbortConnect"); });
         f.click("BB_ConfigNext");
         QCOMPARE(f.window->activePage(), WizardPage::Config);
         QVERIFY(!f.port.connected());
@@ -289,6 +330,8 @@ private Q_SLOTS:
         QCOMPARE(f.window->readingLog().count(0), 0);
         QVERIFY(!f.window->readingLog().unsavedReadings());
         QCOMPARE(f.asked, QStringList(2, QStringLiteral("Akarja megtartani a meglevő méréseket?")));
+        QCOMPARE(f.askedMessages,
+                 QStringList(2, QStringLiteral("Már van rögzített mérés a memóriában!")));
     }
 
     void automaticPresetOnlyUnderItsName()
@@ -349,6 +392,11 @@ private Q_SLOTS:
         QCOMPARE(socket.readAll(), QByteArray("-\r\n"));
         QCOMPARE(f.shownMessage(),
                  QStringLiteral("Az adatok átadádához lépjen az utolsó \"Adatok átadása\" lapra!"));
+        QCOMPARE(f.info->description(),
+                 QStringLiteral("Mielőtt a ZOV programban megnyomná az \"Adatok beolvasása\" "
+                                "gombot, győződjön meg róla, hogy a Kromaglen programja az utolsó, "
+                                "\"Adatok átadása\" lapon áll, és minden szükséges mérési "
+                                "eredményt tartalmaz."));
     }
 
     void showInfoFromAnotherThread()
@@ -461,6 +509,230 @@ private Q_SLOTS:
         f.answerNext(true);
         f.window->close();
         QVERIFY(!f.port.connected());
+    }
+    void checkListMouseAndKeys()
+    {
+        WizardFixture f;
+        auto *list = f.w<QListView>("CLB_WhatToMeas");
+        const auto ticked = [&f](int row) { return f.window->plan().entry(row).ticked; };
+        const auto checkBox = [list](int row) {
+            QStyleOptionViewItem option;
+            option.initFrom(list->viewport());
+            option.rect = list->visualRect(list->model()->index(row, 0));
+            option.features = QStyleOptionViewItem::HasCheckIndicator;
+            return list->style()
+                ->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list)
+                .center();
+        };
+        const auto caption = [list](int row) {
+            return list->visualRect(list->model()->index(row, 0)).center();
+        };
+        QWidget *area = list->viewport();
+        const int vin = 12; // the mandatory "Alvázszám"
+
+        QTest::mouseClick(area, Qt::LeftButton, {}, checkBox(0));
+        QVERIFY(!ticked(0));
+        QTest::mouseClick(area, Qt::LeftButton, {}, checkBox(0));
+        QVERIFY(ticked(0));
+        QTest::mouseClick(area, Qt::LeftButton, {}, checkBox(vin));
+        QVERIFY(ticked(vin));
+
+        // A double click inverts the tick once, on the box as on the caption.
+        QTest::mouseDClick(area, Qt::LeftButton, {}, checkBox(0));
+        QVERIFY(!ticked(0));
+        QTest::mouseDClick(area, Qt::LeftButton, {}, checkBox(0));
+        QVERIFY(ticked(0));
+        QTest::mouseDClick(area, Qt::LeftButton, {}, caption(1));
+        QVERIFY(!ticked(1));
+        QTest::mouseDClick(area, Qt::LeftButton, {}, caption(1));
+        QVERIFY(ticked(1));
+        QTest::mouseDClick(area, Qt::LeftButton, {}, checkBox(vin));
+        QVERIFY(ticked(vin));
+        QTest::mouseDClick(area, Qt::LeftButton, {}, caption(vin));
+        QVERIFY(ticked(vin));
+        QCOMPARE(f.w<QLabel>("L_WhatToMeasHint")->text(), PointCatalogue::description(vin));
+
+        // The space bar toggles the highlighted entry.
+        QTest::mouseClick(area, Qt::LeftButton, {}, caption(2));
+        QCOMPARE(f.w<QLabel>("L_WhatToMeasHint")->text(), PointCatalogue::description(2));
+        QTest::keyClick(list, Qt::Key_Space);
+        QVERIFY(!ticked(2));
+        QTest::keyClick(list, Qt::Key_Space);
+        QVERIFY(ticked(2));
+        QTest::mouseClick(area, Qt::LeftButton, {}, caption(vin));
+        QTest::keyClick(list, Qt::Key_Space);
+        QVERIFY(ticked(vin));
+        QCOMPARE(f.window->plan().tickedPoints().size(), 23);
+    }
+
+    void everyHandlerRaisesItsSound()
+    {
+        // The speaker's tones tell the events apart: 800 Hz no more measurements,
+        // 600 measurement OK, 300 next point, 900 cannot measure.
+        WizardFixture f;
+        f.click("BB_SetNone"); // the three identification-number points
+        f.duringConnectWait([&f] {
+            // A reading split after its first value byte is refused only when
+            // complete, and the wait goes on.
+            f.port.feed(",FE\x05");
+            QTest::qWait(100);
+            QVERIFY(f.beeper.tones().empty());
+            f.port.feed(QByteArray(1, '\0'));
+            QTRY_COMPARE(f.beeper.tones(), std::vector<int>{900});
+            QCoreApplication::processEvents();
+            QVERIFY(f.w<QPushButton>("BB_AbortConnect")->isVisible());
+            QCOMPARE(f.window->activePage(), WizardPage::Config);
+            f.port.feed(",ME");
+        });
+        f.click("BB_ConfigNext");
+        QCOMPARE(f.window->activePage(), WizardPage::Meas);
+        QTRY_COMPARE(f.beeper.tones(), (std::vector<int>{900, 300}));
+
+        f.window->BB_MeasStepBackClick();    // at the first point: 800
+        f.port.feed(reading("AL", 40));      // recorded: 600
+        f.port.feed(",ME");                  // to the second point: 300
+        f.click("BB_MeasStepForward");       // to the last point: silent
+        f.port.feed(",ME");                  // at the last point: 800
+        f.window->BB_MeasStepForwardClick(); // at the last point: 800
+        QTest::mouseDClick(f.w<QLabel>("P_ActMeasValue"), Qt::LeftButton);
+        QTest::mouseDClick(f.w<QSpinBox>("SE_KeziBevitel")->findChild<QLineEdit *>(),
+                           Qt::LeftButton); // a value by hand: 600
+        QTRY_COMPARE(f.beeper.tones(), (std::vector<int>{900, 300, 800, 600, 300, 800, 800, 600}));
+        QCOMPARE(f.window->readingLog().lines(12), QStringList{QStringLiteral("AL 40 µm")});
+        QCOMPARE(f.window->readingLog().lines(14), QStringList{QStringLiteral("FE 10 µm")});
+    }
+
+    void pointChangesShowThePointAfresh()
+    {
+        WizardFixture f;
+        f.connectWithKey();
+        for (int value : {1, 2, 3})
+            f.port.feed(reading("FE", value));
+        auto *list = f.w<QListWidget>("LB_ActMeasValue");
+        auto *metal = f.w<QLabel>("P_ActMetal");
+        QTest::mouseDClick(metal, Qt::LeftButton);
+        QCOMPARE(metal->text(), QStringLiteral("AL"));
+
+        f.click("BB_MeasStepForward");
+        QCOMPARE(metal->text(), QStringLiteral("FE"));
+        QCOMPARE(f.w<QLabel>("P_ActMeasValue")->text(), QStringLiteral("----"));
+        QCOMPARE(list->count(), 0);
+        f.click("BB_MeasStepBack");
+        QCOMPARE(lines(list), (QStringList{"FE 1 µm", "FE 2 µm", "FE 3 µm"}));
+        QVERIFY(list->selectedItems().isEmpty());
+
+        // "Törlés" with nothing selected deletes nothing.
+        f.click("BB_MeasDelete");
+        QCOMPARE(list->count(), 3);
+        QCOMPARE(f.window->readingLog().count(0), 3);
+
+        // Deleting the last of three selects the new last line.
+        list->setCurrentRow(2);
+        f.click("BB_MeasDelete");
+        QCOMPARE(lines(list), (QStringList{"FE 1 µm", "FE 2 µm"}));
+        QCOMPARE(f.window->readingLog().lines(0), lines(list));
+        QCOMPARE(list->currentRow(), 1);
+        QVERIFY(list->currentItem()->isSelected());
+    }
+
+    void repairAndReconnectStartWithAnEmptyBuffer()
+    {
+        WizardFixture f;
+        // Bytes the gauge sent before the connect are purged: its old key
+        // does not end the wait, a reading sent during it is refused.
+        f.port.feed(",ME");
+        f.duringConnectWait([&f] {
+            f.port.feed(reading("FE", 1));
+            QTRY_COMPARE(f.beeper.tones(), std::vector<int>{900});
+            QCOMPARE(f.window->activePage(), WizardPage::Config);
+            f.port.feed(",ME");
+        });
+        f.click("BB_ConfigNext");
+        QCOMPARE(f.window->activePage(), WizardPage::Meas);
+        f.shownMessage();
+        f.info->hide();
+
+        // The repair reopens the port under the name it was opened with,
+        // waits a second per attempt and forgets half a frame.
+        auto *ports = f.w<QComboBox>("ComComboBox1");
+        ports->setCurrentIndex(ports->findText(QStringLiteral("COM7")));
+        f.port.feed(",F");
+        QElapsedTimer clock;
+        clock.start();
+        f.click("BB_Reconnect");
+        QVERIFY(clock.elapsed() >= 1000);
+        QCOMPARE(f.port.openedNames, (QStringList{"COM6", "COM6"}));
+        f.port.feed(QByteArray("E\x07\x00", 3));
+        QCOMPARE(f.window->readingLog().count(0), 0);
+        f.port.feed(reading("FE", 8));
+        QCOMPARE(f.window->readingLog().lines(0), QStringList{QStringLiteral("FE 8 µm")});
+
+        // Two failed attempts: one message, with the second failure.
+        const int before = (f.shownMessage(), f.posted.count);
+        f.port.failCodes = {121, 1167};
+        clock.restart();
+        f.click("BB_Reconnect");
+        QVERIFY(clock.elapsed() >= 2000);
+        QCOMPARE(f.shownMessage(),
+                 QStringLiteral("A kapcsolódás a Kromaglen-hez nem sikerült! Oka: EComPort: Unable "
+                                "to open com port (win error code: 1167))"));
+        QCOMPARE(f.info->description(), kConnectFailureDesc);
+        QCOMPARE(f.posted.count, before + 1);
+        QCOMPARE(f.window->activePage(), WizardPage::Meas);
+
+        // Half a frame left from a session is forgotten at the next connect:
+        // completed by the next key it would swallow that key.
+        f.click("BB_Reconnect");
+        f.port.feed(QByteArray(",AL\x09", 4));
+        f.click("BB_MeasBack");
+        f.answerNext(true);
+        f.duringConnectWait([&f] { f.port.feed(",ME,ME"); });
+        f.click("BB_ConfigNext");
+        QCOMPARE(f.window->activePage(), WizardPage::Meas);
+        QTRY_COMPARE(f.beeper.tones(), (std::vector<int>{900, 300, 600, 300, 300}));
+    }
+
+    void serverThatCannotStart()
+    {
+        QTcpServer taken;
+        QVERIFY(taken.listen(QHostAddress::AnyIPv4, 0));
+        WizardFixture f(WizardFixture::Files{}, WizardFixture::kRegistry, taken.serverPort());
+        QVERIFY(f.shownMessage().startsWith(
+            QStringLiteral("Az átvitel indítása nem sikerült! (Nem fogja megkapni a program a "
+                           "jármű kategóriát, és valószínű, hogy nem tudja majd elküldeni a mérési "
+                           "eredményeket!) Oka: ")));
+        QCOMPARE(f.info->description(), kServerFailureDesc);
+        QCOMPARE(f.w<QPlainTextEdit>("M_ServerLog")->toPlainText(), QString());
+        f.info->hide();
+
+        f.connectWithKey();
+        f.answerNext(true);
+        f.click("BB_MeasNext");
+        QVERIFY(f.shownMessage().startsWith(
+            QStringLiteral("Az átvitel indítása nem sikerült! Oka: ESocketError: ")));
+        QCOMPARE(f.info->description(), kServerFailureDesc);
+        QCOMPARE(f.window->activePage(), WizardPage::Meas);
+        QVERIFY(f.w<QPushButton>("BB_MeasNext")->isEnabled());
+        QCOMPARE(f.w<QPlainTextEdit>("M_ServerLog")->toPlainText(), QString());
+
+        // Once the port is free the next try starts the server.
+        taken.close();
+        f.answerNext(true);
+        f.click("BB_MeasNext");
+        QCOMPARE(f.window->activePage(), WizardPage::Send);
+        QCOMPARE(f.w<QPlainTextEdit>("M_ServerLog")->toPlainText(),
+                 QStringLiteral("Server start!\nMost megnyomhatja a ZOV programban az \"Adatok "
+                                "betöltése\" gombot."));
+    }
+
+    void serverLogOfAConnection()
+    {
+        WizardFixture f;
+        f.shownMessage();
+        QCOMPARE(request(f.window->server().serverPort(), "HOOD\r\n"), QStringLiteral("-\r\n"));
+        QTRY_COMPARE(f.w<QPlainTextEdit>("M_ServerLog")->toPlainText().split(u'\n'),
+                     (QStringList{"Server start!", "Connect to 127.0.0.1", "In: HOOD", "Out: -",
+                                  "Disconnect from 127.0.0.1"}));
     }
 };
 

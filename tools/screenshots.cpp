@@ -1,5 +1,6 @@
-// Renders each wizard page to a PNG file, driving the window with a simulated
-// gauge: kfz-screenshots <output folder>. Runs in a scratch working folder.
+// Renders each wizard page and both dialogs to PNG files, driving the window
+// with a simulated gauge: kfz-screenshots <output folder>. Runs in a scratch
+// working folder; run it on a real display (Xvfb) to get the real fonts.
 #include "../tests/fakes/Fakes.h"
 #include "FileRegistry.h"
 #include "KromaglenForZov_M.h"
@@ -38,6 +39,9 @@ int main(int argc, char *argv[])
         QCoreApplication::processEvents();
         window.grab().save(out + u'/' + name);
     };
+    // A few points left out, so the summary shows every kind of status.
+    for (int row : {1, 5, 16, 20})
+        window.plan().toggleTick(row);
     grab(QStringLiteral("page1.png"));
     QTimer::singleShot(50, &window, [&] {
         grab(QStringLiteral("page1-connecting.png"));
@@ -45,9 +49,12 @@ int main(int argc, char *argv[])
     });
     window.findChild<QPushButton *>(QStringLiteral("BB_ConfigNext"))->click();
     port.feed(QByteArray(",FE\x7B\x00", 5));
-    port.feed(QByteArray(",AL\x62\x00", 5));
+    port.feed(QByteArray(",AL\xD2\x04", 5)); // 1234: four digits fill the value panel
     grab(QStringLiteral("page2.png"));
-    QTimer::singleShot(50, &window, [&] { question.accept(); });
+    QTimer::singleShot(50, &window, [&] {
+        question.grab().save(out + QStringLiteral("/question.png"));
+        question.accept();
+    });
     window.findChild<QPushButton *>(QStringLiteral("BB_MeasNext"))->click();
     grab(QStringLiteral("page3.png"));
     info.DisplayMessage(QStringLiteral("A kapcsolódás a Kromaglen-hez nem sikerült! Oka: EComPort: "

@@ -19,6 +19,11 @@ public:
     void setPortName(const QString &name) override { m_name = name; }
     void open() override
     {
+        openedNames.append(m_name);
+        if (!failCodes.isEmpty())
+            throw Failure(QStringLiteral("EComPort"),
+                          QStringLiteral("Unable to open com port (win error code: %1)")
+                              .arg(failCodes.takeFirst()));
         if (failOpen || (failOpens > 0 && failOpens-- > 0))
             throw Failure(QStringLiteral("EComPort"),
                           QStringLiteral("Unable to open com port (win error code: 2)"));
@@ -41,6 +46,7 @@ public:
         m_buffer.remove(0, bytes.size());
         return bytes;
     }
+    qint64 bytesWaiting() const override { return m_open ? m_buffer.size() : 0; }
     void stopNotifications() override { m_notify = false; }
 
     // Bytes arriving from the gauge.
@@ -53,7 +59,9 @@ public:
     const QByteArray &waiting() const { return m_buffer; }
 
     bool failOpen = false;
-    int failOpens = 0; // the next opens that fail
+    int failOpens = 0;    // the next opens that fail
+    QList<int> failCodes; // the next opens that fail, with these error numbers
+    QStringList openedNames;
     bool failRead = false;
     int opens = 0;
 

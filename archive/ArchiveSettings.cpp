@@ -1,0 +1,162 @@
+#include "ArchiveSettings.h"
+
+#include "Cp1250.h"
+#include "SafeFile.h"
+
+#include <QFile>
+
+namespace {
+
+const QString kLocationKey = QStringLiteral("archive");
+
+QString bandsKey(Substrate substrate)
+{
+    return substrateName(substrate);
+}
+
+std::optional<SubstrateBands> parseBands(const QString &value)
+{
+    const QStringList parts = value.split(u';');
+    if (parts.size() != 3)
+        return std::nullopt;
+    int numbers[3];
+    for (int i = 0; i < 3; ++i) {
+        bool ok = false;
+        numbers[i] = parts.at(i).trimmed().toInt(&ok);
+        if (!ok)
+            return std::nullopt;
+    }
+    const SubstrateBands bands{numbers[0], numbers[1], numbers[2]};
+    return bands.valid() ? std::optional(bands) : std::nullopt;
+}
+
+QString bandsLine(Substrate substrate, const SubstrateBands &b)
+{
+    return QStringLiteral("%1=%2;%3;%4")
+        .arg(bandsKey(substrate))
+        .arg(b.thinBelow)
+        .arg(b.factoryUpTo)
+        .arg(b.repaintedUpTo);
+}
+
+QStringList templateLines()
+{
+    QStringList lines{
+        QStringLiteral("; Kromaglen archívum"),
+        QStringLiteral("; archive= az archívum helye: fájlnév a munkamappában (alapértelmezés: ") +
+            ArchiveLocation::kDefaultFile + u')',
+        QStringLiteral(";   vagy közös archívum: "
+                       "postgresql://felhasználó:jelszó@gép:5432/adatbázis"),
+    };
+    if (!ArchiveLocation::postgreSqlAvailable())
+        lines.append(
+            QStringLiteral(";   (ebben a változatban nincs PostgreSQL-meghajtó: a közös "
+                           "archívum nem használható, a mérések a helyi fájlba kerülnek)"));
+    lines.append(QStringLiteral("; FE=, AL= minősítési határok µm-ben: gyanúsan vékony, ha "
+                                "kisebb mint; gyári legfeljebb; újrafényezett legfeljebb"));
+    lines.append(QStringLiteral("archive=") + ArchiveLocation::kDefaultFile);
+    return lines;
+}
+
+} // namespace
+
+ArchiveSettings ArchiveSettings::read(const QString &path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return {};
+    if (!file.open(QIODevice::ReadOnly)) {
+        ArchiveSettings settings;
+        settings.problems.append(path + QStringLiteral(": ") + file.errorString());
+        return settings;
+    }
+    return parse(file.read(64 * 1024));
+}
+
+ArchiveSettings ArchiveSettings::parse(QByteArrayView content)
+{
+    ArchiveSettings settings;
+    const QStringList lines = Cp1250::decode(content).split(u'\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString line = lines.at(i).trimmed();
+        if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
+            continue;
+        const QString key = line.section(u'=', 0, 0).trimmed();
+        const QString value = line.section(u'=', 1);
+        const auto problem = [&](const QString &what) {
+            settings.problems.append(QStringLiteral("%1. sor: %2").arg(i + 1).arg(what));
+        };
+        if (key.compare(kLocationKey, Qt::CaseInsensitive) == 0) {
+            QString error;
+            if (auto location = ArchiveLocation::parse(value, &error))
+                settings.location = *location;
+            else
+                problem(settings.locationProblem = error);
+        } else if (auto substrate = substrateFromName(key.toUpper())) {
+            if (auto bands = parseBands(value))
+                settings.bands.set(*substrate, *bands);
+            else
+                problem(QStringLiteral("három növekvő szám kell pontosvesszővel elválasztva, "
+                                       "például 60;160;300"));
+        } else {
+            problem(QStringLiteral("ismeretlen beállítás: ") + key);
+        }
+    }
+    return settings;
+}
+
+ArchiveLocation ArchiveSettings::usableLocation(QString *notice) const
+{
+    QString why;
+    if (!locationProblem.isEmpty())
+        why = QStringLiteral("Hibás az archívum helye a ") + kFileName +
+              QStringLiteral(" fájlban (") + locationProblem + u')';
+    else if (location.kind == ArchiveLocation::Kind::PostgreSql &&
+             !ArchiveLocation::postgreSqlAvailable())
+        why = QStringLiteral("A közös archívum (PostgreSQL) ebben a változatban nem érhető el");
+    if (why.isEmpty())
+        return location;
+    if (notice)
+        *notice = why + QStringLiteral(", ezért a mérések a helyi ") +
+                  ArchiveLocation::kDefaultFile + QStringLiteral(" fájlba kerülnek.");
+    return ArchiveLocation();
+}
+
+QByteArray ArchiveSettings::withBands(QByteArrayView content, const VerdictBands &bands)
+{
+    QStringList lines = content.isEmpty() ? templateLines() : Cp1250::decode(content).split(u'\n');
+    for (QString &line : lines) {
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+    }
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    for (Substrate substrate : {Substrate::FE, Substrate::AL}) {
+        const QString key = bandsKey(substrate);
+        const QString line = bandsLine(substrate, bands.of(substrate));
+        auto at = std::find_if(lines.begin(), lines.end(), [&key](const QString &l) {
+            return l.section(u'=', 0, 0).trimmed().compare(key, Qt::CaseInsensitive) == 0;
+        });
+        if (at != lines.end())
+            *at = line;
+        else
+            lines.append(line);
+    }
+    return Cp1250::encode(QString(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
+}
+
+void ArchiveSettings::writeBands(const QString &path, const VerdictBands &bands)
+{
+    QByteArray content;
+    {
+        // Closed before it is replaced: Windows renames nothing over an open file.
+        QFile file(path);
+        if (file.exists()) {
+            if (!file.open(QIODevice::ReadOnly))
+                throw Failure(QStringLiteral("EInOutError"),
+                              path + QStringLiteral(": ") + file.errorString());
+            content = file.readAll();
+        }
+    }
+    SafeFile::write(path, withBands(content, bands));
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "ArchiveLocation.h"
+#include "VerdictBands.h"
+
+// The archive's settings file, "Kromaglen_archive.ini" in the working folder:
+// code page 1250, CR LF, one "key=value" a line, ';' starts a comment.
+//   archive=<file name or postgresql:// address>
+//   FE=<thin below>;<factory up to>;<repainted up to>   (and AL=...)
+// A missing file means the defaults. Lines that cannot be used are reported in
+// `problems` and their defaults kept.
+struct ArchiveSettings
+{
+    static inline const QString kFileName = QStringLiteral("Kromaglen_archive.ini");
+
+    ArchiveLocation location;
+    VerdictBands bands;
+    QStringList problems;
+    QString locationProblem; // also among `problems`
+
+    // The location to write to: the one set, or the local file when that
+    // cannot be used in this build or is malformed; `notice` then says why.
+    ArchiveLocation usableLocation(QString *notice) const;
+
+    static ArchiveSettings read(const QString &path);
+    static ArchiveSettings parse(QByteArrayView content);
+    // Rewrites the band lines, keeping every other line as it was; a new file
+    // gets a commented template. Throws Failure when the file cannot be written.
+    static void writeBands(const QString &path, const VerdictBands &bands);
+    static QByteArray withBands(QByteArrayView content, const VerdictBands &bands);
+};

@@ -1,0 +1,81 @@
+#include "Inspection.h"
+
+#include "DateFormat.h"
+#include "PointCatalogue.h"
+
+#include <algorithm>
+#include <bitset>
+
+QString substrateName(Substrate substrate)
+{
+    return substrate == Substrate::AL ? QStringLiteral("AL") : QStringLiteral("FE");
+}
+
+std::optional<Substrate> substrateFromName(QStringView name)
+{
+    if (name == u"FE")
+        return Substrate::FE;
+    if (name == u"AL")
+        return Substrate::AL;
+    return std::nullopt;
+}
+
+bool isValidPoint(int point)
+{
+    return PointCatalogue::isValidIndex(point);
+}
+
+bool isValidValue(int value)
+{
+    return value >= 0 && value <= 65535;
+}
+
+int Inspection::pointsMeasured() const
+{
+    std::bitset<64> measured;
+    for (const ArchivedReading &r : readings)
+        measured.set(size_t(r.point) % measured.size());
+    return int(measured.count());
+}
+
+QList<ArchivedReading> Inspection::readingsOf(int point) const
+{
+    QList<ArchivedReading> out;
+    std::copy_if(readings.begin(), readings.end(), std::back_inserter(out),
+                 [point](const ArchivedReading &r) { return r.point == point; });
+    return out;
+}
+
+std::optional<QDateTime> Inspection::sentAt(int point) const
+{
+    for (const SentPoint &s : sent) {
+        if (s.point == point)
+            return s.sentAt;
+    }
+    return std::nullopt;
+}
+
+InspectionSummary summarise(const Inspection &inspection)
+{
+    InspectionSummary s;
+    s.id = inspection.id;
+    s.started = inspection.started;
+    s.category = inspection.category;
+    s.station = inspection.station;
+    s.pointsMeasured = inspection.pointsMeasured();
+    s.readingCount = int(inspection.readings.size());
+    for (const ArchivedReading &r : inspection.readings) {
+        const auto i = size_t(r.substrate);
+        s.minimum[i] = std::min(s.minimum[i].value_or(r.value), r.value);
+        s.maximum[i] = std::max(s.maximum[i].value_or(r.value), r.value);
+    }
+    return s;
+}
+
+QString timeText(const QDateTime &time, bool seconds)
+{
+    if (!time.isValid())
+        return {};
+    return time.toLocalTime().toString(
+        DateFormat::kShort + (seconds ? QStringLiteral(" HH:mm:ss") : QStringLiteral(" HH:mm")));
+}

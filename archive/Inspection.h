@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <optional>
+
+#include "MeasurementPlan.h" // PlanEntry
+
+// One inspection as the archive keeps it: when it ran, the category the
+// inspection program sent, the plan, every reading and which points were
+// handed over. Points are catalogue indexes 0..22.
+
+enum class Substrate { FE, AL };
+enum class ReadingSource { Gauge, Typed };
+
+inline constexpr int kSubstrateCount = 2;
+
+QString substrateName(Substrate substrate);
+std::optional<Substrate> substrateFromName(QStringView name);
+
+// A point index of the catalogue, and a value a gauge can report.
+bool isValidPoint(int point);
+bool isValidValue(int value);
+
+struct ArchivedReading
+{
+    int point = 0;
+    Substrate substrate = Substrate::FE;
+    int value = 0; // micrometres
+    ReadingSource source = ReadingSource::Gauge;
+    QDateTime takenAt;
+
+    bool operator==(const ArchivedReading &) const = default;
+};
+
+struct SentPoint
+{
+    int point = 0;
+    QDateTime sentAt;
+
+    bool operator==(const SentPoint &) const = default;
+};
+
+struct Inspection
+{
+    qint64 id = 0; // the archive's row; 0 until stored
+    QString uid;   // the same inspection stored again keeps its uid
+    QString station;
+    QDateTime started;
+    QDateTime ended;
+    QString category; // empty when none was received
+    QList<PlanEntry> plan;
+    QList<ArchivedReading> readings; // in the order they were taken
+    QList<SentPoint> sent;           // by point
+
+    bool operator==(const Inspection &) const = default;
+
+    int pointsMeasured() const;
+    QList<ArchivedReading> readingsOf(int point) const;
+    std::optional<QDateTime> sentAt(int point) const;
+};
+
+// What the list of inspections shows; the lowest and highest value per
+// substrate are enough to find the worst verdict under any bands.
+struct InspectionSummary
+{
+    qint64 id = 0;
+    QDateTime started;
+    QString category;
+    QString station;
+    int pointsMeasured = 0;
+    int readingCount = 0;
+    std::optional<int> minimum[kSubstrateCount];
+    std::optional<int> maximum[kSubstrateCount];
+};
+
+InspectionSummary summarise(const Inspection &inspection);
+
+// A moment as the archive shows it, in local time: "2024.03.14. 09:26:53"
+// (without the seconds: "2024.03.14. 09:26"); empty for none.
+QString timeText(const QDateTime &time, bool seconds = true);

@@ -1,0 +1,91 @@
+#include "InspectionJson.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+QJsonValue ms(const QDateTime &time)
+{
+    return time.isValid() ? QJsonValue(double(time.toMSecsSinceEpoch())) : QJsonValue();
+}
+
+QDateTime time(const QJsonValue &value)
+{
+    return value.isDouble() ? QDateTime::fromMSecsSinceEpoch(qint64(value.toDouble()), Qt::UTC)
+                            : QDateTime();
+}
+
+QJsonObject toObject(const Inspection &inspection)
+{
+    QJsonArray plan, readings, sent;
+    for (const PlanEntry &e : inspection.plan)
+        plan.append(QJsonObject{{"point", e.index}, {"ticked", e.ticked}});
+    for (const ArchivedReading &r : inspection.readings)
+        readings.append(QJsonObject{{"point", r.point},
+                                    {"substrate", substrateName(r.substrate)},
+                                    {"value", r.value},
+                                    {"typed", r.source == ReadingSource::Typed},
+                                    {"at", ms(r.takenAt)}});
+    for (const SentPoint &s : inspection.sent)
+        sent.append(QJsonObject{{"point", s.point}, {"at", ms(s.sentAt)}});
+    return QJsonObject{{"uid", inspection.uid},
+                       {"station", inspection.station},
+                       {"started", ms(inspection.started)},
+                       {"ended", ms(inspection.ended)},
+                       {"category", inspection.category},
+                       {"plan", plan},
+                       {"readings", readings},
+                       {"sent", sent}};
+}
+
+Inspection fromObject(const QJsonObject &o)
+{
+    Inspection inspection;
+    inspection.uid = o.value("uid").toString();
+    inspection.station = o.value("station").toString();
+    inspection.started = time(o.value("started"));
+    inspection.ended = time(o.value("ended"));
+    inspection.category = o.value("category").toString();
+    for (const QJsonValue &v : o.value("plan").toArray())
+        inspection.plan.append({v["point"].toInt(), v["ticked"].toBool()});
+    for (const QJsonValue &v : o.value("readings").toArray()) {
+        ArchivedReading r;
+        r.point = v["point"].toInt();
+        r.substrate = substrateFromName(v["substrate"].toString()).value_or(Substrate::FE);
+        r.value = v["value"].toInt();
+        r.source = v["typed"].toBool() ? ReadingSource::Typed : ReadingSource::Gauge;
+        r.takenAt = time(v["at"]);
+        if (isValidPoint(r.point) && isValidValue(r.value))
+            inspection.readings.append(r);
+    }
+    for (const QJsonValue &v : o.value("sent").toArray())
+        inspection.sent.append({v["point"].toInt(), time(v["at"])});
+    return inspection;
+}
+
+} // namespace
+
+QByteArray InspectionJson::encode(const QList<Inspection> &inspections)
+{
+    QJsonArray array;
+    for (const Inspection &inspection : inspections)
+        array.append(toObject(inspection));
+    return QJsonDocument(array).toJson(QJsonDocument::Compact);
+}
+
+QList<Inspection> InspectionJson::decode(const QByteArray &json, bool *ok)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
+    if (ok)
+        *ok = error.error == QJsonParseError::NoError && doc.isArray();
+    QList<Inspection> out;
+    for (const QJsonValue &v : doc.array()) {
+        Inspection inspection = fromObject(v.toObject());
+        if (!inspection.uid.isEmpty() && !inspection.readings.isEmpty())
+            out.append(inspection);
+    }
+    return out;
+}

@@ -1,0 +1,482 @@
+#include "ArchiveWindow.h"
+
+#include "ArchiveDatabase.h"
+#include "BandsDialog.h"
+#include "CarDiagramWidget.h"
+#include "CsvExport.h"
+#include "DateFormat.h"
+#include "InspectionListModel.h"
+#include "InspectionReport.h"
+#include "PointCatalogue.h"
+#include "PointTableModel.h"
+#include "StatisticsText.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTableView>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kDefaultDays = 30;
+
+} // namespace
+
+ArchiveWindow::ArchiveWindow(ArchiveSettings settings, QString settingsPath, QWidget *parent)
+    : QMainWindow(parent), m_settings(std::move(settings)), m_settingsPath(std::move(settingsPath))
+{
+    m_location = m_settings.usableLocation(&m_locationNotice);
+    buildWindow();
+    buildActions();
+    connect(&m_poll, &QTimer::timeout, this, &ArchiveWindow::onPoll);
+    m_poll.start(kPollMs);
+    refresh();
+}
+
+ArchiveWindow::~ArchiveWindow() = default;
+
+void ArchiveWindow::buildWindow()
+{
+    setWindowTitle(QStringLiteral("Kromaglen archívum"));
+    resize(1280, 860);
+    auto *central = new QWidget;
+    auto *outer = new QVBoxLayout(central);
+
+    L_Banner = new QLabel;
+    L_Banner->setObjectName(QStringLiteral("L_Banner"));
+    L_Banner->setWordWrap(true);
+    L_Banner->setStyleSheet(QStringLiteral("background: #fff1c2; border: 1px solid #d9b44a;"
+                                           " padding: 6px;"));
+    L_Banner->hide();
+    outer->addWidget(L_Banner);
+
+    auto *filters = new QHBoxLayout;
+    const QDate today = QDate::currentDate();
+    DE_From = new QDateEdit(today.addDays(-kDefaultDays));
+    DE_To = new QDateEdit(today);
+    for (QDateEdit *edit : {DE_From, DE_To}) {
+        edit->setCalendarPopup(true);
+        edit->setMinimumWidth(120);
+        edit->setDisplayFormat(DateFormat::kShort);
+        connect(edit, &QDateEdit::dateChanged, this, &ArchiveWindow::refresh);
+    }
+    DE_From->setObjectName(QStringLiteral("DE_From"));
+    DE_To->setObjectName(QStringLiteral("DE_To"));
+    CB_Category = new QComboBox;
+    CB_Category->setObjectName(QStringLiteral("CB_Category"));
+    CB_Category->setMinimumContentsLength(28);
+    CB_Category->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    connect(CB_Category, &QComboBox::activated, this, &ArchiveWindow::refresh);
+    filters->addWidget(new QLabel(QStringLiteral("Ettől:")));
+    filters->addWidget(DE_From);
+    filters->addWidget(new QLabel(QStringLiteral("Eddig:")));
+    filters->addWidget(DE_To);
+    filters->addSpacing(12);
+    filters->addWidget(new QLabel(QStringLiteral("Kategória:")));
+    filters->addWidget(CB_Category, 1);
+    outer->addLayout(filters);
+
+    auto *split = new QSplitter(Qt::Horizontal);
+    m_list = new InspectionListModel(this);
+    m_list->setBands(m_settings.bands);
+    TV_Inspections = new QTableView;
+    TV_Inspections->setObjectName(QStringLiteral("TV_Inspections"));
+    TV_Inspections->setModel(m_list);
+    TV_Inspections->setSelectionBehavior(QAbstractItemView::SelectRows);
+    TV_Inspections->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    TV_Inspections->setSortingEnabled(true);
+    TV_Inspections->sortByColumn(InspectionListModel::Date, Qt::DescendingOrder);
+    TV_Inspections->verticalHeader()->hide();
+    TV_Inspections->verticalHeader()->setDefaultSectionSize(22);
+    TV_Inspections->horizontalHeader()->setStretchLastSection(true);
+    TV_Inspections->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    TV_Inspections->setColumnWidth(InspectionListModel::Date, 125);
+    TV_Inspections->setColumnWidth(InspectionListModel::Category, 175);
+    TV_Inspections->setColumnWidth(InspectionListModel::Points, 55);
+    TV_Inspections->setColumnWidth(InspectionListModel::Readings, 65);
+    TV_Inspections->setColumnWidth(InspectionListModel::Worst, 120);
+    connect(TV_Inspections->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &ArchiveWindow::onSelectionChanged);
+    split->addWidget(TV_Inspections);
+
+    auto *detail = new QWidget;
+    auto *right = new QVBoxLayout(detail);
+    right->setContentsMargins(0, 0, 0, 0);
+    L_Inspection = new QLabel(QStringLiteral("Válasszon ki egy vizsgálatot a listából."));
+    L_Inspection->setObjectName(QStringLiteral("L_Inspection"));
+    L_Inspection->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    right->addWidget(L_Inspection);
+    W_Diagram = new CarDiagramWidget;
+    W_Diagram->setObjectName(QStringLiteral("W_Diagram"));
+    right->addWidget(W_Diagram, 3);
+    m_points = new PointTableModel(this);
+    TV_Points = new QTableView;
+    TV_Points->setObjectName(QStringLiteral("TV_Points"));
+    TV_Points->setModel(m_points);
+    TV_Points->setSelectionBehavior(QAbstractItemView::SelectRows);
+    TV_Points->setSelectionMode(QAbstractItemView::SingleSelection);
+    TV_Points->verticalHeader()->hide();
+    TV_Points->verticalHeader()->setDefaultSectionSize(21);
+    TV_Points->horizontalHeader()->setStretchLastSection(true);
+    const QList<int> widths{28, 165, 44, 28, 44, 50, 52, 52, 115};
+    for (int c = 0; c < widths.size(); ++c)
+        TV_Points->setColumnWidth(c, widths.at(c));
+    right->addWidget(TV_Points, 4);
+    connect(W_Diagram, &CarDiagramWidget::pointClicked, this, [this](int point) {
+        TV_Points->selectRow(m_points->rowOfPoint(point));
+        W_Diagram->setHighlighted(point);
+    });
+    connect(TV_Points->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &index) {
+                W_Diagram->setHighlighted(
+                    index.isValid() ? index.data(PointTableModel::kPointRole).toInt() : -1);
+            });
+    split->addWidget(detail);
+    split->setStretchFactor(0, 2);
+    split->setStretchFactor(1, 3);
+    split->setSizes({600, 680});
+    outer->addWidget(split, 1);
+    setCentralWidget(central);
+}
+
+void ArchiveWindow::buildActions()
+{
+    QToolBar *bar = addToolBar(QStringLiteral("Műveletek"));
+    bar->setObjectName(QStringLiteral("TB_Actions"));
+    bar->setMovable(false);
+    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    const auto add = [&](const QString &name, const QString &text, const QKeySequence &key,
+                         void (ArchiveWindow::*slot)()) {
+        auto *action = new QAction(text, this);
+        action->setObjectName(name);
+        action->setShortcut(key);
+        connect(action, &QAction::triggered, this, slot);
+        bar->addAction(action);
+        return action;
+    };
+    add(QStringLiteral("A_Refresh"), QStringLiteral("Frissítés"), QKeySequence::Refresh,
+        &ArchiveWindow::refresh);
+    add(QStringLiteral("A_ExportCsv"), QStringLiteral("CSV exportálás…"),
+        QKeySequence(Qt::CTRL | Qt::Key_E), &ArchiveWindow::askExportCsv);
+    add(QStringLiteral("A_ExportPdf"), QStringLiteral("PDF jelentés…"),
+        QKeySequence(Qt::CTRL | Qt::Key_R), &ArchiveWindow::askExportPdf);
+    add(QStringLiteral("A_Print"), QStringLiteral("Nyomtatás…"), QKeySequence::Print,
+        &ArchiveWindow::askPrint);
+    bar->addSeparator();
+    add(QStringLiteral("A_Bands"), QStringLiteral("Minősítési határok…"), QKeySequence(),
+        &ArchiveWindow::askBands);
+}
+
+bool ArchiveWindow::ensureOpen()
+{
+    if (m_db)
+        return true;
+    auto db = std::make_unique<ArchiveDatabase>(m_location);
+    try {
+        db->open();
+    } catch (const ArchiveError &e) {
+        QString text = QStringLiteral("Az archívum (") + m_location.describe() +
+                       QStringLiteral(") nem olvasható: ") + e.text();
+        if (e.cause() == ArchiveError::Cause::Damaged)
+            text += QStringLiteral("\nA sérült fájlt a mérőprogram a következő mentéskor "
+                                   "félreteszi, és új archívumot kezd.");
+        showProblem(text);
+        return false;
+    }
+    m_db = std::move(db);
+    showProblem(m_locationNotice);
+    return true;
+}
+
+void ArchiveWindow::closeArchive(const QString &why)
+{
+    m_db.reset();
+    m_stamp.clear();
+    showProblem(QStringLiteral("Az archívum olvasása nem sikerült: ") + why);
+}
+
+void ArchiveWindow::showProblem(const QString &text)
+{
+    L_Banner->setText(text);
+    L_Banner->setVisible(!text.isEmpty());
+}
+
+ArchiveFilter ArchiveWindow::filter() const
+{
+    ArchiveFilter f;
+    f.from = DE_From->date().startOfDay();
+    f.to = DE_To->date().addDays(1).startOfDay();
+    if (CB_Category->currentIndex() > 0)
+        f.category = CB_Category->currentData().toString();
+    return f;
+}
+
+void ArchiveWindow::fillCategories(const QStringList &categories)
+{
+    const QVariant chosen =
+        CB_Category->currentIndex() > 0 ? CB_Category->currentData() : QVariant();
+    CB_Category->clear();
+    CB_Category->addItem(QStringLiteral("(mind)"));
+    for (const QString &c : categories)
+        CB_Category->addItem(c.isEmpty() ? QStringLiteral("(nincs kategória)") : c, c);
+    const int at = chosen.isValid() ? CB_Category->findData(chosen) : 0;
+    CB_Category->setCurrentIndex(std::max(0, at));
+}
+
+void ArchiveWindow::refresh()
+{
+    if (!ensureOpen()) {
+        m_list->setInspections({});
+        updateStatus();
+        return;
+    }
+    const qint64 shown = m_shown ? m_shown->id : 0;
+    try {
+        ArchiveStore store(*m_db);
+        m_stamp = store.changeStamp();
+        fillCategories(store.categories());
+        m_list->setInspections(store.list(filter()));
+        m_total = store.count();
+    } catch (const ArchiveError &e) {
+        closeArchive(e.text());
+        return;
+    }
+    updateStatus();
+    const int row = shown ? m_list->rowOf(shown) : -1;
+    if (row >= 0) {
+        TV_Inspections->selectionModel()->setCurrentIndex(
+            m_list->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        showInspection(shown); // stored again meanwhile: show what is stored now
+    } else if (m_list->rowCount() > 0) {
+        TV_Inspections->selectRow(0);
+    } else {
+        m_shown.reset();
+        L_Inspection->setText(QStringLiteral("Nincs vizsgálat a megadott időszakban."));
+        m_points->setInspection({}, m_settings.bands);
+        CarDiagram::Verdicts none;
+        none.fill(Verdict::None);
+        W_Diagram->setPoints(none, {});
+    }
+}
+
+void ArchiveWindow::updateStatus()
+{
+    statusBar()->showMessage(QStringLiteral("%1 vizsgálat látható (összesen %2) – archívum: %3")
+                                 .arg(m_list->rowCount())
+                                 .arg(m_total)
+                                 .arg(m_location.describe()));
+}
+
+void ArchiveWindow::onSelectionChanged()
+{
+    const QModelIndex current = TV_Inspections->currentIndex();
+    if (current.isValid())
+        showInspection(current.data(InspectionListModel::kIdRole).toLongLong());
+}
+
+void ArchiveWindow::showInspection(qint64 id)
+{
+    if (!ensureOpen())
+        return;
+    try {
+        m_shown = ArchiveStore(*m_db).load(id);
+    } catch (const ArchiveError &e) {
+        closeArchive(e.text());
+        return;
+    }
+    if (!m_shown)
+        return;
+    const Inspection &i = *m_shown;
+    const Verdict worst = m_settings.bands.worst(summarise(i));
+    L_Inspection->setText(
+        QStringLiteral("<b>%1. sz. vizsgálat</b> &nbsp; %2 – %3<br>Kategória: %4 &nbsp; "
+                       "Állomás: %5 &nbsp; Összesített minősítés: <b>%6</b>")
+            .arg(i.id)
+            .arg(timeText(i.started), timeText(i.ended),
+                 (i.category.isEmpty() ? QStringLiteral("(nem érkezett)") : i.category)
+                     .toHtmlEscaped(),
+                 i.station.toHtmlEscaped(), verdictName(worst)));
+    m_points->setInspection(i, m_settings.bands);
+    CarDiagram::Verdicts verdicts;
+    verdicts.fill(Verdict::None);
+    QStringList tips;
+    for (int p = 0; p < PointCatalogue::kPointCount; ++p)
+        tips.append(
+            QStringLiteral("%1. %2: nem mérték").arg(p + 1).arg(PointCatalogue::displayName(p)));
+    for (const PointStatistics &s : m_points->statistics()) {
+        verdicts[size_t(s.point)] = s.verdict;
+        const QStringList row = statisticsRow(s, i);
+        tips[s.point] = s.n == 0 ? tips.at(s.point)
+                                 : QStringLiteral("%1. %2: %3\nn = %4, %5–%6 µm, átlag %7 µm\n%8")
+                                       .arg(row.at(0), row.at(1), verdictName(s.verdict), row.at(3),
+                                            row.at(4), row.at(5), row.at(6), row.at(9));
+    }
+    W_Diagram->setPoints(verdicts, tips);
+    W_Diagram->setHighlighted(-1);
+}
+
+void ArchiveWindow::onPoll()
+{
+    if (!m_db) {
+        refresh();
+        return;
+    }
+    try {
+        if (ArchiveStore(*m_db).changeStamp() != m_stamp)
+            refresh();
+    } catch (const ArchiveError &e) {
+        closeArchive(e.text());
+    }
+}
+
+QList<qint64> ArchiveWindow::chosenIds() const
+{
+    QList<qint64> ids;
+    for (const QModelIndex &row : TV_Inspections->selectionModel()->selectedRows())
+        ids.append(row.data(InspectionListModel::kIdRole).toLongLong());
+    if (ids.isEmpty() && m_shown)
+        ids.append(m_shown->id);
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+bool ArchiveWindow::exportCsv(const QString &path, QString *error)
+{
+    const QList<qint64> ids = chosenIds();
+    if (ids.isEmpty() || !ensureOpen()) {
+        *error = QStringLiteral("Nincs kiválasztott vizsgálat.");
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    QProgressDialog progress(QStringLiteral("CSV exportálás…"), QStringLiteral("Mégse"), 0,
+                             int(ids.size()), this);
+    progress.setMinimumDuration(500);
+    progress.setWindowModality(Qt::WindowModal);
+    bool ok = file.write(CsvExport::header()) > 0;
+    try {
+        ArchiveStore store(*m_db);
+        for (qsizetype n = 0; ok && n < ids.size(); ++n) {
+            if (n % 100 == 0) {
+                progress.setValue(int(n));
+                if (progress.wasCanceled()) {
+                    file.cancelWriting();
+                    *error = QStringLiteral("Megszakítva.");
+                    return false;
+                }
+            }
+            if (const std::optional<Inspection> i = store.load(ids.at(n)))
+                ok = file.write(CsvExport::rows(*i, m_settings.bands)) >= 0;
+        }
+    } catch (const ArchiveError &e) {
+        file.cancelWriting();
+        *error = e.text();
+        return false;
+    }
+    // Flushed and checked first: a full disk must not leave a cut-off file.
+    if (!ok || !file.flush() || !file.commit()) {
+        *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+bool ArchiveWindow::exportPdf(const QString &path, QString *error)
+{
+    if (!m_shown) {
+        *error = QStringLiteral("Nincs kiválasztott vizsgálat.");
+        return false;
+    }
+    try {
+        InspectionReport(*m_shown, m_settings.bands).writePdf(path);
+    } catch (const Failure &f) {
+        *error = f.text();
+        return false;
+    }
+    return true;
+}
+
+bool ArchiveWindow::saveBands(const VerdictBands &bands, QString *error)
+{
+    m_settings.bands = bands;
+    m_list->setBands(bands);
+    if (m_shown)
+        showInspection(m_shown->id);
+    try {
+        ArchiveSettings::writeBands(m_settingsPath, bands);
+    } catch (const Failure &f) {
+        *error = f.text();
+        return false;
+    }
+    return true;
+}
+
+void ArchiveWindow::askExport(const QString &title, const QString &suggested, const QString &filter,
+                              ExportFunction write)
+{
+    const QString path = QFileDialog::getSaveFileName(this, title, suggested, filter);
+    QString error;
+    if (!path.isEmpty() && !(this->*write)(path, &error))
+        QMessageBox::warning(this, windowTitle(),
+                             title + QStringLiteral(": nem sikerült. ") + error);
+}
+
+void ArchiveWindow::askExportCsv()
+{
+    askExport(QStringLiteral("CSV exportálás"),
+              m_shown ? QStringLiteral("vizsgalat-%1.csv").arg(m_shown->id)
+                      : QStringLiteral("vizsgalatok.csv"),
+              QStringLiteral("CSV fájl (*.csv)"), &ArchiveWindow::exportCsv);
+}
+
+void ArchiveWindow::askExportPdf()
+{
+    if (m_shown)
+        askExport(QStringLiteral("PDF jelentés"),
+                  QStringLiteral("jelentes-%1.pdf").arg(m_shown->id),
+                  QStringLiteral("PDF fájl (*.pdf)"), &ArchiveWindow::exportPdf);
+}
+
+void ArchiveWindow::askPrint()
+{
+    if (!m_shown)
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageMargins(QMarginsF(15, 15, 15, 12), QPageLayout::Millimeter);
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (!InspectionReport(*m_shown, m_settings.bands).paint(printer))
+        QMessageBox::warning(this, windowTitle(), QStringLiteral("A nyomtatás nem sikerült."));
+}
+
+void ArchiveWindow::askBands()
+{
+    BandsDialog dialog(m_settings.bands, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    QString error;
+    if (!saveBands(dialog.bands(), &error))
+        QMessageBox::warning(this, windowTitle(),
+                             QStringLiteral("A határok érvényesek, de a mentésük nem sikerült: ") +
+                                 error);
+}

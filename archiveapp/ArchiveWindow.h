@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+#include <memory>
+#include <optional>
+
+#include "ArchiveSettings.h"
+#include "ArchiveStore.h"
+
+class ArchiveDatabase;
+class CarDiagramWidget;
+class InspectionListModel;
+class PointTableModel;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QTableView;
+
+// The archive window: the list of inspections, filtered by date and
+// category; for the chosen one the car diagram and the table of its points;
+// CSV and PDF export, printing, and the verdict limits. Reads the archive the
+// wizard writes, and notices when it changes.
+class ArchiveWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kPollMs = 3000;
+
+    ArchiveWindow(ArchiveSettings settings, QString settingsPath, QWidget *parent = nullptr);
+    ~ArchiveWindow() override;
+
+    // Reads the categories and the list again, keeping the chosen inspection.
+    void refresh();
+    void showInspection(qint64 id);
+    const std::optional<Inspection> &shownInspection() const { return m_shown; }
+    const VerdictBands &bands() const { return m_settings.bands; }
+
+    // The chosen rows' inspections (or the shown one) as CSV; the shown one as PDF.
+    // False, with the reason, on failure.
+    bool exportCsv(const QString &path, QString *error);
+    bool exportPdf(const QString &path, QString *error);
+    // Applies the limits and stores them in the settings file.
+    bool saveBands(const VerdictBands &bands, QString *error);
+
+private:
+    void buildWindow();
+    void buildActions();
+    bool ensureOpen();
+    void closeArchive(const QString &why);
+    ArchiveFilter filter() const;
+    void fillCategories(const QStringList &categories);
+    void onSelectionChanged();
+    void onPoll();
+    using ExportFunction = bool (ArchiveWindow::*)(const QString &path, QString *error);
+    void askExport(const QString &title, const QString &suggested, const QString &filter,
+                   ExportFunction write);
+    void askExportCsv();
+    void askExportPdf();
+    void askPrint();
+    void askBands();
+    void showProblem(const QString &text);
+    QList<qint64> chosenIds() const;
+    void updateStatus();
+
+    ArchiveSettings m_settings;
+    QString m_settingsPath;
+    ArchiveLocation m_location;
+    QString m_locationNotice;
+    std::unique_ptr<ArchiveDatabase> m_db;
+    QString m_stamp;
+    std::optional<Inspection> m_shown;
+    QTimer m_poll;
+    int m_total = 0;
+
+    QDateEdit *DE_From = nullptr;
+    QDateEdit *DE_To = nullptr;
+    QComboBox *CB_Category = nullptr;
+    QLabel *L_Banner = nullptr;
+    QTableView *TV_Inspections = nullptr;
+    InspectionListModel *m_list = nullptr;
+    QLabel *L_Inspection = nullptr;
+    CarDiagramWidget *W_Diagram = nullptr;
+    QTableView *TV_Points = nullptr;
+    PointTableModel *m_points = nullptr;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QAbstractTableModel>
+
+#include "Inspection.h"
+#include "VerdictBands.h"
+
+// The list of inspections: date, category, points measured, readings, the
+// worst verdict under the current bands, station. Sorts itself.
+class InspectionListModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Column { Date, Category, Points, Readings, Worst, Station, ColumnCount };
+    static constexpr int kIdRole = Qt::UserRole;
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void setInspections(QList<InspectionSummary> inspections);
+    void setBands(const VerdictBands &bands);
+    const InspectionSummary &at(int row) const { return m_rows.at(row); }
+    int rowOf(qint64 id) const;
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    void sort(int column, Qt::SortOrder order) override;
+
+private:
+    void sortRows();
+
+    QList<InspectionSummary> m_rows;
+    QList<Verdict> m_worst;
+    VerdictBands m_bands;
+    int m_sortColumn = Date;
+    Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
+};

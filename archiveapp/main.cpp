@@ -1,0 +1,26 @@
+// The archive window: reads the settings and the archive of the working folder.
+#include "ArchiveSettings.h"
+#include "ArchiveWindow.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+int main(int argc, char *argv[])
+{
+    QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary));
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("KromaglenArchive"));
+    // Qt's own dialogs (file, print) in Hungarian, where its translation is installed.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        qtTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QApplication::applicationDirPath() + QStringLiteral("/translations")))
+        QApplication::installTranslator(&qtTexts);
+    ArchiveWindow window(ArchiveSettings::read(ArchiveSettings::kFileName),
+                         ArchiveSettings::kFileName);
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+// Inspections to store in the archive tests and the benchmark.
+#include <QStringList>
+#include <QUuid>
+
+#include "Inspection.h"
+
+namespace {
+
+// A passenger car: every point in the plan, the wings, the hood and a door
+// measured, one value typed by hand, two points handed over.
+inline Inspection sampleInspection(const QDateTime &start = QDateTime(QDate(2024, 3, 14),
+                                                                      QTime(9, 26, 53, 589)))
+{
+    Inspection i;
+    i.uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    i.station = QStringLiteral("VIZSGÁLÓ-ŐRS-1");
+    i.started = start;
+    i.ended = start.addSecs(431).addMSecs(17);
+    i.category = QStringLiteral("M1 - személygépkocsi");
+    for (int p = 0; p < 23; ++p)
+        i.plan.append({(p + 10) % 23, p % 3 != 1 || (p + 10) % 23 == 12});
+    const auto at = [&](int s) { return start.addSecs(s).addMSecs(s * 7); };
+    i.readings = {
+        {0, Substrate::FE, 123, ReadingSource::Gauge, at(10)},
+        {0, Substrate::FE, 98, ReadingSource::Gauge, at(12)},
+        {10, Substrate::AL, 418, ReadingSource::Gauge, at(30)},
+        {10, Substrate::AL, 250, ReadingSource::Typed, at(45)},
+        {15, Substrate::FE, 55, ReadingSource::Gauge, at(60)},
+        {1, Substrate::FE, 0, ReadingSource::Gauge, at(61)},
+        {1, Substrate::FE, 65535, ReadingSource::Gauge, at(62)},
+        {0, Substrate::AL, 140, ReadingSource::Gauge, at(70)},
+    };
+    i.sent = {{0, at(400)}, {10, at(401)}};
+    return i;
+}
+
+// The tables of a version-1 archive as the first release created them,
+// written out here so the upgrade is tested against them and not against
+// what the code now thinks they were.
+inline QStringList version1Tables(bool sqlite)
+{
+    return {
+        QStringLiteral("CREATE TABLE inspection (id ") +
+            (sqlite ? QStringLiteral("INTEGER PRIMARY KEY")
+                    : QStringLiteral("BIGSERIAL PRIMARY KEY")) +
+            QStringLiteral(", uid TEXT NOT NULL UNIQUE, started_ms BIGINT NOT NULL,"
+                           " ended_ms BIGINT NOT NULL, category TEXT NOT NULL DEFAULT '')"),
+        QStringLiteral("CREATE INDEX inspection_started ON inspection (started_ms)"),
+        QStringLiteral("CREATE TABLE plan_point (inspection_id BIGINT NOT NULL, position INTEGER "
+                       "NOT NULL, point INTEGER NOT NULL, ticked INTEGER NOT NULL, PRIMARY KEY "
+                       "(inspection_id, position))"),
+        QStringLiteral("CREATE TABLE reading (inspection_id BIGINT NOT NULL, seq INTEGER NOT NULL,"
+                       " point INTEGER NOT NULL, substrate TEXT NOT NULL, value INTEGER NOT NULL,"
+                       " typed INTEGER NOT NULL, taken_ms BIGINT NOT NULL,"
+                       " PRIMARY KEY (inspection_id, seq))"),
+        QStringLiteral("CREATE TABLE sent_point (inspection_id BIGINT NOT NULL, point INTEGER NOT "
+                       "NULL, sent_ms BIGINT NOT NULL, PRIMARY KEY (inspection_id, point))"),
+    };
+}
+
+} // namespace

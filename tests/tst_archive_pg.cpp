@@ -1,0 +1,230 @@
+// The shared archive on a real PostgreSQL server (a throw-away cluster this
+// test starts and stops): storing and reading back, filters, an older schema
+// upgraded, two stations opening a new database at once, the wizard's
+// recorder and the archive window going through a postgresql:// address, and
+// a server that does not answer.
+#include <QDateEdit>
+#include <QMutex>
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QTest>
+#include <QThread>
+
+#include "ArchiveDatabase.h"
+#include "ArchiveRecorder.h"
+#include "ArchiveSamples.h"
+#include "ArchiveSchema.h"
+#include "ArchiveSettings.h"
+#include "ArchiveStore.h"
+#include "ArchiveWindow.h"
+#include "PostgresCluster.h"
+
+class TestArchivePostgres : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<PostgresCluster> m_server;
+
+    ArchiveLocation location(const QString &database)
+    {
+        QString error;
+        const auto l = ArchiveLocation::parse(m_server->address(database), &error);
+        [&] { QVERIFY2(l, qPrintable(error)); }();
+        return l.value_or(ArchiveLocation());
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!ArchiveLocation::postgreSqlAvailable())
+            QSKIP("Qt's PostgreSQL driver (QPSQL) is not installed: the shared archive is not "
+                  "tested");
+        m_server = std::make_unique<PostgresCluster>();
+        if (!m_server->running() && m_server->problem().startsWith(u"no PostgreSQL"))
+            QSKIP(qPrintable(m_server->problem() + ": the shared archive is not tested"));
+        QVERIFY2(m_server->running(), qPrintable(m_server->problem()));
+        for (const char *db : {"kfz_archive", "kfz_v1", "kfz_race"})
+            QVERIFY2(m_server->createDatabase(db), qPrintable(m_server->problem()));
+    }
+
+    void storeReloadAndFilter()
+    {
+        try {
+            storeReloadAndFilterBody();
+        } catch (const Failure &f) {
+            QFAIL(qPrintable(f.reason()));
+        }
+    }
+
+    void olderSchemaUpgraded()
+    {
+        try {
+            olderSchemaUpgradedBody();
+        } catch (const Failure &f) {
+            QFAIL(qPrintable(f.reason()));
+        }
+    }
+
+private:
+    void storeReloadAndFilterBody()
+    {
+        ArchiveDatabase db(location("kfz_archive"));
+        db.open();
+        ArchiveStore store(db);
+        Inspection first = sampleInspection();
+        store.store(first);
+        Inspection back = store.load(first.id).value();
+        QVERIFY(back == first);
+        // Stored again after going back: replaced whole.
+        first.readings.removeFirst();
+        first.category.clear();
+        store.store(first);
+        QVERIFY(store.load(first.id).value() == first);
+
+        Inspection second = sampleInspection(first.started.addDays(-3));
+        store.store(second);
+        QVERIFY(second.id > first.id);
+        QCOMPARE(store.count(), 2);
+        QCOMPARE(store.list({}).first().id, first.id);
+        QCOMPARE(store.list({{}, {}, QString()}).size(), 1);
+        QCOMPARE(store.list({{}, {}, second.category}).first().id, second.id);
+        QCOMPARE(store.list({first.started.addDays(-1), {}, {}}).size(), 1);
+        QCOMPARE(store.categories(), (QStringList{"", second.category}));
+        const InspectionSummary s = store.list({{}, {}, QString()}).first();
+        QCOMPARE(s.readingCount, int(first.readings.size()));
+        QCOMPARE(s.maximum[int(Substrate::FE)], 65535);
+    }
+
+    void olderSchemaUpgradedBody()
+    {
+        {
+            ArchiveDatabase db(location("kfz_v1"));
+            // Version 1 as the first release created it, by hand.
+            QSqlDatabase raw = QSqlDatabase::addDatabase("QPSQL", "v1");
+            raw.setHostName("127.0.0.1");
+            raw.setPort(m_server->port());
+            raw.setUserName(PostgresCluster::kUser);
+            raw.setDatabaseName("kfz_v1");
+            QVERIFY(raw.open());
+            QSqlQuery q(raw);
+            for (const QString &sql : version1Tables(false))
+                QVERIFY2(q.exec(sql), qPrintable(sql));
+            for (const char *sql :
+                 {"CREATE TABLE archive_schema (version INTEGER NOT NULL)",
+                  "INSERT INTO archive_schema VALUES (1)",
+                  "INSERT INTO inspection (uid, started_ms, ended_ms, category) VALUES"
+                  " ('old', 1700000000000, 1700000300000, 'N1')",
+                  "INSERT INTO reading VALUES (1, 0, 10, 'AL', 350, 0, 1700000100000)",
+                  "INSERT INTO reading VALUES (1, 1, 3, 'FE', 45, 1, 1700000200000)"})
+                QVERIFY2(q.exec(sql), sql);
+            q = QSqlQuery();
+            raw = QSqlDatabase();
+            QSqlDatabase::removeDatabase("v1");
+
+            db.open();
+            QCOMPARE(ArchiveSchema::version(db), ArchiveSchema::kVersion);
+            const InspectionSummary s = ArchiveStore(db).list({}).first();
+            QCOMPARE(s.pointsMeasured, 2);
+            QCOMPARE(s.minimum[int(Substrate::FE)], 45);
+            QCOMPARE(s.maximum[int(Substrate::AL)], 350);
+            Inspection next = sampleInspection();
+            ArchiveStore(db).store(next);
+            QCOMPARE(ArchiveStore(db).count(), 2);
+        }
+        // A second opening finds nothing to do.
+        ArchiveDatabase again(location("kfz_v1"));
+        again.open();
+        QCOMPARE(ArchiveSchema::version(again), ArchiveSchema::kVersion);
+    }
+
+private Q_SLOTS:
+    void twoStationsCreateTheSchemaAtOnce()
+    {
+        const ArchiveLocation where = location("kfz_race");
+        QStringList failures;
+        QMutex lock;
+        QList<QThread *> threads;
+        for (int n = 0; n < 4; ++n) {
+            threads.append(QThread::create([&] {
+                try {
+                    ArchiveDatabase db(where);
+                    db.open();
+                    Inspection i = sampleInspection();
+                    ArchiveStore(db).store(i);
+                } catch (const Failure &f) {
+                    QMutexLocker locked(&lock);
+                    failures.append(f.reason());
+                }
+            }));
+        }
+        for (QThread *t : threads)
+            t->start();
+        for (QThread *t : threads) {
+            QVERIFY(t->wait(60000));
+            delete t;
+        }
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
+        ArchiveDatabase db(where);
+        db.open();
+        QCOMPARE(ArchiveStore(db).count(), 4);
+    }
+
+    void recorderAndWindowThroughTheSettingsLine()
+    {
+        const ArchiveSettings settings =
+            ArchiveSettings::parse(("archive=" + m_server->address("kfz_archive")).toLatin1());
+        QString notice;
+        const ArchiveLocation where = settings.usableLocation(&notice);
+        QVERIFY(notice.isEmpty());
+        QCOMPARE(where.kind, ArchiveLocation::Kind::PostgreSql);
+        ArchiveRecorder recorder(where, QDir::temp().filePath("kfz-arch-pg-test.pending"));
+        QSignalSpy stored(&recorder, &ArchiveRecorder::stored);
+        QSignalSpy failed(&recorder, &ArchiveRecorder::failed);
+        recorder.categoryReceived("M1 - személygépkocsi");
+        recorder.readingRecorded(10, Substrate::AL, 418, ReadingSource::Gauge);
+        recorder.pointSent(10);
+        QVERIFY(recorder.store({{10, true}}));
+        QVERIFY2(stored.wait(10000),
+                 failed.isEmpty() ? "" : qPrintable(failed.first().first().toString()));
+        const qint64 id = stored.first().first().toLongLong();
+
+        ArchiveWindow window(settings, QDir::temp().filePath("kfz-arch-pg-test.ini"));
+        auto *list = window.findChild<QTableView *>("TV_Inspections");
+        QCOMPARE(list->model()->rowCount(), 1); // the last 30 days
+        window.findChild<QDateEdit *>("DE_From")->setDate(QDate(2000, 1, 1));
+        QCOMPARE(list->model()->rowCount(), 3);
+        window.showInspection(id);
+        QCOMPARE(window.shownInspection()->category, QStringLiteral("M1 - személygépkocsi"));
+        QCOMPARE(window.shownInspection()->readings.first().value, 418);
+    }
+
+    void aServerThatDoesNotAnswer()
+    {
+        // A port nobody listens on: the store fails, says so, and keeps the inspection.
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        const quint16 closed = probe.serverPort();
+        probe.close();
+        ArchiveLocation where = location("kfz_archive");
+        where.port = closed;
+        const QString pending = QDir::temp().filePath("kfz-arch-pg-down.pending");
+        QFile::remove(pending);
+        {
+            ArchiveRecorder recorder(where, pending);
+            QSignalSpy failed(&recorder, &ArchiveRecorder::failed);
+            recorder.readingRecorded(0, Substrate::FE, 100, ReadingSource::Gauge);
+            QElapsedTimer clock;
+            clock.start();
+            QVERIFY(recorder.store({}));
+            QVERIFY(failed.wait(15000));
+            QVERIFY(clock.elapsed() < 12000);
+            QVERIFY(failed.first().first().toString().contains(u"Oka: EDatabaseError"));
+        }
+        QVERIFY(QFile::exists(pending));
+        QFile::remove(pending);
+    }
+};
+
+QTEST_MAIN(TestArchivePostgres)
+#include "tst_archive_pg.moc"

@@ -1,0 +1,302 @@
+// The archive window on a real archive file, offscreen: the list and its
+// filters, the diagram and the point table of an inspection, the verdict
+// limits, CSV and PDF export (the PDF rendered by pdftoppm), noticing what
+// the wizard stores meanwhile, and archives it cannot read.
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDialogButtonBox>
+#include <QImage>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "ArchiveDatabase.h"
+#include "ArchiveSamples.h"
+#include "ArchiveStore.h"
+#include "ArchiveWindow.h"
+#include "BandsDialog.h"
+#include "CarDiagram.h"
+#include "CarDiagramWidget.h"
+#include "InspectionReport.h"
+#include "VerdictColours.h"
+
+namespace {
+
+bool near(const QColor &a, const QColor &b, int tolerance = 40)
+{
+    return qAbs(a.red() - b.red()) + qAbs(a.green() - b.green()) + qAbs(a.blue() - b.blue()) <=
+           tolerance;
+}
+
+QString colourText(const QColor &c)
+{
+    return c.name();
+}
+
+} // namespace
+
+class TestArchiveWindow : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir{QDir::tempPath() + QStringLiteral("/kfz-arch-win-XXXXXX")};
+    QString m_file;
+    Inspection m_today, m_yesterday, m_old;
+
+    ArchiveSettings settings(const QString &file) const
+    {
+        ArchiveSettings s;
+        s.location.file = file;
+        return s;
+    }
+
+    void store(Inspection &inspection)
+    {
+        ArchiveDatabase db(settings(m_file).location);
+        db.open();
+        ArchiveStore(db).store(inspection);
+    }
+
+    QTableView *list(ArchiveWindow &w) { return w.findChild<QTableView *>("TV_Inspections"); }
+
+    void choose(ArchiveWindow &w, qint64 id)
+    {
+        QTableView *view = list(w);
+        for (int row = 0; row < view->model()->rowCount(); ++row) {
+            if (view->model()->index(row, 0).data(Qt::UserRole).toLongLong() == id)
+                view->selectRow(row);
+        }
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_file = m_dir.filePath("Kromaglen_archive.sqlite");
+        const QDateTime now = QDateTime::currentDateTime().addSecs(-3600);
+        m_today = sampleInspection(now);
+        m_yesterday = sampleInspection(now.addDays(-1));
+        m_yesterday.category = "N1 - tehergépkocsi 3,5t-ig";
+        for (ArchivedReading &r : m_yesterday.readings)
+            r.value = 100 + r.point;
+        m_old = sampleInspection(now.addDays(-40));
+        m_old.category.clear();
+        store(m_today);
+        store(m_yesterday);
+        store(m_old);
+    }
+
+    void listAndFilters()
+    {
+        ArchiveWindow w(settings(m_file), m_dir.filePath("a.ini"));
+        QTableView *view = list(w);
+        // The last 30 days, newest first.
+        QCOMPARE(view->model()->rowCount(), 2);
+        QCOMPARE(view->model()->index(0, 0).data(Qt::UserRole).toLongLong(), m_today.id);
+        QCOMPARE(view->model()->index(0, 1).data().toString(), m_today.category);
+        QCOMPARE(view->model()->index(0, 2).data().toInt(), 4);
+        QCOMPARE(view->model()->index(0, 4).data().toString(), QStringLiteral("Gittelt"));
+        QCOMPARE(view->model()->index(1, 4).data().toString(), QStringLiteral("Gyári fényezés"));
+
+        auto *category = w.findChild<QComboBox *>("CB_Category");
+        QCOMPARE(category->count(), 4);
+        QCOMPARE(category->itemText(1), QStringLiteral("(nincs kategória)"));
+        category->setCurrentIndex(category->findData(m_yesterday.category));
+        Q_EMIT category->activated(category->currentIndex());
+        QCOMPARE(view->model()->rowCount(), 1);
+        QCOMPARE(w.shownInspection()->id, m_yesterday.id);
+
+        // The old one without a category: widen the dates, pick "(nincs kategória)".
+        w.findChild<QDateEdit *>("DE_From")->setDate(QDate::currentDate().addDays(-60));
+        category->setCurrentIndex(1);
+        Q_EMIT category->activated(1);
+        QCOMPARE(view->model()->rowCount(), 1);
+        QCOMPARE(w.shownInspection()->id, m_old.id);
+        // An empty range shows nothing, and says so.
+        w.findChild<QDateEdit *>("DE_To")->setDate(QDate::currentDate().addDays(-59));
+        QCOMPARE(view->model()->rowCount(), 0);
+        QVERIFY(!w.shownInspection());
+    }
+
+    void diagramAndPointTable()
+    {
+        ArchiveWindow w(settings(m_file), m_dir.filePath("a.ini"));
+        w.resize(1200, 800);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        choose(w, m_today.id);
+        QCOMPARE(w.shownInspection()->id, m_today.id);
+        auto *diagram = w.findChild<CarDiagramWidget *>("W_Diagram");
+        const CarDiagram::Verdicts &v = diagram->verdicts();
+        QCOMPARE(v[10], Verdict::Filler); // hood: AL 418
+        QCOMPARE(v[0], Verdict::Factory); // left front wing: 123, 98, AL 140
+        QCOMPARE(v[15], Verdict::Thin);   // right front wing: 55
+        QCOMPARE(v[1], Verdict::Filler);  // left front door: 0 and 65535
+        QCOMPARE(v[22], Verdict::None);
+        // What is painted: each marker in its verdict's colour.
+        const QImage image = diagram->grab().toImage();
+        for (int point : {0, 10, 15, 22}) {
+            const QPointF c = CarDiagram::pointCentre(point, diagram->diagramArea());
+            const QColor painted = image.pixelColor(
+                (c + QPointF(0, CarDiagram::markerRadius(diagram->diagramArea()) * 0.7)).toPoint());
+            QVERIFY2(
+                near(painted, verdictColour(v[point])),
+                qPrintable(QStringLiteral("point %1: %2").arg(point).arg(colourText(painted))));
+        }
+
+        auto *table = w.findChild<QTableView *>("TV_Points");
+        QAbstractItemModel *m = table->model();
+        int row = -1;
+        for (int r = 0; r < m->rowCount(); ++r) {
+            if (m->index(r, 0).data().toString() == u"1")
+                row = r;
+        }
+        QVERIFY(row >= 0);
+        // 123, 98, 140: mean 120.33, deviation sqrt(892.67 / 2) = 21.13.
+        const QStringList expected{
+            "1",    "Bal első sárvédő", "FE/AL",       "3", "98", "140", "120,3",
+            "21,1", "Gyári fényezés",   "123, 98, 140"};
+        for (int c = 0; c < expected.size(); ++c)
+            QCOMPARE(m->index(row, c).data().toString(), expected.at(c));
+        // The hood's typed value carries its mark.
+        QCOMPARE(m->index(0, 9).data().toString(), QStringLiteral("418, 250*"));
+        // Clicking a marker selects its row.
+        QTest::mouseClick(diagram, Qt::LeftButton, {},
+                          CarDiagram::pointCentre(15, diagram->diagramArea()).toPoint());
+        QCOMPARE(table->currentIndex().data(Qt::UserRole).toInt(), 15);
+    }
+
+    void bandsChangeVerdictsAndAreSaved()
+    {
+        const QString ini = m_dir.filePath("bands.ini");
+        ArchiveWindow w(settings(m_file), ini);
+        choose(w, m_today.id);
+        VerdictBands strict;
+        strict.set(Substrate::FE, {60, 100, 300});
+        QString error;
+        QVERIFY(w.saveBands(strict, &error));
+        auto *diagram = w.findChild<CarDiagramWidget *>("W_Diagram");
+        QCOMPARE(diagram->verdicts()[0], Verdict::Repainted); // 123 > 100
+        QCOMPARE(list(w)->model()->index(1, 4).data().toString(), QStringLiteral("Újrafényezett"));
+        QCOMPARE(ArchiveSettings::read(ini).bands, strict);
+
+        // The dialog refuses limits out of order and restores the defaults.
+        BandsDialog dialog(strict);
+        auto *ok = dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
+        QVERIFY(ok->isEnabled());
+        dialog.findChild<QSpinBox *>("SE_AL_1")->setValue(400);
+        QVERIFY(!ok->isEnabled());
+        dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::RestoreDefaults)->click();
+        QVERIFY(ok->isEnabled());
+        QCOMPARE(dialog.bands(), VerdictBands());
+    }
+
+    void pdfReportHoldsTheDiagram()
+    {
+        const QString pdftoppm = QStandardPaths::findExecutable("pdftoppm");
+        if (pdftoppm.isEmpty())
+            QSKIP("pdftoppm (poppler-utils) is not installed: the PDF cannot be rendered");
+        ArchiveWindow w(settings(m_file), m_dir.filePath("a.ini"));
+        choose(w, m_today.id);
+        const QString pdf = m_dir.filePath("jelentes.pdf");
+        QString error;
+        QVERIFY2(w.exportPdf(pdf, &error), qPrintable(error));
+
+        constexpr int kDpi = 60;
+        QProcess render;
+        render.start(pdftoppm, {"-r", QString::number(kDpi), "-png", "-singlefile", pdf,
+                                m_dir.filePath("page")});
+        QVERIFY(render.waitForFinished(30000));
+        QCOMPARE(render.exitCode(), 0);
+        const QImage page(m_dir.filePath("page.png"));
+        QVERIFY(!page.isNull());
+        QCOMPARE(page.width(), qRound(210 / 25.4 * kDpi)); // one A4 page
+        // The diagram sits inside the margins where the report puts it.
+        const double mm = kDpi / 25.4;
+        const QRectF printable(15 * mm, 15 * mm, 180 * mm, 270 * mm);
+        const QRectF area =
+            InspectionReport::diagramRect(printable.translated(-printable.topLeft()), mm)
+                .translated(printable.topLeft());
+        const CarDiagram::Verdicts &v = w.findChild<CarDiagramWidget *>("W_Diagram")->verdicts();
+        for (int point : {0, 1, 10, 15, 22}) {
+            const QPointF c = CarDiagram::pointCentre(point, area) +
+                              QPointF(0, CarDiagram::markerRadius(area) * 0.7);
+            const QColor painted = page.pixelColor(c.toPoint());
+            QVERIFY2(
+                near(painted, verdictColour(v[point]), 60),
+                qPrintable(QStringLiteral("point %1: %2").arg(point).arg(colourText(painted))));
+        }
+        // Its text: the category and the verdicts, accents and all.
+        const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
+        if (!pdftotext.isEmpty()) {
+            QProcess text;
+            text.start(pdftotext, {"-enc", "UTF-8", pdf, "-"});
+            QVERIFY(text.waitForFinished(30000));
+            const QString content = QString::fromUtf8(text.readAllStandardOutput());
+            QVERIFY(content.contains(u"Festékréteg-vastagság mérési jegyzőkönyv"));
+            QVERIFY(content.contains(m_today.category));
+            QVERIFY(content.contains(u"Gyanúsan vékony"));
+            QVERIFY(content.contains(u"Motorház tető"));
+        }
+    }
+
+    void csvOfTheChosenInspections()
+    {
+        ArchiveWindow w(settings(m_file), m_dir.filePath("a.ini"));
+        list(w)->selectAll();
+        const QString csv = m_dir.filePath("export.csv");
+        QString error;
+        QVERIFY2(w.exportCsv(csv, &error), qPrintable(error));
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray content = f.readAll();
+        QVERIFY(content.startsWith("\xEF\xBB\xBF"));
+        QCOMPARE(content.count('\n'), 1 + m_today.readings.size() + m_yesterday.readings.size());
+        QVERIFY(content.contains(QStringLiteral("N1 - tehergépkocsi 3,5t-ig").toUtf8()));
+    }
+
+    void noticesWhatTheWizardStores()
+    {
+        ArchiveWindow w(settings(m_file), m_dir.filePath("a.ini"));
+        const int before = list(w)->model()->rowCount();
+        Inspection fresh = sampleInspection(QDateTime::currentDateTime().addSecs(-60));
+        store(fresh);
+        QTRY_COMPARE_WITH_TIMEOUT(list(w)->model()->rowCount(), before + 1,
+                                  ArchiveWindow::kPollMs * 3);
+        QCOMPARE(w.shownInspection()->id, m_today.id); // the choice stays
+    }
+
+    void archivesItCannotRead()
+    {
+        const QString damaged = m_dir.filePath("damaged.sqlite");
+        const QByteArray garbage = QByteArray("nem adatbázis ").repeated(400);
+        {
+            QFile f(damaged);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(garbage);
+        }
+        {
+            ArchiveWindow w(settings(damaged), m_dir.filePath("a.ini"));
+            auto *banner = w.findChild<QLabel *>("L_Banner");
+            QVERIFY(!banner->isHidden());
+            QVERIFY2(banner->text().contains(u"félreteszi"), qPrintable(banner->text()));
+            QCOMPARE(list(w)->model()->rowCount(), 0);
+            QString error;
+            QVERIFY(!w.exportPdf(m_dir.filePath("none.pdf"), &error));
+        }
+        QFile f(damaged);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), garbage); // the window never changes it
+
+        ArchiveWindow w(settings(m_dir.filePath("no/such/folder/a.sqlite")),
+                        m_dir.filePath("a.ini"));
+        QVERIFY(w.findChild<QLabel *>("L_Banner")->text().contains(u"nem olvasható"));
+    }
+};
+
+QTEST_MAIN(TestArchiveWindow)
+#include "tst_archive_window.moc"

@@ -1,0 +1,346 @@
+// The window under faults: settings files on a full or refusing disk, picks
+// from the presets list, the close question's keys, and a gauge link that
+// floods or hangs up.
+#include "Messages.h"
+#include "ProcessUsage.h"
+#include "PtyGauge.h"
+#include "SerialGaugePort.h"
+#include "SmallDisk.h"
+#include "WizardFixture.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTcpSocket>
+#include <QTextBlock>
+#include <thread>
+
+namespace {
+
+// A preset line in catalogue order, or in reverse order.
+QByteArray presetLine(const QByteArray &name, bool reversed = false)
+{
+    QByteArray line = name;
+    for (int i = 0; i < 23; ++i)
+        line += ':' + QByteArray::number(reversed ? 22 - i : i) + ":I";
+    return line + "\r\n";
+}
+
+int firstPlanPoint(WizardFixture &f)
+{
+    return f.window->plan().entry(0).index;
+}
+
+QString errorBoxText(const WizardFixture &f)
+{
+    QCoreApplication::processEvents();
+    const auto *box = f.window->findChild<QMessageBox *>(QStringLiteral("ErrorBox"));
+    return box ? box->text() : QString();
+}
+
+// Opens the name field's list with Alt+Down, moves with the arrow keys and
+// presses Enter.
+void pickWithKeys(QComboBox *combo, const QList<Qt::Key> &moves)
+{
+    combo->lineEdit()->setFocus();
+    QTest::keyClick(combo->lineEdit(), Qt::Key_Down, Qt::AltModifier);
+    QTRY_VERIFY(combo->view()->isVisible());
+    for (Qt::Key key : moves)
+        QTest::keyClick(combo->view(), key);
+    QTest::keyClick(combo->view(), Qt::Key_Return);
+    QTRY_VERIFY(!combo->view()->isVisible());
+    QCoreApplication::processEvents();
+}
+
+void pickWithMouse(QComboBox *combo, int row)
+{
+    combo->showPopup();
+    QTRY_VERIFY(combo->view()->isVisible());
+    QTest::qWait(QApplication::doubleClickInterval() + 100); // a release right away is ignored
+    QAbstractItemView *view = combo->view();
+    const QPoint at = view->visualRect(view->model()->index(row, 0)).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    QTRY_VERIFY(!view->isVisible());
+    QCoreApplication::processEvents();
+}
+
+QByteArray reading(int value)
+{
+    return QByteArray(",FE") + char(value & 0xFF) + char(value >> 8);
+}
+
+// The wizard on a real serial port: a pseudo-terminal reached through a
+// link that the registry lists, so that a repair can find a new gauge
+// under the old name.
+struct PtyWizard
+{
+    PtyWizard()
+        : gauge(std::make_unique<PtyGauge>(links.filePath("gauge"))),
+          fixture({},
+                  "Windows Registry Editor Version 5.00\r\n\r\n"
+                  "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n"
+                  "\"g\"=\"" +
+                      QFile::encodeName(gauge->portName()) + "\"\r\n",
+                  0, {}, &port)
+    {
+        auto *ports = fixture.w<QComboBox>("ComComboBox1");
+        ports->setCurrentIndex(ports->findText(gauge->portName()));
+    }
+
+    // Connects and leaves the wizard on the measuring page.
+    bool connect()
+    {
+        QTimer::singleShot(100, fixture.window.get(), [this] { gauge->send(",ME"); });
+        fixture.click("BB_ConfigNext");
+        return fixture.window->activePage() == WizardPage::Meas;
+    }
+
+    QTemporaryDir links;
+    std::unique_ptr<PtyGauge> gauge;
+    SerialGaugePort port;
+    WizardFixture fixture;
+};
+
+} // namespace
+
+class TestReliability : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // The pick is applied, not the entry selected before it.
+    void pickingFromTheListAppliesThePick()
+    {
+        WizardFixture f({{"Kromaglen.ini", presetLine("Alap") + presetLine("Bfordit", true)}});
+        auto *name = f.w<QComboBox>("CB_Save");
+        QTest::keyClicks(name->lineEdit(), "Alap");
+        pickWithMouse(name, 0);
+        QCOMPARE(name->currentText(), QStringLiteral("Alap"));
+        QCOMPARE(firstPlanPoint(f), 0);
+
+        pickWithMouse(name, 1);
+        QCOMPARE(name->currentText(), QStringLiteral("Bfordit"));
+        QCOMPARE(firstPlanPoint(f), 22);
+        f.click("BB_Save"); // stores Bfordit's own plan again
+        QCOMPARE(f.read("Kromaglen.ini"), presetLine("Alap") + presetLine("Bfordit", true));
+
+        pickWithKeys(name, {Qt::Key_Up});
+        QCOMPARE(name->currentText(), QStringLiteral("Alap"));
+        QCOMPARE(firstPlanPoint(f), 0);
+        pickWithKeys(name, {Qt::Key_Down});
+        QCOMPARE(name->currentText(), QStringLiteral("Bfordit"));
+        QCOMPARE(firstPlanPoint(f), 22);
+    }
+
+    // Two entries of one name (a hand-edited file): the picked one applies.
+    void pickingTheSecondOfTwoNamesakes()
+    {
+        WizardFixture f({{"Kromaglen.ini", presetLine("Dupla") + presetLine("Dupla", true)}});
+        auto *name = f.w<QComboBox>("CB_Save");
+        pickWithMouse(name, 1);
+        QCOMPARE(firstPlanPoint(f), 22);
+        pickWithKeys(name, {Qt::Key_Up});
+        QCOMPARE(firstPlanPoint(f), 0);
+        pickWithKeys(name, {Qt::Key_Down});
+        QCOMPARE(firstPlanPoint(f), 22);
+    }
+
+    // In the question, Enter presses the button that has the focus.
+    void questionKeysAnswerAsShown_data()
+    {
+        QTest::addColumn<QList<QKeyCombination>>("keys");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("Enter") << QList<QKeyCombination>{Qt::Key_Return} << true;
+        QTest::newRow("Tab Enter") << QList<QKeyCombination>{Qt::Key_Tab, Qt::Key_Return} << false;
+        QTest::newRow("Tab keypad Enter")
+            << QList<QKeyCombination>{Qt::Key_Tab, Qt::Key_Enter} << false;
+        QTest::newRow("Tab Tab Enter")
+            << QList<QKeyCombination>{Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Return} << true;
+        QTest::newRow("Esc") << QList<QKeyCombination>{Qt::Key_Escape} << false;
+    }
+    void questionKeysAnswerAsShown()
+    {
+        QFETCH(QList<QKeyCombination>, keys);
+        QFETCH(bool, closes);
+        WizardFixture f;
+        bool answered = false;
+        QTimer::singleShot(0, f.window.get(), [&] {
+            QTRY_VERIFY(f.question->isVisible());
+            f.question->activateWindow(); // the start-up message may hold the focus
+            QTRY_COMPARE(QApplication::activeWindow(), f.question);
+            for (QKeyCombination key : keys)
+                QTest::keyClick(f.question->windowHandle(), key.key(), key.keyboardModifiers());
+            // Keys that answered nothing leave the dialog up: say No.
+            QTest::qWait(50);
+            answered = !f.question->isVisible();
+            if (!answered)
+                f.question->findChild<QPushButton *>(QStringLiteral("BB_No"))->click();
+        });
+        f.window->close(); // asks "Biztos bezárja a varázslót?"
+        QVERIFY(answered);
+        QCOMPARE(!f.window->isVisible(), closes);
+    }
+
+    // A full disk: every settings file keeps its old bytes, and the user is
+    // told where the program has something to say.
+    void settingsFilesSurviveAFullDisk()
+    {
+        const SmallDisk disk;
+        if (!disk.mounted())
+            QSKIP(qPrintable(disk.reason()));
+        WizardFixture f;
+        QDir::setCurrent(disk.path());
+        const QByteArray presets = presetLine("Alap");
+        const QList<std::pair<QString, QByteArray>> old = {{"Kromaglen.ini", presets},
+                                                           {"Kromaglen_com.ini", "COM6\r\n"},
+                                                           {"Kromaglen_sound.ini", "00\r\n"}};
+        for (const auto &[file, bytes] : old) {
+            QFile out(disk.filePath(file));
+            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+        }
+        disk.fill();
+
+        f.w<QComboBox>("CB_Save")->setEditText(QStringLiteral("Uj"));
+        f.click("BB_Save");
+        QCOMPARE(errorBoxText(f), QStringLiteral("I/O error 112"));
+
+        auto *ports = f.w<QComboBox>("ComComboBox1");
+        ports->setCurrentIndex(ports->findText("COM7"));
+        Q_EMIT ports->activated(ports->currentIndex());
+        QCOMPARE(f.shownMessage(),
+                 QStringLiteral("A com port választás megjegyzése nem sikerült! Oka: "
+                                "EInOutError: I/O error 112"));
+
+        auto *sound = f.w<QComboBox>("CB_Sound");
+        sound->setCurrentIndex(1);
+        Q_EMIT sound->activated(1); // the sound options fail silently
+
+        for (const auto &[file, bytes] : old) {
+            QFile in(disk.filePath(file));
+            QVERIFY(in.open(QIODevice::ReadOnly));
+            QCOMPARE(in.readAll(), bytes);
+        }
+        QDir::setCurrent(f.dir.path());
+    }
+
+    // Failures of the settings files name the file layer's reasons: a folder
+    // in a file's place, a folder the user may not write to.
+    void settingsFileFailuresNameTheFileLayersReasons()
+    {
+        {
+            WizardFixture f({}, WizardFixture::kRegistry, 0, {"Kromaglen_com.ini"});
+            QCOMPARE(f.shownMessage(), QStringLiteral("Nem sikrült betölteni a tárolt com "
+                                                      "poprtot! Oka: EInOutError: File access "
+                                                      "denied"));
+        }
+        {
+            WizardFixture f({}, WizardFixture::kRegistry, 0, {"Kromaglen.ini"});
+            QCOMPARE(f.shownMessage(), QStringLiteral("Nem sikrült betölteni a mérési sorrend "
+                                                      "mentéseket! Oka: EInOutError: File access "
+                                                      "denied"));
+            f.w<QComboBox>("CB_Save")->setEditText(QStringLiteral("Uj"));
+            f.click("BB_Save");
+            QCOMPARE(errorBoxText(f), QStringLiteral("File access denied"));
+        }
+        WizardFixture f({{"Kromaglen.ini", presetLine("Alap")}});
+        QFile::setPermissions(f.dir.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
+                                                QFile::ExeOther);
+        {
+            const OrdinaryUserFiles asUser;
+            auto *ports = f.w<QComboBox>("ComComboBox1");
+            Q_EMIT ports->activated(ports->currentIndex());
+            QCOMPARE(f.shownMessage(),
+                     QStringLiteral("A com port választás megjegyzése nem sikerült! Oka: "
+                                    "EInOutError: File access denied"));
+            f.w<QComboBox>("CB_Save")->setEditText(QStringLiteral("Uj"));
+            f.click("BB_Save");
+            QCOMPARE(errorBoxText(f), QStringLiteral("File access denied"));
+        }
+        QFile::setPermissions(f.dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(f.read("Kromaglen.ini"), presetLine("Alap"));
+    }
+
+    // Every reading of a burst is recorded, also those that arrive while one
+    // is being shown.
+    void aBurstOfReadingsIsRecordedWhole()
+    {
+        PtyWizard w;
+        QVERIFY(w.connect());
+        constexpr int kReadings = 3000;
+        std::thread sender([&w] {
+            for (int i = 0; i < kReadings; i += 10) {
+                QByteArray chunk;
+                for (int k = i; k < i + 10; ++k)
+                    chunk += reading(k);
+                w.gauge->send(chunk);
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(w.fixture.window->readingLog().count(0), kReadings, 20000);
+        sender.join();
+        const QStringList &lines = w.fixture.window->readingLog().lines(0);
+        for (int i = 0; i < kReadings; ++i)
+            QCOMPARE(lines.at(i), QStringLiteral("FE %1 µm").arg(i));
+    }
+
+    // A gauge that hangs up is shown at once, with the "cannot measure"
+    // sound, costs no processor meanwhile, and "Kom.jav." brings it back.
+    void aDroppedLinkIsShownUntilRepaired()
+    {
+        PtyWizard w;
+        QVERIFY(w.connect());
+        auto *notice = w.fixture.w<QLabel>("L_LinkLost");
+        QVERIFY(!notice->isVisible());
+        QVERIFY(w.gauge->send(reading(5)));
+        QTRY_COMPARE(w.fixture.window->readingLog().count(0), 1);
+
+        w.gauge->hangUp();
+        QTRY_VERIFY(notice->isVisible());
+        QVERIFY(notice->text().contains(QStringLiteral("\"Kom.jav.\"")));
+        QTRY_VERIFY(std::ranges::count(w.fixture.beeper.tones(), 900) == 1);
+        const qint64 before = processorMs();
+        QTest::qWait(1000);
+        QVERIFY2(processorMs() - before < 200, "the hung-up link spins");
+
+        w.gauge = std::make_unique<PtyGauge>(w.gauge->portName());
+        w.fixture.click("BB_Reconnect");
+        QVERIFY(!notice->isVisible());
+        QVERIFY(w.gauge->send(reading(7)));
+        QTRY_COMPARE(w.fixture.window->readingLog().count(0), 2);
+        QVERIFY(!w.fixture.shownMessage().startsWith(Messages::kConnectFailure));
+    }
+
+    // A flood of requests keeps the server log at its cap, oldest lines
+    // dropped, the newest kept.
+    void theServerLogKeepsItsNewestLines()
+    {
+        WizardFixture f;
+        f.connectWithKey();
+        f.answerNext(true); // hand over incomplete data
+        f.click("BB_MeasNext");
+        QCOMPARE(f.window->activePage(), WizardPage::Send);
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, f.window->server().serverPort());
+        QVERIFY(client.waitForConnected(2000));
+        const int requests = TF_Main::kServerLogMaxLines / 2 + 500; // two lines each
+        client.write(QByteArray("HOOD\r\n").repeated(requests));
+        QByteArray replies;
+        QElapsedTimer clock;
+        clock.start();
+        while (replies.count('\n') < requests && clock.elapsed() < 60000) {
+            QCoreApplication::processEvents();
+            client.waitForReadyRead(1);
+            replies += client.readAll();
+        }
+        QCOMPARE(replies.count('\n'), requests);
+        const auto *log = f.w<QPlainTextEdit>("M_ServerLog");
+        QCOMPARE(log->blockCount(), TF_Main::kServerLogMaxLines);
+        QCOMPARE(log->document()->lastBlock().text(), QStringLiteral("Out: HOOD"));
+        QCOMPARE(log->document()->firstBlock().text(), QStringLiteral("In: HOOD"));
+    }
+};
+
+QTEST_MAIN(TestReliability)
+#include "tst_reliability.moc"
