@@ -1,8 +1,8 @@
-; The Windows installer: the program folder (the program, its Qt and MinGW
-; runtime libraries and plugins, the recordings in hang\) installed into a
-; folder the user can write, because the program keeps its settings files in
-; its working folder; a Start-menu shortcut that starts it there; an
-; uninstaller. Built by scripts/package-windows:
+; The Windows installer: the program folder (the program and the archive
+; program, their Qt and MinGW runtime libraries and plugins, the recordings in
+; hang\) installed into a folder the user can write, because the programs keep
+; their settings files and the archive in their working folder; Start-menu
+; shortcuts that start them there; an uninstaller. Built by scripts/package-windows:
 ;   makensis -DSOURCE=<program folder> -DOUTFILE=<setup.exe> -DVERSION=<x.y> KromaglenForZov.nsi
 Unicode true
 Target amd64-unicode
@@ -11,6 +11,7 @@ SetCompressor /SOLID lzma
 !include "MUI2.nsh"
 
 !define PRODUCT "KromaglenForZov"
+!define ARCHIVE "KromaglenArchive"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 
 Name "${PRODUCT}"
@@ -34,8 +35,9 @@ ShowUninstDetails show
 !insertmacro MUI_LANGUAGE "Hungarian"
 
 LangString SHORTCUT_DESC ${LANG_HUNGARIAN} "Festékréteg-vastagság mérése a Kromaglen műszerrel"
+LangString ARCHIVE_DESC ${LANG_HUNGARIAN} "A korábbi mérések archívuma"
 LangString UNINSTALL_NAME ${LANG_HUNGARIAN} "${PRODUCT} eltávolítása"
-LangString KEPT_FILES ${LANG_HUNGARIAN} "A beállítások (Kromaglen*.ini) megmaradnak itt: $INSTDIR"
+LangString KEPT_FILES ${LANG_HUNGARIAN} "A beállítások és az archívum megmaradnak itt: $INSTDIR"
 
 VIProductVersion "${VERSION}.0.0"
 VIAddVersionKey /LANG=${LANG_HUNGARIAN} "ProductName" "${PRODUCT}"
@@ -56,6 +58,8 @@ Section "${PRODUCT}" SecMain
     CreateDirectory "$SMPROGRAMS\${PRODUCT}"
     CreateShortCut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\${PRODUCT}.exe" "" \
         "$INSTDIR\${PRODUCT}.exe" 0 SW_SHOWNORMAL "" "$(SHORTCUT_DESC)"
+    CreateShortCut "$SMPROGRAMS\${PRODUCT}\${ARCHIVE}.lnk" "$INSTDIR\${ARCHIVE}.exe" "" \
+        "$INSTDIR\${ARCHIVE}.exe" 0 SW_SHOWNORMAL "" "$(ARCHIVE_DESC)"
     CreateShortCut "$SMPROGRAMS\${PRODUCT}\$(UNINSTALL_NAME).lnk" "$INSTDIR\Uninstall.exe"
 
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
@@ -76,6 +80,7 @@ Section "Uninstall"
     !include "${FILELIST}"
     Delete "$INSTDIR\Uninstall.exe"
     Delete "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk"
+    Delete "$SMPROGRAMS\${PRODUCT}\${ARCHIVE}.lnk"
     Delete "$SMPROGRAMS\${PRODUCT}\$(UNINSTALL_NAME).lnk"
     RMDir "$SMPROGRAMS\${PRODUCT}"
     DeleteRegKey HKCU "${UNINSTALL_KEY}"
