@@ -117,8 +117,11 @@ bool run(const QString &line)
         };
         const speed_t speed = cfgetospeed(&tio);
         std::printf("settings: %s %d%c%d %s%s\n", speed == B9600 ? "9600" : "other-speed", bits(),
-                    !(tio.c_cflag & PARENB) ? 'N' : (tio.c_cflag & PARODD) ? 'O' : 'E',
-                    (tio.c_cflag & CSTOPB) ? 2 : 1, (tio.c_cflag & CRTSCTS) ? "rtscts" : "no-rtscts",
+                    !(tio.c_cflag & PARENB)  ? 'N'
+                    : (tio.c_cflag & PARODD) ? 'O'
+                                             : 'E',
+                    (tio.c_cflag & CSTOPB) ? 2 : 1,
+                    (tio.c_cflag & CRTSCTS) ? "rtscts" : "no-rtscts",
                     (tio.c_iflag & (IXON | IXOFF)) ? " xonxoff" : "");
         std::fflush(stdout);
     } else if (cmd == u"wait") {
