@@ -93,9 +93,8 @@ void SerialGaugePort::purge()
 
 QByteArray SerialGaugePort::read(qint64 maxBytes)
 {
-    errno = 0;
     if (!m_port.isOpen())
-        fail("ReadFile function failed", EBADF);
+        fail("ReadFile function failed", SerialSettings::notOpenError());
     const QByteArray bytes = m_port.read(maxBytes);
     if (m_port.error() == QSerialPort::ReadError || m_port.error() == QSerialPort::ResourceError)
         fail("ReadFile function failed", lastSystemError());

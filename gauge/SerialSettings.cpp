@@ -20,6 +20,15 @@ int lastSystemError()
 #endif
 }
 
+int notOpenError()
+{
+#ifdef Q_OS_WIN
+    return ERROR_INVALID_HANDLE;
+#else
+    return EBADF;
+#endif
+}
+
 void fail(const char *what, int code)
 {
     throw Failure(QStringLiteral("EComPort"),

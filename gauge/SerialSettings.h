@@ -14,6 +14,8 @@ constexpr int kHandshakeLimit = kQueueSize / 4; // RTS drops with fewer bytes fr
 // The error number the last failing system call left: GetLastError() on
 // Windows, errno elsewhere.
 int lastSystemError();
+// The error number of a call on a port that is not open (an invalid handle).
+int notOpenError();
 
 [[noreturn]] void fail(const char *what, int code);
 
