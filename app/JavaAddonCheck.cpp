@@ -18,6 +18,16 @@ QString readString(const Registry &registry, const QString &key, const QString &
 
 namespace JavaAddon {
 
+bool applies(const Registry &registry)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(registry);
+    return true;
+#else
+    return registry.keyExists(QStringLiteral("SOFTWARE\\JavaSoft"));
+#endif
+}
+
 JavaAddonStatus check(const Registry &registry)
 {
     JavaAddonStatus status;

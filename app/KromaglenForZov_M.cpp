@@ -105,7 +105,11 @@ void TF_Main::FormCreate()
     CLB_WhatToMeasClick();
     CB_SaveChange();
     JavaAddonCheck();
-    refillPorts();
+    try {
+        refillPorts();
+    } catch (const Failure &f) {
+        showErrorBox(f.text()); // the list stays empty
+    }
     selectPort(PortList::find(m_ports, m_services.port->portName()));
     LoadStoredPort();
     LoadPresetsFile();
@@ -162,6 +166,8 @@ void TF_Main::connectHandlers()
 
 void TF_Main::JavaAddonCheck()
 {
+    if (!JavaAddon::applies(*m_services.registry))
+        return;
     const JavaAddonStatus status = JavaAddon::check(*m_services.registry);
     if (!status.runtimeFound)
         ShowInfo(QStringLiteral("JAVA futtatási környezet nem található!"),

@@ -124,8 +124,8 @@ void TF_Main::BB_FindPortClick()
         found = true;
     } catch (const Failure &) {
         showEntries();
-        refillPorts();
         try {
+            refillPorts();
             discovery.LocalServiceSearch(m_ports, entries);
             found = true;
         } catch (const Failure &f) {

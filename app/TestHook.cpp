@@ -15,7 +15,13 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <QPointer>
+#include <thread>
+#else
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -51,12 +57,31 @@ void doubleClick(QWidget *w)
 } // namespace
 
 TestHook::TestHook(TF_Main &window, TF_MessageDlg &question, TF_MyShowMessage &info)
-    : m_window(window), m_question(question), m_info(info),
+    : m_window(window), m_question(question), m_info(info)
+#ifndef Q_OS_WIN
+      ,
       m_notifier(STDIN_FILENO, QSocketNotifier::Read)
+#endif
 {
+#ifdef Q_OS_WIN
+    // Standard input is a pipe that no event loop watches here: a thread of
+    // its own reads the lines and hands them to the window thread.
+    std::thread([hook = QPointer<TestHook>(this)] {
+        char buffer[4096];
+        while (std::fgets(buffer, sizeof buffer, stdin)) {
+            const QString line = QString::fromUtf8(buffer).trimmed();
+            QMetaObject::invokeMethod(qApp, [hook, line] {
+                if (hook)
+                    hook->answer(line);
+            });
+        }
+    }).detach();
+#else
     connect(&m_notifier, &QSocketNotifier::activated, this, &TestHook::onInput);
+#endif
 }
 
+#ifndef Q_OS_WIN
 void TestHook::onInput()
 {
     char buffer[4096];
@@ -70,10 +95,16 @@ void TestHook::onInput()
     while ((end = m_pending.indexOf('\n')) >= 0) {
         const QString line = QString::fromUtf8(m_pending.left(end)).trimmed();
         m_pending.remove(0, end + 1);
-        const QString reply = run(line);
-        std::printf("%s\n", reply.toUtf8().constData());
-        std::fflush(stdout);
+        answer(line);
     }
+}
+#endif
+
+void TestHook::answer(const QString &line)
+{
+    const QString reply = run(line);
+    std::printf("%s\n", reply.toUtf8().constData());
+    std::fflush(stdout);
 }
 
 QString TestHook::run(const QString &line)
@@ -116,6 +147,14 @@ QString TestHook::run(const QString &line)
         return QStringLiteral("error no widget ") + name;
     if (command == u"get")
         return QStringLiteral("ok ") + textOf(w);
+    if (command == u"where") {
+        const QPoint at = w->mapToGlobal(QPoint(0, 0));
+        return QStringLiteral("ok %1 %2 %3 %4")
+            .arg(at.x())
+            .arg(at.y())
+            .arg(w->width())
+            .arg(w->height());
+    }
     if (command == u"visible")
         return QStringLiteral("ok %1").arg(w->isVisible() ? 1 : 0);
     if (command == u"click") {

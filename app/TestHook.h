@@ -16,6 +16,7 @@ class TF_MyShowMessage;
 //   page                 the active page (0, 1, 2)
 //   readings POINT       the reading lines of a catalogue point, joined by "|"
 //   info                 the information dialog's message ("" when hidden)
+//   where NAME           a widget's place on the screen: x y width height
 //   close                ask the window to close
 class TestHook : public QObject
 {
@@ -26,11 +27,14 @@ public:
 
 private:
     void onInput();
+    void answer(const QString &line);
     QString run(const QString &line);
 
     TF_Main &m_window;
     TF_MessageDlg &m_question;
     TF_MyShowMessage &m_info;
+#ifndef Q_OS_WIN
     QSocketNotifier m_notifier;
     QByteArray m_pending;
+#endif
 };

@@ -7,6 +7,7 @@
 #include "Shell.h"
 #include "ToneBeeper.h"
 #include "WavPlayer.h"
+#include "WinBeeper.h"
 #include "WizardWindows.h"
 
 #include <QApplication>
@@ -28,7 +29,11 @@ int main(int argc, char *argv[])
     SerialGaugePort port;
     const std::unique_ptr<Registry> registry = Registry::system();
     WavPlayer player;
+#ifdef Q_OS_WIN
+    WinBeeper beeper;
+#else
     ToneBeeper beeper;
+#endif
     SystemShell shell;
     // The archive writes on a thread of its own and finishes after the window.
     QString archiveNotice;

@@ -18,7 +18,10 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+
+#ifdef Q_OS_UNIX
 #include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -98,10 +101,12 @@ std::vector<double> roundTrips(quint16 port, const QByteArray &reply, int idleCo
 
 void raiseFileLimit()
 {
+#ifdef Q_OS_UNIX
     rlimit limit{};
     getrlimit(RLIMIT_NOFILE, &limit);
     limit.rlim_cur = limit.rlim_max;
     setrlimit(RLIMIT_NOFILE, &limit);
+#endif
 }
 
 // Clicks a button of the window; answers Yes to the question it asks.

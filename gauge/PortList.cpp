@@ -1,6 +1,7 @@
 #include "PortList.h"
 
 #include "Registry.h"
+#include "SerialSettings.h"
 
 #include <QDir>
 #include <QSerialPortInfo>
@@ -24,7 +25,13 @@ QStringList ports(const Registry &registry)
         if (!name.isEmpty() && find(names, name) < 0)
             names.append(name);
     };
-    for (const QString &valueName : registry.valueNames(kSerialCommKey)) {
+    QStringList valueNames;
+    try {
+        valueNames = registry.valueNames(kSerialCommKey);
+    } catch (const Registry::EnumerationError &e) {
+        SerialSettings::fail("EnumPorts function failed", e.code);
+    }
+    for (const QString &valueName : valueNames) {
         const auto v = registry.value(kSerialCommKey, valueName);
         if (v && v->type == Registry::Value::Type::String)
             add(v->text);

@@ -10,7 +10,8 @@ inline const QString kSerialCommKey = QStringLiteral("HARDWARE\\DEVICEMAP\\SERIA
 
 // The serial ports of this machine, sorted ignoring letter case, without
 // duplicates: the SERIALCOMM values of the registry and, off Windows, the
-// ports the system reports and the Bluetooth /dev/rfcomm* devices.
+// ports the system reports and the Bluetooth /dev/rfcomm* devices. Throws
+// Failure (EComPort, "EnumPorts function failed") when the listing fails.
 QStringList ports(const Registry &registry);
 
 // Position of the port in the list, whole name compared ignoring case, or -1.

@@ -1,6 +1,7 @@
 #include "SerialGaugePort.h"
 
 #include "Failure.h"
+#include "SerialSettings.h"
 
 #include <QDir>
 #include <cerrno>
@@ -11,6 +12,9 @@
 
 SerialGaugePort::SerialGaugePort(QObject *parent) : GaugePort(parent)
 {
+    // Qt reports a failing system call at once: keep its error number.
+    connect(&m_port, &QSerialPort::errorOccurred, this,
+            [this] { m_systemError = SerialSettings::lastSystemError(); });
     connect(&m_port, &QSerialPort::readyRead, this, &SerialGaugePort::onReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialGaugePort::onError);
 }
@@ -26,51 +30,46 @@ QString SerialGaugePort::devicePath(const QString &name)
 #endif
 }
 
+// The error number of the port's last failing call.
 int SerialGaugePort::lastSystemError() const
 {
-#ifdef Q_OS_WIN
-    return int(GetLastError());
-#else
-    if (errno != 0)
-        return errno;
-    switch (m_port.error()) {
-    case QSerialPort::DeviceNotFoundError:
-        return ENOENT;
-    case QSerialPort::PermissionError:
-        return EACCES;
-    case QSerialPort::ResourceError:
-        return EIO;
-    default:
-        return EINVAL;
-    }
+#ifndef Q_OS_WIN
+    // Qt's lock file says another program has the port: no system call failed.
+    if (m_port.error() == QSerialPort::PermissionError && m_systemError != EACCES &&
+        m_systemError != EPERM)
+        return EBUSY;
 #endif
+    return m_systemError;
 }
 
 void SerialGaugePort::fail(const char *what, int code) const
 {
-    throw Failure(QStringLiteral("EComPort"),
-                  QStringLiteral("%1 (win error code: %2)").arg(QLatin1String(what)).arg(code));
+    SerialSettings::fail(what, code);
 }
 
 void SerialGaugePort::open()
 {
     if (m_open)
         return;
+    // No name, no device (the error number of a missing file on both systems).
+    constexpr int kNoSuchDevice = 2;
+    if (m_name.isEmpty())
+        fail("Unable to open com port", kNoSuchDevice);
     m_port.setPortName(devicePath(m_name));
-    m_port.setBaudRate(QSerialPort::Baud9600);
-    m_port.setDataBits(QSerialPort::Data8);
-    m_port.setParity(QSerialPort::NoParity);
-    m_port.setStopBits(QSerialPort::OneStop);
-    m_port.setFlowControl(QSerialPort::HardwareControl);
     m_port.setReadBufferSize(0);
-    errno = 0;
-    if (m_name.isEmpty() || !m_port.open(QIODevice::ReadWrite))
-        fail("Unable to open com port", m_name.isEmpty() ? ENOENT : lastSystemError());
-    // A pseudo-terminal has no modem lines: holding DTR off may fail there.
-    m_port.setDataTerminalReady(false);
-    m_open = true;
-    m_notify = true;
-    purge();
+    m_systemError = 0;
+    if (!m_port.open(QIODevice::ReadWrite))
+        fail("Unable to open com port", lastSystemError());
+    try {
+        SerialSettings::apply(m_port, m_systemError);
+        m_open = true;
+        m_notify = true;
+        purge();
+    } catch (const Failure &) {
+        m_open = false;
+        m_port.close();
+        throw;
+    }
 }
 
 void SerialGaugePort::close()
@@ -88,16 +87,14 @@ void SerialGaugePort::purge()
 {
     if (!m_open || !m_port.isOpen())
         return;
-    errno = 0;
     if (!m_port.clear(QSerialPort::AllDirections))
         fail("PurgeComm function failed", lastSystemError());
 }
 
 QByteArray SerialGaugePort::read(qint64 maxBytes)
 {
-    errno = 0;
     if (!m_port.isOpen())
-        fail("ReadFile function failed", EBADF);
+        fail("ReadFile function failed", SerialSettings::notOpenError());
     const QByteArray bytes = m_port.read(maxBytes);
     if (m_port.error() == QSerialPort::ReadError || m_port.error() == QSerialPort::ResourceError)
         fail("ReadFile function failed", lastSystemError());

@@ -39,4 +39,5 @@ private:
     QString m_name = kDefaultPortName;
     bool m_open = false;
     bool m_notify = true;
+    int m_systemError = 0; // of the port's last failing call
 };

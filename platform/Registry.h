@@ -21,11 +21,19 @@ public:
         quint32 dword = 0;
     };
 
+    // The system failed while listing a key's values (a missing key is no
+    // failure): its error number.
+    struct EnumerationError
+    {
+        int code = 0;
+    };
+
     virtual ~Registry() = default;
 
     virtual bool keyExists(const QString &path) const = 0;
     // Subkey names in stored order; empty when the key does not exist.
     virtual QStringList subkeys(const QString &path) const = 0;
+    // Throws EnumerationError.
     virtual QStringList valueNames(const QString &path) const = 0;
     virtual std::optional<Value> value(const QString &path, const QString &name) const = 0;
 

@@ -8,14 +8,21 @@ namespace {
 class KeyHandle
 {
 public:
+    // The 64-bit view first, then the 32-bit one: a 32-bit Java registers
+    // itself there (SOFTWARE\Wow6432Node); the SYSTEM and HARDWARE keys are
+    // the same in both.
     explicit KeyHandle(const QString &path)
     {
         QString p = path;
         while (p.startsWith(u'\\'))
             p.remove(0, 1);
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, reinterpret_cast<LPCWSTR>(p.utf16()), 0, KEY_READ,
-                          &m_key) != ERROR_SUCCESS)
-            m_key = nullptr;
+        const auto name = reinterpret_cast<LPCWSTR>(p.utf16());
+        for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+            if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, name, 0, KEY_READ | view, &m_key) ==
+                ERROR_SUCCESS)
+                return;
+        }
+        m_key = nullptr;
     }
     ~KeyHandle()
     {
@@ -61,12 +68,14 @@ QStringList WinRegistry::valueNames(const QString &path) const
     wchar_t name[16384];
     for (DWORD i = 0;; ++i) {
         DWORD size = 16384;
-        if (RegEnumValueW(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
+        const LSTATUS status =
+            RegEnumValueW(key.get(), i, name, &size, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS)
+            return names;
+        if (status != ERROR_SUCCESS)
+            throw EnumerationError{int(status)};
         names.append(QString::fromWCharArray(name, int(size)));
     }
-    return names;
 }
 
 std::optional<Registry::Value> WinRegistry::value(const QString &path, const QString &name) const

@@ -3,7 +3,8 @@
 #include "Registry.h"
 
 #ifdef Q_OS_WIN
-// The real HKEY_LOCAL_MACHINE, read-only.
+// The real HKEY_LOCAL_MACHINE, read-only: its 64-bit view, and the 32-bit view
+// for keys the 64-bit one lacks.
 class WinRegistry : public Registry
 {
 public:

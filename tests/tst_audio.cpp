@@ -8,6 +8,7 @@
 
 #include "BeepWorker.h"
 #include "FeedbackSounds.h"
+#include "Paths.h"
 #include "PointCatalogue.h"
 #include "SoundOptions.h"
 #include "SpokenNumber.h"
@@ -251,7 +252,7 @@ private Q_SLOTS:
         QCOMPARE(player.log, (QStringList{"NEXT", "HOOD"}));
         sounds.play(FeedbackSounds::MeasurementOk, false, QString(), QStringLiteral("12"));
         QCOMPARE(player.log.last(), QStringLiteral("MERES_OK"));
-        player.missing.append(QStringLiteral("hang/NEMMERHET.wav"));
+        player.missing.append(Paths::local(QStringLiteral("hang\\NEMMERHET.wav")));
         QVERIFY_THROWS_EXCEPTION(Failure, sounds.play(FeedbackSounds::CannotMeasure, true, {}, {}));
     }
 
@@ -298,13 +299,14 @@ private Q_SLOTS:
         TimedPlayer player;
         FeedbackSounds sounds(player);
         QSignalSpy errors(&sounds, &FeedbackSounds::playbackError);
-        player.missing.append(QStringLiteral("hang/SZ_20.wav"));
+        player.missing.append(Paths::local(QStringLiteral("hang\\SZ_20.wav")));
         sounds.SpeakNumber(QStringLiteral("123"));
         QTRY_COMPARE(errors.size(), 1);
-        QCOMPARE(errors.first().first().toString(), QStringLiteral("missing hang/SZ_20.wav"));
+        QCOMPARE(errors.first().first().toString(),
+                 QStringLiteral("missing ") + Paths::local(QStringLiteral("hang\\SZ_20.wav")));
         QCOMPARE(sounds.snippetQueue(), QStringList{QStringLiteral("hang\\SZ_3.wav")});
         // The first recording failing is the caller's to handle (fallback to beeps).
-        player.missing.append(QStringLiteral("hang/SZ_7.wav"));
+        player.missing.append(Paths::local(QStringLiteral("hang\\SZ_7.wav")));
         QVERIFY_THROWS_EXCEPTION(Failure, sounds.SpeakNumber(QStringLiteral("7")));
     }
 

@@ -1,8 +1,36 @@
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTest>
 
 #include "Cp1250.h"
 #include "PointCatalogue.h"
 #include "VehicleCategories.h"
+
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
+
+namespace {
+
+// The system's own conversion of one byte of code page 1250, where it has one:
+// the Windows code page tables, or ICU elsewhere.
+std::optional<QString> systemDecode(char byte)
+{
+#ifdef Q_OS_WIN
+    wchar_t out[4];
+    const int n = MultiByteToWideChar(1250, 0, &byte, 1, out, 4);
+    if (n <= 0)
+        return std::nullopt;
+    return QString::fromWCharArray(out, n);
+#else
+    QStringDecoder decoder("windows-1250");
+    if (!decoder.isValid())
+        return std::nullopt;
+    return decoder.decode(QByteArrayView(&byte, 1));
+#endif
+}
+
+} // namespace
 
 class TestCatalogue : public QObject
 {
@@ -37,6 +65,51 @@ private Q_SLOTS:
         QCOMPARE(PointCatalogue::description(13),
                  QStringLiteral("Festékrétegvastagság értékei az alvázszám hordozóelemen, az "
                                 "alvázszám megjelenés környezetében."));
+    }
+
+    void everyByteOfTheCodePage()
+    {
+        QByteArray all;
+        for (int b = 0; b < 256; ++b)
+            all.append(char(b));
+        const QString text = Cp1250::decode(all);
+        QCOMPARE(text.size(), 256);
+        QCOMPARE(Cp1250::encode(text), all);
+        for (int b = 0; b < 256; ++b) {
+            const auto expected = systemDecode(char(b));
+            if (!expected)
+                QSKIP("no code page 1250 converter on this system to compare with");
+            QVERIFY2(text.sliced(b, 1) == *expected, qPrintable(QString::number(b, 16)));
+        }
+        // Hungarian's own letters and the micro sign, whatever the converter says.
+        QCOMPARE(Cp1250::encode(u"őŐűŰáéíóöúüµ€"),
+                 QByteArray("\xF5\xD5\xFB\xDB\xE1\xE9\xED\xF3\xF6\xFA\xFC\xB5\x80"));
+        // The undefined bytes stay what they were.
+        QCOMPARE(Cp1250::decode("\x81\x83\x88\x90\x98"),
+                 QStringLiteral("\u0081\u0083\u0088\u0090\u0098"));
+    }
+
+    void charactersOutsideTheCodePage()
+    {
+        // Characters without a byte become SUB, one per character, never a
+        // lookalike: "ÿ" is not "y", and a character beyond 16 bits is one SUB.
+        QCOMPARE(Cp1250::encode(u"a\u4E2D\u00FF\U0001F600\u00C5z"),
+                 QByteArray("a\x1A\x1A\x1A\x1Az"));
+        QCOMPARE(Cp1250::encode(u"\xD800x"), QByteArray("\x1Ax"));
+#ifndef Q_OS_WIN
+        QStringEncoder icu("windows-1250");
+        if (!icu.isValid())
+            QSKIP("no ICU converter to compare with");
+        for (char32_t c = 0x80; c < 0x10000; ++c) {
+            if (c >= 0xD800 && c < 0xE000)
+                continue;
+            const QString one = QChar(char16_t(c));
+            const QByteArray expected = icu.encode(one);
+            // ICU drops invisible format characters; they too become SUB here.
+            QVERIFY2(Cp1250::encode(one) == (expected.isEmpty() ? "\x1A" : expected),
+                     qPrintable(QString::number(c, 16)));
+        }
+#endif
     }
 
     void mandatoryPointsAndSoundFiles()

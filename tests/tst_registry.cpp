@@ -9,6 +9,8 @@
 #include "GaugeDiscovery.h"
 #include "JavaAddonCheck.h"
 #include "ProcessUsage.h"
+#include "RegistryFixture.h"
+#include "WizardFixture.h"
 
 namespace {
 
@@ -56,6 +58,12 @@ QString failureOf(const std::function<void()> &f)
 }
 
 const QStringList kPorts{"COM5", "COM6", "COM7"};
+
+#ifdef Q_OS_WIN
+constexpr bool kOnWindows = true;
+#else
+constexpr bool kOnWindows = false;
+#endif
 
 } // namespace
 
@@ -135,17 +143,16 @@ private Q_SLOTS:
 
     void deviceSearchFindsPairedGauges()
     {
-        const FileRegistry r =
-            FileRegistry::fromBytes(kHeader + pairedGauge("0012a1b2c3d4", "KROMAGLEN 1", "COM7") +
-                                    pairedGauge("00aabbccddee", "My KROMAGLEN", "COM5") +
-                                    pairedGauge("001122334455", "kromaglen small", "COM6") +
-                                    pairedGauge("00998877aabb", "KROMAGLEN far", "COM9"));
+        const RegistryFixture r(kHeader + pairedGauge("0012a1b2c3d4", "KROMAGLEN 1", "COM7") +
+                                pairedGauge("00aabbccddee", "My KROMAGLEN", "COM5") +
+                                pairedGauge("001122334455", "kromaglen small", "COM6") +
+                                pairedGauge("00998877aabb", "KROMAGLEN far", "COM9"));
         QStringList entries;
-        QCOMPARE(failureOf([&] { GaugeDiscovery(r).DeviceKeySearch(kPorts, entries); }),
+        QCOMPARE(failureOf([&] { GaugeDiscovery(r.registry()).DeviceKeySearch(kPorts, entries); }),
                  QStringLiteral("<no failure>"));
         QCOMPARE(entries, (QStringList{"COM5: My KROMAGLEN", "COM7: KROMAGLEN 1"}));
         // A second search adds nothing twice.
-        GaugeDiscovery(r).DeviceKeySearch(kPorts, entries);
+        GaugeDiscovery(r.registry()).DeviceKeySearch(kPorts, entries);
         QCOMPARE(entries.size(), 2);
         QCOMPARE(GaugeDiscovery::portOfEntry(entries.last()), QStringLiteral("COM7"));
     }
@@ -155,8 +162,8 @@ private Q_SLOTS:
         const auto search = [](const QByteArray &content) {
             return failureOf([&content] {
                 QStringList entries;
-                GaugeDiscovery(FileRegistry::fromBytes(kHeader + content))
-                    .DeviceKeySearch(kPorts, entries);
+                const RegistryFixture r(kHeader + content);
+                GaugeDiscovery(r.registry()).DeviceKeySearch(kPorts, entries);
             });
         };
         QCOMPARE(search(""), QStringLiteral("Nincs bluetooth telepítve!"));
@@ -178,19 +185,22 @@ private Q_SLOTS:
 
     void localServiceSearch()
     {
-        const FileRegistry r = FileRegistry::fromBytes(
-            kHeader + localService("0000", "kromaglen?", "00,00,00,00,00,00,00,00", "x", "COM5") +
-            localService("0001", "KROMAGLEN SPP", "d4,c3,b2,a1,12,00,00,00", "0012A1B2C3D4",
-                         "COM6"));
         QStringList entries{"COM9: old"};
-        GaugeDiscovery(r).LocalServiceSearch(kPorts, entries);
-        QCOMPARE(entries, QStringList{"COM6: KROMAGLEN SPP"});
-
-        const FileRegistry shortAddress = FileRegistry::fromBytes(
-            kHeader + localService("0001", "KROMAGLEN", "d4,c3", "x", "COM6"));
-        QCOMPARE(
-            failureOf([&] { GaugeDiscovery(shortAddress).LocalServiceSearch(kPorts, entries); }),
-            QStringLiteral("Nincs bluetooth telepítve!"));
+        {
+            const RegistryFixture r(
+                kHeader +
+                localService("0000", "kromaglen?", "00,00,00,00,00,00,00,00", "x", "COM5") +
+                localService("0001", "KROMAGLEN SPP", "d4,c3,b2,a1,12,00,00,00", "0012A1B2C3D4",
+                             "COM6"));
+            GaugeDiscovery(r.registry()).LocalServiceSearch(kPorts, entries);
+            QCOMPARE(entries, QStringList{"COM6: KROMAGLEN SPP"});
+        }
+        const RegistryFixture shortAddress(kHeader +
+                                           localService("0001", "KROMAGLEN", "d4,c3", "x", "COM6"));
+        QCOMPARE(failureOf([&] {
+                     GaugeDiscovery(shortAddress.registry()).LocalServiceSearch(kPorts, entries);
+                 }),
+                 QStringLiteral("Nincs bluetooth telepítve!"));
     }
 
     void javaAddon()
@@ -204,7 +214,7 @@ private Q_SLOTS:
                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Web Start\\1.8]\r\n"
                                "\"Home\"=\"" +
                                home.toUtf8() + "\"\r\n";
-        JavaAddonStatus s = JavaAddon::check(FileRegistry::fromBytes(reg));
+        JavaAddonStatus s = JavaAddon::check(RegistryFixture(reg).registry());
         QVERIFY(s.runtimeFound);
         QCOMPARE(s.runtimeFolder, dir.filePath("jre"));
         QVERIFY(!s.addonPresent);
@@ -212,23 +222,52 @@ private Q_SLOTS:
         QFile jar(dir.filePath("jre/lib/ext/KromaglenForZov.jar"));
         QVERIFY(jar.open(QIODevice::WriteOnly));
         jar.close();
-        QVERIFY(JavaAddon::check(FileRegistry::fromBytes(reg)).addonPresent);
+        QVERIFY(JavaAddon::check(RegistryFixture(reg).registry()).addonPresent);
 
         const QByteArray windows = QByteArray(reg).replace(home.toUtf8(), "C:\\\\J\\\\bin");
-        s = JavaAddon::check(FileRegistry::fromBytes(windows));
+        s = JavaAddon::check(RegistryFixture(windows).registry());
         QCOMPARE(s.addonPath, QStringLiteral("C:\\J\\lib\\ext\\KromaglenForZov.jar"));
 
-        s = JavaAddon::check(FileRegistry::fromBytes(kHeader));
+        s = JavaAddon::check(RegistryFixture(kHeader).registry());
         QVERIFY(!s.runtimeFound);
         QVERIFY(!s.addonPresent);
         // Only the version key: the folder holds the version text.
-        s = JavaAddon::check(FileRegistry::fromBytes(reg.left(
-            reg.indexOf("[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Web Start\\1.8]"))));
+        s = JavaAddon::check(
+            RegistryFixture(reg.left(reg.indexOf(
+                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Web Start\\1.8]")))
+                .registry());
         QCOMPARE(s.runtimeFolder, QStringLiteral("1.8"));
-        QVERIFY(JavaAddon::setupProgramPath("/opt/kfz")
-                    .endsWith("/opt/kfz/KromaglenForZov_JAVA_Javito_Setup.exe"));
+        QCOMPARE(JavaAddon::applies(RegistryFixture(kHeader).registry()), kOnWindows);
+        QVERIFY(JavaAddon::applies(
+            RegistryFixture(kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft]\r\n").registry()));
+        QCOMPARE(JavaAddon::setupProgramPath("/opt/kfz"),
+                 QDir::toNativeSeparators("/opt/kfz/KromaglenForZov_JAVA_Javito_Setup.exe"));
+    }
+
+    // Windows always looks for the Java runtime at start; elsewhere only a
+    // registry file that has a JavaSoft key stands in for one.
+    void javaCheckAtStart_data()
+    {
+        QTest::addColumn<QByteArray>("registry");
+        QTest::addColumn<bool>("checked");
+        QTest::newRow("no JavaSoft key") << WizardFixture::kRegistry << kOnWindows;
+        QTest::newRow("JavaSoft without Java Web Start")
+            << WizardFixture::kRegistry + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft]\r\n"
+            << true;
+    }
+
+    void javaCheckAtStart()
+    {
+        QFETCH(QByteArray, registry);
+        QFETCH(bool, checked);
+        WizardFixture f({}, registry);
+        QCOMPARE(f.shownMessage(),
+                 checked ? QStringLiteral("JAVA futtatási környezet nem található!") : QString());
+        QCOMPARE(f.shell.elevated.size(), checked ? 1 : 0);
+        if (checked)
+            QVERIFY(f.shell.elevated.first().endsWith("KromaglenForZov_JAVA_Javito_Setup.exe"));
     }
 };
 
-QTEST_GUILESS_MAIN(TestRegistry)
+QTEST_MAIN(TestRegistry)
 #include "tst_registry.moc"

@@ -96,9 +96,12 @@ private Q_SLOTS:
         QCOMPARE(f.w<QPlainTextEdit>("M_ServerLog")->toPlainText(),
                  QStringLiteral("Server start!"));
         // No Java runtime in the registry: the message, and the setup program is started.
+#ifdef Q_OS_WIN
         QCOMPARE(f.shownMessage(), QStringLiteral("JAVA futtatási környezet nem található!"));
         QCOMPARE(f.shell.elevated.size(), 1);
-        QVERIFY(f.shell.elevated.first().endsWith("KromaglenForZov_JAVA_Javito_Setup.exe"));
+#else // no JavaSoft key in the registry file: no Java check (tst_registry)
+        QCOMPARE(f.shownMessage(), QString());
+#endif
         QCOMPARE(f.read("Kromaglen.ini"), QByteArray("<missing>"));
         QCOMPARE(f.read("Kromaglen_sound.ini"), QByteArray("<missing>"));
     }

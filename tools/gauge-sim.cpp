@@ -11,6 +11,8 @@
 //   split fe|al N    a reading sent in three parts, 50 ms apart
 //   session N        a whole vehicle: 3 readings on each of N points, a key after each
 //   wait MS          pause
+//   settings         print the line settings the program gave the port
+//                    ("settings: 9600 8N1 rtscts")
 //   quit             close the link and end (also at the end of input)
 #include <QByteArray>
 #include <QFile>
@@ -31,6 +33,7 @@
 namespace {
 
 int g_master = -1;
+int g_slave = -1; // held open so that the line keeps its settings between opens
 
 void send(const QByteArray &bytes)
 {
@@ -94,6 +97,33 @@ bool run(const QString &line)
             send(",ME");
             QThread::msleep(1200);
         }
+    } else if (cmd == u"settings") {
+        termios tio{};
+        if (g_slave < 0 || tcgetattr(g_slave, &tio) != 0) {
+            std::perror("tcgetattr");
+            return true;
+        }
+        const auto bits = [&tio] {
+            switch (tio.c_cflag & CSIZE) {
+            case CS5:
+                return 5;
+            case CS6:
+                return 6;
+            case CS7:
+                return 7;
+            default:
+                return 8;
+            }
+        };
+        const speed_t speed = cfgetospeed(&tio);
+        std::printf("settings: %s %d%c%d %s%s\n", speed == B9600 ? "9600" : "other-speed", bits(),
+                    !(tio.c_cflag & PARENB)  ? 'N'
+                    : (tio.c_cflag & PARODD) ? 'O'
+                                             : 'E',
+                    (tio.c_cflag & CSTOPB) ? 2 : 1,
+                    (tio.c_cflag & CRTSCTS) ? "rtscts" : "no-rtscts",
+                    (tio.c_iflag & (IXON | IXOFF)) ? " xonxoff" : "");
+        std::fflush(stdout);
     } else if (cmd == u"wait") {
         QThread::msleep(ulong(number(1)));
     } else if (cmd == u"quit") {
@@ -128,11 +158,11 @@ int main(int argc, char *argv[])
     }
     const QString device = QString::fromLocal8Bit(ptsname(g_master));
     // Raw mode: every byte reaches the program unchanged.
-    const int slave = ::open(ptsname(g_master), O_RDWR | O_NOCTTY);
+    g_slave = ::open(ptsname(g_master), O_RDWR | O_NOCTTY);
     termios tio{};
-    if (slave >= 0 && tcgetattr(slave, &tio) == 0) {
+    if (g_slave >= 0 && tcgetattr(g_slave, &tio) == 0) {
         cfmakeraw(&tio);
-        tcsetattr(slave, TCSANOW, &tio);
+        tcsetattr(g_slave, TCSANOW, &tio);
     }
     QString portPath = device;
     if (!link.isEmpty()) {
@@ -168,8 +198,8 @@ int main(int argc, char *argv[])
     }
     if (!link.isEmpty())
         QFile::remove(link);
-    if (slave >= 0)
-        ::close(slave);
+    if (g_slave >= 0)
+        ::close(g_slave);
     ::close(g_master);
     return 0;
 }

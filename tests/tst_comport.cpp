@@ -1,0 +1,273 @@
+// The serial port as the system sees it: opening, the line settings the gauge
+// needs, the failure texts with the error number of the failing call, and the
+// port list. On Linux against pseudo-terminals and missing or busy devices; on
+// Windows (under Wine) against a COM port that scripts/test-windows links to a
+// pseudo-terminal and lists in the registry (KFZ_TEST_COM).
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QTest>
+
+#include "Failure.h"
+#include "FileRegistry.h"
+#include "PortList.h"
+#include "SerialGaugePort.h"
+#include "SerialSettings.h"
+#include "WizardFixture.h"
+
+#ifdef Q_OS_WIN
+#include "WinRegistry.h"
+
+#include <qt_windows.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+#ifdef Q_OS_WIN
+bool underWine()
+{
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+#endif
+
+QString failureOf(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const Failure &e) {
+        return e.reason();
+    }
+    return QStringLiteral("<no failure>");
+}
+
+QString openFailure(const QString &number)
+{
+    return QStringLiteral("EComPort: Unable to open com port (win error code: %1)").arg(number);
+}
+
+// A port the gauge could be on: a pseudo-terminal here, the linked COM port
+// under Wine.
+class GaugeLine
+{
+public:
+    GaugeLine()
+    {
+#ifdef Q_OS_WIN
+        m_name = qEnvironmentVariable("KFZ_TEST_COM");
+#else
+        m_master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0)
+            m_name = QString::fromLocal8Bit(ptsname(m_master));
+#endif
+    }
+    ~GaugeLine()
+    {
+#ifndef Q_OS_WIN
+        if (m_master >= 0)
+            ::close(m_master);
+#endif
+    }
+    // Empty when there is none (Windows outside scripts/test-windows).
+    const QString &name() const
+    {
+        return m_name;
+    }
+
+private:
+    QString m_name;
+#ifndef Q_OS_WIN
+    int m_master = -1;
+#endif
+};
+
+#define REQUIRE_LINE(line)                                                                         \
+    if ((line).name().isEmpty())                                                                   \
+    QSKIP("no COM port linked to a gauge here (run by scripts/test-windows)")
+
+// A registry whose port listing fails the way the system's can.
+class FailingListRegistry : public FileRegistry
+{
+public:
+    explicit FailingListRegistry(const FileRegistry &content) : FileRegistry(content) {}
+    QStringList valueNames(const QString &path) const override
+    {
+        if (failListing)
+            throw EnumerationError{1018};
+        return FileRegistry::valueNames(path);
+    }
+    bool failListing = false;
+};
+
+} // namespace
+
+class TestComPort : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void aMissingPortSaysSo()
+    {
+        SerialGaugePort port;
+#ifdef Q_OS_WIN
+        port.setPortName(QStringLiteral("COM199"));
+#else
+        port.setPortName(QStringLiteral("/dev/kfz-no-such-port"));
+#endif
+        QCOMPARE(failureOf([&] { port.open(); }), openFailure("2"));
+        QVERIFY(!port.connected());
+        port.setPortName(QString());
+        QCOMPARE(failureOf([&] { port.open(); }), openFailure("2"));
+        QVERIFY(!port.connected());
+    }
+
+#ifndef Q_OS_WIN
+    void aDeviceThatIsNoSerialPortSaysWhy()
+    {
+        SerialGaugePort port;
+        port.setPortName(QStringLiteral("/dev/null"));
+        QCOMPARE(failureOf([&] { port.open(); }), openFailure(QString::number(ENOTTY)));
+        port.setPortName(QDir::tempPath());
+        QCOMPARE(failureOf([&] { port.open(); }), openFailure(QString::number(EISDIR)));
+        QVERIFY(!port.connected());
+    }
+#endif
+
+    // A port another program holds: the number is the one the system gave the
+    // refused open, not a stale one.
+    void aBusyPortGivesTheRefusalsNumber()
+    {
+        GaugeLine line;
+        REQUIRE_LINE(line);
+        SerialGaugePort first;
+        first.setPortName(line.name());
+        first.open();
+        QVERIFY(first.connected());
+#ifdef Q_OS_WIN
+        const std::wstring device = L"\\\\.\\" + line.name().toStdWString();
+        const HANDLE h = CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                     OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        const int refused = int(GetLastError());
+        if (h != INVALID_HANDLE_VALUE && underWine()) {
+            CloseHandle(h);
+            QSKIP("Wine opens a COM port twice; Windows refuses the second open");
+        }
+        QCOMPARE(h, INVALID_HANDLE_VALUE);
+        const QString expected = QString::number(refused);
+#else
+        const QString expected = QString::number(EBUSY);
+#endif
+        QVERIFY(expected != "2" && expected != "0");
+        SerialGaugePort second;
+        second.setPortName(line.name());
+        QCOMPARE(failureOf([&] { second.open(); }), openFailure(expected));
+        QVERIFY(!second.connected());
+        QVERIFY(first.connected());
+        first.close();
+        second.open(); // free again
+        QVERIFY(second.connected());
+    }
+
+    void theGaugesLineSettingsReachTheDevice()
+    {
+        GaugeLine line;
+        REQUIRE_LINE(line);
+        QSerialPort port(SerialGaugePort::devicePath(line.name()));
+        QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
+        int systemError = 0;
+        QCOMPARE(failureOf([&] { SerialSettings::apply(port, systemError); }),
+                 QStringLiteral("<no failure>"));
+#ifdef Q_OS_WIN
+        DCB dcb{};
+        dcb.DCBlength = sizeof dcb;
+        QVERIFY(GetCommState(port.handle(), &dcb));
+        QCOMPARE(dcb.BaudRate, DWORD(CBR_9600));
+        QCOMPARE(dcb.ByteSize, BYTE(8));
+        QCOMPARE(dcb.Parity, BYTE(NOPARITY));
+        QCOMPARE(dcb.StopBits, BYTE(ONESTOPBIT));
+        QVERIFY(dcb.fOutxCtsFlow);
+        // Wine reads the settings back from the terminal, which only knows
+        // "RTS/CTS on": the input handshake comes back as RTS enabled.
+        QCOMPARE(dcb.fRtsControl, DWORD(underWine() ? RTS_CONTROL_ENABLE : RTS_CONTROL_HANDSHAKE));
+        QVERIFY(!dcb.fOutX && !dcb.fInX);
+        COMMTIMEOUTS timeouts{};
+        QVERIFY(GetCommTimeouts(port.handle(), &timeouts));
+        QCOMPARE(timeouts.ReadIntervalTimeout, MAXDWORD);
+        QCOMPARE(timeouts.ReadTotalTimeoutConstant, DWORD(0));
+        QCOMPARE(timeouts.ReadTotalTimeoutMultiplier, DWORD(0));
+#else
+        const int fd = ::open(QFile::encodeName(line.name()).constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(fd >= 0);
+        termios tio{};
+        QCOMPARE(tcgetattr(fd, &tio), 0);
+        ::close(fd);
+        QCOMPARE(cfgetospeed(&tio), speed_t(B9600));
+        QCOMPARE(tio.c_cflag & CSIZE, tcflag_t(CS8));
+        QVERIFY(!(tio.c_cflag & (PARENB | CSTOPB)));
+        QVERIFY(tio.c_cflag & CRTSCTS);
+        QVERIFY(!(tio.c_iflag & (IXON | IXOFF)));
+#endif
+    }
+
+#ifdef Q_OS_WIN
+    void settingsOnAClosedPortNameTheFailingStep()
+    {
+        QSerialPort port;
+        int systemError = 0;
+        QCOMPARE(failureOf([&] { SerialSettings::apply(port, systemError); }),
+                 QStringLiteral("EComPort: SetupComm function failed (win error code: %1)")
+                     .arg(ERROR_INVALID_HANDLE));
+    }
+#endif
+
+    void thePortListNamesItsFailure()
+    {
+        const QByteArray reg = "Windows Registry Editor Version 5.00\r\n"
+                               "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n"
+                               "\"a\"=\"COM7\"\r\n";
+        FailingListRegistry registry(FileRegistry::fromBytes(reg));
+        QVERIFY(PortList::ports(registry).contains("COM7"));
+        registry.failListing = true;
+        QCOMPARE(failureOf([&] { PortList::ports(registry); }),
+                 QStringLiteral("EComPort: EnumPorts function failed (win error code: 1018)"));
+
+        // In the gauge search, the second strategy's refill fails: its message
+        // box says why, and the button works again.
+        registry.failListing = false;
+        QTemporaryDir folder;
+        QDir::setCurrent(folder.path());
+        FakeStation station;
+        TF_MainServices services = station.services(folder.path());
+        services.registry = &registry;
+        const WizardWindows wizard = showWizard(services);
+        TF_Main &window = *wizard.main;
+        registry.failListing = true;
+        auto *find = window.findChild<QPushButton *>(QStringLiteral("BB_FindPort"));
+        QTest::mouseClick(find, Qt::LeftButton);
+        auto *box = window.findChild<QMessageBox *>(QStringLiteral("FindPortBox"));
+        QVERIFY(box);
+        QCOMPARE(box->text(), QStringLiteral("A port keresése nem sikerült! Oka: EnumPorts "
+                                             "function failed (win error code: 1018)"));
+        QVERIFY(find->isEnabled());
+    }
+
+#ifdef Q_OS_WIN
+    // The system's own list: the COM port scripts/test-windows registered.
+    void theSystemListsTheLinkedPort()
+    {
+        GaugeLine line;
+        REQUIRE_LINE(line);
+        const QStringList ports = PortList::ports(WinRegistry());
+        QVERIFY2(PortList::find(ports, line.name()) >= 0, qPrintable(ports.join(u' ')));
+    }
+#endif
+};
+
+QTEST_MAIN(TestComPort)
+#include "tst_comport.moc"
