@@ -39,9 +39,12 @@ QStringList ports(const Registry &registry)
 #ifndef Q_OS_WIN
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
         add(info.portName());
-    for (const QString &rfcomm :
-         QDir(QStringLiteral("/dev")).entryList({QStringLiteral("rfcomm*")}, QDir::System))
-        add(rfcomm);
+    // Without a name filter: a wildcard would load the regular-expression
+    // engine (half a megabyte) for this one look at /dev.
+    for (const QString &device : QDir(QStringLiteral("/dev")).entryList(QDir::System)) {
+        if (device.startsWith(u"rfcomm"))
+            add(device);
+    }
 #endif
     std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
         return a.compare(b, Qt::CaseInsensitive) < 0;
