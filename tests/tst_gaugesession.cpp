@@ -166,7 +166,7 @@ private Q_SLOTS:
         clock.start();
         QCOMPARE(session.repair().value_or(QString()),
                  QStringLiteral("EComPort: Unable to open com port (win error code: 121)"));
-        QVERIFY(clock.elapsed() >= 2 * GaugeSession::kReconnectPauseMs);
+        QVERIFY(clock.elapsed() >= 2000); // at least a second per attempt
         QCOMPARE(closeFailed.size(), 1); // the second close finds the port closed
         QCOMPARE(closeFailed.first().first().toString(),
                  QStringLiteral("EComPort: CloseHandle function failed (win error code: 6)"));
@@ -178,7 +178,7 @@ private Q_SLOTS:
         port.failOpens = 1;
         clock.restart();
         QVERIFY(!session.repair());
-        QVERIFY(clock.elapsed() >= 2 * GaugeSession::kReconnectPauseMs);
+        QVERIFY(clock.elapsed() >= 2000); // at least a second per attempt
         QVERIFY(port.connected());
         QCOMPARE(session.receiveBuffer(), QByteArray());
         QCOMPARE(up.size(), 2);
