@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <array>
+#include <future>
 
 #include "BeepWorker.h"
 #include "Failure.h"
@@ -227,6 +228,9 @@ private:
     std::array<bool, PointCatalogue::kPointCount> m_sent{};
     Substrate m_substrate = Substrate::FE; // what P_ActMetal shows
 
+    // The system's serial ports, listed on a thread of their own while the
+    // window is built; the first refill takes them.
+    std::future<QStringList> m_systemPorts;
     QStringList m_ports;
 
     // Controls, named as the user-interface texts refer to them.

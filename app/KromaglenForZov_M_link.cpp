@@ -26,7 +26,9 @@ const QString kLinkLost = QStringLiteral("Megszakadt a kapcsolat a Kromaglen-nel
 
 void TF_Main::refillPorts()
 {
-    m_ports = PortList::ports(*m_services.registry);
+    const QStringList system =
+        m_systemPorts.valid() ? m_systemPorts.get() : PortList::systemPorts();
+    m_ports = PortList::ports(*m_services.registry, system);
     const QSignalBlocker blocker(ComComboBox1);
     ComComboBox1->clear();
     ComComboBox1->addItems(m_ports);

@@ -20,7 +20,7 @@ struct Reading
     Substrate substrate = Substrate::FE;
     int value = 0; // micrometres: 0..65535 from the gauge, 5..1000 typed
     ReadingSource source = ReadingSource::Gauge;
-    QDateTime takenAt;
+    QDateTime takenAt = {};
 
     // The value in decimal, as shown, spoken and handed over.
     QString valueText() const { return QString::number(value); }

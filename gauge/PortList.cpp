@@ -18,7 +18,28 @@ int find(const QStringList &ports, const QString &name)
     return -1;
 }
 
+QStringList systemPorts()
+{
+    QStringList names;
+#ifndef Q_OS_WIN
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        names.append(info.portName());
+    // Without a name filter: a wildcard would load the regular-expression
+    // engine (half a megabyte) for this one look at /dev.
+    for (const QString &device : QDir(QStringLiteral("/dev")).entryList(QDir::System)) {
+        if (device.startsWith(u"rfcomm"))
+            names.append(device);
+    }
+#endif
+    return names;
+}
+
 QStringList ports(const Registry &registry)
+{
+    return ports(registry, systemPorts());
+}
+
+QStringList ports(const Registry &registry, const QStringList &system)
 {
     QStringList names;
     const auto add = [&names](const QString &name) {
@@ -36,16 +57,8 @@ QStringList ports(const Registry &registry)
         if (v && v->type == Registry::Value::Type::String)
             add(v->text);
     }
-#ifndef Q_OS_WIN
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        add(info.portName());
-    // Without a name filter: a wildcard would load the regular-expression
-    // engine (half a megabyte) for this one look at /dev.
-    for (const QString &device : QDir(QStringLiteral("/dev")).entryList(QDir::System)) {
-        if (device.startsWith(u"rfcomm"))
-            add(device);
-    }
-#endif
+    for (const QString &name : system)
+        add(name);
     std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
         return a.compare(b, Qt::CaseInsensitive) < 0;
     });
