@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <climits>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <cstdio>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
