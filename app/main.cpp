@@ -4,7 +4,7 @@
 #include "ProcessLimits.h"
 #include "Registry.h"
 #include "SerialGaugePort.h"
-#include "Shell.h"
+#include "SystemShell.h"
 #include "ToneBeeper.h"
 #include "WavPlayer.h"
 #include "WinBeeper.h"

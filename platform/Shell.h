@@ -3,7 +3,9 @@
 #include <QString>
 
 // The shell operations the program needs: open a web address in the default
-// browser, and start a setup program with elevated rights.
+// browser, and start a setup program with elevated rights. The system's own
+// implementation (SystemShell) lives with the windows, since opening a web
+// address goes through the desktop services of the window toolkit.
 class Shell
 {
 public:
@@ -11,11 +13,4 @@ public:
     virtual void openUrl(const QString &url) = 0;
     // Starts the program and returns at once; the outcome is not examined.
     virtual void runElevated(const QString &program) = 0;
-};
-
-class SystemShell : public Shell
-{
-public:
-    void openUrl(const QString &url) override;
-    void runElevated(const QString &program) override;
 };

@@ -11,7 +11,8 @@
 #ifdef Q_OS_WIN
 #include "WinRegistry.h"
 
-#include <QProcess>
+#include <qt_windows.h>
+#include <string>
 #endif
 
 // The registry a test reads, made from the text of a registry-export file.
@@ -41,7 +42,7 @@ public:
         QStringList import{QStringLiteral("import"), QDir::toNativeSeparators(path)};
         if (view == View::Wow32)
             import.append(QStringLiteral("/reg:32"));
-        if (QProcess::execute(QStringLiteral("reg"), import) != 0)
+        if (runReg(import) != 0)
             qFatal("reg import %s failed", qPrintable(path));
         m_registry = std::make_unique<WinRegistry>();
 #else
@@ -64,18 +65,37 @@ public:
 
 private:
 #ifdef Q_OS_WIN
+    // reg.exe started and awaited directly: QProcess's wait callbacks on the
+    // system thread pool crashed now and then under Wine while the fixture
+    // ran it dozens of times in a row.
+    static int runReg(const QStringList &args)
+    {
+        QString line = QStringLiteral("reg.exe");
+        for (const QString &arg : args)
+            line += QStringLiteral(" \"") + arg + u'"';
+        std::wstring command = line.toStdWString();
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                            nullptr, nullptr, &startup, &process))
+            return -1;
+        WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD code = 1;
+        GetExitCodeProcess(process.hProcess, &code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return int(code);
+    }
+
     static void clear()
     {
         for (const char *key :
              {"HKLM\\SYSTEM\\CurrentControlSet\\Services\\BTHPORT",
               "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\BTHENUM", "HKLM\\SOFTWARE\\JavaSoft"}) {
-            for (const char *view : {"/reg:64", "/reg:32"}) {
-                QProcess reg;
-                reg.start(QStringLiteral("reg"),
-                          {QStringLiteral("delete"), QString::fromLatin1(key), QStringLiteral("/f"),
-                           QString::fromLatin1(view)});
-                reg.waitForFinished();
-            }
+            for (const char *view : {"/reg:64", "/reg:32"})
+                runReg({QStringLiteral("delete"), QString::fromLatin1(key), QStringLiteral("/f"),
+                        QString::fromLatin1(view)});
         }
     }
 #endif

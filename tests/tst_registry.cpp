@@ -10,7 +10,6 @@
 #include "JavaAddonCheck.h"
 #include "ProcessUsage.h"
 #include "RegistryFixture.h"
-#include "WizardFixture.h"
 
 namespace {
 
@@ -242,30 +241,6 @@ private Q_SLOTS:
             RegistryFixture(kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft]\r\n").registry()));
         QCOMPARE(JavaAddon::setupProgramPath("/opt/kfz"),
                  QDir::toNativeSeparators("/opt/kfz/KromaglenForZov_JAVA_Javito_Setup.exe"));
-    }
-
-    // Windows always looks for the Java runtime at start; elsewhere only a
-    // registry file that has a JavaSoft key stands in for one.
-    void javaCheckAtStart_data()
-    {
-        QTest::addColumn<QByteArray>("registry");
-        QTest::addColumn<bool>("checked");
-        QTest::newRow("no JavaSoft key") << WizardFixture::kRegistry << kOnWindows;
-        QTest::newRow("JavaSoft without Java Web Start")
-            << WizardFixture::kRegistry + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft]\r\n"
-            << true;
-    }
-
-    void javaCheckAtStart()
-    {
-        QFETCH(QByteArray, registry);
-        QFETCH(bool, checked);
-        WizardFixture f({}, registry);
-        QCOMPARE(f.shownMessage(),
-                 checked ? QStringLiteral("JAVA futtatási környezet nem található!") : QString());
-        QCOMPARE(f.shell.elevated.size(), checked ? 1 : 0);
-        if (checked)
-            QVERIFY(f.shell.elevated.first().endsWith("KromaglenForZov_JAVA_Javito_Setup.exe"));
     }
 };
 

@@ -9,7 +9,7 @@
 
 #include "JavaAddonCheck.h"
 #include "RegistryFixture.h"
-#include "Shell.h"
+#include "SystemShell.h"
 #include "WinBeeper.h"
 
 #include <qt_windows.h>

@@ -149,6 +149,35 @@ private Q_SLOTS:
                                 "használatban van."));
     }
 
+    // Windows always looks for the Java runtime at start; elsewhere only a
+    // registry file that has a JavaSoft key stands in for one.
+    void javaCheckAtStart_data()
+    {
+#ifdef Q_OS_WIN
+        constexpr bool kJavaCheckedWithoutJavaSoft = true;
+#else
+        constexpr bool kJavaCheckedWithoutJavaSoft = false;
+#endif
+        QTest::addColumn<QByteArray>("registry");
+        QTest::addColumn<bool>("checked");
+        QTest::newRow("no JavaSoft key") << WizardFixture::kRegistry << kJavaCheckedWithoutJavaSoft;
+        QTest::newRow("JavaSoft without Java Web Start")
+            << WizardFixture::kRegistry + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft]\r\n"
+            << true;
+    }
+
+    void javaCheckAtStart()
+    {
+        QFETCH(QByteArray, registry);
+        QFETCH(bool, checked);
+        WizardFixture f({}, registry);
+        QCOMPARE(f.shownMessage(),
+                 checked ? QStringLiteral("JAVA futtatási környezet nem található!") : QString());
+        QCOMPARE(f.shell.elevated.size(), checked ? 1 : 0);
+        if (checked)
+            QVERIFY(f.shell.elevated.first().endsWith("KromaglenForZov_JAVA_Javito_Setup.exe"));
+    }
+
     void tabsNeverChangeThePage()
     {
         WizardFixture f;

@@ -1,4 +1,4 @@
-#include "Shell.h"
+#include "SystemShell.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>
