@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "BeepWorker.h"
+#include "Fakes.h"
 #include "FeedbackSounds.h"
 #include "Paths.h"
 #include "PointCatalogue.h"
@@ -14,7 +15,6 @@
 #include "SpokenNumber.h"
 #include "ToneBeeper.h"
 #include "WavPlayer.h"
-#include "Fakes.h"
 
 #include <QtEndian>
 #include <thread>

@@ -167,7 +167,7 @@ private Q_SLOTS:
         QCOMPARE(session.repair().value_or(QString()),
                  QStringLiteral("EComPort: Unable to open com port (win error code: 121)"));
         QVERIFY(clock.elapsed() >= 2000); // at least a second per attempt
-        QCOMPARE(closeFailed.size(), 1); // the second close finds the port closed
+        QCOMPARE(closeFailed.size(), 1);  // the second close finds the port closed
         QCOMPARE(closeFailed.first().first().toString(),
                  QStringLiteral("EComPort: CloseHandle function failed (win error code: 6)"));
         QVERIFY(!port.connected());
