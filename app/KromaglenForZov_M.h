@@ -196,6 +196,9 @@ private:
     void appendLog(const QString &line);
     void setMeasurementStatus(int point, const QString &text, const QColor &color);
     void setHandoverStatus(int point, bool sent);
+    // Fills the last page's measurement and handover status fields from the
+    // reading log; false when a chosen point has no reading.
+    bool showMeasurementStatuses();
     void showHandoverStatus(int point);
     // The inspection archive (KromaglenForZov_M_archive.cpp)
     void connectArchive();

@@ -137,30 +137,38 @@ void TF_Main::showHandoverStatus(int point)
                sent ? kLime : kWhite);
 }
 
-void TF_Main::BB_MeasNextClick()
+bool TF_Main::showMeasurementStatuses()
 {
-    SE_KeziBevitel->hide();
-    BB_MeasNext->setEnabled(false);
     for (int point = 0; point < PointCatalogue::kPointCount; ++point) {
         setMeasurementStatus(point, QStringLiteral("Nem lett kiválasztva"), kYellow);
         setHandoverStatus(point, false);
     }
-    bool incomplete = false;
+    bool complete = true;
     for (int point : m_measuring.points()) {
         const int n = m_log.count(point);
         if (n < 1) {
             setMeasurementStatus(point, QStringLiteral("Nem lett mérve"), kRed);
-            incomplete = true;
+            complete = false;
         } else {
             setMeasurementStatus(point, QString::number(n) + QStringLiteral(" mérés"), kLime);
         }
     }
-    if (incomplete &&
-        AskYesNo(
-            QStringLiteral("Van még olyan mérési pont, amit kiválasztott, de még nem mért le!"),
-            QStringLiteral("Biztos át akarja adni a hiányos adatokat?")) == TF_MessageDlg::No) {
-        BB_MeasNext->setEnabled(true);
-        return;
+    return complete;
+}
+
+void TF_Main::BB_MeasNextClick()
+{
+    SE_KeziBevitel->hide();
+    BB_MeasNext->setEnabled(false);
+    if (!showMeasurementStatuses()) {
+        if (AskYesNo(
+                QStringLiteral("Van még olyan mérési pont, amit kiválasztott, de még nem mért le!"),
+                QStringLiteral("Biztos át akarja adni a hiányos adatokat?")) == TF_MessageDlg::No) {
+            BB_MeasNext->setEnabled(true);
+            return;
+        }
+        // The gauge may have sent more while the question was open.
+        showMeasurementStatuses();
     }
     try {
         if (!m_server.active()) {

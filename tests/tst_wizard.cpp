@@ -462,6 +462,33 @@ private Q_SLOTS:
                      (QStringList{QStringLiteral("FE 1 µm"), QStringLiteral("FE 2 µm")}));
     }
 
+    // The gauge keeps sending while the question about unmeasured points is
+    // open: what it sends is recorded, so the summary shown after "Igen"
+    // counts it, as the handover will.
+    void readingsDuringTheSummaryQuestionAreCounted()
+    {
+        WizardFixture f;
+        f.connectWithKey();
+        auto *timer = new QTimer(f.window.get());
+        timer->setInterval(5);
+        QObject::connect(timer, &QTimer::timeout, f.window.get(), [&f, timer] {
+            if (!f.question->isVisible())
+                return;
+            timer->stop();
+            f.port.feed(reading("FE", 77));
+            f.question->findChild<QPushButton *>(QStringLiteral("BB_Yes"))->click();
+        });
+        timer->start();
+        f.click("BB_MeasNext");
+        QCOMPARE(f.window->activePage(), WizardPage::Send);
+        QCOMPARE(f.window->readingLog().count(0), 1);
+        QCOMPARE(f.w<QLineEdit>("EM_LEFT_FRONT_WING")->text(), QStringLiteral("1 mérés"));
+        QVERIFY(!f.w<QLineEdit>("EM_LEFT_FRONT_WING")->styleSheet().contains("#ff0000"));
+        QCOMPARE(f.w<QLineEdit>("EM_LEFT_FRONT_DOOR")->text(), QStringLiteral("Nem lett mérve"));
+        QCOMPARE(request(f.window->server().serverPort(), "LEFT_FRONT_WING\r\n"),
+                 QStringLiteral("LEFT_FRONT_WING:77\r\n"));
+    }
+
     void aClickWhileAReadingShowsCannotChangeIt()
     {
         WizardFixture f;
