@@ -1,9 +1,12 @@
 // A second process for the archive tests: stores inspections through the
 // wizard's recorder (its writer thread, one transaction each) as fast as it
-// can, while the test reads the same archive.
+// can, while the test reads the same archive. Once the first one is stored
+// (the archive made) it says "ready" and waits for a line on its input, so
+// the test can start reading before the rest follow.
 //   archive_writer_helper FILE COUNT
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <cstdio>
 
 #include "ArchiveRecorder.h"
 
@@ -30,6 +33,15 @@ int main(int argc, char *argv[])
     });
     const QList<PlanEntry> plan{{0, true}, {10, true}, {12, true}};
     for (int n = 0; n < count; ++n) {
+        if (n == 1) {
+            while (stored + failed < 1)
+                loop.processEvents(QEventLoop::WaitForMoreEvents);
+            std::printf("ready\n");
+            std::fflush(stdout);
+            char line[16];
+            if (!std::fgets(line, sizeof line, stdin))
+                return 2;
+        }
         recorder.readingsDiscarded();
         recorder.categoryReceived(QStringLiteral("M1 - személygépkocsi"));
         // Up to 60 readings, so a reader that saw half an inspection would notice.
