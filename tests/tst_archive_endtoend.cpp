@@ -13,22 +13,26 @@ namespace {
 
 const QString kArchive = QStringLiteral("Kromaglen_archive.sqlite");
 
-QList<InspectionSummary> listArchive(const QString &file)
+// Runs read on the archive file, opened afresh as the archive window opens it.
+template <typename Read> auto readArchive(const QString &file, Read read)
 {
     ArchiveLocation location;
     location.file = file;
     ArchiveDatabase db(location);
     db.open();
-    return ArchiveStore(db).list({});
+    ArchiveStore store(db);
+    return read(store);
+}
+
+QList<InspectionSummary> listArchive(const QString &file)
+{
+    return readArchive(file, [](ArchiveStore &store) { return store.list({}); });
 }
 
 Inspection loadArchived(const QString &file, qint64 id)
 {
-    ArchiveLocation location;
-    location.file = file;
-    ArchiveDatabase db(location);
-    db.open();
-    return ArchiveStore(db).load(id).value_or(Inspection());
+    return readArchive(file,
+                       [id](ArchiveStore &store) { return store.load(id).value_or(Inspection()); });
 }
 
 // Waits until the archive holds `count` inspections whose readings add up to `readings`.
@@ -52,6 +56,28 @@ bool waitForArchive(const QString &file, int count, int readings)
     return false;
 }
 
+// A working folder of its own with the gauge simulator linked into it and a
+// free handover port, for the wizard's test build to run in.
+struct Station
+{
+    QTemporaryDir dir{QStringLiteral("/tmp/kfz-arch-e2e-XXXXXX")};
+    const QString folder = dir.path();
+    const QString archive = folder + u'/' + kArchive;
+    GaugeSimulator gauge{folder};
+    const quint16 port = freePort();
+
+    QString registry() const { return folder + QStringLiteral("/registry.reg"); }
+    QString gaugePath() const { return folder + QStringLiteral("/gauge"); }
+};
+
+// "Tovább" on the measuring page, handing over with points left unmeasured.
+void toLastPage(Wizard &w)
+{
+    w.cmd("answer yes");
+    w.cmd("click BB_MeasNext");
+    QVERIFY(w.waitFor("page", "2"));
+}
+
 // From the first page to the measuring page, the gauge's key ending the wait.
 void connectGauge(Wizard &w, GaugeSimulator &gauge, const QString &gaugePath)
 {
@@ -71,17 +97,16 @@ class TestArchiveEndToEnd : public QObject
 private Q_SLOTS:
     void measuredInspectionIsArchived()
     {
-        QTemporaryDir dir(QStringLiteral("/tmp/kfz-arch-e2e-XXXXXX"));
-        const QString folder = dir.path();
-        const QString archive = folder + u'/' + kArchive;
-        GaugeSimulator gauge(folder);
-        const quint16 port = freePort();
+        Station s;
+        const QString &archive = s.archive;
+        const quint16 port = s.port;
+        GaugeSimulator &gauge = s.gauge;
         {
-            Wizard w(folder, folder + "/registry.reg", port);
+            Wizard w(s.folder, s.registry(), port);
             QCOMPARE(w.cmd("page"), QStringLiteral("0"));
             client(port, {"category", "M1"});
             QVERIFY(w.waitFor("get CB_Save", QStringLiteral("M1 - személygépkocsi")));
-            connectGauge(w, gauge, folder + "/gauge");
+            connectGauge(w, gauge, s.gaugePath());
 
             // Apart: frames that arrive while one is being recorded wait for
             // the next byte (the receive path's business, not the archive's).
@@ -98,9 +123,7 @@ private Q_SLOTS:
             w.cmd("dblclick SE_KeziBevitel");
             QVERIFY(w.waitFor("readings 1", QStringLiteral("AL 45 µm")));
 
-            w.cmd("answer yes");
-            w.cmd("click BB_MeasNext");
-            QVERIFY(w.waitFor("page", "2"));
+            toLastPage(w);
             client(port, {"raw", "LEFT_FRONT_WING"});
             QVERIFY(w.waitFor("get ES_LEFT_FRONT_WING", QStringLiteral("Elküldve")));
             QVERIFY(!QFile::exists(archive) || listArchive(archive).isEmpty());
@@ -113,9 +136,7 @@ private Q_SLOTS:
             // One more reading, then "Vége": the same inspection, stored again.
             gauge.send("fe 200");
             QVERIFY(w.waitFor("readings 1", QStringLiteral("AL 45 µm|FE 200 µm")));
-            w.cmd("answer yes");
-            w.cmd("click BB_MeasNext");
-            QVERIFY(w.waitFor("page", "2"));
+            toLastPage(w);
             QCOMPARE(client(port, {"fetch"}).count(u'\n'), 23);
             QVERIFY(w.waitFor("get ES_RIGHT_REAR_WING", QStringLiteral("Elküldve")));
             w.cmd("answer yes");
@@ -144,25 +165,22 @@ private Q_SLOTS:
         QCOMPARE(i.sent.size(), 23);
         QVERIFY(i.started <= i.readings.first().takenAt);
         QVERIFY(i.ended >= i.sent.at(22).sentAt);
-        QVERIFY(!QFile::exists(folder + "/Kromaglen_archive.pending"));
+        QVERIFY(!QFile::exists(s.folder + "/Kromaglen_archive.pending"));
     }
 
     void theNextVehicleIsANewInspection()
     {
-        QTemporaryDir dir(QStringLiteral("/tmp/kfz-arch-e2e-XXXXXX"));
-        const QString folder = dir.path();
-        const QString archive = folder + u'/' + kArchive;
-        GaugeSimulator gauge(folder);
-        const quint16 port = freePort();
-        Wizard w(folder, folder + "/registry.reg", port);
+        Station s;
+        const QString &archive = s.archive;
+        const quint16 port = s.port;
+        GaugeSimulator &gauge = s.gauge;
+        Wizard w(s.folder, s.registry(), port);
         QCOMPARE(w.cmd("page"), QStringLiteral("0"));
         client(port, {"category", "M1"});
-        connectGauge(w, gauge, folder + "/gauge");
+        connectGauge(w, gauge, s.gaugePath());
         gauge.send("fe 120\nwait 150\nfe 130");
         QVERIFY(w.waitFor("readings 0", QStringLiteral("FE 120 µm|FE 130 µm")));
-        w.cmd("answer yes");
-        w.cmd("click BB_MeasNext");
-        QVERIFY(w.waitFor("page", "2"));
+        toLastPage(w);
         w.cmd("click BB_SendBack");
         QVERIFY(waitForArchive(archive, 1, 2));
 
@@ -179,9 +197,7 @@ private Q_SLOTS:
         QVERIFY(w.waitFor("readings 0", QString()));
         gauge.send("al 310");
         QVERIFY(w.waitFor("readings 0", QStringLiteral("AL 310 µm")));
-        w.cmd("answer yes");
-        w.cmd("click BB_MeasNext");
-        QVERIFY(w.waitFor("page", "2"));
+        toLastPage(w);
         // Closing from the last page stores it, like "Vége".
         w.cmd("answer yes");
         w.cmd("close");
@@ -196,24 +212,21 @@ private Q_SLOTS:
 
     void damagedArchiveIsMovedAsideOnTheNextStore()
     {
-        QTemporaryDir dir(QStringLiteral("/tmp/kfz-arch-e2e-XXXXXX"));
-        const QString folder = dir.path();
-        const QString archive = folder + u'/' + kArchive;
+        Station s;
+        const QString &folder = s.folder;
+        const QString &archive = s.archive;
+        GaugeSimulator &gauge = s.gauge;
         const QByteArray garbage = QByteArray("nem adatbazis\n").repeated(300);
         {
             QFile f(archive);
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(garbage);
         }
-        GaugeSimulator gauge(folder);
-        const quint16 port = freePort();
-        Wizard w(folder, folder + "/registry.reg", port);
-        connectGauge(w, gauge, folder + "/gauge");
+        Wizard w(folder, s.registry(), s.port);
+        connectGauge(w, gauge, s.gaugePath());
         gauge.send("fe 333");
         QVERIFY(w.waitFor("readings 0", QStringLiteral("FE 333 µm")));
-        w.cmd("answer yes");
-        w.cmd("click BB_MeasNext");
-        QVERIFY(w.waitFor("page", "2"));
+        toLastPage(w);
         w.cmd("click BB_SendBack");
         QVERIFY(waitForArchive(archive, 1, 1));
         QVERIFY(w.cmd("info").startsWith(u"Az archívum sérült, ezért a program félretette"));
