@@ -12,7 +12,9 @@ HandoverAnswer answer(const QString &line, WizardPage page, const ReadingLog &lo
             a.kind = HandoverAnswer::Kind::CategoryWrongPage;
             return a;
         }
-        const QString code = line.mid(kCategoryPrefix.size());
+        // From a peer: control characters (a NUL, an escape) are dropped here, where it enters.
+        QString code = line.mid(kCategoryPrefix.size());
+        code.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
         a.kind = HandoverAnswer::Kind::Category;
         a.category = VehicleCategoryTable::FindVehicleCategory(code).value_or(code);
         return a;

@@ -142,6 +142,10 @@ private Q_SLOTS:
         QCOMPARE(category("category=M1G"), QStringLiteral("M1G - személygépkocsi, terepjáró"));
         QCOMPARE(category("category=XY"), QStringLiteral("XY"));
         QVERIFY(category("category=").startsWith("C1 - traktor"));
+        // Control characters from the peer never reach the plan or the archive.
+        QCOMPARE(category(QString("category=M1") + QChar(0) + "\x1b"),
+                 QStringLiteral("M1 - személygépkocsi"));
+        QCOMPARE(category(QString("category=X") + QChar(0) + "Y"), QStringLiteral("XY"));
     }
 
     void aWholeConnectionInOrder()
