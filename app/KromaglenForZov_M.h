@@ -203,8 +203,6 @@ private:
     // The inspection archive (KromaglenForZov_M_archive.cpp)
     void connectArchive();
     // The last reading of the point's log.
-    void archiveReading(int point);
-    void archiveDeleted(int point, int line);
     void archiveDiscarded();
     void archiveCategory(const QString &category);
     void archiveSent(int point);

@@ -1,6 +1,7 @@
-// What the wizard tells the inspection archive: readings taken and deleted,
-// the category, the points handed over, and leaving the last page, when the
-// inspection is stored. Without an archive these do nothing.
+// What the wizard tells the inspection archive: the readings discarded, the
+// category, the points handed over, and leaving the last page, when the
+// inspection is made from the reading log and stored. Without an archive
+// these do nothing.
 #include "KromaglenForZov_M.h"
 
 #include "ArchiveRecorder.h"
@@ -9,18 +10,6 @@ void TF_Main::connectArchive()
 {
     if (m_services.archive)
         connect(m_services.archive, &ArchiveRecorder::failed, this, &TF_Main::ShowInfo);
-}
-
-void TF_Main::archiveReading(int point)
-{
-    if (m_services.archive)
-        m_services.archive->readingRecorded(point, m_log.readings(point).constLast());
-}
-
-void TF_Main::archiveDeleted(int point, int line)
-{
-    if (m_services.archive)
-        m_services.archive->readingDeleted(point, line);
 }
 
 void TF_Main::archiveDiscarded()
@@ -46,5 +35,5 @@ void TF_Main::archiveInspection()
     if (!m_services.archive)
         return;
     const PlanSnapshot plan = m_plan.snapshot();
-    m_services.archive->store(QList<PlanEntry>(plan.begin(), plan.end()));
+    m_services.archive->store(m_log, QList<PlanEntry>(plan.begin(), plan.end()));
 }

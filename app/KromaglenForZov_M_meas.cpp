@@ -71,7 +71,6 @@ void TF_Main::BB_MeasDeleteClick()
         return;
     delete LB_ActMeasValue->takeItem(line);
     m_log.removeAt(point, line);
-    archiveDeleted(point, line);
     LB_ActMeasValue->setCurrentRow(
         ReadingLog::selectionAfterDelete(line, LB_ActMeasValue->count()));
 }
@@ -95,7 +94,6 @@ void TF_Main::recordReading(Reading reading)
     LB_ActMeasValue->addItem(reading.line());
     LB_ActMeasValue->setCurrentRow(LB_ActMeasValue->count() - 1);
     m_log.append(point, reading);
-    archiveReading(point);
     RaiseFeedback(FeedbackSounds::MeasurementOk, reading.valueText());
 }
 

@@ -1,6 +1,6 @@
+#include "ArchiveJournal.h"
 #include "ArchiveRecorder.h"
 #include "ArchiveSettings.h"
-#include "ArchiveWriter.h"
 #include "ProcessLimits.h"
 #include "Registry.h"
 #include "SerialGaugePort.h"
@@ -35,11 +35,13 @@ int main(int argc, char *argv[])
     ToneBeeper beeper;
 #endif
     SystemShell shell;
-    // The archive writes on a thread of its own and finishes after the window.
+    // The archive writes on a thread of its own and finishes after the window,
+    // waiting a few seconds at most: the journal keeps what it could not store.
     QString archiveNotice;
     const ArchiveLocation archiveLocation =
         ArchiveSettings::read(ArchiveSettings::kFileName).usableLocation(&archiveNotice);
-    ArchiveRecorder archive(archiveLocation, ArchiveWriter::kPendingFile, archiveNotice);
+    ArchiveRecorder archive(archiveLocation, ArchiveJournal::kFolder, archiveNotice);
+    archive.setSettingsPath(ArchiveSettings::kFileName);
 
     TF_MainServices services;
     services.port = &port;

@@ -5,8 +5,15 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+#include <QFileInfo>
 #include <QSqlError>
 #include <QThread>
+#include <QUrl>
+#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -29,12 +36,57 @@ ArchiveDatabase::~ArchiveDatabase()
     close();
 }
 
-void ArchiveDatabase::open()
+void ArchiveDatabase::open(Access access)
+{
+    m_access = access;
+    openConnection();
+    try {
+        if (isSqlite() && !isReadOnly()) {
+            useWriteAheadLog();
+            exec(QStringLiteral("PRAGMA synchronous=FULL"));
+        } else if (!isSqlite()) {
+            exec(QStringLiteral("SET client_min_messages TO WARNING"));
+            applySessionLimits();
+        }
+        if (!isReadOnly()) {
+            ArchiveSchema::upgrade(*this);
+            return;
+        }
+        const int version = ArchiveSchema::version(*this);
+        if (version > ArchiveSchema::kVersion)
+            throw ArchiveError(ArchiveError::Cause::TooNew,
+                               QStringLiteral("Az archívumot a program egy újabb változata írta"));
+        if (version < ArchiveSchema::kVersion)
+            throw ArchiveError(ArchiveError::Cause::Unavailable,
+                               QStringLiteral("Az archívum egy korábbi változat formájában van, és "
+                                              "itt nem írható, így nem frissíthető"));
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+void ArchiveDatabase::openConnection()
 {
     if (isSqlite()) {
         m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
         m_db.setDatabaseName(m_location.file);
-        m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+        const QString busy = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs);
+        m_db.setConnectOptions(isReadOnly() ? QStringLiteral("QSQLITE_OPEN_READONLY;") + busy
+                                            : busy);
+        if (isReadOnly() && m_db.open()) {
+            QSqlQuery probe(m_db);
+            if (probe.exec(QStringLiteral("PRAGMA user_version")))
+                return;
+            // A write-ahead log needs its index file beside the database; where
+            // none can be made, the file is read as it is on the disk.
+            probe = QSqlQuery();
+            m_db.close();
+            m_db.setDatabaseName(
+                QUrl::fromLocalFile(QFileInfo(m_location.file).absoluteFilePath()).toString() +
+                QStringLiteral("?immutable=1"));
+            m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_OPEN_READONLY"));
+        }
     } else {
         if (!ArchiveLocation::postgreSqlAvailable())
             throw ArchiveError(ArchiveError::Cause::Unavailable,
@@ -45,27 +97,46 @@ void ArchiveDatabase::open()
         m_db.setDatabaseName(m_location.database);
         m_db.setUserName(m_location.user);
         m_db.setPassword(m_location.password);
-        QString options = m_location.options;
-        if (!options.contains(u"connect_timeout"))
-            options += QLatin1StringView(options.isEmpty() ? "" : ";") + u"connect_timeout=5";
-        m_db.setConnectOptions(options);
+        // The server's own limits are session settings, not libpq options.
+        QStringList options;
+        m_sessionSettings.clear();
+        for (const QString &option : m_location.options.split(u';', Qt::SkipEmptyParts)) {
+            const QString key = option.section(u'=', 0, 0).trimmed();
+            if (key == u"statement_timeout" || key == u"lock_timeout" ||
+                key == u"idle_in_transaction_session_timeout")
+                m_sessionSettings.append(option.trimmed());
+            else
+                options.append(option);
+        }
+        for (const QString &option : kDefaultConnectOptions.split(u';')) {
+            const QString key = option.section(u'=', 0, 0) + u'=';
+            if (std::none_of(options.begin(), options.end(),
+                             [&key](const QString &o) { return o.trimmed().startsWith(key); }))
+                options.append(option);
+        }
+        m_db.setConnectOptions(options.join(u';'));
     }
     if (!m_db.open()) {
         const ArchiveError error = ArchiveError::from(m_db.lastError(), m_location.describe());
         close();
         throw ArchiveError(ArchiveError::Cause::Unavailable, error.text());
     }
-    try {
-        if (isSqlite()) {
-            useWriteAheadLog();
-            exec(QStringLiteral("PRAGMA synchronous=FULL"));
-        } else {
-            exec(QStringLiteral("SET client_min_messages TO WARNING"));
+}
+
+void ArchiveDatabase::applySessionLimits()
+{
+    const std::pair<const char *, int> limits[] = {
+        {"statement_timeout", kStatementTimeoutMs},
+        {"lock_timeout", kLockTimeoutMs},
+        {"idle_in_transaction_session_timeout", kIdleInTransactionTimeoutMs}};
+    for (const auto &[name, defaultMs] : limits) {
+        const QString key = QLatin1StringView(name);
+        QString value = QString::number(defaultMs);
+        for (const QString &setting : std::as_const(m_sessionSettings)) {
+            if (setting.section(u'=', 0, 0).trimmed() == key)
+                value = setting.section(u'=', 1).trimmed();
         }
-        ArchiveSchema::upgrade(*this);
-    } catch (...) {
-        close();
-        throw;
+        exec(QStringLiteral("SELECT set_config(?, ?, false)"), {key, value});
     }
 }
 
@@ -165,8 +236,51 @@ void ArchiveDatabase::rollback()
     m_db.rollback();
 }
 
+namespace {
+
+// Whether another program has the database open: every SQLite connection in
+// write-ahead-log mode holds a shared lock on byte 128 of the "-shm" file.
+// (On Windows an open file cannot be renamed at all.)
+bool openElsewhere(const QString &file)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(file + QStringLiteral("-shm")).constData(), O_RDWR);
+    if (fd < 0)
+        return false;
+    struct flock probe = {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    probe.l_start = 128;
+    probe.l_len = 1;
+    const bool held = ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+    ::close(fd);
+    return held;
+#else
+    Q_UNUSED(file);
+    return false;
+#endif
+}
+
+} // namespace
+
+bool ArchiveDatabase::looksLikeSqlite(const QString &file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) && f.read(16) == QByteArrayView("SQLite format 3\0", 16);
+}
+
 QString ArchiveDatabase::moveAside(const QString &file)
 {
+    if (!looksLikeSqlite(file) && QFileInfo(file).size() > 0)
+        throw Failure(QStringLiteral("EInOutError"),
+                      file + QStringLiteral(": nem SQLite-adatbázis, ezért a program nem nyúl "
+                                            "hozzá (talán rossz fájlt nevez meg az archive= "
+                                            "sor?)"));
+    if (openElsewhere(file))
+        throw Failure(QStringLiteral("EInOutError"),
+                      file + QStringLiteral(": egy másik program (például az archívum ablaka) "
+                                            "még használja; bezárása után a program újra "
+                                            "megpróbálja"));
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString target = file + QStringLiteral(".damaged-") + stamp;
     for (int n = 2; QFile::exists(target); ++n)

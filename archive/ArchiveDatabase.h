@@ -14,15 +14,29 @@ class ArchiveDatabase
 {
 public:
     // How long SQLite waits for another program's lock.
-    static constexpr int kBusyTimeoutMs = 10000;
+    static constexpr int kBusyTimeoutMs = 5000;
+    // PostgreSQL: how long a statement may run, wait for a lock, or a
+    // transaction stay open without a statement, on the server; each can be
+    // set by the same name in the archive= address (milliseconds, or with a unit).
+    static constexpr int kStatementTimeoutMs = 15000;
+    static constexpr int kLockTimeoutMs = 5000;
+    static constexpr int kIdleInTransactionTimeoutMs = 20000;
+    // The libpq options used unless the address sets them.
+    static inline const QString kDefaultConnectOptions =
+        QStringLiteral("connect_timeout=5;keepalives=1;keepalives_idle=10;keepalives_interval=3;"
+                       "keepalives_count=3;tcp_user_timeout=15000");
+
+    enum class Access { ReadWrite, ReadOnly };
 
     explicit ArchiveDatabase(ArchiveLocation location);
     ~ArchiveDatabase();
     ArchiveDatabase(const ArchiveDatabase &) = delete;
     ArchiveDatabase &operator=(const ArchiveDatabase &) = delete;
 
-    // Connects, then creates or upgrades the schema.
-    void open();
+    // Connects, then creates or upgrades the schema. Read-only: changes
+    // nothing (a SQLite file in a place this program cannot write is read as it is).
+    void open(Access access = Access::ReadWrite);
+    bool isReadOnly() const { return m_access == Access::ReadOnly; }
     void close();
     bool isOpen() const { return m_db.isOpen(); }
     // Reads the whole file's structure (SQLite only); throws Damaged.
@@ -42,13 +56,21 @@ public:
     void commit();
     void rollback();
 
+    // Whether the file starts as every SQLite database does.
+    static bool looksLikeSqlite(const QString &file);
     // Renames a damaged SQLite file and its companions to "<file>.damaged-<time>";
-    // returns the new name. Throws Failure when the file cannot be moved.
+    // returns the new name. Throws Failure when the file cannot be moved, or is
+    // not a SQLite file at all (then it is someone else's, and left alone).
     static QString moveAside(const QString &file);
 
 private:
     void useWriteAheadLog();
+    void openConnection();
+    void applySessionLimits();
 
+    Access m_access = Access::ReadWrite;
+    // The session settings taken out of the libpq options.
+    QStringList m_sessionSettings;
     ArchiveLocation m_location;
     QString m_connectionName;
     QSqlDatabase m_db;

@@ -1,11 +1,16 @@
 #include "ArchiveRecorder.h"
 
+#include "ArchiveJournal.h"
 #include "ArchiveSettings.h"
 #include "ArchiveWriter.h"
+#include "ReadingLog.h"
 
+#include <QDeadlineTimer>
 #include <QSysInfo>
 #include <QUuid>
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 
 namespace {
 
@@ -16,90 +21,118 @@ QString newUid()
 
 } // namespace
 
-ArchiveRecorder::ArchiveRecorder(const ArchiveLocation &location, const QString &pendingPath,
+ArchiveRecorder::ArchiveRecorder(const ArchiveLocation &location, const QString &journalFolder,
                                  const QString &notice, QObject *parent)
-    : QObject(parent), m_location(location), m_writer(new ArchiveWriter(location, pendingPath)),
-      m_notice(notice)
+    : QObject(parent), m_location(location),
+      m_journal(std::make_unique<ArchiveJournal>(journalFolder)), m_uid(newUid()), m_notice(notice)
 {
-    m_thread.setObjectName(QStringLiteral("archive writer"));
-    m_writer->moveToThread(&m_thread);
-    connect(m_writer, &ArchiveWriter::stored, this, [this](qint64 id) { Q_EMIT stored(id); });
-    connect(m_writer, &ArchiveWriter::failed, this, &ArchiveRecorder::failed);
-    connect(m_writer, &ArchiveWriter::notice, this, &ArchiveRecorder::failed);
-    m_thread.start();
-    m_current.uid = newUid();
-    m_current.station = QSysInfo::machineHostName();
+    // What an earlier run left (closed before the archive answered, or killed) goes first.
+    if (ArchiveJournal::hasEntries(journalFolder)) {
+        startWriter();
+        QMetaObject::invokeMethod(m_writer, &ArchiveWriter::replay);
+    }
 }
 
 ArchiveRecorder::~ArchiveRecorder()
 {
-    QMetaObject::invokeMethod(m_writer, &ArchiveWriter::finish, Qt::BlockingQueuedConnection);
-    m_thread.quit();
-    m_thread.wait();
+    finish(kCloseWaitMs);
+}
+
+void ArchiveRecorder::startWriter()
+{
+    if (m_thread)
+        return;
+    try {
+        m_journal->open();
+    } catch (const Failure &) {
+        // Told with the first store, whose journal entry then fails as well.
+    }
+    m_thread = new QThread;
+    m_thread->setObjectName(QStringLiteral("archive writer"));
+    m_writer = new ArchiveWriter(m_location, *m_journal);
+    m_writer->moveToThread(m_thread);
+    connect(m_writer, &ArchiveWriter::stored, this, [this](qint64 id) { Q_EMIT stored(id); });
+    connect(m_writer, &ArchiveWriter::failed, this, &ArchiveRecorder::failed);
+    connect(m_writer, &ArchiveWriter::notice, this, &ArchiveRecorder::failed);
+    m_thread->start();
+}
+
+bool ArchiveRecorder::finish(int waitMs)
+{
+    if (!m_thread || m_finished)
+        return true;
+    m_finished = true;
+    QThread *thread = m_thread;
+    ArchiveWriter *writer = m_writer;
+    const auto left = std::make_shared<std::atomic<int>>(-1);
+    // After every store already queued: the last try, then the thread ends.
+    QMetaObject::invokeMethod(writer, [writer, thread, left] {
+        writer->finish();
+        *left = writer->pendingCount();
+        thread->quit();
+    });
+    if (!thread->wait(QDeadlineTimer(waitMs))) {
+        // The archive has not answered (a server that stopped answering mid-way).
+        // The thread is left to the end of the program; the journal keeps the rest.
+        std::fprintf(stderr,
+                     "Kromaglen: az archívum nem válaszolt %d ms alatt; a nem mentett mérések a "
+                     "naplóban maradtak, és a következő indításkor kerülnek az archívumba.\n",
+                     waitMs);
+        disconnect(writer, nullptr, this, nullptr);
+        m_thread = nullptr;
+        m_writer = nullptr;
+        return false;
+    }
     delete m_writer;
+    delete m_thread;
+    m_writer = nullptr;
+    m_thread = nullptr;
+    if (*left > 0)
+        std::fprintf(stderr,
+                     "Kromaglen: %d mérés nem került az archívumba; a naplóban maradt, és a "
+                     "következő indításkor a program újra megpróbálja.\n",
+                     int(*left));
+    return *left == 0;
 }
 
-void ArchiveRecorder::startClock()
+void ArchiveRecorder::beginNew()
 {
-    if (!m_current.started.isValid())
-        m_current.started = QDateTime::currentDateTime();
-}
-
-void ArchiveRecorder::beginNewIfStored()
-{
-    if (!m_stored)
-        return;
-    m_stored = false;
-    m_current.uid = newUid();
-    m_current.started = QDateTime();
-    m_current.category.clear();
-    m_current.sent.clear();
-}
-
-void ArchiveRecorder::readingRecorded(int point, const Reading &reading)
-{
-    if (!isValidPoint(point))
-        return;
-    startClock();
-    m_taken[size_t(point)].append(
-        {++m_order, {point, reading.substrate, reading.value, reading.source, reading.takenAt}});
-}
-
-void ArchiveRecorder::readingRecorded(int point, Substrate substrate, int value,
-                                      ReadingSource source)
-{
-    readingRecorded(point, {substrate, value, source, QDateTime::currentDateTime()});
-}
-
-void ArchiveRecorder::readingDeleted(int point, int line)
-{
-    if (!isValidPoint(point))
-        return;
-    QList<Taken> &taken = m_taken[size_t(point)];
-    if (line >= 0 && line < taken.size())
-        taken.removeAt(line);
+    m_uid = newUid();
+    m_revision = 0;
+    m_sent.clear();
+    if (m_nextCategory) {
+        m_category = *std::exchange(m_nextCategory, std::nullopt);
+        m_categoryAt = m_nextCategoryAt;
+    } else {
+        m_category.clear();
+        m_categoryAt = QDateTime();
+    }
 }
 
 void ArchiveRecorder::readingsDiscarded()
 {
-    for (QList<Taken> &taken : m_taken)
-        taken.clear();
-    if (m_stored) {
-        beginNewIfStored();
+    if (m_revision > 0) {
+        beginNew();
     } else {
-        // The category may have come for the vehicle now being measured.
-        m_current.sent.clear();
-        if (m_current.category.isEmpty())
-            m_current.started = QDateTime();
+        // Not yet stored: the category may have come for the vehicle now being measured.
+        m_sent.clear();
+        if (m_nextCategory) {
+            m_category = *std::exchange(m_nextCategory, std::nullopt);
+            m_categoryAt = m_nextCategoryAt;
+        }
     }
 }
 
 void ArchiveRecorder::categoryReceived(const QString &category)
 {
-    // A category after the inspection was stored announces the next vehicle.
-    beginNewIfStored();
-    startClock();
-    m_current.category = category;
+    const QDateTime now = QDateTime::currentDateTime();
+    if (m_revision > 0) {
+        m_nextCategory = category;
+        m_nextCategoryAt = now;
+    } else {
+        m_category = category;
+        m_categoryAt = now;
+    }
 }
 
 void ArchiveRecorder::pointSent(int point)
@@ -107,42 +140,69 @@ void ArchiveRecorder::pointSent(int point)
     if (!isValidPoint(point))
         return;
     const QDateTime now = QDateTime::currentDateTime();
-    auto at = std::lower_bound(m_current.sent.begin(), m_current.sent.end(), point,
+    auto at = std::lower_bound(m_sent.begin(), m_sent.end(), point,
                                [](const SentPoint &s, int p) { return s.point < p; });
-    if (at != m_current.sent.end() && at->point == point)
+    if (at != m_sent.end() && at->point == point)
         at->sentAt = now;
     else
-        m_current.sent.insert(at, {point, now});
+        m_sent.insert(at, {point, now});
 }
 
-Inspection ArchiveRecorder::current() const
+bool ArchiveRecorder::store(const ReadingLog &log, const QList<PlanEntry> &plan)
 {
-    Inspection inspection = m_current;
-    QList<Taken> all;
-    for (const QList<Taken> &taken : m_taken)
-        all.append(taken);
-    std::sort(all.begin(), all.end(),
-              [](const Taken &a, const Taken &b) { return a.order < b.order; });
-    inspection.readings.reserve(all.size());
-    for (const Taken &t : all)
-        inspection.readings.append(t.reading);
-    return inspection;
-}
-
-bool ArchiveRecorder::store(const QList<PlanEntry> &plan)
-{
-    Inspection inspection = current();
+    Inspection inspection;
+    for (int point = 0; isValidPoint(point); ++point) {
+        for (const Reading &r : log.readings(point))
+            inspection.readings.append({point, r.substrate, r.value, r.source, r.takenAt});
+    }
     if (inspection.readings.isEmpty())
         return false;
+    std::stable_sort(
+        inspection.readings.begin(), inspection.readings.end(),
+        [](const ArchivedReading &a, const ArchivedReading &b) { return a.takenAt < b.takenAt; });
+    // The readings were kept across a category sent again: still the same vehicle.
+    if (m_nextCategory) {
+        m_category = *std::exchange(m_nextCategory, std::nullopt);
+        m_categoryAt = m_nextCategoryAt;
+    }
+    inspection.uid = m_uid;
+    inspection.revision = ++m_revision;
+    inspection.station = QSysInfo::machineHostName();
+    inspection.category = m_category;
+    inspection.sent = m_sent;
     inspection.plan = plan;
     inspection.ended = QDateTime::currentDateTime();
-    m_stored = true;
+    inspection.started = inspection.readings.first().takenAt;
+    if (m_categoryAt.isValid() &&
+        (!inspection.started.isValid() || m_categoryAt < inspection.started))
+        inspection.started = m_categoryAt;
+    if (!inspection.started.isValid())
+        inspection.started = inspection.ended;
+    inspection.judgedWith =
+        m_settingsPath.isEmpty() ? VerdictBands() : ArchiveSettings::read(m_settingsPath).bands;
+
+    startWriter();
+    bool journaled = true;
+    try {
+        m_journal->write(inspection);
+    } catch (const Failure &f) {
+        journaled = false;
+        Q_EMIT failed(QStringLiteral("A mérést a program NEM tudta biztonságosan megőrizni! "
+                                     "Oka: ") +
+                          f.reason(),
+                      QStringLiteral("A mérés naplója (a munkamappa Kromaglen_archive.journal "
+                                     "mappája) nem írható: a mappa írásvédett, vagy betelt a "
+                                     "lemez. A program most megpróbálja a mérést közvetlenül az "
+                                     "archívumba írni; ha ez sem sikerül, a mérés a program "
+                                     "bezárásakor elvész."));
+    }
     if (!m_notice.isEmpty()) {
         Q_EMIT failed(std::exchange(m_notice, QString()),
                       QStringLiteral("Az archívum beállításai a munkamappa ") +
                           ArchiveSettings::kFileName + QStringLiteral(" fájljában vannak."));
     }
-    QMetaObject::invokeMethod(m_writer,
-                              [writer = m_writer, inspection] { writer->store(inspection); });
+    QMetaObject::invokeMethod(m_writer, [writer = m_writer, inspection, journaled] {
+        writer->store(inspection, journaled);
+    });
     return true;
 }

@@ -2,43 +2,55 @@
 
 #include <QObject>
 #include <QThread>
-#include <array>
+#include <memory>
 
 #include "ArchiveLocation.h"
 #include "Inspection.h"
 
+class ArchiveJournal;
 class ArchiveWriter;
+class ReadingLog;
 
-// Follows one inspection as the wizard runs it (readings taken and deleted,
-// the category, the points handed over) and hands it to the archive writer's
-// thread when the wizard leaves its last page. An inspection is what the
-// wizard's reading logs hold between two discards: storing it again after
-// going back replaces the earlier copy. Lives on the window thread.
+// Hands each inspection the wizard finishes to the archive. When the wizard
+// leaves its last page the inspection is made from its reading log, written
+// to the journal on the spot (synced: from then on neither a kill nor a
+// power cut loses it), and passed to the writer's thread, which stores it
+// when the archive answers. An inspection is what the reading log holds
+// between two discards: storing it again after going back, or after the
+// inspection program sent its category once more while the readings were
+// kept, replaces the earlier copy rather than adding another. The writer's
+// thread, and with it the SQL driver, starts with the first store, or at once
+// when the journal holds inspections an earlier run left. Lives on the window
+// thread.
 class ArchiveRecorder : public QObject
 {
     Q_OBJECT
 
 public:
+    // How long closing waits for the archive before leaving the rest to the journal.
+    static constexpr int kCloseWaitMs = 3000;
+
     // `notice`, when not empty, is told the user once, with the first store.
-    ArchiveRecorder(const ArchiveLocation &location, const QString &pendingPath,
+    ArchiveRecorder(const ArchiveLocation &location, const QString &journalFolder,
                     const QString &notice = {}, QObject *parent = nullptr);
-    // Waits for the writer's last try; what it could not store stays in the pending file.
+    // finish(kCloseWaitMs).
     ~ArchiveRecorder() override;
 
-    // A reading as the wizard's reading log keeps it.
-    void readingRecorded(int point, const Reading &reading);
-    // The same, taken now.
-    void readingRecorded(int point, Substrate substrate, int value, ReadingSource source);
-    void readingDeleted(int point, int line);
-    // The wizard emptied every reading log.
+    // The settings file whose limits are stored with each inspection.
+    void setSettingsPath(const QString &path) { m_settingsPath = path; }
+
+    // The wizard emptied its reading logs: the next store is a new inspection.
     void readingsDiscarded();
     void categoryReceived(const QString &category);
     void pointSent(int point);
-    // Hands the inspection over for storing; false when it holds no reading.
-    bool store(const QList<PlanEntry> &plan);
+    // Journals the inspection the log holds and hands it over for storing;
+    // false when the log holds no reading.
+    bool store(const ReadingLog &log, const QList<PlanEntry> &plan);
 
-    // The inspection as it would be stored now.
-    Inspection current() const;
+    // Waits up to `waitMs` for the writer's last try; true when nothing is
+    // left unstored. What is left stays in the journal for the next start.
+    bool finish(int waitMs);
+    bool writerStarted() const { return m_thread != nullptr; }
     const ArchiveLocation &location() const { return m_location; }
 
 Q_SIGNALS:
@@ -46,23 +58,24 @@ Q_SIGNALS:
     void failed(const QString &message, const QString &description);
 
 private:
-    struct Taken
-    {
-        quint64 order = 0;
-        ArchivedReading reading;
-    };
-
-    // The next event belongs to a new inspection when this one has been stored.
-    void beginNewIfStored();
-    void startClock();
+    void startWriter();
+    void beginNew();
 
     ArchiveLocation m_location;
-    QThread m_thread;
+    QString m_settingsPath;
+    std::unique_ptr<ArchiveJournal> m_journal;
+    QThread *m_thread = nullptr;
     ArchiveWriter *m_writer = nullptr;
+    bool m_finished = false;
 
-    Inspection m_current;
-    std::array<QList<Taken>, 23> m_taken;
-    quint64 m_order = 0;
-    bool m_stored = false;
+    QString m_uid;
+    int m_revision = 0;
+    QString m_category;
+    QDateTime m_categoryAt;
+    QList<SentPoint> m_sent;
+    // A category that came after the store: the next vehicle's, or the same
+    // one's again; which, the next discard or store tells.
+    std::optional<QString> m_nextCategory;
+    QDateTime m_nextCategoryAt;
     QString m_notice;
 };

@@ -55,6 +55,20 @@ QStringList step2()
     return sql;
 }
 
+// Version 3: how many times the inspection was stored (a replay never
+// replaces a later store), and the limits its verdicts were given with.
+QStringList step3()
+{
+    QStringList sql{QStringLiteral("ALTER TABLE inspection ADD COLUMN revision INTEGER NOT NULL"
+                                   " DEFAULT 1")};
+    for (const char *substrate : {"fe", "al"}) {
+        for (const char *limit : {"thin_below", "factory_up_to", "repainted_up_to"})
+            sql.append(QStringLiteral("ALTER TABLE inspection ADD COLUMN %1_%2 INTEGER")
+                           .arg(QLatin1StringView(substrate), QLatin1StringView(limit)));
+    }
+    return sql;
+}
+
 QStringList step(int to, bool sqlite)
 {
     switch (to) {
@@ -62,6 +76,8 @@ QStringList step(int to, bool sqlite)
         return step1(sqlite);
     case 2:
         return step2();
+    case 3:
+        return step3();
     }
     return {};
 }
@@ -85,9 +101,25 @@ int ArchiveSchema::version(ArchiveDatabase &db)
     return query.next() ? query.value(0).toInt() : 0;
 }
 
+namespace {
+
+// Whether the archive is at this version, read without taking any lock: the
+// stations sharing a database do not queue behind each other at every opening.
+bool current(ArchiveDatabase &db)
+{
+    if (!db.isSqlite()) {
+        QSqlQuery exists = db.exec(QStringLiteral("SELECT to_regclass('archive_schema') IS NULL"));
+        if (!exists.next() || exists.value(0).toBool())
+            return false;
+    }
+    return ArchiveSchema::version(db) == ArchiveSchema::kVersion;
+}
+
+} // namespace
+
 void ArchiveSchema::upgrade(ArchiveDatabase &db)
 {
-    if (db.isSqlite() && version(db) == kVersion)
+    if (current(db))
         return;
     db.begin();
     try {

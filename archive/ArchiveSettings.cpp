@@ -4,29 +4,38 @@
 #include "SafeFile.h"
 
 #include <QFile>
+#include <QRegularExpression>
 
 namespace {
 
 const QString kLocationKey = QStringLiteral("archive");
+
+// A comment may follow the place after a blank: "archive=x.sqlite ; a régi gépen".
+QString withoutComment(const QString &value)
+{
+    static const QRegularExpression comment(QStringLiteral("\\s+[;#].*$"));
+    return QString(value).remove(comment).trimmed();
+}
 
 QString bandsKey(Substrate substrate)
 {
     return substrateName(substrate);
 }
 
+// Three numbers, then perhaps a comment: "40;120;250 ; saját határok" (';'
+// both separates the limits and starts a comment; a fourth number is neither).
 std::optional<SubstrateBands> parseBands(const QString &value)
 {
-    const QStringList parts = value.split(u';');
-    if (parts.size() != 3)
+    static const QRegularExpression form(
+        QStringLiteral("^\\s*(\\d{1,5})\\s*;\\s*(\\d{1,5})\\s*;\\s*(\\d{1,5})\\s*(?:[;#](.*))?$"));
+    const QRegularExpressionMatch m = form.match(value);
+    if (!m.hasMatch())
         return std::nullopt;
-    int numbers[3];
-    for (int i = 0; i < 3; ++i) {
-        bool ok = false;
-        numbers[i] = parts.at(i).trimmed().toInt(&ok);
-        if (!ok)
-            return std::nullopt;
-    }
-    const SubstrateBands bands{numbers[0], numbers[1], numbers[2]};
+    bool number = false;
+    m.captured(4).trimmed().toInt(&number);
+    if (number)
+        return std::nullopt;
+    const SubstrateBands bands{m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt()};
     return bands.valid() ? std::optional(bands) : std::nullopt;
 }
 
@@ -88,7 +97,7 @@ ArchiveSettings ArchiveSettings::parse(QByteArrayView content)
         };
         if (key.compare(kLocationKey, Qt::CaseInsensitive) == 0) {
             QString error;
-            if (auto location = ArchiveLocation::parse(value, &error))
+            if (auto location = ArchiveLocation::parse(withoutComment(value), &error))
                 settings.location = *location;
             else
                 problem(settings.locationProblem = error);

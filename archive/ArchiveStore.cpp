@@ -32,6 +32,46 @@ std::optional<int> optionalInt(const QVariant &value)
     return value.isNull() ? std::nullopt : std::optional(value.toInt());
 }
 
+// The six limit columns, FE then AL, each thin/factory/repainted.
+const QString kLimitColumns =
+    QStringLiteral("fe_thin_below, fe_factory_up_to, fe_repainted_up_to,"
+                   " al_thin_below, al_factory_up_to, al_repainted_up_to");
+
+QVariantList limitValues(const std::optional<VerdictBands> &bands)
+{
+    QVariantList out;
+    for (Substrate substrate : {Substrate::FE, Substrate::AL}) {
+        if (!bands) {
+            for (int k = 0; k < 3; ++k)
+                out.append(QVariant(QMetaType(QMetaType::Int)));
+            continue;
+        }
+        const SubstrateBands &b = bands->of(substrate);
+        out << b.thinBelow << b.factoryUpTo << b.repaintedUpTo;
+    }
+    return out;
+}
+
+// The limits read from six columns starting at `first`; none when any is missing.
+std::optional<VerdictBands> limitsAt(const QSqlQuery &query, int first)
+{
+    VerdictBands bands;
+    for (int i = 0; i < kSubstrateCount; ++i) {
+        int v[3];
+        for (int k = 0; k < 3; ++k) {
+            const QVariant value = query.value(first + 3 * i + k);
+            if (value.isNull())
+                return std::nullopt;
+            v[k] = value.toInt();
+        }
+        const SubstrateBands b{v[0], v[1], v[2]};
+        if (!b.valid())
+            return std::nullopt;
+        bands.set(Substrate(i), b);
+    }
+    return bands;
+}
+
 } // namespace
 
 void ArchiveStore::store(Inspection &inspection)
@@ -57,25 +97,34 @@ void ArchiveStore::storeAll(QList<Inspection> &inspections)
 void ArchiveStore::write(Inspection &inspection)
 {
     const InspectionSummary s = summarise(inspection);
-    const QVariantList values{text(inspection.station),
-                              ms(inspection.started),
-                              ms(inspection.ended),
-                              text(inspection.category),
-                              s.pointsMeasured,
-                              s.readingCount,
-                              optionalInt(s.minimum[int(Substrate::FE)]),
-                              optionalInt(s.maximum[int(Substrate::FE)]),
-                              optionalInt(s.minimum[int(Substrate::AL)]),
-                              optionalInt(s.maximum[int(Substrate::AL)]),
-                              inspection.uid};
-    QSqlQuery existing =
-        m_db.exec(QStringLiteral("SELECT id FROM inspection WHERE uid = ?"), {inspection.uid});
+    QVariantList values{text(inspection.station),
+                        ms(inspection.started),
+                        ms(inspection.ended),
+                        text(inspection.category),
+                        s.pointsMeasured,
+                        s.readingCount,
+                        optionalInt(s.minimum[int(Substrate::FE)]),
+                        optionalInt(s.maximum[int(Substrate::FE)]),
+                        optionalInt(s.minimum[int(Substrate::AL)]),
+                        optionalInt(s.maximum[int(Substrate::AL)]),
+                        inspection.revision};
+    values += limitValues(inspection.judgedWith);
+    values.append(inspection.uid);
+    QSqlQuery existing = m_db.exec(
+        QStringLiteral("SELECT id, revision FROM inspection WHERE uid = ?"), {inspection.uid});
     if (existing.next()) {
         inspection.id = existing.value(0).toLongLong();
+        const int storedRevision = existing.value(1).toInt();
         existing.finish();
+        // Already there (a replay after the commit), or a later store of it is.
+        if (storedRevision >= inspection.revision)
+            return;
         m_db.exec(QStringLiteral("UPDATE inspection SET station = ?, started_ms = ?, ended_ms = ?,"
                                  " category = ?, points_measured = ?, reading_count = ?,"
-                                 " fe_min = ?, fe_max = ?, al_min = ?, al_max = ? WHERE uid = ?"),
+                                 " fe_min = ?, fe_max = ?, al_min = ?, al_max = ?, revision = ?,"
+                                 " fe_thin_below = ?, fe_factory_up_to = ?, fe_repainted_up_to = ?,"
+                                 " al_thin_below = ?, al_factory_up_to = ?, al_repainted_up_to = ?"
+                                 " WHERE uid = ?"),
                   values);
         for (const char *table : {"plan_point", "reading", "sent_point"})
             m_db.exec(QStringLiteral("DELETE FROM %1 WHERE inspection_id = ?")
@@ -85,8 +134,11 @@ void ArchiveStore::write(Inspection &inspection)
         existing.finish();
         QSqlQuery insert = m_db.exec(
             QStringLiteral("INSERT INTO inspection (station, started_ms, ended_ms, category,"
-                           " points_measured, reading_count, fe_min, fe_max, al_min, al_max, uid)"
-                           " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                           " points_measured, reading_count, fe_min, fe_max, al_min, al_max,"
+                           " revision, ") +
+                kLimitColumns +
+                QStringLiteral(", uid) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?,"
+                               " ?)"),
             values);
         inspection.id = insert.lastInsertId().toLongLong();
         if (inspection.id <= 0)
@@ -115,9 +167,10 @@ void ArchiveStore::write(Inspection &inspection)
 
 std::optional<Inspection> ArchiveStore::load(qint64 id)
 {
-    QSqlQuery head = m_db.exec(QStringLiteral("SELECT uid, station, started_ms, ended_ms, category"
-                                              " FROM inspection WHERE id = ?"),
-                               {id});
+    QSqlQuery head = m_db.exec(
+        QStringLiteral("SELECT uid, station, started_ms, ended_ms, category, revision, ") +
+            kLimitColumns + QStringLiteral(" FROM inspection WHERE id = ?"),
+        {id});
     if (!head.next())
         return std::nullopt;
     Inspection inspection;
@@ -127,6 +180,8 @@ std::optional<Inspection> ArchiveStore::load(qint64 id)
     inspection.started = time(head.value(2));
     inspection.ended = time(head.value(3));
     inspection.category = head.value(4).toString();
+    inspection.revision = head.value(5).toInt();
+    inspection.judgedWith = limitsAt(head, 6);
     head.finish();
 
     QSqlQuery plan = m_db.exec(QStringLiteral("SELECT point, ticked FROM plan_point"
@@ -166,8 +221,9 @@ std::optional<Inspection> ArchiveStore::load(qint64 id)
 QList<InspectionSummary> ArchiveStore::list(const ArchiveFilter &filter)
 {
     QString sql = QStringLiteral("SELECT id, started_ms, category, station, points_measured,"
-                                 " reading_count, fe_min, fe_max, al_min, al_max FROM inspection"
-                                 " WHERE started_ms >= ? AND started_ms < ?");
+                                 " reading_count, fe_min, fe_max, al_min, al_max, ") +
+                  kLimitColumns +
+                  QStringLiteral(" FROM inspection WHERE started_ms >= ? AND started_ms < ?");
     QVariantList values{ms(filter.from),
                         filter.to.isValid() ? ms(filter.to) : QVariant(qint64(1) << 62)};
     if (filter.category) {
@@ -194,6 +250,7 @@ QList<InspectionSummary> ArchiveStore::list(const ArchiveFilter &filter)
             s.minimum[i] = optionalInt(query.value(6 + 2 * i));
             s.maximum[i] = optionalInt(query.value(7 + 2 * i));
         }
+        s.judgedWith = limitsAt(query, 10);
         out.append(s);
     }
     return out;

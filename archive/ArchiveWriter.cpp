@@ -1,58 +1,83 @@
 #include "ArchiveWriter.h"
 
 #include "ArchiveDatabase.h"
+#include "ArchiveJournal.h"
 #include "ArchiveStore.h"
-#include "InspectionJson.h"
-#include "SafeFile.h"
-
-#include <QFile>
 
 namespace {
 
 const QString kStoreFailure = QStringLiteral("A mérés mentése az archívumba nem sikerült! Oka: ");
-const QString kStoreFailureDesc =
-    QStringLiteral("A mérés megmaradt, és a program a következő mentéskor újra megpróbálja "
-                   "az archívumba írni.\r\rA hiba lehetséges okai:\r\r"
-                   "- Az archívum fájlja vagy mappája írásvédett, vagy betelt a lemez.\r"
+const QString kCauses =
+    QStringLiteral("A hiba lehetséges okai:\r\r"
+                   "- Az archívum fájlja vagy mappája írásvédett, vagy betelt "
+                   "a lemez.\r"
                    "- A közös archívum kiszolgálója nem érhető el.\r"
                    "- Hibás az archívum helye a Kromaglen_archive.ini fájlban.");
+const QString kKeptDesc =
+    QStringLiteral("A mérés megmaradt a munkamappa Kromaglen_archive.journal mappájában, és a "
+                   "program újra megpróbálja az archívumba írni (a program következő indításakor "
+                   "is).\r\r") +
+    kCauses;
+const QString kNotKeptDesc =
+    QStringLiteral("A mérést a program NEM tudta megőrizni: a napló sem volt írható. Amíg a "
+                   "program fut, újra megpróbálja az archívumba írni; ha a programot bezárják, "
+                   "a mérés elvész.\r\r") +
+    kCauses;
 
 } // namespace
 
-ArchiveWriter::ArchiveWriter(ArchiveLocation location, QString pendingPath, QObject *parent)
-    : QObject(parent), m_location(std::move(location)), m_pendingPath(std::move(pendingPath))
+ArchiveWriter::ArchiveWriter(ArchiveLocation location, ArchiveJournal &journal, QObject *parent)
+    : QObject(parent), m_location(std::move(location)), m_journal(journal)
 {
-    QFile file(m_pendingPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    bool ok = false;
-    m_pending = InspectionJson::decode(file.readAll(), &ok);
-    file.close();
-    if (!ok) {
-        // Not ours to throw away: kept under another name, where no store removes it.
-        try {
-            ArchiveDatabase::moveAside(m_pendingPath);
-        } catch (const Failure &) {
-        }
-    }
+    m_retry.setSingleShot(true);
+    m_retry.setInterval(kRetryMs);
+    connect(&m_retry, &QTimer::timeout, this, &ArchiveWriter::storePending);
 }
 
-void ArchiveWriter::store(const Inspection &inspection)
+int ArchiveWriter::unjournaledCount() const
 {
-    m_pending.removeIf([&](const Inspection &p) { return p.uid == inspection.uid; });
-    m_pending.append(inspection);
+    return int(std::count_if(m_pending.begin(), m_pending.end(),
+                             [](const Pending &p) { return !p.journaled; }));
+}
+
+void ArchiveWriter::replay()
+{
+    QList<Inspection> kept;
+    try {
+        kept = m_journal.takeOver();
+    } catch (const Failure &f) {
+        Q_EMIT failed(QStringLiteral("A korábbi, még nem mentett mérések naplója nem olvasható! "
+                                     "Oka: ") +
+                          f.reason(),
+                      QStringLiteral("A napló a munkamappa Kromaglen_archive.journal mappája."));
+        return;
+    }
+    for (const Inspection &inspection : kept) {
+        m_pending.removeIf([&](const Pending &p) { return p.inspection.uid == inspection.uid; });
+        m_pending.append({inspection, true});
+    }
+    storePending();
+}
+
+void ArchiveWriter::store(const Inspection &inspection, bool journaled)
+{
+    m_pending.removeIf([&](const Pending &p) { return p.inspection.uid == inspection.uid; });
+    m_pending.append({inspection, journaled});
     storePending();
 }
 
 void ArchiveWriter::finish()
 {
+    m_retry.stop();
     storePending();
+    m_retry.stop();
 }
 
 void ArchiveWriter::storePending()
 {
     if (m_pending.isEmpty())
         return;
+    m_retry.stop();
     for (int attempt = 0;; ++attempt) {
         try {
             ArchiveDatabase db(m_location);
@@ -72,17 +97,21 @@ void ArchiveWriter::storePending()
                             e.text());
                     continue;
                 } catch (const Failure &moveFailure) {
-                    Q_EMIT failed(kStoreFailure + e.reason() + QStringLiteral(" (") +
-                                      moveFailure.text() + u')',
-                                  kStoreFailureDesc);
+                    reportFailure(e.reason() + QStringLiteral(" (") + moveFailure.text() + u')');
                     break;
                 }
             }
-            Q_EMIT failed(kStoreFailure + e.reason(), kStoreFailureDesc);
+            reportFailure(e.reason());
             break;
         }
     }
-    keepPending();
+    if (!m_pending.isEmpty())
+        m_retry.start();
+}
+
+void ArchiveWriter::reportFailure(const QString &reason)
+{
+    Q_EMIT failed(kStoreFailure + reason, unjournaledCount() > 0 ? kNotKeptDesc : kKeptDesc);
 }
 
 void ArchiveWriter::storeInto(ArchiveDatabase &db)
@@ -93,24 +122,34 @@ void ArchiveWriter::storeInto(ArchiveDatabase &db)
     }
     ArchiveStore store(db);
     while (!m_pending.isEmpty()) {
-        Inspection inspection = m_pending.first();
-        store.store(inspection);
+        Pending pending = m_pending.first();
+        try {
+            store.store(pending.inspection);
+        } catch (const ArchiveError &e) {
+            if (e.cause() != ArchiveError::Cause::Refused)
+                throw;
+            m_pending.removeFirst();
+            setAside(pending, e);
+            continue;
+        }
         m_pending.removeFirst();
-        Q_EMIT stored(inspection.id, inspection.uid);
+        m_journal.remove(pending.inspection.uid);
+        Q_EMIT stored(pending.inspection.id, pending.inspection.uid);
     }
 }
 
-void ArchiveWriter::keepPending()
+void ArchiveWriter::setAside(const Pending &pending, const ArchiveError &why)
 {
-    // Best effort: the pending file is the last resort, and a failure to write
-    // it leaves the inspections in memory all the same.
+    QString where;
     try {
-        if (m_pending.isEmpty()) {
-            if (QFile::exists(m_pendingPath))
-                QFile::remove(m_pendingPath);
-        } else {
-            SafeFile::write(m_pendingPath, InspectionJson::encode(m_pending));
-        }
-    } catch (const Failure &) {
+        where = m_journal.setAside(pending.inspection);
+    } catch (const Failure &f) {
+        where = QStringLiteral("nem sikerült: ") + f.reason();
     }
+    Q_EMIT failed(QStringLiteral("Az archívum nem fogadta el az egyik mérést, ezért a program "
+                                 "félretette: ") +
+                      where,
+                  QStringLiteral("A többi mérés mentése folytatódik. A félretett mérés adatai a "
+                                 "fájlban megmaradtak.\r\rAz archívum válasza: ") +
+                      why.text());
 }

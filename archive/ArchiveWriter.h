@@ -1,30 +1,41 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 
 #include "ArchiveLocation.h"
 #include "Inspection.h"
 
 class ArchiveDatabase;
+class ArchiveError;
+class ArchiveJournal;
 
-// Writes finished inspections into the archive, on a thread of its own so the
-// window never waits for the disk or the network. What cannot be stored stays
-// pending, is tried again with the next inspection, and is kept in a file
-// beside the archive so that not even a program end loses it. A damaged
-// archive file is moved aside and a new one started.
+// Stores finished inspections into the archive, on a thread of its own so
+// the window never waits for the disk or the network. Each inspection comes
+// already written to the journal (or with the news that it could not be) and
+// leaves the journal only once the archive has committed it. What cannot be
+// stored now is tried again after kRetryMs and with the next inspection; an
+// inspection the archive refuses for its content is set aside so the rest
+// go on. A damaged archive file is moved aside and a new one started.
 class ArchiveWriter : public QObject
 {
     Q_OBJECT
 
 public:
-    static inline const QString kPendingFile = QStringLiteral("Kromaglen_archive.pending");
+    static constexpr int kRetryMs = 30000;
 
-    ArchiveWriter(ArchiveLocation location, QString pendingPath, QObject *parent = nullptr);
+    ArchiveWriter(ArchiveLocation location, ArchiveJournal &journal, QObject *parent = nullptr);
 
     int pendingCount() const { return int(m_pending.size()); }
+    // How many of the pending exist only in memory (their journal entry failed).
+    int unjournaledCount() const;
 
+    // Takes over what the journal holds (this program's and gone programs'
+    // entries) and stores it.
+    void replay();
     // Queues the inspection (replacing an older copy of it) and stores all.
-    void store(const Inspection &inspection);
+    // `journaled` false: its journal entry could not be written.
+    void store(const Inspection &inspection, bool journaled = true);
     // The last try before the program ends.
     void finish();
 
@@ -35,12 +46,20 @@ Q_SIGNALS:
     void notice(const QString &message, const QString &description);
 
 private:
+    struct Pending
+    {
+        Inspection inspection;
+        bool journaled = true;
+    };
+
     void storePending();
     void storeInto(ArchiveDatabase &db);
-    void keepPending();
+    void setAside(const Pending &pending, const ArchiveError &why);
+    void reportFailure(const QString &reason);
 
     ArchiveLocation m_location;
-    QString m_pendingPath;
-    QList<Inspection> m_pending;
+    ArchiveJournal &m_journal;
+    QList<Pending> m_pending;
+    QTimer m_retry{this}; // a child: moves to the writer's thread with it
     bool m_checked = false;
 };

@@ -50,6 +50,7 @@ InspectionSummary summarise(const Inspection &inspection)
     s.station = inspection.station;
     s.pointsMeasured = inspection.pointsMeasured();
     s.readingCount = int(inspection.readings.size());
+    s.judgedWith = inspection.judgedWith;
     for (const ArchivedReading &r : inspection.readings) {
         const auto i = size_t(r.substrate);
         s.minimum[i] = std::min(s.minimum[i].value_or(r.value), r.value);

@@ -7,12 +7,11 @@
 
 #include "MeasurementPlan.h" // PlanEntry
 #include "Reading.h"         // Substrate, ReadingSource
+#include "VerdictBands.h"
 
 // One inspection as the archive keeps it: when it ran, the category the
 // inspection program sent, the plan, every reading and which points were
 // handed over. Points are catalogue indexes 0..22.
-
-inline constexpr int kSubstrateCount = 2;
 
 // A point index of the catalogue, and a value a gauge can report.
 bool isValidPoint(int point);
@@ -41,6 +40,9 @@ struct Inspection
 {
     qint64 id = 0; // the archive's row; 0 until stored
     QString uid;   // the same inspection stored again keeps its uid
+    // Counts the stores of one uid: the archive keeps the highest it was given,
+    // so a copy replayed from the journal never replaces a later one.
+    int revision = 1;
     QString station;
     QDateTime started;
     QDateTime ended;
@@ -48,6 +50,9 @@ struct Inspection
     QList<PlanEntry> plan;
     QList<ArchivedReading> readings; // in the order they were taken
     QList<SentPoint> sent;           // by point
+    // The limits the verdicts were given with when the inspection ended;
+    // none for inspections an older version stored.
+    std::optional<VerdictBands> judgedWith;
 
     bool operator==(const Inspection &) const = default;
 
@@ -68,6 +73,7 @@ struct InspectionSummary
     int readingCount = 0;
     std::optional<int> minimum[kSubstrateCount];
     std::optional<int> maximum[kSubstrateCount];
+    std::optional<VerdictBands> judgedWith;
 };
 
 InspectionSummary summarise(const Inspection &inspection);

@@ -30,7 +30,8 @@ QJsonObject toObject(const Inspection &inspection)
                                     {"at", ms(r.takenAt)}});
     for (const SentPoint &s : inspection.sent)
         sent.append(QJsonObject{{"point", s.point}, {"at", ms(s.sentAt)}});
-    return QJsonObject{{"uid", inspection.uid},
+    QJsonObject object{{"uid", inspection.uid},
+                       {"revision", inspection.revision},
                        {"station", inspection.station},
                        {"started", ms(inspection.started)},
                        {"ended", ms(inspection.ended)},
@@ -38,12 +39,39 @@ QJsonObject toObject(const Inspection &inspection)
                        {"plan", plan},
                        {"readings", readings},
                        {"sent", sent}};
+    if (const auto &bands = inspection.judgedWith) {
+        QJsonObject limits;
+        for (Substrate substrate : {Substrate::FE, Substrate::AL}) {
+            const SubstrateBands &b = bands->of(substrate);
+            limits.insert(substrateName(substrate),
+                          QJsonArray{b.thinBelow, b.factoryUpTo, b.repaintedUpTo});
+        }
+        object.insert("limits", limits);
+    }
+    return object;
+}
+
+std::optional<VerdictBands> limitsFrom(const QJsonValue &value)
+{
+    if (!value.isObject())
+        return std::nullopt;
+    VerdictBands bands;
+    for (Substrate substrate : {Substrate::FE, Substrate::AL}) {
+        const QJsonArray a = value[substrateName(substrate)].toArray();
+        const SubstrateBands b{a.at(0).toInt(-1), a.at(1).toInt(-1), a.at(2).toInt(-1)};
+        if (a.size() != 3 || !b.valid())
+            return std::nullopt;
+        bands.set(substrate, b);
+    }
+    return bands;
 }
 
 Inspection fromObject(const QJsonObject &o)
 {
     Inspection inspection;
     inspection.uid = o.value("uid").toString();
+    inspection.revision = o.value("revision").toInt(1);
+    inspection.judgedWith = limitsFrom(o.value("limits"));
     inspection.station = o.value("station").toString();
     inspection.started = time(o.value("started"));
     inspection.ended = time(o.value("ended"));

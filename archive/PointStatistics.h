@@ -3,6 +3,7 @@
 #include <QList>
 #include <optional>
 
+#include "Inspection.h"
 #include "VerdictBands.h"
 
 // The figures of one point's readings: count, lowest, highest, mean, the

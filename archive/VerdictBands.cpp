@@ -1,5 +1,7 @@
 #include "VerdictBands.h"
 
+#include "Inspection.h"
+
 #include <algorithm>
 
 QString verdictName(Verdict verdict)

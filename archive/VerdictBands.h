@@ -3,7 +3,11 @@
 #include <QString>
 #include <optional>
 
-#include "Inspection.h"
+#include "Reading.h" // Substrate
+
+struct ArchivedReading;
+struct InspectionSummary;
+inline constexpr int kSubstrateCount = 2;
 
 // How a paint-thickness reading is judged. Verdicts are ordered from the best
 // to the worst, so the worst of several is their maximum.

@@ -4,6 +4,7 @@
 #include <QRectF>
 #include <array>
 
+#include "Inspection.h"
 #include "VerdictBands.h"
 
 class QPainter;

@@ -8,6 +8,7 @@
 #include "ArchiveStore.h"
 #include "ArchiveWindow.h"
 #include "BenchStats.h"
+#include "ReadingLog.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -172,7 +173,7 @@ void storeCost(const QString &folder)
     std::vector<double> handOverCpuUs;
     std::vector<double> lateness;
     {
-        ArchiveRecorder recorder(fileLocation(file), folder + "/store-cost.pending");
+        ArchiveRecorder recorder(fileLocation(file), folder + "/store-cost.journal");
         QSignalSpy stored(&recorder, &ArchiveRecorder::stored);
         // A 1 ms timer on the window thread: how late does it fire while stores run?
         QElapsedTimer tick;
@@ -188,13 +189,14 @@ void storeCost(const QString &folder)
             const Inspection i = sampler.next(startOf(n));
             recorder.readingsDiscarded();
             recorder.categoryReceived(i.category);
+            ReadingLog log;
             for (const ArchivedReading &r : i.readings)
-                recorder.readingRecorded(r.point, r.substrate, r.value, r.source);
+                log.append(r.point, {r.substrate, r.value, r.source, r.takenAt});
             QList<PlanEntry> plan(i.plan.begin(), i.plan.end());
             QElapsedTimer clock;
             clock.start();
             const double cpu = threadCpuUs();
-            recorder.store(plan);
+            recorder.store(log, plan);
             handOverCpuUs.push_back(threadCpuUs() - cpu);
             handOverUs.push_back(double(clock.nsecsElapsed()) / 1000);
             QElapsedTimer pause;

@@ -33,6 +33,9 @@ inline Inspection sampleInspection(const QDateTime &start = QDateTime(QDate(2024
         {0, Substrate::AL, 140, ReadingSource::Gauge, at(70)},
     };
     i.sent = {{0, at(400)}, {10, at(401)}};
+    VerdictBands bands;
+    bands.set(Substrate::AL, {40, 140, 280});
+    i.judgedWith = bands;
     return i;
 }
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "ArchiveRecorder.h"
+#include "ReadingLog.h"
 
 int main(int argc, char *argv[])
 {
@@ -18,7 +19,7 @@ int main(int argc, char *argv[])
     ArchiveLocation location;
     location.file = QString::fromLocal8Bit(argv[1]);
     const int count = QByteArray(argv[2]).toInt();
-    ArchiveRecorder recorder(location, location.file + QStringLiteral(".pending"));
+    ArchiveRecorder recorder(location, location.file + QStringLiteral(".journal"));
     int stored = 0;
     int failed = 0;
     QEventLoop loop;
@@ -45,10 +46,11 @@ int main(int argc, char *argv[])
         recorder.readingsDiscarded();
         recorder.categoryReceived(QStringLiteral("M1 - személygépkocsi"));
         // Up to 60 readings, so a reader that saw half an inspection would notice.
+        ReadingLog log;
         for (int r = 0; r <= n % 60; ++r)
-            recorder.readingRecorded(r % 23, r % 2 ? Substrate::AL : Substrate::FE, 50 + r,
-                                     ReadingSource::Gauge);
-        recorder.store(plan);
+            log.append(r % 23, {r % 2 ? Substrate::AL : Substrate::FE, 50 + r, ReadingSource::Gauge,
+                                QDateTime::currentDateTime()});
+        recorder.store(log, plan);
     }
     loop.exec();
     std::printf("stored %d failed %d\n", stored, failed);

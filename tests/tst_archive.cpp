@@ -10,6 +10,7 @@
 #include <QThread>
 
 #include "ArchiveDatabase.h"
+#include "ArchiveJournal.h"
 #include "ArchiveRecorder.h"
 #include "ArchiveSamples.h"
 #include "ArchiveSchema.h"
@@ -18,7 +19,9 @@
 #include "ArchiveWriter.h"
 #include "Cp1250.h"
 #include "CsvExport.h"
+#include "InspectionJson.h"
 #include "PointStatistics.h"
+#include "ReadingLog.h"
 
 namespace {
 
@@ -33,6 +36,11 @@ void writeAll(const QString &path, const QByteArray &bytes)
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(bytes);
+}
+
+int journalEntries(const QString &folder)
+{
+    return int(QDir(folder).entryList({"*.json"}, QDir::Files).size());
 }
 
 ArchiveLocation fileLocation(const QString &path)
@@ -164,7 +172,7 @@ private Q_SLOTS:
 
         s = ArchiveSettings::parse(
             Cp1250::encode(u"; comment\r\narchive=D:\\mérések\\arch.sqlite\r\n"
-                           u"FE=50;150;280\r\nal = 40 ; 140 ; 260\r\n"));
+                           u"FE=50;150;280 ; saját határok\r\nal = 40 ; 140 ; 260\r\n"));
         QVERIFY2(s.problems.isEmpty(), qPrintable(s.problems.join(u',')));
         QCOMPARE(s.location.file, QStringLiteral("D:\\mérések\\arch.sqlite"));
         QCOMPARE(s.bands.of(Substrate::FE), (SubstrateBands{50, 150, 280}));
@@ -183,8 +191,8 @@ private Q_SLOTS:
 
         // Unusable lines are reported, and their defaults kept.
         s = ArchiveSettings::parse("archive=postgresql://nohost\r\nFE=160;60;300\r\n"
-                                   "AL=1;2\r\ncolour=red\r\n");
-        QCOMPARE(s.problems.size(), 4);
+                                   "AL=1;2\r\ncolour=red\r\nFE=40;120;250;300\r\n");
+        QCOMPARE(s.problems.size(), 5);
         QCOMPARE(s.location.kind, ArchiveLocation::Kind::SqliteFile);
         QCOMPARE(s.bands, VerdictBands());
         // A malformed address falls back to the local file, and says why.
@@ -238,17 +246,24 @@ private Q_SLOTS:
         const VerdictBands bands;
         QCOMPARE(CsvExport::rows(*back, bands), CsvExport::rows(original, bands));
 
-        // Stored again (the wizard went back and forth): replaced, not doubled.
+        // Stored again (the wizard went back and forth): replaced, not doubled;
+        // the earlier copy replayed from the journal afterwards changes nothing.
+        Inspection earlier = original;
         original.readings.removeAt(1);
         original.readings.append(reading(777, Substrate::AL, 22));
         original.sent.append({22, original.ended});
+        original.judgedWith.reset();
+        ++original.revision;
         const qint64 id = original.id;
         {
             ArchiveDatabase db(fileLocation(file));
             db.open();
             ArchiveStore(db).store(original);
+            ArchiveStore(db).store(earlier);
+            ArchiveStore(db).store(original);
         }
         QCOMPARE(original.id, id);
+        QCOMPARE(earlier.id, id);
         QVERIFY(*loadFrom(file, id) == original);
         const QList<InspectionSummary> list = listAll(file);
         QCOMPARE(list.size(), 1);
@@ -381,30 +396,38 @@ private Q_SLOTS:
             db.exec("PRAGMA user_version = 99");
         }
         const QByteArray before = readAll(file);
-        ArchiveWriter writer(fileLocation(file), path("newer.pending"));
+        ArchiveJournal journal(path("newer.journal"));
+        ArchiveWriter writer(fileLocation(file), journal);
         QSignalSpy failed(&writer, &ArchiveWriter::failed);
         QSignalSpy notice(&writer, &ArchiveWriter::notice);
-        writer.store(sampleInspection());
+        const Inspection i = sampleInspection();
+        journal.write(i);
+        writer.store(i);
         QCOMPARE(failed.size(), 1);
         QVERIFY(failed.first().first().toString().contains(u"újabb változata"));
+        QVERIFY(failed.first().at(1).toString().startsWith(u"A mérés megmaradt"));
         QCOMPARE(notice.size(), 0);
         QCOMPARE(readAll(file), before);
         QCOMPARE(writer.pendingCount(), 1);
+        QCOMPARE(journalEntries(path("newer.journal")), 1);
     }
 
-    void damagedFileIsMovedAside_data()
+    void onlyADamagedSqliteFileIsMovedAside_data()
     {
-        QTest::addColumn<bool>("keepHeader");
-        QTest::newRow("not a database") << false;
-        QTest::newRow("pages overwritten") << true;
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("movedAside");
+        QTest::newRow("a settings file named as the archive")
+            << QByteArray("[Kromaglen]\r\nAuto=M1\r\n").repeated(300) << false;
+        QTest::newRow("pages overwritten") << QByteArray() << true;
     }
 
-    void damagedFileIsMovedAside()
+    void onlyADamagedSqliteFileIsMovedAside()
     {
-        QFETCH(bool, keepHeader);
-        const QString file = path(QStringLiteral("damaged-%1.sqlite").arg(keepHeader));
-        QByteArray damaged = QByteArray("Ez nem adatbázis. ").repeated(500);
-        if (keepHeader) {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, movedAside);
+        const QString file = path(QStringLiteral("damaged-%1.sqlite").arg(movedAside));
+        QByteArray damaged = content;
+        if (damaged.isEmpty()) {
             {
                 ArchiveDatabase db(fileLocation(file));
                 db.open();
@@ -421,12 +444,24 @@ private Q_SLOTS:
         }
         writeAll(file, damaged);
 
-        ArchiveWriter writer(fileLocation(file), path("damaged.pending"));
+        ArchiveJournal journal(file + ".journal");
+        ArchiveWriter writer(fileLocation(file), journal);
         QSignalSpy failed(&writer, &ArchiveWriter::failed);
         QSignalSpy notice(&writer, &ArchiveWriter::notice);
         QSignalSpy stored(&writer, &ArchiveWriter::stored);
         Inspection inspection = sampleInspection();
         writer.store(inspection);
+        if (!movedAside) {
+            // Someone else's file: reported, left as it was, the inspection kept.
+            QCOMPARE(notice.size(), 0);
+            QCOMPARE(failed.size(), 1);
+            QVERIFY2(failed.first().first().toString().contains(u"nem SQLite-adatbázis"),
+                     qPrintable(failed.first().first().toString()));
+            QCOMPARE(readAll(file), damaged);
+            QCOMPARE(QDir(path("")).entryList({"damaged-0.sqlite.damaged-*"}).size(), 0);
+            QCOMPARE(writer.pendingCount(), 1);
+            return;
+        }
         QCOMPARE(failed.size(), 0);
         QCOMPARE(notice.size(), 1);
         QCOMPARE(stored.size(), 1);
@@ -440,90 +475,149 @@ private Q_SLOTS:
         QVERIFY(*loadFrom(file, inspection.id) == inspection);
     }
 
-    void failedStoreIsKeptAndRetried()
+    void failedStoreIsJournaledAndRetried()
     {
         const QString folder = path("later");
         const QString file = folder + "/archive.sqlite";
-        const QString pending = path("retry.pending");
-        ArchiveWriter writer(fileLocation(file), pending);
+        const QString journalFolder = path("retry.journal");
+        ArchiveJournal journal(journalFolder);
+        ArchiveWriter writer(fileLocation(file), journal);
         QSignalSpy failed(&writer, &ArchiveWriter::failed);
         QSignalSpy stored(&writer, &ArchiveWriter::stored);
-        const Inspection first = sampleInspection();
+        Inspection first = sampleInspection();
+        journal.write(first);
         writer.store(first);
         QCOMPARE(failed.size(), 1);
         QVERIFY(failed.first().first().toString().startsWith(
             u"A mérés mentése az archívumba nem sikerült! Oka: EDatabaseError: "));
         QCOMPARE(writer.pendingCount(), 1);
-        QVERIFY(QFile::exists(pending));
+        QCOMPARE(journalEntries(journalFolder), 1);
 
         // The same inspection again (the wizard went back and forth): still one.
+        ++first.revision;
+        journal.write(first);
         writer.store(first);
         QCOMPARE(writer.pendingCount(), 1);
+        QCOMPARE(journalEntries(journalFolder), 1);
         QCOMPARE(failed.size(), 2);
 
+        // An inspection whose journal entry could not be written is not called kept.
+        writer.store(sampleInspection(), false);
+        QCOMPARE(failed.size(), 3);
+        QVERIFY(failed.last().at(1).toString().startsWith(u"A mérést a program NEM tudta"));
+
         QVERIFY(QDir().mkpath(folder));
-        writer.store(sampleInspection());
-        QCOMPARE(stored.size(), 2);
+        const Inspection second = sampleInspection();
+        journal.write(second);
+        writer.store(second);
+        QCOMPARE(stored.size(), 3);
         QCOMPARE(writer.pendingCount(), 0);
-        QVERIFY(!QFile::exists(pending));
-        QCOMPARE(listAll(file).size(), 2);
+        QCOMPARE(journalEntries(journalFolder), 0);
+        QCOMPARE(listAll(file).size(), 3);
+        QCOMPARE(loadFrom(file, stored.first().first().toLongLong())->revision, 2);
     }
 
-    void pendingFileSurvivesARestart()
+    void journalOutlivesTheProgram()
     {
         const QString file = path("restart/archive.sqlite");
-        const QString pending = path("restart.pending");
+        const QString journalFolder = path("restart.journal");
         Inspection kept = sampleInspection();
         {
-            ArchiveWriter writer(fileLocation(file), pending);
+            ArchiveJournal journal(journalFolder);
+            ArchiveWriter writer(fileLocation(file), journal);
+            journal.write(kept);
             writer.store(kept);
             writer.finish();
             QCOMPARE(writer.pendingCount(), 1);
         }
-        QVERIFY(QFile::exists(pending));
+        QCOMPARE(journalEntries(journalFolder), 1);
+        // What an older version left in its single pending file is taken over too.
+        Inspection legacy = sampleInspection();
+        writeAll(path(ArchiveJournal::kLegacyPendingFile), InspectionJson::encode({legacy}));
+        // A write cut off before its rename, and an entry that is not JSON.
+        writeAll(journalFolder + "/w1x1.cut.json.new", "[{\"uid\":");
+        writeAll(journalFolder + "/w1x1.bad.json", "[{\"uid\": \"cut off");
+
         QVERIFY(QDir().mkpath(path("restart")));
-        ArchiveWriter writer(fileLocation(file), pending);
-        QCOMPARE(writer.pendingCount(), 1);
-        writer.store(sampleInspection());
+        ArchiveJournal journal(journalFolder);
+        ArchiveWriter writer(fileLocation(file), journal);
+        QSignalSpy stored(&writer, &ArchiveWriter::stored);
+        writer.replay();
+        QCOMPARE(stored.size(), 2);
         QCOMPARE(writer.pendingCount(), 0);
-        QVERIFY(!QFile::exists(pending));
+        QCOMPARE(journalEntries(journalFolder), 0);
+        QVERIFY(!QFile::exists(path(ArchiveJournal::kLegacyPendingFile)));
+        QCOMPARE(QDir(journalFolder).entryList({"*.unreadable"}).size(), 1);
+        QCOMPARE(QDir(journalFolder).entryList({"*.new"}).size(), 0);
         const QList<InspectionSummary> list = listAll(file);
         QCOMPARE(list.size(), 2);
-        kept.id = list.last().id;
+        const auto back =
+            loadFrom(file, list.first().id)->uid == kept.uid ? list.first() : list.last();
+        kept.id = back.id;
         QVERIFY(*loadFrom(file, kept.id) == kept);
 
-        // A pending file that cannot be read is put aside, not overwritten.
-        writeAll(pending, "[{\"uid\": \"cut off");
-        ArchiveWriter third(fileLocation(file), pending);
-        QCOMPARE(third.pendingCount(), 0);
-        third.store(sampleInspection());
-        QVERIFY(!QFile::exists(pending));
-        const QStringList aside = QDir(path("")).entryList({"restart.pending.damaged-*"});
-        QCOMPARE(aside.size(), 1);
-        QCOMPARE(readAll(path(aside.first())), QByteArray("[{\"uid\": \"cut off"));
+        // Replayed once more (the removal lost in a crash): nothing doubles.
+        journal.write(kept);
+        writer.replay();
+        QCOMPARE(listAll(file).size(), 2);
+        QCOMPARE(journalEntries(journalFolder), 0);
     }
 
-    void recorderFollowsTheWizard()
+    void aRefusedInspectionIsSetAsideAndTheRestGoOn()
+    {
+        const QString file = path("refusing.sqlite");
+        {
+            ArchiveDatabase db(fileLocation(file));
+            db.open();
+            db.exec("CREATE TRIGGER refuse BEFORE INSERT ON inspection WHEN NEW.category = 'X'"
+                    " BEGIN SELECT RAISE(ABORT, 'refused'); END");
+        }
+        ArchiveJournal journal(path("refusing.journal"));
+        ArchiveWriter writer(fileLocation(file), journal);
+        QSignalSpy failed(&writer, &ArchiveWriter::failed);
+        QSignalSpy stored(&writer, &ArchiveWriter::stored);
+        Inspection bad = sampleInspection();
+        bad.category = "X";
+        journal.write(bad);
+        writer.store(bad);
+        writer.store(sampleInspection());
+        QVERIFY2(stored.size() == 1, qPrintable(failed.value(0).value(0).toString()));
+        QCOMPARE(writer.pendingCount(), 0);
+        QCOMPARE(failed.size(), 1);
+        const QString aside = path("Kromaglen_archive.refused-") + bad.uid + ".json";
+        QVERIFY2(failed.first().first().toString().endsWith(aside),
+                 qPrintable(failed.first().first().toString()));
+        QCOMPARE(InspectionJson::decode(readAll(aside)).value(0), bad);
+        QCOMPARE(journalEntries(path("refusing.journal")), 0);
+    }
+
+    void recorderMakesTheInspectionFromTheLog()
     {
         const QString file = path("recorder.sqlite");
-        ArchiveRecorder recorder(fileLocation(file), path("recorder.pending"));
+        writeAll(path("recorder.ini"), "FE=40;120;250 ; saját határok\r\n");
+        ArchiveRecorder recorder(fileLocation(file), path("recorder.journal"));
+        recorder.setSettingsPath(path("recorder.ini"));
+        QVERIFY(!recorder.writerStarted());
         QSignalSpy stored(&recorder, &ArchiveRecorder::stored);
         QSignalSpy failed(&recorder, &ArchiveRecorder::failed);
         const QList<PlanEntry> plan{{0, true}, {10, true}, {12, true}, {5, false}};
+        const QDateTime t0 = QDateTime::currentDateTime().addSecs(-60);
+        ReadingLog log;
 
-        // Nothing measured: nothing stored.
+        // Nothing measured: nothing stored, and the archive not even started.
         recorder.categoryReceived("M1 - személygépkocsi");
-        QVERIFY(!recorder.store(plan));
+        QVERIFY(!recorder.store(log, plan));
+        QVERIFY(!recorder.writerStarted());
 
-        recorder.readingRecorded(0, Substrate::FE, 123, ReadingSource::Gauge);
-        recorder.readingRecorded(0, Substrate::AL, 98, ReadingSource::Gauge);
-        recorder.readingRecorded(10, Substrate::FE, 250, ReadingSource::Typed);
-        recorder.readingRecorded(0, Substrate::FE, 320, ReadingSource::Gauge);
-        recorder.readingDeleted(0, 1); // the second line of point 0: AL 98
-        recorder.readingDeleted(0, 9); // no such line
+        log.append(0, {Substrate::FE, 123, ReadingSource::Gauge, t0.addSecs(1)});
+        log.append(10, {Substrate::FE, 250, ReadingSource::Typed, t0.addSecs(3)});
+        log.append(0, {Substrate::FE, 320, ReadingSource::Gauge, t0.addSecs(4)});
+        log.append(0, {Substrate::AL, 98, ReadingSource::Gauge, t0.addSecs(2)});
+        log.removeAt(0, 2); // the AL 98
         recorder.pointSent(10);
         recorder.pointSent(0);
-        QVERIFY(recorder.store(plan));
+        QVERIFY(recorder.store(log, plan));
+        QVERIFY(recorder.writerStarted());
         QVERIFY2(stored.wait(5000),
                  failed.isEmpty() ? "" : qPrintable(failed.first().first().toString()));
         const qint64 firstId = stored.first().first().toLongLong();
@@ -531,7 +625,7 @@ private Q_SLOTS:
         QCOMPARE(a.category, QStringLiteral("M1 - személygépkocsi"));
         QCOMPARE(a.plan, plan);
         QCOMPARE(a.readings.size(), 3);
-        QCOMPARE(a.readings.at(0).value, 123);
+        QCOMPARE(a.readings.at(0).value, 123); // in the order taken, across points
         QCOMPARE(a.readings.at(1).value, 250);
         QCOMPARE(a.readings.at(1).source, ReadingSource::Typed);
         QCOMPARE(a.readings.at(2).value, 320);
@@ -539,34 +633,49 @@ private Q_SLOTS:
         QCOMPARE(a.sent.first().point, 0);
         QVERIFY(a.started <= a.readings.first().takenAt);
         QVERIFY(a.ended >= a.readings.last().takenAt);
+        QCOMPARE(a.judgedWith->of(Substrate::FE), (SubstrateBands{40, 120, 250}));
+        QCOMPARE(a.judgedWith->of(Substrate::AL), SubstrateBands());
 
         // Back to measuring, one more reading, stored again: the same inspection.
-        recorder.readingRecorded(12, Substrate::FE, 90, ReadingSource::Gauge);
-        QVERIFY(recorder.store(plan));
+        log.append(12, {Substrate::FE, 90, ReadingSource::Gauge, t0.addSecs(5)});
+        QVERIFY(recorder.store(log, plan));
         QVERIFY(stored.wait(5000));
         QCOMPARE(stored.last().first().toLongLong(), firstId);
         QCOMPARE(loadFrom(file, firstId)->readings.size(), 4);
 
-        // The next vehicle's category, then the old readings discarded.
+        // The inspection program sends the category again and the inspector keeps
+        // the readings: still this vehicle, stored once, with the category sent last.
         recorder.categoryReceived("N1 - tehergépkocsi 3,5t-ig");
+        QVERIFY(recorder.store(log, plan));
+        QVERIFY(stored.wait(5000));
+        QCOMPARE(stored.last().first().toLongLong(), firstId);
+        QCOMPARE(loadFrom(file, firstId)->category, QStringLiteral("N1 - tehergépkocsi 3,5t-ig"));
+        QCOMPARE(listAll(file).size(), 1);
+
+        // The next vehicle's category, then the old readings discarded: a new one.
+        recorder.categoryReceived("N2 - tehergépkocsi 12t-ig");
         recorder.readingsDiscarded();
-        recorder.readingRecorded(15, Substrate::FE, 400, ReadingSource::Gauge);
-        QVERIFY(recorder.store(plan));
+        log.clearAll();
+        log.append(15, {Substrate::FE, 400, ReadingSource::Gauge, t0.addSecs(9)});
+        QVERIFY(recorder.store(log, plan));
         QVERIFY(stored.wait(5000));
         const Inspection b = *loadFrom(file, stored.last().first().toLongLong());
         QVERIFY(b.id != firstId);
-        QCOMPARE(b.category, QStringLiteral("N1 - tehergépkocsi 3,5t-ig"));
+        QCOMPARE(b.category, QStringLiteral("N2 - tehergépkocsi 12t-ig"));
         QCOMPARE(b.readings.size(), 1);
         QVERIFY(b.sent.isEmpty());
 
         // No category this time: discarding after a store starts a new one without.
         recorder.readingsDiscarded();
-        recorder.readingRecorded(1, Substrate::FE, 100, ReadingSource::Gauge);
-        QVERIFY(recorder.store(plan));
+        log.clearAll();
+        log.append(1, {Substrate::FE, 100, ReadingSource::Gauge, t0.addSecs(12)});
+        QVERIFY(recorder.store(log, plan));
         QVERIFY(stored.wait(5000));
         QCOMPARE(loadFrom(file, stored.last().first().toLongLong())->category, QString());
         QCOMPARE(listAll(file).size(), 3);
         QCOMPARE(failed.size(), 0);
+        QVERIFY(recorder.finish(ArchiveRecorder::kCloseWaitMs));
+        QCOMPARE(journalEntries(path("recorder.journal")), 0);
     }
 
     void csvExport()

@@ -216,7 +216,9 @@ private Q_SLOTS:
         const QString &folder = s.folder;
         const QString &archive = s.archive;
         GaugeSimulator &gauge = s.gauge;
-        const QByteArray garbage = QByteArray("nem adatbazis\n").repeated(300);
+        // A SQLite file's header, then nothing a database could be read from.
+        const QByteArray garbage =
+            QByteArray("SQLite format 3\0", 16) + QByteArray("nem adatbazis\n").repeated(300);
         {
             QFile f(archive);
             QVERIFY(f.open(QIODevice::WriteOnly));

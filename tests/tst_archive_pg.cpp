@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -19,6 +20,7 @@
 #include "ArchiveStore.h"
 #include "ArchiveWindow.h"
 #include "PostgresCluster.h"
+#include "ReadingLog.h"
 
 class TestArchivePostgres : public QObject
 {
@@ -79,6 +81,7 @@ private:
         // Stored again after going back: replaced whole.
         first.readings.removeFirst();
         first.category.clear();
+        ++first.revision;
         store.store(first);
         QVERIFY(store.load(first.id).value() == first);
 
@@ -178,13 +181,15 @@ private Q_SLOTS:
         const ArchiveLocation where = settings.usableLocation(&notice);
         QVERIFY(notice.isEmpty());
         QCOMPARE(where.kind, ArchiveLocation::Kind::PostgreSql);
-        ArchiveRecorder recorder(where, QDir::temp().filePath("kfz-arch-pg-test.pending"));
+        QTemporaryDir journal;
+        ArchiveRecorder recorder(where, journal.filePath("journal"));
         QSignalSpy stored(&recorder, &ArchiveRecorder::stored);
         QSignalSpy failed(&recorder, &ArchiveRecorder::failed);
         recorder.categoryReceived("M1 - személygépkocsi");
-        recorder.readingRecorded(10, Substrate::AL, 418, ReadingSource::Gauge);
+        ReadingLog log;
+        log.append(10, {Substrate::AL, 418, ReadingSource::Gauge, QDateTime::currentDateTime()});
         recorder.pointSent(10);
-        QVERIFY(recorder.store({{10, true}}));
+        QVERIFY(recorder.store(log, {{10, true}}));
         QVERIFY2(stored.wait(10000),
                  failed.isEmpty() ? "" : qPrintable(failed.first().first().toString()));
         const qint64 id = stored.first().first().toLongLong();
@@ -208,21 +213,21 @@ private Q_SLOTS:
         probe.close();
         ArchiveLocation where = location("kfz_archive");
         where.port = closed;
-        const QString pending = QDir::temp().filePath("kfz-arch-pg-down.pending");
-        QFile::remove(pending);
+        QTemporaryDir folder;
+        const QString journal = folder.filePath("journal");
         {
-            ArchiveRecorder recorder(where, pending);
+            ArchiveRecorder recorder(where, journal);
             QSignalSpy failed(&recorder, &ArchiveRecorder::failed);
-            recorder.readingRecorded(0, Substrate::FE, 100, ReadingSource::Gauge);
+            ReadingLog log;
+            log.append(0, {Substrate::FE, 100, ReadingSource::Gauge, QDateTime::currentDateTime()});
             QElapsedTimer clock;
             clock.start();
-            QVERIFY(recorder.store({}));
+            QVERIFY(recorder.store(log, {}));
             QVERIFY(failed.wait(15000));
             QVERIFY(clock.elapsed() < 12000);
             QVERIFY(failed.first().first().toString().contains(u"Oka: EDatabaseError"));
         }
-        QVERIFY(QFile::exists(pending));
-        QFile::remove(pending);
+        QCOMPARE(QDir(journal).entryList({"*.json"}).size(), 1);
     }
 };
 

@@ -1,0 +1,173 @@
+#include "ArchiveJournal.h"
+
+#include "DurableFile.h"
+#include "InspectionJson.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSet>
+#include <algorithm>
+
+namespace {
+
+const QString kEntrySuffix = QStringLiteral(".json");
+const QString kLockSuffix = QStringLiteral(".lock");
+
+QString tokenOf(const QString &fileName)
+{
+    return fileName.section(u'.', 0, 0);
+}
+
+} // namespace
+
+ArchiveJournal::ArchiveJournal(QString folder) : m_folder(std::move(folder)) {}
+
+ArchiveJournal::~ArchiveJournal() = default; // the lock file goes with the lock
+
+bool ArchiveJournal::hasEntries(const QString &folder)
+{
+    return !QDir(folder).entryList({u'*' + kEntrySuffix}, QDir::Files).isEmpty() ||
+           QFile::exists(QFileInfo(folder).absolutePath() + u'/' + kLegacyPendingFile);
+}
+
+void ArchiveJournal::open()
+{
+    QMutexLocker locked(&m_mutex);
+    if (m_lock)
+        return;
+    if (!QDir().mkpath(m_folder))
+        throw Failure(QStringLiteral("EInOutError"),
+                      m_folder + QStringLiteral(": a mappa nem hozható létre"));
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const QString token =
+            QStringLiteral("w%1x%2")
+                .arg(QCoreApplication::applicationPid())
+                .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        auto lock = std::make_unique<QLockFile>(m_folder + u'/' + token + kLockSuffix);
+        lock->setStaleLockTime(0); // held for the program's life: only a gone owner frees it
+        if (lock->tryLock(0)) {
+            m_token = token;
+            m_lock = std::move(lock);
+            return;
+        }
+        if (lock->error() != QLockFile::LockFailedError)
+            throw Failure(QStringLiteral("EInOutError"),
+                          m_folder + QStringLiteral(": a napló zárolása nem sikerült"));
+    }
+    throw Failure(QStringLiteral("EInOutError"),
+                  m_folder + QStringLiteral(": a napló zárolása nem sikerült"));
+}
+
+QString ArchiveJournal::entryPath(const QString &token, const QString &uid) const
+{
+    return m_folder + u'/' + token + u'.' + uid + kEntrySuffix;
+}
+
+void ArchiveJournal::write(const Inspection &inspection)
+{
+    open();
+    QMutexLocker locked(&m_mutex);
+    writeEntry(inspection);
+}
+
+void ArchiveJournal::writeEntry(const Inspection &inspection)
+{
+    DurableFile::write(entryPath(m_token, inspection.uid), InspectionJson::encode({inspection}));
+}
+
+void ArchiveJournal::remove(const QString &uid)
+{
+    // Not synced: should the removal be lost, a replay finds the inspection stored.
+    QMutexLocker locked(&m_mutex);
+    if (m_lock)
+        QFile::remove(entryPath(m_token, uid));
+}
+
+void ArchiveJournal::adoptFrom(const QString &token)
+{
+    QDir dir(m_folder);
+    for (const QString &name : dir.entryList({token + QStringLiteral(".*")}, QDir::Files)) {
+        if (name.endsWith(kLockSuffix))
+            continue;
+        if (!name.endsWith(kEntrySuffix)) {
+            dir.remove(name); // a write cut off before its rename: the entry before it stands
+            continue;
+        }
+        dir.rename(name, m_token + name.mid(token.size()));
+    }
+    DurableFile::syncFolder(m_folder);
+}
+
+void ArchiveJournal::adoptLegacy()
+{
+    const QString legacy = QFileInfo(m_folder).absolutePath() + u'/' + kLegacyPendingFile;
+    const QString taken = m_folder + u'/' + m_token + QStringLiteral(".pending");
+    if (!QFile::exists(legacy) || !QFile::rename(legacy, taken))
+        return; // none, or another program took it first
+    QFile file(taken);
+    bool ok = false;
+    const QList<Inspection> kept = file.open(QIODevice::ReadOnly)
+                                       ? InspectionJson::decode(file.readAll(), &ok)
+                                       : QList<Inspection>();
+    file.close();
+    if (!ok) {
+        // Not ours to throw away: kept where no replay reads it.
+        QFile::rename(taken, legacy + QStringLiteral(".unreadable"));
+        return;
+    }
+    for (const Inspection &inspection : kept)
+        writeEntry(inspection);
+    QFile::remove(taken);
+}
+
+QList<Inspection> ArchiveJournal::takeOver()
+{
+    open();
+    QMutexLocker locked(&m_mutex);
+    QDir dir(m_folder);
+    QSet<QString> tokens;
+    for (const QString &name : dir.entryList(
+             {u'*' + kEntrySuffix, u'*' + kLockSuffix, QStringLiteral("*.new")}, QDir::Files))
+        tokens.insert(tokenOf(name));
+    tokens.remove(m_token);
+    for (const QString &token : std::as_const(tokens)) {
+        QLockFile owner(m_folder + u'/' + token + kLockSuffix);
+        owner.setStaleLockTime(0);
+        if (owner.tryLock(0)) // its program is gone
+            adoptFrom(token);
+    }
+    adoptLegacy();
+
+    QList<Inspection> out;
+    for (const QString &name : dir.entryList({m_token + u'*' + kEntrySuffix}, QDir::Files)) {
+        QFile file(dir.filePath(name));
+        bool ok = false;
+        const QList<Inspection> one = file.open(QIODevice::ReadOnly)
+                                          ? InspectionJson::decode(file.readAll(), &ok)
+                                          : QList<Inspection>();
+        file.close();
+        if (ok && one.size() == 1) {
+            out.append(one.first());
+        } else if (ok) {
+            file.remove(); // nothing in it worth storing
+        } else {
+            dir.rename(name, name + QStringLiteral(".unreadable")); // kept, never replayed
+        }
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const Inspection &a, const Inspection &b) { return a.ended < b.ended; });
+    return out;
+}
+
+QString ArchiveJournal::setAside(const Inspection &inspection)
+{
+    const QString path = QFileInfo(m_folder).absolutePath() +
+                         QStringLiteral("/Kromaglen_archive.refused-") + inspection.uid +
+                         kEntrySuffix;
+    DurableFile::write(path, InspectionJson::encode({inspection}));
+    remove(inspection.uid);
+    return path;
+}

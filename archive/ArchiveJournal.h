@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QList>
+#include <QLockFile>
+#include <QMutex>
+#include <QString>
+#include <memory>
+
+#include "Failure.h"
+#include "Inspection.h"
+
+// The write-ahead journal: every finished inspection is written here, synced
+// to the disk, before the archive is tried, and removed once the archive has
+// committed it. One file per inspection in a folder beside the program's
+// settings ("Kromaglen_archive.journal"); each program running in the folder
+// names its files after a token of its own and holds a lock file for it, so
+// two programs never write or remove each other's entries. The entries of a
+// program that is gone (killed, crashed, closed before the archive answered)
+// are taken over by the next one that starts. Entries the archive refuses for
+// their content are set aside as "refused-<uid>.json", where nothing replays
+// them. Writing is done on the caller's thread; the other calls may come from
+// another thread (they touch only files).
+class ArchiveJournal
+{
+public:
+    static inline const QString kFolder = QStringLiteral("Kromaglen_archive.journal");
+    // The single file an older version kept its unstored inspections in.
+    static inline const QString kLegacyPendingFile = QStringLiteral("Kromaglen_archive.pending");
+
+    explicit ArchiveJournal(QString folder);
+    ~ArchiveJournal();
+    ArchiveJournal(const ArchiveJournal &) = delete;
+    ArchiveJournal &operator=(const ArchiveJournal &) = delete;
+
+    // Whether the folder holds entries of any program (cheap: one listing).
+    static bool hasEntries(const QString &folder);
+
+    const QString &folder() const { return m_folder; }
+    // Takes this program's place in the folder (the folder, a lock file).
+    // Throws Failure; write() tries again.
+    void open();
+    // Writes the inspection durably (replacing an earlier copy of it). Throws Failure.
+    void write(const Inspection &inspection);
+    // After the archive committed it.
+    void remove(const QString &uid);
+    // This program's entries and those of programs that are gone (taken
+    // over), oldest first; also the older version's pending file.
+    QList<Inspection> takeOver();
+    // Moves the entry where no replay finds it; returns its new path.
+    QString setAside(const Inspection &inspection);
+
+private:
+    void writeEntry(const Inspection &inspection);
+    QString entryPath(const QString &token, const QString &uid) const;
+    void adoptFrom(const QString &token);
+    void adoptLegacy();
+
+    mutable QMutex m_mutex; // write() on the window thread, the rest on the writer's
+    QString m_folder;
+    QString m_token;
+    std::unique_ptr<QLockFile> m_lock;
+};
