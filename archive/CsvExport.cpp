@@ -40,6 +40,9 @@ QByteArray CsvExport::header()
 QByteArray CsvExport::rows(const Inspection &inspection, const VerdictBands &bands)
 {
     QByteArray out;
+    // Judged with other limits than those in force when it ended: said in each row.
+    const QString mark =
+        inspection.judgedWith == bands ? QString() : QStringLiteral(" (újraminősítve)");
     for (const ArchivedReading &r : inspection.readings) {
         const std::optional<QDateTime> sent = inspection.sentAt(r.point);
         out += line(
@@ -49,7 +52,8 @@ QByteArray CsvExport::rows(const Inspection &inspection, const VerdictBands &ban
              PointCatalogue::displayName(r.point), substrateName(r.substrate),
              QString::number(r.value),
              r.source == ReadingSource::Typed ? QStringLiteral("kézi") : QStringLiteral("műszer"),
-             timeText(r.takenAt), sent ? timeText(*sent) : QString(), verdictName(bands.judge(r))});
+             timeText(r.takenAt), sent ? timeText(*sent) : QString(),
+             verdictName(bands.judge(r)) + mark});
     }
     return out;
 }

@@ -1,6 +1,7 @@
 #include "ArchiveWindow.h"
 
 #include "ArchiveDatabase.h"
+#include "ArchiveReader.h"
 #include "BandsDialog.h"
 #include "CarDiagramWidget.h"
 #include "CsvExport.h"
@@ -12,6 +13,7 @@
 #include "StatisticsText.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFileDialog>
@@ -40,6 +42,15 @@ ArchiveWindow::ArchiveWindow(ArchiveSettings settings, QString settingsPath, QWi
     : QMainWindow(parent), m_settings(std::move(settings)), m_settingsPath(std::move(settingsPath))
 {
     m_location = m_settings.usableLocation(&m_locationNotice);
+    m_reader = std::make_unique<ArchiveReader>(m_location);
+    if (!m_settings.problems.isEmpty() && m_locationNotice.isEmpty())
+        m_locationNotice =
+            QStringLiteral("A %1 fájl hibás sorait a program figyelmen kívül "
+                           "hagyta (helyettük az alapértelmezés érvényes): %2")
+                .arg(ArchiveSettings::kFileName, m_settings.problems.join(QStringLiteral("; ")));
+    else if (!m_settings.problems.isEmpty())
+        m_locationNotice += QStringLiteral(" További hibás sorok: ") +
+                            m_settings.problems.join(QStringLiteral("; "));
     buildWindow();
     buildActions();
     connect(&m_poll, &QTimer::timeout, this, &ArchiveWindow::onPoll);
@@ -47,7 +58,21 @@ ArchiveWindow::ArchiveWindow(ArchiveSettings settings, QString settingsPath, QWi
     refresh();
 }
 
-ArchiveWindow::~ArchiveWindow() = default;
+ArchiveWindow::~ArchiveWindow()
+{
+    m_closing = true;
+    if (m_waiting)
+        m_waiting->quit();
+}
+
+void ArchiveWindow::closeEvent(QCloseEvent *event)
+{
+    // A read still waiting on a server that stopped answering does not hold the window.
+    m_closing = true;
+    if (m_waiting)
+        m_waiting->quit();
+    QMainWindow::closeEvent(event);
+}
 
 void ArchiveWindow::buildWindow()
 {
@@ -179,34 +204,55 @@ void ArchiveWindow::buildActions()
     bar->addSeparator();
     add(QStringLiteral("A_Bands"), QStringLiteral("Minősítési határok…"), QKeySequence(),
         &ArchiveWindow::askBands);
+    auto *rejudge = new QAction(QStringLiteral("Újraminősítés a mai határokkal"), this);
+    rejudge->setObjectName(QStringLiteral("A_Rejudge"));
+    rejudge->setCheckable(true);
+    connect(rejudge, &QAction::toggled, this, &ArchiveWindow::setRejudging);
+    bar->addAction(rejudge);
 }
 
-bool ArchiveWindow::ensureOpen()
+bool ArchiveWindow::read(ArchiveReader::Job job)
 {
-    if (m_db)
-        return true;
-    auto db = std::make_unique<ArchiveDatabase>(m_location);
-    try {
-        db->open();
-    } catch (const ArchiveError &e) {
-        QString text = QStringLiteral("Az archívum (") + m_location.describe() +
-                       QStringLiteral(") nem olvasható: ") + e.text();
-        if (e.cause() == ArchiveError::Cause::Damaged)
-            text += QStringLiteral("\nA sérült fájlt a mérőprogram a következő mentéskor "
-                                   "félreteszi, és új archívumot kezd.");
-        showProblem(text);
+    if (m_closing)
+        return false;
+    struct Outcome
+    {
+        bool done = false;
+        std::optional<ArchiveError> error;
+    };
+    const auto outcome = std::make_shared<Outcome>();
+    QEventLoop loop;
+    m_waiting = &loop;
+    m_reader->post(
+        std::move(job), this,
+        [outcome, waiting = QPointer<QEventLoop>(&loop)](const std::optional<ArchiveError> &error) {
+            outcome->done = true;
+            outcome->error = error;
+            if (waiting)
+                waiting->quit();
+        });
+    if (!outcome->done)
+        loop.exec(QEventLoop::ExcludeSocketNotifiers);
+    m_waiting = nullptr;
+    if (!outcome->done)
+        return false; // the window is closing
+    if (outcome->error) {
+        showReadProblem(*outcome->error);
         return false;
     }
-    m_db = std::move(db);
     showProblem(m_locationNotice);
     return true;
 }
 
-void ArchiveWindow::closeArchive(const QString &why)
+void ArchiveWindow::showReadProblem(const ArchiveError &e)
 {
-    m_db.reset();
     m_stamp.clear();
-    showProblem(QStringLiteral("Az archívum olvasása nem sikerült: ") + why);
+    QString text = QStringLiteral("Az archívum (") + m_location.describe() +
+                   QStringLiteral(") nem olvasható: ") + e.text();
+    if (e.cause() == ArchiveError::Cause::Damaged)
+        text += QStringLiteral("\nA sérült fájlt a mérőprogram a következő mentéskor "
+                               "félreteszi, és új archívumot kezd.");
+    showProblem(text);
 }
 
 void ArchiveWindow::showProblem(const QString &text)
@@ -239,23 +285,38 @@ void ArchiveWindow::fillCategories(const QStringList &categories)
 
 void ArchiveWindow::refresh()
 {
-    if (!ensureOpen()) {
-        m_list->setInspections({});
-        updateStatus();
+    if (m_waiting) {
+        m_refreshAgain = true; // after the read under way
         return;
     }
     const qint64 shown = m_shown ? m_shown->id : 0;
-    try {
-        ArchiveStore store(*m_db);
-        m_stamp = store.changeStamp();
-        fillCategories(store.categories());
-        m_list->setInspections(store.list(filter()));
-        m_total = store.count();
-    } catch (const ArchiveError &e) {
-        closeArchive(e.text());
-        return;
+    struct Read
+    {
+        QString stamp;
+        QStringList categories;
+        QList<InspectionSummary> list;
+        int total = 0;
+    };
+    const auto got = std::make_shared<Read>();
+    const ArchiveFilter f = filter();
+    const bool ok = read([got, f](ArchiveDatabase &db) {
+        ArchiveStore store(db);
+        got->stamp = store.changeStamp();
+        got->categories = store.categories();
+        got->list = store.list(f);
+        got->total = store.count();
+    });
+    if (ok) {
+        m_stamp = got->stamp;
+        fillCategories(got->categories);
+        m_list->setInspections(got->list);
+        m_total = got->total;
+    } else if (!m_closing) {
+        m_list->setInspections({});
     }
     updateStatus();
+    if (m_closing)
+        return;
     const int row = shown ? m_list->rowOf(shown) : -1;
     if (row >= 0) {
         TV_Inspections->selectionModel()->setCurrentIndex(
@@ -271,6 +332,8 @@ void ArchiveWindow::refresh()
         none.fill(Verdict::None);
         W_Diagram->setPoints(none, {});
     }
+    if (std::exchange(m_refreshAgain, false))
+        refresh();
 }
 
 void ArchiveWindow::updateStatus()
@@ -290,27 +353,58 @@ void ArchiveWindow::onSelectionChanged()
 
 void ArchiveWindow::showInspection(qint64 id)
 {
-    if (!ensureOpen())
-        return;
-    try {
-        m_shown = ArchiveStore(*m_db).load(id);
-    } catch (const ArchiveError &e) {
-        closeArchive(e.text());
+    if (m_waiting) {
+        m_showAgain = id;
         return;
     }
-    if (!m_shown)
+    const auto got = std::make_shared<std::optional<Inspection>>();
+    if (!read([got, id](ArchiveDatabase &db) { *got = ArchiveStore(db).load(id); }))
         return;
+    if (const qint64 next = std::exchange(m_showAgain, 0); next && next != id) {
+        showInspection(next); // chosen meanwhile
+        return;
+    }
+    if (std::exchange(m_refreshAgain, false)) {
+        m_shown = *got;
+        refresh();
+        return;
+    }
+    m_shown = *got;
+    if (m_shown)
+        showShown();
+}
+
+VerdictBands ArchiveWindow::bandsFor(const std::optional<VerdictBands> &judgedWith) const
+{
+    return m_rejudging || !judgedWith ? m_settings.bands : *judgedWith;
+}
+
+void ArchiveWindow::setRejudging(bool on)
+{
+    m_rejudging = on;
+    m_list->setRejudging(on);
+    if (m_shown)
+        showShown();
+}
+
+void ArchiveWindow::showShown()
+{
     const Inspection &i = *m_shown;
-    const Verdict worst = m_settings.bands.worst(summarise(i));
+    const VerdictBands bands = bandsFor(i.judgedWith);
+    const Verdict worst = bands.worst(summarise(i));
     L_Inspection->setText(
         QStringLiteral("<b>%1. sz. vizsgálat</b> &nbsp; %2 – %3<br>Kategória: %4 &nbsp; "
-                       "Állomás: %5 &nbsp; Összesített minősítés: <b>%6</b>")
+                       "Állomás: %5 &nbsp; Összesített minősítés: <b>%6</b>%7")
             .arg(i.id)
             .arg(timeText(i.started), timeText(i.ended),
                  (i.category.isEmpty() ? QStringLiteral("(nem érkezett)") : i.category)
                      .toHtmlEscaped(),
-                 i.station.toHtmlEscaped(), verdictName(worst)));
-    m_points->setInspection(i, m_settings.bands);
+                 i.station.toHtmlEscaped(), verdictName(worst),
+                 bands == i.judgedWith
+                     ? QString()
+                     : QStringLiteral("<br><span style='color:#b00000'><b>Újraminősítve a mai "
+                                      "határokkal</b> – nem az eredeti minősítés</span>")));
+    m_points->setInspection(i, bands);
     CarDiagram::Verdicts verdicts;
     verdicts.fill(Verdict::None);
     QStringList tips;
@@ -331,16 +425,16 @@ void ArchiveWindow::showInspection(qint64 id)
 
 void ArchiveWindow::onPoll()
 {
-    if (!m_db) {
+    if (m_waiting)
+        return;
+    if (m_stamp.isEmpty()) {
         refresh();
         return;
     }
-    try {
-        if (ArchiveStore(*m_db).changeStamp() != m_stamp)
-            refresh();
-    } catch (const ArchiveError &e) {
-        closeArchive(e.text());
-    }
+    const auto stamp = std::make_shared<QString>();
+    if (read([stamp](ArchiveDatabase &db) { *stamp = ArchiveStore(db).changeStamp(); }) &&
+        *stamp != m_stamp)
+        refresh();
 }
 
 QList<qint64> ArchiveWindow::chosenIds() const
@@ -357,7 +451,7 @@ QList<qint64> ArchiveWindow::chosenIds() const
 bool ArchiveWindow::exportCsv(const QString &path, QString *error)
 {
     const QList<qint64> ids = chosenIds();
-    if (ids.isEmpty() || !ensureOpen()) {
+    if (ids.isEmpty()) {
         *error = QStringLiteral("Nincs kiválasztott vizsgálat.");
         return false;
     }
@@ -371,24 +465,29 @@ bool ArchiveWindow::exportCsv(const QString &path, QString *error)
     progress.setMinimumDuration(500);
     progress.setWindowModality(Qt::WindowModal);
     bool ok = file.write(CsvExport::header()) > 0;
-    try {
-        ArchiveStore store(*m_db);
-        for (qsizetype n = 0; ok && n < ids.size(); ++n) {
-            if (n % 100 == 0) {
-                progress.setValue(int(n));
-                if (progress.wasCanceled()) {
-                    file.cancelWriting();
-                    *error = QStringLiteral("Megszakítva.");
-                    return false;
-                }
-            }
-            if (const std::optional<Inspection> i = store.load(ids.at(n)))
-                ok = file.write(CsvExport::rows(*i, m_settings.bands)) >= 0;
+    constexpr qsizetype kChunk = 100;
+    for (qsizetype n = 0; ok && n < ids.size(); n += kChunk) {
+        progress.setValue(int(n));
+        if (progress.wasCanceled()) {
+            file.cancelWriting();
+            *error = QStringLiteral("Megszakítva.");
+            return false;
         }
-    } catch (const ArchiveError &e) {
-        file.cancelWriting();
-        *error = e.text();
-        return false;
+        const auto loaded = std::make_shared<QList<Inspection>>();
+        const QList<qint64> chunk = ids.mid(n, kChunk);
+        if (!read([loaded, chunk](ArchiveDatabase &db) {
+                ArchiveStore store(db);
+                for (qint64 id : chunk) {
+                    if (std::optional<Inspection> i = store.load(id))
+                        loaded->append(*i);
+                }
+            })) {
+            file.cancelWriting();
+            *error = L_Banner->text();
+            return false;
+        }
+        for (const Inspection &i : std::as_const(*loaded))
+            ok = ok && file.write(CsvExport::rows(i, bandsFor(i.judgedWith))) >= 0;
     }
     // Flushed and checked first: a full disk must not leave a cut-off file.
     if (!ok || !file.flush() || !file.commit()) {
@@ -406,7 +505,7 @@ bool ArchiveWindow::exportPdf(const QString &path, QString *error)
         return false;
     }
     try {
-        InspectionReport(*m_shown, m_settings.bands).writePdf(path);
+        InspectionReport(*m_shown, bandsFor(m_shown->judgedWith)).writePdf(path);
     } catch (const Failure &f) {
         *error = f.text();
         return false;
@@ -419,7 +518,7 @@ bool ArchiveWindow::saveBands(const VerdictBands &bands, QString *error)
     m_settings.bands = bands;
     m_list->setBands(bands);
     if (m_shown)
-        showInspection(m_shown->id);
+        showShown();
     try {
         ArchiveSettings::writeBands(m_settingsPath, bands);
     } catch (const Failure &f) {
@@ -465,7 +564,7 @@ void ArchiveWindow::askPrint()
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    if (!InspectionReport(*m_shown, m_settings.bands).paint(printer))
+    if (!InspectionReport(*m_shown, bandsFor(m_shown->judgedWith)).paint(printer))
         QMessageBox::warning(this, windowTitle(), QStringLiteral("A nyomtatás nem sikerült."));
 }
 

@@ -1,14 +1,16 @@
 #pragma once
 
+#include <QEventLoop>
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <memory>
 #include <optional>
 
+#include "ArchiveReader.h"
 #include "ArchiveSettings.h"
 #include "ArchiveStore.h"
 
-class ArchiveDatabase;
 class CarDiagramWidget;
 class InspectionListModel;
 class PointTableModel;
@@ -20,7 +22,11 @@ class QTableView;
 // The archive window: the list of inspections, filtered by date and
 // category; for the chosen one the car diagram and the table of its points;
 // CSV and PDF export, printing, and the verdict limits. Reads the archive the
-// wizard writes, and notices when it changes.
+// wizard writes, on the reader's thread, and notices when it changes (also
+// when the wizard replaced a damaged file). The calls that read return when
+// the reading is done, the window going on meanwhile; a read asked for while
+// another runs follows it. Each inspection is shown with the verdicts it was
+// given when it ended; "Mai határokkal" judges it again, marked as such.
 class ArchiveWindow : public QMainWindow
 {
     Q_OBJECT
@@ -33,6 +39,10 @@ public:
 
     // Reads the categories and the list again, keeping the chosen inspection.
     void refresh();
+    // The limits the shown inspection is judged with: those in force when it
+    // ended, or today's when re-judging is on (or it carries none).
+    VerdictBands bandsFor(const std::optional<VerdictBands> &judgedWith) const;
+    void setRejudging(bool on);
     void showInspection(qint64 id);
     const std::optional<Inspection> &shownInspection() const { return m_shown; }
     const VerdictBands &bands() const { return m_settings.bands; }
@@ -44,11 +54,17 @@ public:
     // Applies the limits and stores them in the settings file.
     bool saveBands(const VerdictBands &bands, QString *error);
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void buildWindow();
     void buildActions();
-    bool ensureOpen();
-    void closeArchive(const QString &why);
+    // Runs the job on the reader's thread and waits for it with the window
+    // going on; false, with the banner telling why, when it failed.
+    bool read(ArchiveReader::Job job);
+    void showReadProblem(const ArchiveError &e);
+    void showShown();
     ArchiveFilter filter() const;
     void fillCategories(const QStringList &categories);
     void onSelectionChanged();
@@ -68,7 +84,13 @@ private:
     QString m_settingsPath;
     ArchiveLocation m_location;
     QString m_locationNotice;
-    std::unique_ptr<ArchiveDatabase> m_db;
+    std::unique_ptr<ArchiveReader> m_reader;
+    QPointer<QEventLoop> m_waiting;
+    bool m_refreshAgain = false;
+    qint64 m_showAgain = 0;
+    bool m_closing = false;
+    bool m_rejudging = false;
+    QString m_problem;
     QString m_stamp;
     std::optional<Inspection> m_shown;
     QTimer m_poll;

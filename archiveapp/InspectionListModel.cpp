@@ -22,7 +22,7 @@ void InspectionListModel::setInspections(QList<InspectionSummary> inspections)
     m_worst.clear();
     m_worst.reserve(m_rows.size());
     for (const InspectionSummary &s : m_rows)
-        m_worst.append(m_bands.worst(s));
+        m_worst.append((m_rejudging || !s.judgedWith ? m_bands : *s.judgedWith).worst(s));
     sortRows();
     endResetModel();
 }
@@ -30,6 +30,12 @@ void InspectionListModel::setInspections(QList<InspectionSummary> inspections)
 void InspectionListModel::setBands(const VerdictBands &bands)
 {
     m_bands = bands;
+    setInspections(std::move(m_rows));
+}
+
+void InspectionListModel::setRejudging(bool on)
+{
+    m_rejudging = on;
     setInspections(std::move(m_rows));
 }
 

@@ -6,7 +6,8 @@
 #include "VerdictBands.h"
 
 // The list of inspections: date, category, points measured, readings, the
-// worst verdict under the current bands, station. Sorts itself.
+// worst verdict under the limits it was judged with (today's when
+// re-judging, or for inspections stored without them), station. Sorts itself.
 class InspectionListModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -19,6 +20,7 @@ public:
 
     void setInspections(QList<InspectionSummary> inspections);
     void setBands(const VerdictBands &bands);
+    void setRejudging(bool on);
     const InspectionSummary &at(int row) const { return m_rows.at(row); }
     int rowOf(qint64 id) const;
 
@@ -34,6 +36,7 @@ private:
     QList<InspectionSummary> m_rows;
     QList<Verdict> m_worst;
     VerdictBands m_bands;
+    bool m_rejudging = false;
     int m_sortColumn = Date;
     Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
 };

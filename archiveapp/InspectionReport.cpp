@@ -48,7 +48,11 @@ double InspectionReport::paintHeader(QPainter &painter, const QRectF &page, doub
                                                  ? QStringLiteral("(nem érkezett)")
                                                  : m_inspection.category},
         {QStringLiteral("Állomás:"), m_inspection.station},
-        {QStringLiteral("Összesített minősítés:"), verdictName(worst)},
+        {QStringLiteral("Összesített minősítés:"),
+         verdictName(worst) + (m_inspection.judgedWith == m_bands
+                                   ? QString()
+                                   : QStringLiteral(" (újraminősítve a mai határokkal, nem "
+                                                    "az eredeti minősítés)"))},
     };
     painter.setFont(font(10));
     double y = page.top() + 12 * mm;

@@ -683,7 +683,7 @@ private Q_SLOTS:
         Inspection i = sampleInspection();
         i.id = 42;
         i.category = QStringLiteral("=HYPERLINK(\"x\";\"y\")");
-        const QByteArray csv = CsvExport::header() + CsvExport::rows(i, VerdictBands());
+        const QByteArray csv = CsvExport::header() + CsvExport::rows(i, *i.judgedWith);
         QVERIFY(csv.startsWith("\xEF\xBB\xBF"
                                "Vizsgálat;Kezdés;"));
         const QList<QByteArray> lines = csv.split('\n');
@@ -700,6 +700,9 @@ private Q_SLOTS:
                      "Motorház tető;AL;250;kézi;" +
                      i.readings.at(3).takenAt.toString("yyyy.MM.dd. HH:mm:ss") + ';' +
                      i.sent.at(1).sentAt.toString("yyyy.MM.dd. HH:mm:ss") + ";Újrafényezett");
+        // Judged with other limits than those it ended with: every row says so.
+        QCOMPARE(CsvExport::rows(i, VerdictBands()).count("(újraminősítve)\r\n"),
+                 i.readings.size());
         QCOMPARE(CsvExport::field("-5"), QStringLiteral("'-5"));
         QCOMPARE(CsvExport::field("a\nb"), QStringLiteral("\"a\nb\""));
     }

@@ -2,6 +2,7 @@
 // filters, the diagram and the point table of an inspection, the verdict
 // limits, CSV and PDF export (the PDF rendered by pdftoppm), noticing what
 // the wizard stores meanwhile, and archives it cannot read.
+#include <QAction>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDialogButtonBox>
@@ -9,20 +10,25 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/mount.h>
 
 #include "ArchiveDatabase.h"
+#include "ArchiveJournal.h"
 #include "ArchiveSamples.h"
 #include "ArchiveStore.h"
 #include "ArchiveWindow.h"
+#include "ArchiveWriter.h"
 #include "BandsDialog.h"
 #include "CarDiagram.h"
 #include "CarDiagramWidget.h"
 #include "InspectionReport.h"
+#include "SmallDisk.h"
 #include "VerdictColours.h"
 
 namespace {
@@ -39,6 +45,12 @@ QString colourText(const QColor &c)
 }
 
 } // namespace
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
 
 class TestArchiveWindow : public QObject
 {
@@ -60,6 +72,15 @@ class TestArchiveWindow : public QObject
         ArchiveDatabase db(settings(m_file).location);
         db.open();
         ArchiveStore(db).store(inspection);
+    }
+
+    // The inspections of the last 30 days, as the window first lists them.
+    int recentCount()
+    {
+        ArchiveDatabase db(settings(m_file).location);
+        db.open();
+        return int(
+            ArchiveStore(db).list({QDate::currentDate().addDays(-30).startOfDay(), {}, {}}).size());
     }
 
     QTableView *list(ArchiveWindow &w) { return w.findChild<QTableView *>("TV_Inspections"); }
@@ -170,7 +191,7 @@ private Q_SLOTS:
         QCOMPARE(table->currentIndex().data(Qt::UserRole).toInt(), 15);
     }
 
-    void bandsChangeVerdictsAndAreSaved()
+    void verdictsAsJudgedUnlessRejudged()
     {
         const QString ini = m_dir.filePath("bands.ini");
         ArchiveWindow w(settings(m_file), ini);
@@ -179,10 +200,30 @@ private Q_SLOTS:
         strict.set(Substrate::FE, {60, 100, 300});
         QString error;
         QVERIFY(w.saveBands(strict, &error));
+        QCOMPARE(ArchiveSettings::read(ini).bands, strict);
+        // New limits do not change what a stored inspection was judged.
         auto *diagram = w.findChild<CarDiagramWidget *>("W_Diagram");
+        auto *text = w.findChild<QLabel *>("L_Inspection");
+        QCOMPARE(diagram->verdicts()[0], Verdict::Factory); // 123 <= 160
+        QCOMPARE(list(w)->model()->index(1, 4).data().toString(), QStringLiteral("Gyári fényezés"));
+        QVERIFY(!text->text().contains(u"Újraminősítve"));
+        const QString pdf = m_dir.filePath("judged.pdf");
+        QVERIFY2(w.exportPdf(pdf, &error), qPrintable(error));
+
+        // Re-judged on request, and marked so.
+        w.findChild<QAction *>("A_Rejudge")->setChecked(true);
         QCOMPARE(diagram->verdicts()[0], Verdict::Repainted); // 123 > 100
         QCOMPARE(list(w)->model()->index(1, 4).data().toString(), QStringLiteral("Újrafényezett"));
-        QCOMPARE(ArchiveSettings::read(ini).bands, strict);
+        QVERIFY(text->text().contains(u"Újraminősítve a mai határokkal"));
+        list(w)->selectAll();
+        const QString csv = m_dir.filePath("rejudged.csv");
+        QVERIFY2(w.exportCsv(csv, &error), qPrintable(error));
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QList<QByteArray> rows = f.readAll().split('\n');
+        QVERIFY(rows.at(1).contains("(újraminősítve)"));
+        w.findChild<QAction *>("A_Rejudge")->setChecked(false);
+        QCOMPARE(diagram->verdicts()[0], Verdict::Factory);
 
         // The dialog refuses limits out of order and restores the defaults.
         BandsDialog dialog(strict);
@@ -268,6 +309,63 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(list(w)->model()->rowCount(), before + 1,
                                   ArchiveWindow::kPollMs * 3);
         QCOMPARE(w.shownInspection()->id, m_today.id); // the choice stays
+    }
+
+    void readOnlyPlaceIsReadAsItIs()
+    {
+        SmallDisk disk(4096);
+        if (!disk.mounted())
+            QSKIP(qPrintable(disk.reason()));
+        const QString copy = disk.filePath("Kromaglen_archive.sqlite");
+        QVERIFY(QFile::copy(m_file, copy));
+        const QByteArray before = readFile(copy);
+        QVERIFY(::mount(nullptr, QFile::encodeName(disk.path()).constData(), nullptr,
+                        MS_REMOUNT | MS_RDONLY, nullptr) == 0);
+        ArchiveWindow w(settings(copy), disk.filePath("a.ini"));
+        QVERIFY2(w.findChild<QLabel *>("L_Banner")->isHidden(),
+                 qPrintable(w.findChild<QLabel *>("L_Banner")->text()));
+        QCOMPARE(list(w)->model()->rowCount(), recentCount());
+        QVERIFY(!w.shownInspection()->readings.isEmpty());
+        QCOMPARE(readFile(copy), before);
+        QVERIFY(!QFile::exists(copy + "-shm"));
+    }
+
+    void followsTheFileTheWizardPutInPlace()
+    {
+        // The window open while the wizard sets a damaged archive aside and starts anew.
+        const QString file = m_dir.filePath("replaced.sqlite");
+        QVERIFY(QFile::copy(m_file, file));
+        ArchiveWindow w(settings(file), m_dir.filePath("a.ini"));
+        QCOMPARE(list(w)->model()->rowCount(), recentCount());
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            f.seek(100);
+            f.write(QByteArray(8000, 'x'));
+        }
+        ArchiveJournal journal(m_dir.filePath("replaced.journal"));
+        ArchiveWriter writer(settings(file).location, journal);
+        QSignalSpy notice(&writer, &ArchiveWriter::notice);
+        QSignalSpy failed(&writer, &ArchiveWriter::failed);
+        Inspection fresh = sampleInspection(QDateTime::currentDateTime().addSecs(-30));
+        writer.store(fresh);
+        QVERIFY2(notice.size() == 1, qPrintable(failed.value(0).value(0).toString()));
+        QTRY_COMPARE_WITH_TIMEOUT(list(w)->model()->rowCount(), 1, ArchiveWindow::kPollMs * 3);
+        QTRY_COMPARE(w.shownInspection()->uid, fresh.uid);
+        w.refresh();
+        QCOMPARE(list(w)->model()->rowCount(), 1);
+    }
+
+    void settingsProblemsAreShown()
+    {
+        ArchiveSettings s = ArchiveSettings::parse("FE=40;120 ; saját\r\nszín=piros\r\n");
+        s.location.file = m_file;
+        ArchiveWindow w(s, m_dir.filePath("a.ini"));
+        const QString banner = w.findChild<QLabel *>("L_Banner")->text();
+        QVERIFY2(banner.contains(u"Kromaglen_archive.ini") && banner.contains(u"1. sor") &&
+                     banner.contains(u"2. sor"),
+                 qPrintable(banner));
+        QCOMPARE(list(w)->model()->rowCount(), recentCount()); // read all the same
     }
 
     void archivesItCannotRead()

@@ -1,0 +1,91 @@
+#include "ArchiveReader.h"
+
+#include "ArchiveDatabase.h"
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QPointer>
+#include <memory>
+
+namespace {
+
+// Where the program may write, it opens as the wizard does (making a missing
+// archive); elsewhere read-only, changing nothing.
+ArchiveDatabase::Access accessFor(const ArchiveLocation &location)
+{
+    if (location.kind != ArchiveLocation::Kind::SqliteFile)
+        return ArchiveDatabase::Access::ReadWrite;
+    const QFileInfo file(location.file);
+    const QFileInfo folder(file.absolutePath());
+    if (!folder.exists())
+        return ArchiveDatabase::Access::ReadWrite; // fails, and says the folder is missing
+    const bool writable = folder.isWritable() && (!file.exists() || file.isWritable());
+    return writable ? ArchiveDatabase::Access::ReadWrite : ArchiveDatabase::Access::ReadOnly;
+}
+
+} // namespace
+
+class ArchiveReader::Worker : public QObject
+{
+public:
+    explicit Worker(ArchiveLocation location) : m_location(std::move(location)) {}
+
+    void run(const Job &job, const QPointer<QObject> &context, const Done &done)
+    {
+        std::optional<ArchiveError> error;
+        try {
+            if (!m_db) {
+                m_db = std::make_unique<ArchiveDatabase>(m_location);
+                m_db->open(accessFor(m_location));
+            }
+            job(*m_db);
+        } catch (const ArchiveError &e) {
+            error = e;
+            m_db.reset();
+        } catch (const Failure &f) {
+            error = ArchiveError(ArchiveError::Cause::Failed, f.text());
+            m_db.reset();
+        }
+        if (m_location.kind == ArchiveLocation::Kind::SqliteFile)
+            m_db.reset();
+        if (context)
+            QMetaObject::invokeMethod(context, [done, error] { done(error); });
+    }
+
+    void stop() { m_db.reset(); }
+
+private:
+    ArchiveLocation m_location;
+    std::unique_ptr<ArchiveDatabase> m_db;
+};
+
+ArchiveReader::ArchiveReader(ArchiveLocation location, QObject *parent)
+    : QObject(parent), m_thread(new QThread), m_worker(new Worker(std::move(location)))
+{
+    m_thread->setObjectName(QStringLiteral("archive reader"));
+    m_worker->moveToThread(m_thread);
+    m_thread->start();
+}
+
+ArchiveReader::~ArchiveReader()
+{
+    QThread *thread = m_thread;
+    Worker *worker = m_worker;
+    QMetaObject::invokeMethod(worker, [worker, thread] {
+        worker->stop();
+        thread->quit();
+    });
+    if (thread->wait(QDeadlineTimer(kStopWaitMs))) {
+        delete worker;
+        delete thread;
+    }
+    // Otherwise a server stopped answering mid-read: the thread is left to
+    // the end of the program rather than holding the window open.
+}
+
+void ArchiveReader::post(Job job, QObject *context, Done done)
+{
+    QMetaObject::invokeMethod(
+        m_worker, [worker = m_worker, job = std::move(job), context = QPointer<QObject>(context),
+                   done = std::move(done)] { worker->run(job, context, done); });
+}
