@@ -218,24 +218,36 @@ bool ArchiveWindow::read(ArchiveReader::Job job)
     struct Outcome
     {
         bool done = false;
+        bool late = false;
         std::optional<ArchiveError> error;
     };
     const auto outcome = std::make_shared<Outcome>();
     QEventLoop loop;
     m_waiting = &loop;
-    m_reader->post(
-        std::move(job), this,
-        [outcome, waiting = QPointer<QEventLoop>(&loop)](const std::optional<ArchiveError> &error) {
-            outcome->done = true;
-            outcome->error = error;
-            if (waiting)
-                waiting->quit();
-        });
+    ++m_inFlight;
+    m_reader->post(std::move(job), this,
+                   [this, outcome, waiting = QPointer<QEventLoop>(&loop)](
+                       const std::optional<ArchiveError> &error) {
+                       --m_inFlight;
+                       outcome->done = true;
+                       outcome->error = error;
+                       if (waiting)
+                           waiting->quit();
+                       else if (outcome->late && !m_closing)
+                           QTimer::singleShot(0, this, &ArchiveWindow::refresh);
+                   });
+    QTimer::singleShot(kWaitMs, &loop, &QEventLoop::quit);
     if (!outcome->done)
-        loop.exec(QEventLoop::ExcludeSocketNotifiers);
+        loop.exec();
     m_waiting = nullptr;
-    if (!outcome->done)
-        return false; // the window is closing
+    if (!outcome->done) {
+        outcome->late = true;
+        if (!m_closing)
+            showProblem(QStringLiteral("Az archívum (") + m_location.describe() +
+                        QStringLiteral(") nem válaszol; a program tovább vár rá, és amint "
+                                       "válaszol, frissíti a listát."));
+        return false;
+    }
     if (outcome->error) {
         showReadProblem(*outcome->error);
         return false;
@@ -285,11 +297,12 @@ void ArchiveWindow::fillCategories(const QStringList &categories)
 
 void ArchiveWindow::refresh()
 {
-    if (m_waiting) {
+    if (m_waiting || m_inFlight > 0) {
         m_refreshAgain = true; // after the read under way
         return;
     }
-    const qint64 shown = m_shown ? m_shown->id : 0;
+    const qint64 chosen = std::exchange(m_showAgain, 0);
+    const qint64 shown = chosen ? chosen : m_shown ? m_shown->id : 0;
     struct Read
     {
         QString stamp;
@@ -353,7 +366,7 @@ void ArchiveWindow::onSelectionChanged()
 
 void ArchiveWindow::showInspection(qint64 id)
 {
-    if (m_waiting) {
+    if (m_waiting || m_inFlight > 0) {
         m_showAgain = id;
         return;
     }
@@ -425,7 +438,7 @@ void ArchiveWindow::showShown()
 
 void ArchiveWindow::onPoll()
 {
-    if (m_waiting)
+    if (m_waiting || m_inFlight > 0)
         return;
     if (m_stamp.isEmpty()) {
         refresh();

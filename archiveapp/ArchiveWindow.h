@@ -24,8 +24,8 @@ class QTableView;
 // CSV and PDF export, printing, and the verdict limits. Reads the archive the
 // wizard writes, on the reader's thread, and notices when it changes (also
 // when the wizard replaced a damaged file). The calls that read return when
-// the reading is done, the window going on meanwhile; a read asked for while
-// another runs follows it. Each inspection is shown with the verdicts it was
+// the reading is done, or after kWaitMs, the window going on meanwhile; a
+// read asked for while another runs follows it. Each inspection is shown with the verdicts it was
 // given when it ended; "Mai határokkal" judges it again, marked as such.
 class ArchiveWindow : public QMainWindow
 {
@@ -33,6 +33,9 @@ class ArchiveWindow : public QMainWindow
 
 public:
     static constexpr int kPollMs = 3000;
+    // How long a call that reads waits for the answer before the window goes
+    // on without it (and takes it up when it comes).
+    static constexpr int kWaitMs = 2000;
 
     ArchiveWindow(ArchiveSettings settings, QString settingsPath, QWidget *parent = nullptr);
     ~ArchiveWindow() override;
@@ -86,6 +89,7 @@ private:
     QString m_locationNotice;
     std::unique_ptr<ArchiveReader> m_reader;
     QPointer<QEventLoop> m_waiting;
+    int m_inFlight = 0;
     bool m_refreshAgain = false;
     qint64 m_showAgain = 0;
     bool m_closing = false;

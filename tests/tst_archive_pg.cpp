@@ -4,6 +4,7 @@
 // recorder and the archive window going through a postgresql:// address, and
 // a server that does not answer.
 #include <QDateEdit>
+#include <QLabel>
 #include <QMutex>
 #include <QSignalSpy>
 #include <QSqlQuery>
@@ -13,14 +14,39 @@
 #include <QThread>
 
 #include "ArchiveDatabase.h"
+#include "ArchiveJournal.h"
 #include "ArchiveRecorder.h"
 #include "ArchiveSamples.h"
 #include "ArchiveSchema.h"
 #include "ArchiveSettings.h"
 #include "ArchiveStore.h"
 #include "ArchiveWindow.h"
+#include "ArchiveWriter.h"
 #include "PostgresCluster.h"
 #include "ReadingLog.h"
+#include "StallingProxy.h"
+
+// The longest time the window thread went without running its events, by
+// a timer that should fire every millisecond.
+class WindowThreadWatch : public QObject
+{
+public:
+    void start()
+    {
+        m_clock.start();
+        m_timer.setTimerType(Qt::PreciseTimer);
+        connect(&m_timer, &QTimer::timeout, this,
+                [this] { m_longest = std::max(m_longest, m_clock.restart()); });
+        m_timer.start(1);
+    }
+    void pause() { m_timer.stop(); }
+    qint64 longestGapMs() const { return m_longest; }
+
+private:
+    QElapsedTimer m_clock;
+    QTimer m_timer;
+    qint64 m_longest = 0;
+};
 
 class TestArchivePostgres : public QObject
 {
@@ -228,6 +254,159 @@ private Q_SLOTS:
             QVERIFY(failed.first().first().toString().contains(u"Oka: EDatabaseError"));
         }
         QCOMPARE(QDir(journal).entryList({"*.json"}).size(), 1);
+    }
+
+    void aStalledServerNeitherBlocksNorLoses()
+    {
+        StallingProxy proxy(m_server->port());
+        ArchiveLocation where = location("kfz_archive");
+        const ArchiveLocation direct = where;
+        where.port = proxy.port();
+        // Shorter server-side limits than the defaults, set in the address.
+        where.options = "statement_timeout=2000;idle_in_transaction_session_timeout=2000";
+        QTemporaryDir folder;
+        const QString journal = folder.filePath("journal");
+        ReadingLog log;
+        log.append(3, {Substrate::FE, 140, ReadingSource::Gauge, QDateTime::currentDateTime()});
+        WindowThreadWatch watch;
+        QString uid;
+        qint64 storeMs = 0;
+        qint64 closeMs = 0;
+        qint64 wizardGapMs = 0;
+        qint64 windowGapMs = 0;
+        {
+            ArchiveRecorder recorder(where, journal);
+            QSignalSpy stored(&recorder, &ArchiveRecorder::stored);
+            QVERIFY(recorder.store(log, {{3, true}}));
+            QVERIFY(stored.wait(10000));
+            proxy.stall(true);
+            watch.start();
+            QElapsedTimer clock;
+            clock.start();
+            recorder.readingsDiscarded();
+            QVERIFY(recorder.store(log, {{3, true}}));
+            storeMs = clock.elapsed();
+            const QStringList entries = QDir(journal).entryList({"*.json"});
+            QCOMPARE(entries.size(), 1); // journaled before anything was tried
+            uid = entries.first().section(u'.', 1, 1);
+            QTest::qWait(2500);
+            watch.pause(); // closing waits for the writer by design, bounded
+            wizardGapMs = watch.longestGapMs();
+            clock.restart();
+            const bool finished = recorder.finish(ArchiveRecorder::kCloseWaitMs);
+            closeMs = clock.elapsed();
+            QVERIFY(!finished);
+        }
+        // The archive window opened meanwhile goes on, and says the archive does not answer.
+        {
+            ArchiveSettings settings;
+            settings.location = where;
+            QElapsedTimer clock;
+            clock.start();
+            ArchiveWindow window(settings, folder.filePath("a.ini"));
+            WindowThreadWatch windowWatch;
+            windowWatch.start(); // the window built: its reads, polls and a refresh asked for
+            window.refresh();
+            QVERIFY(clock.elapsed() < ArchiveWindow::kWaitMs + 1000);
+            QVERIFY2(window.findChild<QLabel *>("L_Banner")->text().contains(u"nem válaszol"),
+                     qPrintable(window.findChild<QLabel *>("L_Banner")->text()));
+            QTest::qWait(ArchiveWindow::kPollMs + 500);
+            windowGapMs = windowWatch.longestGapMs();
+        }
+        const qint64 blockedMs = std::max(storeMs, wizardGapMs);
+        qInfo("stalled server: wizard's window thread blocked at most %lld ms (the store call "
+              "%lld ms), archive window's at most %lld ms; close %lld ms",
+              blockedMs, storeMs, windowGapMs, closeMs);
+        QVERIFY2(blockedMs < 50, qPrintable(QString::number(blockedMs)));
+        QVERIFY2(windowGapMs < 50, qPrintable(QString::number(windowGapMs)));
+        QVERIFY2(closeMs <= 5000, qPrintable(QString::number(closeMs)));
+        QCOMPARE(QDir(journal).entryList({"*.json"}).size(), 1);
+
+        // The next start, with the server answering again: stored once.
+        proxy.stall(false);
+        {
+            ArchiveRecorder next(direct, journal);
+            QVERIFY(next.writerStarted());
+            QSignalSpy stored(&next, &ArchiveRecorder::stored);
+            QVERIFY(stored.wait(15000));
+        }
+        QCOMPARE(QDir(journal).entryList({"*.json"}).size(), 0);
+        ArchiveDatabase db(direct);
+        db.open();
+        QSqlQuery count = db.exec("SELECT COUNT(*) FROM inspection WHERE uid = ?", {uid});
+        QVERIFY(count.next());
+        QCOMPARE(count.value(0).toInt(), 1);
+    }
+
+    void aSessionHoldingTheLocks()
+    {
+        const ArchiveLocation where = location("kfz_archive");
+        QSqlDatabase other = QSqlDatabase::addDatabase("QPSQL", "other");
+        other.setHostName("127.0.0.1");
+        other.setPort(m_server->port());
+        other.setUserName(PostgresCluster::kUser);
+        other.setDatabaseName("kfz_archive");
+        QVERIFY(other.open());
+        QSqlQuery q(other);
+        QTemporaryDir folder;
+        ArchiveJournal journal(folder.filePath("journal"));
+        ArchiveWriter writer(where, journal);
+        QSignalSpy stored(&writer, &ArchiveWriter::stored);
+        QSignalSpy failed(&writer, &ArchiveWriter::failed);
+        // The schema lock held: opening an archive at this version does not wait for it.
+        QVERIFY(q.exec("SELECT pg_advisory_lock(4747)"));
+        QElapsedTimer clock;
+        clock.start();
+        Inspection first = sampleInspection();
+        journal.write(first);
+        writer.store(first);
+        QCOMPARE(stored.size(), 1);
+        QVERIFY(clock.elapsed() < 2000);
+        QVERIFY(q.exec("SELECT pg_advisory_unlock(4747)"));
+
+        // The table locked in an open transaction: the store gives up after the lock
+        // time-out, says so, and keeps the inspection in the journal.
+        QVERIFY(other.transaction());
+        QVERIFY(q.exec("LOCK TABLE inspection IN ACCESS EXCLUSIVE MODE"));
+        clock.restart();
+        Inspection second = sampleInspection();
+        journal.write(second);
+        writer.store(second);
+        QCOMPARE(failed.size(), 1);
+        QVERIFY2(clock.elapsed() < ArchiveDatabase::kLockTimeoutMs + 3000,
+                 qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(failed.first().at(1).toString().startsWith(u"A mérés megmaradt"));
+        QCOMPARE(QDir(journal.folder()).entryList({"*.json"}).size(), 1);
+        QVERIFY(other.commit());
+        writer.finish();
+        QCOMPARE(stored.size(), 2);
+        QCOMPARE(QDir(journal.folder()).entryList({"*.json"}).size(), 0);
+        q = QSqlQuery();
+        other = QSqlDatabase();
+        QSqlDatabase::removeDatabase("other");
+    }
+
+    void aNulInTheCategoryIsSetAside()
+    {
+        QTemporaryDir folder;
+        ArchiveJournal journal(folder.filePath("journal"));
+        ArchiveWriter writer(location("kfz_archive"), journal);
+        QSignalSpy stored(&writer, &ArchiveWriter::stored);
+        QSignalSpy failed(&writer, &ArchiveWriter::failed);
+        Inspection bad = sampleInspection();
+        bad.category = QString("M1") + QChar(0) + "x";
+        journal.write(bad);
+        writer.store(bad);
+        const Inspection good = sampleInspection();
+        journal.write(good);
+        writer.store(good);
+        QCOMPARE(stored.size(), 1);
+        QCOMPARE(stored.first().at(1).toString(), good.uid);
+        QCOMPARE(failed.size(), 1);
+        QVERIFY2(failed.first().first().toString().contains(u"félretette"),
+                 qPrintable(failed.first().first().toString()));
+        QVERIFY(QFile::exists(folder.filePath("Kromaglen_archive.refused-") + bad.uid + ".json"));
+        QCOMPARE(writer.pendingCount(), 0);
     }
 };
 
