@@ -11,6 +11,14 @@
 #include <QSet>
 #include <algorithm>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 const QString kEntrySuffix = QStringLiteral(".json");
@@ -22,6 +30,64 @@ QString tokenOf(const QString &fileName)
 }
 
 } // namespace
+
+// Held open and locked for the program's life: the system releases it when
+// the program ends, also when it is killed, so a lock that can be taken
+// belongs to a program that is gone (no process ids, no ages).
+class ArchiveJournal::OwnerLock
+{
+public:
+    explicit OwnerLock(QString path) : m_path(std::move(path)) {}
+    ~OwnerLock() { release(); }
+    OwnerLock(const OwnerLock &) = delete;
+    OwnerLock &operator=(const OwnerLock &) = delete;
+
+    // False while another running program holds it.
+    bool tryTake()
+    {
+#ifdef Q_OS_WIN
+        m_handle = ::CreateFileW(reinterpret_cast<const wchar_t *>(m_path.utf16()),
+                                 GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        return m_handle != INVALID_HANDLE_VALUE;
+#else
+        m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (m_fd < 0)
+            return false;
+        if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        ::close(m_fd);
+        m_fd = -1;
+        return false;
+#endif
+    }
+
+    // Removes the file, then lets go.
+    void release()
+    {
+#ifdef Q_OS_WIN
+        if (m_handle == INVALID_HANDLE_VALUE)
+            return;
+        ::CloseHandle(m_handle);
+        m_handle = INVALID_HANDLE_VALUE;
+        ::DeleteFileW(reinterpret_cast<const wchar_t *>(m_path.utf16()));
+#else
+        if (m_fd < 0)
+            return;
+        ::unlink(QFile::encodeName(m_path).constData());
+        ::close(m_fd);
+        m_fd = -1;
+#endif
+    }
+
+private:
+    QString m_path;
+#ifdef Q_OS_WIN
+    HANDLE m_handle = INVALID_HANDLE_VALUE;
+#else
+    int m_fd = -1;
+#endif
+};
 
 ArchiveJournal::ArchiveJournal(QString folder) : m_folder(std::move(folder)) {}
 
@@ -46,16 +112,14 @@ void ArchiveJournal::open()
             QStringLiteral("w%1x%2")
                 .arg(QCoreApplication::applicationPid())
                 .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-        auto lock = std::make_unique<QLockFile>(m_folder + u'/' + token + kLockSuffix);
-        lock->setStaleLockTime(0); // held for the program's life: only a gone owner frees it
-        if (lock->tryLock(0)) {
+        if (QFile::exists(m_folder + u'/' + token + kLockSuffix))
+            continue;
+        auto lock = std::make_unique<OwnerLock>(m_folder + u'/' + token + kLockSuffix);
+        if (lock->tryTake()) {
             m_token = token;
             m_lock = std::move(lock);
             return;
         }
-        if (lock->error() != QLockFile::LockFailedError)
-            throw Failure(QStringLiteral("EInOutError"),
-                          m_folder + QStringLiteral(": a napló zárolása nem sikerült"));
     }
     throw Failure(QStringLiteral("EInOutError"),
                   m_folder + QStringLiteral(": a napló zárolása nem sikerült"));
@@ -134,9 +198,8 @@ QList<Inspection> ArchiveJournal::takeOver()
         tokens.insert(tokenOf(name));
     tokens.remove(m_token);
     for (const QString &token : std::as_const(tokens)) {
-        QLockFile owner(m_folder + u'/' + token + kLockSuffix);
-        owner.setStaleLockTime(0);
-        if (owner.tryLock(0)) // its program is gone
+        OwnerLock owner(m_folder + u'/' + token + kLockSuffix);
+        if (owner.tryTake()) // its program is gone
             adoptFrom(token);
     }
     adoptLegacy();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QList>
-#include <QLockFile>
 #include <QMutex>
 #include <QString>
 #include <memory>
@@ -49,6 +48,9 @@ public:
     // Moves the entry where no replay finds it; returns its new path.
     QString setAside(const Inspection &inspection);
 
+    // A lock file the system lets go when its program ends, however it ends.
+    class OwnerLock;
+
 private:
     void writeEntry(const Inspection &inspection);
     QString entryPath(const QString &token, const QString &uid) const;
@@ -58,5 +60,5 @@ private:
     mutable QMutex m_mutex; // write() on the window thread, the rest on the writer's
     QString m_folder;
     QString m_token;
-    std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<OwnerLock> m_lock;
 };

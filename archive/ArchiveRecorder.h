@@ -51,6 +51,8 @@ public:
     // left unstored. What is left stays in the journal for the next start.
     bool finish(int waitMs);
     bool writerStarted() const { return m_thread != nullptr; }
+    // The inspection now being recorded (the next store's).
+    const QString &uid() const { return m_uid; }
     const ArchiveLocation &location() const { return m_location; }
 
 Q_SIGNALS:

@@ -1,19 +1,61 @@
-// A second process for the archive tests: stores inspections through the
-// wizard's recorder (its writer thread, one transaction each) as fast as it
-// can, while the test reads the same archive. Once the first one is stored
-// (the archive made) it says "ready" and waits for a line on its input, so
-// the test can start reading before the rest follow.
+// A second process for the archive tests, storing through the wizard's
+// recorder (its journal and writer thread, one transaction each).
 //   archive_writer_helper FILE COUNT
+//     As fast as it can, while the test reads the same archive: once the
+//     first is stored (the archive made) it says "ready" and waits for a line
+//     on its input, so the test can start reading before the rest follow.
+//   archive_writer_helper --journaled FILE COUNT
+//     Prints "journaled <uid>" the moment each store call returns (from then
+//     on the inspection must survive a kill), then "done" once the archive
+//     has all; COUNT 0 only replays what earlier runs left.
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <cstdio>
+#include <cstring>
 
 #include "ArchiveRecorder.h"
 #include "ReadingLog.h"
 
+namespace {
+
+ReadingLog readings(int n)
+{
+    // Up to 60 readings, so a reader that saw half an inspection would notice.
+    ReadingLog log;
+    for (int r = 0; r <= n % 60; ++r)
+        log.append(r % 23, {r % 2 ? Substrate::AL : Substrate::FE, 50 + r, ReadingSource::Gauge,
+                            QDateTime::currentDateTime()});
+    return log;
+}
+
+const QList<PlanEntry> kPlan{{0, true}, {10, true}, {12, true}};
+
+int journaled(const ArchiveLocation &location, int count)
+{
+    ArchiveRecorder recorder(location, location.file + QStringLiteral(".journal"));
+    for (int n = 0; n < count; ++n) {
+        recorder.readingsDiscarded();
+        const QString uid = recorder.uid();
+        recorder.store(readings(n), kPlan);
+        std::printf("journaled %s\n", qPrintable(uid));
+        std::fflush(stdout);
+    }
+    const bool all = recorder.finish(60000);
+    std::printf(all ? "done\n" : "left\n");
+    std::fflush(stdout);
+    return all ? 0 : 1;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    if (argc == 4 && std::strcmp(argv[1], "--journaled") == 0) {
+        ArchiveLocation location;
+        location.file = QString::fromLocal8Bit(argv[2]);
+        return journaled(location, QByteArray(argv[3]).toInt());
+    }
     if (argc != 3)
         return 2;
     ArchiveLocation location;
@@ -32,7 +74,6 @@ int main(int argc, char *argv[])
         if (stored + ++failed == count)
             loop.quit();
     });
-    const QList<PlanEntry> plan{{0, true}, {10, true}, {12, true}};
     for (int n = 0; n < count; ++n) {
         if (n == 1) {
             while (stored + failed < 1)
@@ -45,12 +86,7 @@ int main(int argc, char *argv[])
         }
         recorder.readingsDiscarded();
         recorder.categoryReceived(QStringLiteral("M1 - személygépkocsi"));
-        // Up to 60 readings, so a reader that saw half an inspection would notice.
-        ReadingLog log;
-        for (int r = 0; r <= n % 60; ++r)
-            log.append(r % 23, {r % 2 ? Substrate::AL : Substrate::FE, 50 + r, ReadingSource::Gauge,
-                                QDateTime::currentDateTime()});
-        recorder.store(log, plan);
+        recorder.store(readings(n), kPlan);
     }
     loop.exec();
     std::printf("stored %d failed %d\n", stored, failed);
