@@ -31,7 +31,11 @@ ArchiveWriter::ArchiveWriter(ArchiveLocation location, ArchiveJournal &journal, 
 {
     m_retry.setSingleShot(true);
     m_retry.setInterval(kRetryMs);
-    connect(&m_retry, &QTimer::timeout, this, &ArchiveWriter::storePending);
+    connect(&m_retry, &QTimer::timeout, this, [this] {
+        m_retrying = true;
+        storePending();
+        m_retrying = false;
+    });
 }
 
 int ArchiveWriter::unjournaledCount() const
@@ -111,6 +115,10 @@ void ArchiveWriter::storePending()
 
 void ArchiveWriter::reportFailure(const QString &reason)
 {
+    // A retry on its own says nothing new while the cause is the same.
+    if (m_retrying && reason == m_lastReason)
+        return;
+    m_lastReason = reason;
     Q_EMIT failed(kStoreFailure + reason, unjournaledCount() > 0 ? kNotKeptDesc : kKeptDesc);
 }
 
@@ -133,6 +141,7 @@ void ArchiveWriter::storeInto(ArchiveDatabase &db)
             continue;
         }
         m_pending.removeFirst();
+        m_lastReason.clear();
         m_journal.remove(pending.inspection.uid);
         Q_EMIT stored(pending.inspection.id, pending.inspection.uid);
     }

@@ -62,4 +62,6 @@ private:
     QList<Pending> m_pending;
     QTimer m_retry{this}; // a child: moves to the writer's thread with it
     bool m_checked = false;
+    bool m_retrying = false;
+    QString m_lastReason; // of the failure last told, until a store succeeds
 };

@@ -268,6 +268,14 @@ private Q_SLOTS:
         const QString journal = folder.filePath("journal");
         ReadingLog log;
         log.append(3, {Substrate::FE, 140, ReadingSource::Gauge, QDateTime::currentDateTime()});
+        // The anchor: how late the timer fires on this machine with nothing to do.
+        qint64 idleGapMs = 0;
+        {
+            WindowThreadWatch idle;
+            idle.start();
+            QTest::qWait(1500);
+            idleGapMs = idle.longestGapMs();
+        }
         WindowThreadWatch watch;
         QString uid;
         qint64 storeMs = 0;
@@ -315,10 +323,10 @@ private Q_SLOTS:
         }
         const qint64 blockedMs = std::max(storeMs, wizardGapMs);
         qInfo("stalled server: wizard's window thread blocked at most %lld ms (the store call "
-              "%lld ms), archive window's at most %lld ms; close %lld ms",
-              blockedMs, storeMs, windowGapMs, closeMs);
-        QVERIFY2(blockedMs < 50, qPrintable(QString::number(blockedMs)));
-        QVERIFY2(windowGapMs < 50, qPrintable(QString::number(windowGapMs)));
+              "%lld ms), archive window's at most %lld ms, an idle one %lld ms; close %lld ms",
+              blockedMs, storeMs, windowGapMs, idleGapMs, closeMs);
+        QVERIFY2(blockedMs < 50 + idleGapMs, qPrintable(QString::number(blockedMs)));
+        QVERIFY2(windowGapMs < 50 + idleGapMs, qPrintable(QString::number(windowGapMs)));
         QVERIFY2(closeMs <= 5000, qPrintable(QString::number(closeMs)));
         QCOMPARE(QDir(journal).entryList({"*.json"}).size(), 1);
 
