@@ -153,7 +153,7 @@ bool ArchiveRecorder::store(const ReadingLog &log, const QList<PlanEntry> &plan)
     Inspection inspection;
     for (int point = 0; isValidPoint(point); ++point) {
         for (const Reading &r : log.readings(point))
-            inspection.readings.append({point, r.substrate, r.value, r.source, r.takenAt});
+            inspection.readings.append({point, r});
     }
     if (inspection.readings.isEmpty())
         return false;

@@ -17,13 +17,18 @@
 bool isValidPoint(int point);
 bool isValidValue(int value);
 
-struct ArchivedReading
+// A reading as the wizard's reading log holds it, and the point it was taken on.
+struct ArchivedReading : Reading
 {
     int point = 0;
-    Substrate substrate = Substrate::FE;
-    int value = 0; // micrometres
-    ReadingSource source = ReadingSource::Gauge;
-    QDateTime takenAt;
+
+    ArchivedReading() = default;
+    ArchivedReading(int point, const Reading &reading) : Reading(reading), point(point) {}
+    ArchivedReading(int point, Substrate substrate, int value,
+                    ReadingSource source = ReadingSource::Gauge, QDateTime takenAt = {})
+        : Reading{substrate, value, source, std::move(takenAt)}, point(point)
+    {
+    }
 
     bool operator==(const ArchivedReading &) const = default;
 };
