@@ -12,10 +12,30 @@
 
 #include <QApplication>
 #include <QLocale>
+#include <QMessageBox>
+#include <QTimer>
 
 #ifdef KFZ_TEST_HOOK
 #include "TestHook.h"
 #endif
+
+namespace {
+
+// The archive did not take every inspection before the end: they wait in the
+// journal. Said in a box that closes itself, so the program still ends.
+void tellArchiveLeftInJournal()
+{
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Kromaglen"),
+                    QStringLiteral("Az archívum most nem érhető el, ezért a még nem mentett "
+                                   "mérés a munkamappa Kromaglen_archive.journal mappájában "
+                                   "maradt. A program a következő indításkor az archívumba "
+                                   "írja; nem veszett el."),
+                    QMessageBox::Ok);
+    QTimer::singleShot(15000, &box, &QMessageBox::accept);
+    box.exec();
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -61,5 +81,8 @@ int main(int argc, char *argv[])
 #ifdef KFZ_TEST_HOOK
     TestHook hook(*wizard.main, *wizard.question, *wizard.info);
 #endif
-    return app.exec();
+    const int code = app.exec();
+    if (!archive.finish(ArchiveRecorder::kCloseWaitMs))
+        tellArchiveLeftInJournal();
+    return code;
 }
