@@ -6,10 +6,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #ifdef Q_OS_UNIX
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
 #endif
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QThread>
 #include <QUrl>
@@ -262,6 +264,38 @@ bool openElsewhere(const QString &file)
 }
 
 } // namespace
+
+int ArchiveDatabase::socketDescriptor() const
+{
+#if defined(Q_OS_UNIX)
+    if (isSqlite() || !m_db.isOpen())
+        return -1;
+    const QVariant handle = m_db.driver()->handle();
+    if (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0)
+        return -1;
+    // libpq is loaded with the driver; only its socket call is needed here.
+    static const auto socketOf = [] {
+        void *libpq = ::dlopen("libpq.so.5", RTLD_NOLOAD | RTLD_LAZY);
+        return libpq ? reinterpret_cast<int (*)(const void *)>(::dlsym(libpq, "PQsocket"))
+                     : nullptr;
+    }();
+    const void *connection = *static_cast<void *const *>(handle.constData());
+    return socketOf && connection ? socketOf(connection) : -1;
+#else
+    return -1;
+#endif
+}
+
+int ArchiveDatabase::statementTimeoutMs() const
+{
+    for (const QString &setting : m_sessionSettings) {
+        bool number = false;
+        const int ms = setting.section(u'=', 1).trimmed().toInt(&number);
+        if (setting.section(u'=', 0, 0).trimmed() == u"statement_timeout" && number)
+            return ms;
+    }
+    return kStatementTimeoutMs;
+}
 
 bool ArchiveDatabase::looksLikeSqlite(const QString &file)
 {

@@ -56,6 +56,11 @@ public:
     void commit();
     void rollback();
 
+    // The PostgreSQL connection's socket, -1 when it cannot be had.
+    int socketDescriptor() const;
+    // Server time-out the statements run under (PostgreSQL), in ms.
+    int statementTimeoutMs() const;
+
     // Whether the file starts as every SQLite database does.
     static bool looksLikeSqlite(const QString &file);
     // Renames a damaged SQLite file and its companions to "<file>.damaged-<time>";

@@ -1,10 +1,12 @@
 #include "ArchiveReader.h"
 
 #include "ArchiveDatabase.h"
+#include "ConnectionWatch.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QPointer>
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -37,15 +39,19 @@ public:
             if (!m_db) {
                 m_db = std::make_unique<ArchiveDatabase>(m_location);
                 m_db->open(accessFor(m_location));
+                m_limitMs = m_db->statementTimeoutMs() + kCutAfterMs;
             }
+            m_watch.busy(m_db->socketDescriptor());
             job(*m_db);
+            m_watch.idle();
         } catch (const ArchiveError &e) {
             error = e;
-            m_db.reset();
         } catch (const Failure &f) {
             error = ArchiveError(ArchiveError::Cause::Failed, f.text());
-            m_db.reset();
         }
+        m_watch.idle();
+        if (error)
+            m_db.reset();
         if (m_location.kind == ArchiveLocation::Kind::SqliteFile)
             m_db.reset();
         if (context)
@@ -53,8 +59,12 @@ public:
     }
 
     void stop() { m_db.reset(); }
+    // From the owner's thread.
+    void cutIfStuck() { m_watch.cutIfBusyFor(m_limitMs); }
 
 private:
+    ConnectionWatch m_watch;
+    std::atomic<qint64> m_limitMs{ArchiveDatabase::kStatementTimeoutMs + kCutAfterMs};
     ArchiveLocation m_location;
     std::unique_ptr<ArchiveDatabase> m_db;
 };
@@ -65,10 +75,14 @@ ArchiveReader::ArchiveReader(ArchiveLocation location, QObject *parent)
     m_thread->setObjectName(QStringLiteral("archive reader"));
     m_worker->moveToThread(m_thread);
     m_thread->start();
+    m_watchTimer.setInterval(1000);
+    connect(&m_watchTimer, &QTimer::timeout, this, [this] { m_worker->cutIfStuck(); });
+    m_watchTimer.start();
 }
 
 ArchiveReader::~ArchiveReader()
 {
+    m_watchTimer.stop();
     QThread *thread = m_thread;
     Worker *worker = m_worker;
     QMetaObject::invokeMethod(worker, [worker, thread] {

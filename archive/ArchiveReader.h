@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QThread>
+#include <QTimer>
 #include <functional>
 #include <optional>
 
@@ -16,7 +17,9 @@ class ArchiveDatabase;
 // after it, so the wizard can move a damaged file aside meanwhile and the
 // next job reads the file now in its place; where this program cannot write
 // the file is opened read-only. A PostgreSQL connection is kept between jobs
-// and made anew after a failure.
+// and made anew after a failure; one that waits for an answer longer than
+// its statement time-out and kCutAfterMs more is cut, so a path that
+// stopped forwarding holds the reader only so long.
 class ArchiveReader : public QObject
 {
     Q_OBJECT
@@ -26,6 +29,7 @@ public:
     using Done = std::function<void(const std::optional<ArchiveError> &)>;
     // How long the destructor waits for a job still running.
     static constexpr int kStopWaitMs = 2000;
+    static constexpr int kCutAfterMs = 5000;
 
     explicit ArchiveReader(ArchiveLocation location, QObject *parent = nullptr);
     ~ArchiveReader() override;
@@ -36,6 +40,9 @@ public:
 
 private:
     class Worker;
+    void watch();
+
+    QTimer m_watchTimer;
     QThread *m_thread = nullptr;
     Worker *m_worker = nullptr;
 };

@@ -233,6 +233,8 @@ bool ArchiveWindow::read(ArchiveReader::Job job)
                        outcome->error = error;
                        if (waiting)
                            waiting->quit();
+                       else if (outcome->late && !m_closing && error)
+                           showReadProblem(*error); // the poll tries again
                        else if (outcome->late && !m_closing)
                            QTimer::singleShot(0, this, &ArchiveWindow::refresh);
                    });

@@ -15,6 +15,7 @@
 
 #include "ArchiveDatabase.h"
 #include "ArchiveJournal.h"
+#include "ArchiveReader.h"
 #include "ArchiveRecorder.h"
 #include "ArchiveSamples.h"
 #include "ArchiveSchema.h"
@@ -344,6 +345,37 @@ private Q_SLOTS:
         QSqlQuery count = db.exec("SELECT COUNT(*) FROM inspection WHERE uid = ?", {uid});
         QVERIFY(count.next());
         QCOMPARE(count.value(0).toInt(), 1);
+    }
+
+    void theWindowLetsGoOfAStalledConnection()
+    {
+        {
+            ArchiveDatabase db(location("kfz_archive"));
+            db.open();
+            Inspection recent = sampleInspection(QDateTime::currentDateTime().addSecs(-60));
+            ArchiveStore(db).store(recent);
+        }
+        StallingProxy proxy(m_server->port());
+        ArchiveSettings settings;
+        settings.location = location("kfz_archive");
+        settings.location.port = proxy.port();
+        settings.location.options = "statement_timeout=1000";
+        ArchiveWindow window(settings, QDir::temp().filePath("kfz-arch-pg-stall.ini"));
+        auto *banner = window.findChild<QLabel *>("L_Banner");
+        QVERIFY2(banner->isHidden(), qPrintable(banner->text()));
+        const int rows = window.findChild<QTableView *>("TV_Inspections")->model()->rowCount();
+        QVERIFY(rows > 0);
+        // The connection it keeps stops answering in the middle of a read.
+        proxy.stall(true);
+        window.refresh();
+        QVERIFY2(banner->text().contains(u"nem válaszol"), qPrintable(banner->text()));
+        // Cut after the statement time-out and a margin, not left waiting for ever.
+        QTRY_VERIFY2_WITH_TIMEOUT(banner->text().contains(u"nem olvasható"),
+                                  qPrintable(banner->text()),
+                                  1000 + ArchiveReader::kCutAfterMs + 4000);
+        proxy.stall(false);
+        QTRY_VERIFY_WITH_TIMEOUT(banner->isHidden(), ArchiveWindow::kPollMs * 2 + 6000);
+        QCOMPARE(window.findChild<QTableView *>("TV_Inspections")->model()->rowCount(), rows);
     }
 
     void aSessionHoldingTheLocks()
