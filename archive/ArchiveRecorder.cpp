@@ -55,6 +55,9 @@ void ArchiveRecorder::startWriter()
     connect(m_writer, &ArchiveWriter::failed, this, &ArchiveRecorder::failed);
     connect(m_writer, &ArchiveWriter::notice, this, &ArchiveRecorder::failed);
     m_thread->start();
+    m_watchTimer.setInterval(1000);
+    connect(&m_watchTimer, &QTimer::timeout, this, [writer = m_writer] { writer->cutIfStuck(); });
+    m_watchTimer.start();
 }
 
 bool ArchiveRecorder::finish(int waitMs)
@@ -62,6 +65,7 @@ bool ArchiveRecorder::finish(int waitMs)
     if (!m_thread || m_finished)
         return true;
     m_finished = true;
+    m_watchTimer.stop();
     QThread *thread = m_thread;
     ArchiveWriter *writer = m_writer;
     const auto left = std::make_shared<std::atomic<int>>(-1);

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QThread>
+#include <QTimer>
 #include <memory>
 
 #include "ArchiveLocation.h"
@@ -68,6 +69,7 @@ private:
     std::unique_ptr<ArchiveJournal> m_journal;
     QThread *m_thread = nullptr;
     ArchiveWriter *m_writer = nullptr;
+    QTimer m_watchTimer; // lets the writer go of a connection whose answer is overdue
     bool m_finished = false;
 
     QString m_uid;

@@ -4,6 +4,8 @@
 #include "ArchiveJournal.h"
 #include "ArchiveStore.h"
 
+#include <QScopeGuard>
+
 namespace {
 
 const QString kStoreFailure = QStringLiteral("A mérés mentése az archívumba nem sikerült! Oka: ");
@@ -85,7 +87,10 @@ void ArchiveWriter::storePending()
     for (int attempt = 0;; ++attempt) {
         try {
             ArchiveDatabase db(m_location);
+            // Ends the watch before the connection closes (declared after it).
+            const auto unwatch = qScopeGuard([this] { m_watch.idle(); });
             db.open();
+            m_cutAfterMs = db.statementTimeoutMs() + kCutAfterMs;
             storeInto(db);
             break;
         } catch (const ArchiveError &e) {
@@ -131,6 +136,7 @@ void ArchiveWriter::storeInto(ArchiveDatabase &db)
     ArchiveStore store(db);
     while (!m_pending.isEmpty()) {
         Pending pending = m_pending.first();
+        m_watch.busy(db.socketDescriptor()); // each inspection gets the whole time
         try {
             store.store(pending.inspection);
         } catch (const ArchiveError &e) {

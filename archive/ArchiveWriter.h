@@ -3,10 +3,13 @@
 #include <QObject>
 #include <QTimer>
 
+#include "ArchiveDatabase.h"
 #include "ArchiveLocation.h"
+#include "ConnectionWatch.h"
 #include "Inspection.h"
 
-class ArchiveDatabase;
+#include <atomic>
+
 class ArchiveError;
 class ArchiveJournal;
 
@@ -38,6 +41,10 @@ public:
     void store(const Inspection &inspection, bool journaled = true);
     // The last try before the program ends.
     void finish();
+    // From another thread, now and then: cuts the archive connection when its
+    // answer is overdue (the statement time-out and kCutAfterMs more).
+    void cutIfStuck() { m_watch.cutIfBusyFor(m_cutAfterMs); }
+    static constexpr int kCutAfterMs = 5000;
 
 Q_SIGNALS:
     void stored(qint64 id, const QString &uid);
@@ -60,6 +67,8 @@ private:
     ArchiveLocation m_location;
     ArchiveJournal &m_journal;
     QList<Pending> m_pending;
+    ConnectionWatch m_watch;
+    std::atomic<qint64> m_cutAfterMs{ArchiveDatabase::kStatementTimeoutMs + kCutAfterMs};
     QTimer m_retry{this}; // a child: moves to the writer's thread with it
     bool m_checked = false;
     bool m_retrying = false;

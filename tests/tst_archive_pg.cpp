@@ -6,12 +6,14 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QMutex>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <csignal>
 
 #include "ArchiveDatabase.h"
 #include "ArchiveJournal.h"
@@ -48,6 +50,13 @@ private:
     QTimer m_timer;
     qint64 m_longest = 0;
 };
+
+ReadingLog oneReading()
+{
+    ReadingLog log;
+    log.append(2, {Substrate::FE, 130, ReadingSource::Gauge, QDateTime::currentDateTime()});
+    return log;
+}
 
 class TestArchivePostgres : public QObject
 {
@@ -376,6 +385,53 @@ private Q_SLOTS:
         proxy.stall(false);
         QTRY_VERIFY_WITH_TIMEOUT(banner->isHidden(), ArchiveWindow::kPollMs * 2 + 6000);
         QCOMPARE(window.findChild<QTableView *>("TV_Inspections")->model()->rowCount(), rows);
+    }
+
+    void theWriterLetsGoOfAServerThatStopped()
+    {
+        // The server process serving the store stops (as a hung server does): its
+        // statement time-out cannot fire, and libpq would wait for ever.
+        ArchiveLocation where = location("kfz_archive");
+        {
+            ArchiveDatabase made(where); // the tables, when this case runs alone
+            made.open();
+        }
+        where.options = "statement_timeout=1000;lock_timeout=60000";
+        QSqlDatabase other = QSqlDatabase::addDatabase("QPSQL", "holder");
+        other.setHostName("127.0.0.1");
+        other.setPort(m_server->port());
+        other.setUserName(PostgresCluster::kUser);
+        other.setDatabaseName("kfz_archive");
+        QVERIFY(other.open());
+        QSqlQuery q(other);
+        QVERIFY(other.transaction());
+        QVERIFY(q.exec("LOCK TABLE inspection IN ACCESS EXCLUSIVE MODE"));
+        QTemporaryDir folder;
+        ArchiveRecorder recorder(where, folder.filePath("journal"));
+        QSignalSpy failed(&recorder, &ArchiveRecorder::failed);
+        QVERIFY(recorder.store(oneReading(), {}));
+        // The store waits on the lock; then its server process is stopped.
+        qint64 backend = 0;
+        QElapsedTimer clock;
+        clock.start();
+        while (!backend && clock.elapsed() < 10000) {
+            QTest::qWait(50);
+            QSqlQuery w(other);
+            QVERIFY(w.exec("SELECT pid FROM pg_stat_activity WHERE wait_event_type = 'Lock'"));
+            if (w.next())
+                backend = w.value(0).toLongLong();
+        }
+        QVERIFY(backend > 0);
+        QVERIFY(::kill(pid_t(backend), SIGSTOP) == 0);
+        const auto resume = qScopeGuard([backend] { ::kill(pid_t(backend), SIGCONT); });
+        QVERIFY(other.commit());
+        clock.restart();
+        QVERIFY(failed.wait(1000 + ArchiveWriter::kCutAfterMs + 5000));
+        qInfo("a stopped server let go after %lld ms", clock.elapsed());
+        QCOMPARE(QDir(folder.filePath("journal")).entryList({"*.json"}).size(), 1);
+        q = QSqlQuery();
+        other = QSqlDatabase();
+        QSqlDatabase::removeDatabase("holder");
     }
 
     void aSessionHoldingTheLocks()
