@@ -415,10 +415,13 @@ void ArchiveWindow::showShown()
                  (i.category.isEmpty() ? QStringLiteral("(nem érkezett)") : i.category)
                      .toHtmlEscaped(),
                  i.station.toHtmlEscaped(), verdictName(worst),
-                 bands == i.judgedWith
-                     ? QString()
-                     : QStringLiteral("<br><span style='color:#b00000'><b>Újraminősítve a mai "
-                                      "határokkal</b> – nem az eredeti minősítés</span>")));
+                 bands == i.judgedWith ? QString()
+                 : i.judgedWith
+                     ? QStringLiteral("<br><span style='color:#b00000'><b>Újraminősítve a mai "
+                                      "határokkal</b> – nem az eredeti minősítés</span>")
+                     : QStringLiteral("<br><span style='color:#b00000'><b>A mai határokkal "
+                                      "minősítve</b> – az eredeti határokat a program korábbi "
+                                      "változata nem tárolta</span>")));
     m_points->setInspection(i, bands);
     CarDiagram::Verdicts verdicts;
     verdicts.fill(Verdict::None);

@@ -43,6 +43,7 @@ public:
             i.sent.append({p, at.addSecs(120)});
         }
         i.ended = at.addSecs(180);
+        i.judgedWith = VerdictBands(); // judged with the default limits
         return i;
     }
 
