@@ -37,6 +37,7 @@ class TFittingLabel;
 class TGlyphButton;
 class TPageControl;
 class TPanel;
+class TSpinEdit;
 
 // What the main window works with; main() passes the real ones, tests fakes.
 struct TF_MainServices
@@ -273,7 +274,7 @@ private:
     QLabel *L_LinkLost = nullptr; // over the point's description while the link is down
     QListWidget *LB_ActMeasValue = nullptr;
     TPanel *P_ActMetal = nullptr;
-    QSpinBox *SE_KeziBevitel = nullptr;
+    TSpinEdit *SE_KeziBevitel = nullptr;
     TPanel *P_ActMeasValue = nullptr;
     TGlyphButton *BB_MeasBack = nullptr;
     TGlyphButton *BB_MeasCancel = nullptr;

@@ -270,7 +270,7 @@ void TF_Main::buildMeasPage(QWidget *page)
         QStringLiteral("Az utoljára mért festékréteg vastagság érték mikrométerben."));
     P_ActMeasValue->setFont(times(240));
     P_ActMeasValue->setText(QStringLiteral("8888"));
-    SE_KeziBevitel = place<QSpinBox>(page, "SE_KeziBevitel", {312, 152, 129, 65});
+    SE_KeziBevitel = place<TSpinEdit>(page, "SE_KeziBevitel", {312, 152, 129, 65});
     SE_KeziBevitel->setRange(ReadingLog::kManualMinimum, ReadingLog::kManualMaximum);
     SE_KeziBevitel->setValue(10);
     SE_KeziBevitel->setFont(times(27, true));

@@ -228,3 +228,35 @@ void TGlyphButton::paintEvent(QPaintEvent *)
         p.drawText(textRect, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic, text());
     }
 }
+
+int TSpinEdit::clampedValue(const QString &text) const
+{
+    bool ok = false;
+    const qlonglong value = text.trimmed().toLongLong(&ok);
+    if (!ok || value < minimum())
+        return minimum();
+    return int(qMin(value, qlonglong(maximum())));
+}
+
+QValidator::State TSpinEdit::validate(QString &input, int &) const
+{
+    // Digits and signs may be typed; what they make is settled on reading.
+    for (QChar c : input) {
+        if (!c.isDigit() && c != u'+' && c != u'-')
+            return QValidator::Invalid;
+    }
+    bool ok = false;
+    const int value = input.toInt(&ok);
+    return ok && value >= minimum() && value <= maximum() ? QValidator::Acceptable
+                                                          : QValidator::Intermediate;
+}
+
+int TSpinEdit::valueFromText(const QString &text) const
+{
+    return clampedValue(text);
+}
+
+void TSpinEdit::fixup(QString &input) const
+{
+    input = QString::number(clampedValue(input));
+}

@@ -4,7 +4,9 @@
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
+#include <optional>
 
 // The few widget behaviours the wizard needs beyond Qt's own.
 
@@ -114,4 +116,24 @@ Q_SIGNALS:
 protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+};
+
+// A spin box that takes any number typed into it, key by key: a number beyond
+// the limits, or no number at all, is brought within them when the box is
+// read or left (below the minimum or not a number: the minimum; above the
+// maximum: the maximum). Qt's own box refuses a key that leads out of the
+// limits, so a fourth digit typed towards 1000 would be lost.
+class TSpinEdit : public QSpinBox
+{
+    Q_OBJECT
+
+public:
+    using QSpinBox::QSpinBox;
+    // The value a text stands for, within the limits.
+    int clampedValue(const QString &text) const;
+
+protected:
+    QValidator::State validate(QString &input, int &pos) const override;
+    int valueFromText(const QString &text) const override;
+    void fixup(QString &input) const override;
 };

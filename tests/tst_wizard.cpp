@@ -512,6 +512,56 @@ private Q_SLOTS:
         QCOMPARE(f.w<QLabel>("P_ActMetal")->text(), QStringLiteral("FE"));
     }
 
+    // Values typed key by key into the box, as a person types them: every
+    // text gives a value within 5 and 1000, none loses a digit.
+    void typedReadingsAreKeptWithinTheLimits()
+    {
+        WizardFixture f;
+        f.connectWithKey();
+        f.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        QTest::mouseDClick(f.w("P_ActMeasValue"), Qt::LeftButton);
+        auto *spin = f.w<QSpinBox>("SE_KeziBevitel");
+        auto *edit = spin->findChild<QLineEdit *>();
+        const auto type = [edit](const char *text) {
+            edit->setFocus();
+            QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(edit, QString::fromLatin1(text));
+        };
+        const auto record = [&f, edit](const char *text) {
+            const int before = f.window->readingLog().count(0);
+            QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(edit, QString::fromLatin1(text));
+            QTest::mouseDClick(edit, Qt::LeftButton);
+            return f.window->readingLog().count(0) == before + 1
+                       ? f.window->readingLog().lines(0).last()
+                       : QStringLiteral("<nothing recorded>");
+        };
+        QCOMPARE(record("1500"), QStringLiteral("FE 1000 µm"));
+        QCOMPARE(spin->text(), QStringLiteral("1000"));
+        QCOMPARE(record("2000"), QStringLiteral("FE 1000 µm"));
+        QCOMPARE(record("0"), QStringLiteral("FE 5 µm"));
+        QCOMPARE(spin->text(), QStringLiteral("5"));
+        QCOMPARE(record("999"), QStringLiteral("FE 999 µm"));
+        QCOMPARE(record("99999999999999999999"), QStringLiteral("FE 5 µm"));
+        QCOMPARE(record("-"), QStringLiteral("FE 5 µm"));
+        // Letters are not taken at all.
+        QCOMPARE(record("12x"), QStringLiteral("FE 12 µm"));
+
+        // Leaving the box with 3 in it shows the value it stands for, 5.
+        type("3");
+        f.w<QWidget>("BB_MeasDelete")->setFocus();
+        QTRY_VERIFY(!edit->hasFocus());
+        QCOMPARE(spin->text(), QStringLiteral("5"));
+        QCOMPARE(spin->value(), 5);
+        QTest::mouseDClick(edit, Qt::LeftButton);
+        QCOMPARE(f.window->readingLog().lines(0).last(), QStringLiteral("FE 5 µm"));
+        // And with 4000 in it, 1000.
+        type("4000");
+        f.w<QWidget>("BB_MeasDelete")->setFocus();
+        QTRY_COMPARE(spin->text(), QStringLiteral("1000"));
+    }
+
     void repairingTheLink()
     {
         WizardFixture f;
