@@ -106,6 +106,34 @@ private Q_SLOTS:
         QCOMPARE(f.read("Kromaglen_sound.ini"), QByteArray("<missing>"));
     }
 
+    // The list shows which entry "Előbb", "Később" and the description act
+    // on: at start, with presets but none automatic, and after a rebuild.
+    void theHighlightedEntryIsShown()
+    {
+        WizardFixture f(
+            {{"Kromaglen.ini",
+              catalogueAutoLine().replace("-- automata mentés --", "Alap").toLatin1() + "\r\n"}});
+        auto *list = f.w<QListView>("CLB_WhatToMeas");
+        const auto shown = [list] {
+            const QModelIndexList selected = list->selectionModel()->selectedIndexes();
+            return selected.size() == 1 && selected.first() == list->currentIndex()
+                       ? list->currentIndex().row()
+                       : -1;
+        };
+        QCOMPARE(f.window->presets().count(), 1);
+        QCOMPARE(shown(), 0);
+        QCOMPARE(f.w<QLabel>("L_WhatToMeasHint")->text(), PointCatalogue::description(0));
+        f.click("BB_Down");
+        QCOMPARE(f.window->plan().entry(1).index, 0);
+        QCOMPARE(shown(), 1);
+        f.click("BB_AlapSorrend");
+        QCOMPARE(f.window->plan().entry(0).index, 0);
+        QCOMPARE(shown(), 0);
+        f.click("BB_Down");
+        QCOMPARE(shown(), 1);
+        QCOMPARE(f.w<QLabel>("L_WhatToMeasHint")->text(), PointCatalogue::description(0));
+    }
+
     void restoresStoredSettings()
     {
         WizardFixture f(
