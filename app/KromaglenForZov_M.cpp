@@ -85,6 +85,9 @@ void TF_Main::FormCreate()
     // A tool-tip stays up for as long as the mouse stays on its control.
     for (QWidget *w : findChildren<QWidget *>())
         w->setToolTipDuration(kHintPauseMs);
+    // Enter presses the button that has the focus, as Space does.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(true);
     PC_Steps->setActivePage(int(WizardPage::Config));
     const int tabHeight = TPageControl::kTabHeight;
     setFixedSize(914, tabHeight + Label3->y() + Label3->height() + 5);
@@ -116,6 +119,7 @@ void TF_Main::FormCreate()
     LoadPresetsFile();
     LoadSoundOptions();
     StartServerAtStartup();
+    BB_SetAll->setFocus();
 }
 
 void TF_Main::connectHandlers()

@@ -134,6 +134,36 @@ private Q_SLOTS:
         QCOMPARE(f.w<QLabel>("L_WhatToMeasHint")->text(), PointCatalogue::description(0));
     }
 
+    // Enter presses the button that has the focus, as Space does; the focus
+    // starts on "Mind" and sits there while the wizard waits for the gauge.
+    void enterPressesTheFocusedButton()
+    {
+        WizardFixture f;
+        f.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        QWindow *window = f.window->windowHandle();
+        const auto ticked = [&f] { return f.window->plan().tickedPoints().size(); };
+        QCOMPARE(QApplication::focusWidget(), f.w("BB_SetAll"));
+        f.w<QPushButton>("BB_SetNone")->click();
+        QCOMPARE(ticked(), 3);
+        QTest::keyClick(window, Qt::Key_Return);
+        QCOMPARE(ticked(), 23);
+        QTest::keyClick(window, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), f.w("BB_SetNone"));
+        QTest::keyClick(window, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(ticked(), 3);
+
+        f.w("BB_ConfigNext")->setFocus();
+        bool focusedOnMind = false;
+        f.duringConnectWait([&f, &focusedOnMind] {
+            focusedOnMind = QApplication::focusWidget() == f.w("BB_SetAll");
+            f.port.feed(",ME");
+        });
+        QTest::keyClick(window, Qt::Key_Return);
+        QCOMPARE(f.window->activePage(), WizardPage::Meas);
+        QVERIFY(focusedOnMind);
+    }
+
     void restoresStoredSettings()
     {
         WizardFixture f(
