@@ -168,6 +168,7 @@ void TF_Main::buildConfigPage(QWidget *page)
     CB_Save = place<TComboBox>(page, "CB_Save", {296, 32, 225, 27}, kHintSave);
     CB_Save->setEditable(true);
     CB_Save->setInsertPolicy(QComboBox::NoInsert);
+    CB_Save->completeToEntries();
     BB_AlapSorrend =
         button(page, "BB_AlapSorrend", {296, 72, 105, 41}, QStringLiteral("ZOV sorrend"),
                QStringLiteral("Visszaállítja a mérési pontok eredeti sorrendjét a ZOV programnak "

@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QScreen>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -128,6 +129,49 @@ void TComboBox::hidePopup()
     // the pick is in place.
     if (wasShown)
         QMetaObject::invokeMethod(this, &TComboBox::closeUp, Qt::QueuedConnection);
+}
+
+void TComboBox::completeToEntries()
+{
+    setCompleter(nullptr);
+    lineEdit()->installEventFilter(this);
+    connect(lineEdit(), &QLineEdit::textEdited, this, &TComboBox::completeTyped);
+}
+
+void TComboBox::noteKey(const QKeyEvent *event)
+{
+    const QString typed = event->text();
+    m_typing = !typed.isEmpty() && typed.front().isPrint();
+}
+
+bool TComboBox::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == lineEdit() && event->type() == QEvent::KeyPress)
+        noteKey(static_cast<QKeyEvent *>(event));
+    return QComboBox::eventFilter(watched, event);
+}
+
+void TComboBox::keyPressEvent(QKeyEvent *event)
+{
+    noteKey(event);
+    QComboBox::keyPressEvent(event);
+}
+
+void TComboBox::completeTyped(const QString &text)
+{
+    // Deleting, pasting, or typing anywhere but at the end completes nothing.
+    QLineEdit *edit = lineEdit();
+    if (!std::exchange(m_typing, false) || text.isEmpty() || edit->cursorPosition() != text.size())
+        return;
+    for (int i = 0; i < count(); ++i) {
+        const QString entry = itemText(i);
+        if (!entry.startsWith(text, Qt::CaseInsensitive))
+            continue;
+        setCurrentIndex(i);
+        edit->setText(entry);
+        edit->setSelection(int(text.size()), int(entry.size() - text.size()));
+        return;
+    }
 }
 
 void TFittingLabel::setDesignedFont(const QFont &font)

@@ -54,7 +54,10 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 };
 
-// A combo box that tells when its drop-down list closes.
+// A combo box that tells when its drop-down list closes. Editable, it can
+// complete a typed text to the first entry that begins with it, letter case
+// ignored, in the entry's own spelling, the completed part selected so that
+// further typing replaces it (Qt's completer keeps the typed letters' case).
 class TComboBox : public QComboBox
 {
     Q_OBJECT
@@ -62,10 +65,23 @@ class TComboBox : public QComboBox
 public:
     using QComboBox::QComboBox;
     void hidePopup() override;
+    // Call once the combo is editable.
+    void completeToEntries();
 
 Q_SIGNALS:
     // The drop-down list has closed, with the pick (if any) selected.
     void closeUp();
+
+protected:
+    // Keys reach the text either here, passed on by the combo, or directly.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void noteKey(const QKeyEvent *event);
+    void completeTyped(const QString &text);
+
+    bool m_typing = false; // the edit comes from a character key
 };
 
 // A push button whose picture sits beside, above or below a word-wrapped caption.

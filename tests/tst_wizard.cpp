@@ -437,6 +437,42 @@ private Q_SLOTS:
         QVERIFY(f.window->isVisible());
     }
 
+    // Typing in the name field completes to the name as it is stored, so a
+    // completed automatic name is the automatic name and is saved as such.
+    void typingCompletesToTheStoredName()
+    {
+        const QString alap = catalogueAutoLine().replace("-- automata mentés --", "Alap");
+        WizardFixture f(
+            {{"Kromaglen.ini", (alap + "\r\n" + catalogueAutoLine() + "\r\n").toLatin1()}});
+        auto *name = f.w<QComboBox>("CB_Save");
+        QLineEdit *edit = name->lineEdit();
+        const auto clear = [edit] {
+            QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(edit, Qt::Key_Backspace);
+        };
+        clear();
+        QTest::keyClicks(edit, "al");
+        QCOMPARE(name->currentText(), QStringLiteral("Alap"));
+        QCOMPARE(edit->selectedText(), QStringLiteral("ap"));
+        QVERIFY(f.w<QPushButton>("BB_Delete")->isEnabled());
+        // Further typing replaces the completed part; deleting completes nothing.
+        QTest::keyClicks(edit, "x");
+        QCOMPARE(name->currentText(), QStringLiteral("Alx"));
+        QVERIFY(!f.w<QPushButton>("BB_Delete")->isEnabled());
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QCOMPARE(name->currentText(), QStringLiteral("Al"));
+        QTest::keyClicks(edit, "a");
+        QCOMPARE(name->currentText(), QStringLiteral("Alap"));
+
+        clear();
+        QTest::keyClicks(edit, "-- AU");
+        QCOMPARE(name->currentText(), PlanPresets::kAutoPresetName);
+        f.click("BB_SetNone");
+        f.connectWithKey();
+        QCOMPARE(f.window->activePage(), WizardPage::Meas);
+        QVERIFY(f.read("Kromaglen.ini").contains("-- automata ment\xE9s --:0:N:1:N:"));
+    }
+
     void presetsFromTheNameField()
     {
         WizardFixture f;
