@@ -335,14 +335,18 @@ void TF_Main::showErrorBox(const QString &text)
 void TF_Main::WMShowMessage(const QString &message, const QString &description)
 {
     if (m_info)
-        m_info->DisplayMessage(message, description);
+        m_info->DisplayMessage(message, description,
+                               m_question && m_question->isVisible() ? m_question : nullptr);
 }
 
 int TF_Main::AskYesNo(const QString &message, const QString &question)
 {
     if (!m_question)
         return TF_MessageDlg::Cancel;
-    return m_question->AskYesNo(message, question);
+    const int answer = m_question->AskYesNo(message, question);
+    if (m_info)
+        m_info->questionClosed();
+    return answer;
 }
 
 WizardPage TF_Main::activePage() const

@@ -49,6 +49,26 @@ void centreOnScreen(QWidget *window)
     window->move(frame.topLeft());
 }
 
+std::optional<QPoint> besideOf(const QRect &screen, const QRect &other, QSize frame)
+{
+    constexpr int kGap = 8;
+    const QPoint centred = other.center() - QPoint(frame.width() / 2, frame.height() / 2);
+    const int clampedX = qBound(screen.left(), centred.x(), screen.right() + 1 - frame.width());
+    const int clampedY = qBound(screen.top(), centred.y(), screen.bottom() + 1 - frame.height());
+    const QPoint candidates[] = {
+        {clampedX, other.bottom() + 1 + kGap},
+        {clampedX, other.top() - kGap - frame.height()},
+        {other.right() + 1 + kGap, clampedY},
+        {other.left() - kGap - frame.width(), clampedY},
+    };
+    for (const QPoint &at : candidates) {
+        const QRect placed(at, frame);
+        if (screen.contains(placed) && !placed.intersects(other))
+            return at;
+    }
+    return std::nullopt;
+}
+
 TPageControl::TPageControl(QWidget *parent) : QTabWidget(parent)
 {
     setTabBar(new FixedHeightTabBar(this));

@@ -13,6 +13,11 @@
 // Places a top-level window's frame in the middle of its screen.
 void centreOnScreen(QWidget *window);
 
+// Where a window frame of the given size stands on the screen without
+// covering another: below it, above it, right or left of it, as near its
+// middle as the screen allows; nothing where none of these fits.
+std::optional<QPoint> besideOf(const QRect &screen, const QRect &other, QSize frame);
+
 // A page control whose pages only the program changes: tab clicks, the mouse
 // wheel and Ctrl+Tab are refused (each refusal is reported by changing()).
 class TPageControl : public QTabWidget

@@ -422,6 +422,69 @@ private Q_SLOTS:
                  QStringList(2, QStringLiteral("Már van rögzített mérés a memóriában!")));
     }
 
+    // A message that arrives while a question is open (here a point request
+    // from the inspection program) never hides the question: it stays in
+    // sight and keeps the keyboard, so a key answers only what the user sees.
+    void aMessageNeverHidesAnOpenQuestion_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("button");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<int>("key");
+        QTest::newRow("close") << QByteArray() << QByteArray("BB_MeasCancel")
+                               << QStringLiteral("Biztos bezárja a varázslót?")
+                               << int(Qt::Key_Escape);
+        QTest::newRow("incomplete")
+            << QByteArray() << QByteArray("BB_MeasNext")
+            << QStringLiteral("Biztos át akarja adni a hiányos adatokat?") << int(Qt::Key_Escape);
+        QTest::newRow("keep") << QByteArray("BB_MeasBack") << QByteArray("BB_ConfigNext")
+                              << QStringLiteral("Akarja megtartani a meglevő méréseket?")
+                              << int(Qt::Key_Return);
+    }
+    void aMessageNeverHidesAnOpenQuestion()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, button);
+        QFETCH(QString, question);
+        QFETCH(int, key);
+        WizardFixture f;
+        f.connectWithKey();
+        f.port.feed(reading("FE", 123));
+        if (!before.isEmpty())
+            f.click(before.constData());
+        const WizardPage page = f.window->activePage();
+
+        bool asked = false;
+        bool covered = true;
+        bool questionHasTheKeys = false;
+        QTimer::singleShot(0, f.window.get(), [&] {
+            QTRY_VERIFY(f.question->isVisible());
+            asked =
+                f.question->findChild<QLabel *>(QStringLiteral("L_Question"))->text() == question;
+            QCOMPARE(request(f.window->server().serverPort(), "HOOD\r\n"), QStringLiteral("-\r\n"));
+            QCoreApplication::processEvents(); // the message is delivered
+            covered = f.info->isVisible() &&
+                      f.info->frameGeometry().intersects(f.question->frameGeometry());
+            QWindow *keys = QGuiApplication::focusWindow();
+            questionHasTheKeys = keys == f.question->windowHandle();
+            // The user answers what is in front of them.
+            QTest::keyClick(keys ? keys : f.question->windowHandle(), Qt::Key(key));
+            if (f.question->isVisible())
+                f.question->reject();
+        });
+        if (button == "BB_ConfigNext")
+            f.duringConnectWait([&f] { f.port.feed(",ME"); });
+        f.click(button.constData());
+        QVERIFY(asked);
+        QVERIFY2(!covered, "the message covers the question");
+        QVERIFY(questionHasTheKeys);
+        QCOMPARE(f.shownMessage(),
+                 QStringLiteral("Az adatok átadádához lépjen az utolsó \"Adatok átadása\" lapra!"));
+        QVERIFY(f.window->isVisible());
+        QCOMPARE(f.window->activePage(), page == WizardPage::Config ? WizardPage::Meas : page);
+        QCOMPARE(f.window->readingLog().lines(0), QStringList{QStringLiteral("FE 123 µm")});
+    }
+
     void automaticPresetOnlyUnderItsName()
     {
         WizardFixture f;
