@@ -190,7 +190,9 @@ private:
     void setSoundControlsVisible(bool visible);
     // Handover
     void IdTCPServer1Connect(const QString &peer);
-    std::optional<QString> IdTCPServer1Execute(const QString &line);
+    std::optional<HandoverReply> IdTCPServer1Execute(const QString &line);
+    // A point's reply has reached the connection: the point is sent.
+    void replyWritten(int point);
     void IdTCPServer1Disconnect(const QString &peer);
     // The server's traffic, shown in batches, and the window's own lines.
     void appendTrafficLog(const QString &line);

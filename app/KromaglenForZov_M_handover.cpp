@@ -29,7 +29,7 @@ void TF_Main::IdTCPServer1Disconnect(const QString &peer)
     appendTrafficLog(QStringLiteral("Disconnect from ") + peer);
 }
 
-std::optional<QString> TF_Main::IdTCPServer1Execute(const QString &line)
+std::optional<HandoverReply> TF_Main::IdTCPServer1Execute(const QString &line)
 {
     appendTrafficLog(QStringLiteral("In: ") + line);
     const HandoverAnswer answer = HandoverProtocol::answer(line, activePage(), m_log);
@@ -46,10 +46,11 @@ std::optional<QString> TF_Main::IdTCPServer1Execute(const QString &line)
                                 "programja az első \"Paraméterek megadása\" lapon áll."));
         return std::nullopt;
     case HandoverAnswer::Kind::Point:
-        m_sent[size_t(answer.point)] = true;
-        m_display.showStatusLater(answer.point);
-        archiveSent(answer.point);
-        break;
+        // Sent once the reply has been written, not when it is queued.
+        appendTrafficLog(QStringLiteral("Out: ") + answer.reply);
+        return HandoverReply(answer.reply, [this, point = answer.point] {
+            handled (&TF_Main::replyWritten)(point);
+        });
     case HandoverAnswer::Kind::UnknownPoint:
         appendTrafficLog(QStringLiteral("ÉRVÉNYTELEN KÉRÉS: ") + line);
         break;
@@ -63,6 +64,13 @@ std::optional<QString> TF_Main::IdTCPServer1Execute(const QString &line)
     }
     appendTrafficLog(QStringLiteral("Out: ") + answer.reply);
     return answer.reply;
+}
+
+void TF_Main::replyWritten(int point)
+{
+    m_sent[size_t(point)] = true;
+    m_display.showStatusLater(point);
+    archiveSent(point);
 }
 
 void TF_Main::RaiseFeedback(int code, const QString &spokenValue)
