@@ -54,7 +54,8 @@ const QString kPresetsFile = QStringLiteral("Kromaglen.ini");
 TF_Main::TF_Main(const TF_MainServices &services, QWidget *parent)
     : QWidget(parent), m_services(services), m_presets(kPresetsFile), m_gauge(*services.port),
       m_server(services.serverPort), m_beepWorker(*services.beeper), m_sounds(*services.player),
-      m_display(kServerLogMaxLines, [this](int point) { showHandoverStatus(point); }),
+      m_display(kServerLogMaxLines, kServerLogMaxChars,
+                [this](int point) { showHandoverStatus(point); }),
       m_systemPorts(std::async(std::launch::async, &PortList::systemPorts))
 {
     buildWindow();
@@ -93,8 +94,6 @@ void TF_Main::FormCreate()
     setFixedSize(914, tabHeight + Label3->y() + Label3->height() + 5);
     PC_Steps->setGeometry(rect());
 
-    // A working day's traffic stays; a flood drops its oldest lines.
-    M_ServerLog->setMaximumBlockCount(kServerLogMaxLines);
     connectHandlers();
     buildLinkLostNotice();
     connectGaugeSession();

@@ -62,6 +62,8 @@ class TF_Main : public QWidget
 public:
     static inline const QString kWebAddress = QStringLiteral("https://www.kromaglen.example");
     static constexpr int kServerLogMaxLines = 100000;
+    // About 8 MB of text: days of a station's traffic.
+    static constexpr qsizetype kServerLogMaxChars = 4 * 1024 * 1024;
 
     explicit TF_Main(const TF_MainServices &services, QWidget *parent = nullptr);
     ~TF_Main() override;

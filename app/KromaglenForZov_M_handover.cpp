@@ -31,7 +31,9 @@ void TF_Main::IdTCPServer1Disconnect(const QString &peer)
 
 std::optional<HandoverReply> TF_Main::IdTCPServer1Execute(const QString &line)
 {
-    appendTrafficLog(QStringLiteral("In: ") + line);
+    // Only the first part of a long line is shown, so it is never copied whole.
+    const QString shown = HandoverDisplay::shortened(line);
+    appendTrafficLog(QStringLiteral("In: ") + shown);
     const HandoverAnswer answer = HandoverProtocol::answer(line, activePage(), m_log);
     switch (answer.kind) {
     case HandoverAnswer::Kind::Category:
@@ -47,12 +49,12 @@ std::optional<HandoverReply> TF_Main::IdTCPServer1Execute(const QString &line)
         return std::nullopt;
     case HandoverAnswer::Kind::Point:
         // Sent once the reply has been written, not when it is queued.
-        appendTrafficLog(QStringLiteral("Out: ") + answer.reply);
+        appendTrafficLog(QStringLiteral("Out: ") + HandoverDisplay::shortened(answer.reply));
         return HandoverReply(answer.reply, [this, point = answer.point] {
             handled (&TF_Main::replyWritten)(point);
         });
     case HandoverAnswer::Kind::UnknownPoint:
-        appendTrafficLog(QStringLiteral("ÉRVÉNYTELEN KÉRÉS: ") + line);
+        appendTrafficLog(QStringLiteral("ÉRVÉNYTELEN KÉRÉS: ") + shown);
         break;
     case HandoverAnswer::Kind::WrongPage:
         ShowInfo(QStringLiteral("Az adatok átadádához lépjen az utolsó \"Adatok átadása\" lapra!"),
@@ -62,7 +64,7 @@ std::optional<HandoverReply> TF_Main::IdTCPServer1Execute(const QString &line)
                                 "eredményt tartalmaz."));
         break;
     }
-    appendTrafficLog(QStringLiteral("Out: ") + answer.reply);
+    appendTrafficLog(QStringLiteral("Out: ") + HandoverDisplay::shortened(answer.reply));
     return answer.reply;
 }
 
