@@ -120,6 +120,12 @@ void TF_MyShowMessage::questionClosed()
         m_placed = false;
         show();
     }
+    // The keys go to the message in sight, not to the window behind it,
+    // where Enter would press the button that has the focus.
+    if (isVisible()) {
+        raise();
+        activateWindow();
+    }
 }
 
 void TF_MyShowMessage::showEvent(QShowEvent *event)

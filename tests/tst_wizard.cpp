@@ -480,6 +480,10 @@ private Q_SLOTS:
         QVERIFY(questionHasTheKeys);
         QCOMPARE(f.shownMessage(),
                  QStringLiteral("Az adatok átadádához lépjen az utolsó \"Adatok átadása\" lapra!"));
+        // Once the question is answered, Enter goes to the message.
+        QTRY_COMPARE(QGuiApplication::focusWindow(), f.info->windowHandle());
+        QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Return);
+        QVERIFY(!f.info->isVisible());
         QVERIFY(f.window->isVisible());
         QCOMPARE(f.window->activePage(), page == WizardPage::Config ? WizardPage::Meas : page);
         QCOMPARE(f.window->readingLog().lines(0), QStringList{QStringLiteral("FE 123 µm")});
