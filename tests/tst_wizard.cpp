@@ -1,6 +1,7 @@
 // Mouse events go through the window system layer, so a double click
 // arrives as a real one does: press, release, press, double click, release.
 #define QTEST_QPA_MOUSE_HANDLING
+#include "Widgets.h"
 #include "WizardFixture.h"
 
 #include <QComboBox>
@@ -487,6 +488,35 @@ private Q_SLOTS:
         QVERIFY(f.window->isVisible());
         QCOMPARE(f.window->activePage(), page == WizardPage::Config ? WizardPage::Meas : page);
         QCOMPARE(f.window->readingLog().lines(0), QStringList{QStringLiteral("FE 123 µm")});
+    }
+
+    // Where a message stands while a question is open: below it where there
+    // is room, else above it, then beside it; nowhere on a screen too small.
+    void aMessageStandsClearOfTheQuestion_data()
+    {
+        QTest::addColumn<QRect>("screen");
+        QTest::addColumn<QRect>("question");
+        QTest::addColumn<QPoint>("at"); // (-1, -1): nowhere
+        const QRect fullHd(0, 0, 1920, 1080);
+        QTest::newRow("below") << fullHd << QRect(613, 425, 693, 230) << QPoint(623, 663);
+        QTest::newRow("above") << fullHd << QRect(613, 700, 693, 230) << QPoint(623, 344);
+        QTest::newRow("right") << QRect(0, 0, 1920, 700) << QRect(100, 235, 693, 230)
+                               << QPoint(801, 175);
+        QTest::newRow("nowhere") << QRect(0, 0, 1024, 768) << QRect(165, 269, 693, 230)
+                                 << QPoint(-1, -1);
+    }
+    void aMessageStandsClearOfTheQuestion()
+    {
+        QFETCH(QRect, screen);
+        QFETCH(QRect, question);
+        QFETCH(QPoint, at);
+        const QSize message(672, 348);
+        const std::optional<QPoint> placed = besideOf(screen, question, message);
+        QCOMPARE(placed.value_or(QPoint(-1, -1)), at);
+        if (placed) {
+            QVERIFY(screen.contains(QRect(*placed, message)));
+            QVERIFY(!question.intersects(QRect(*placed, message)));
+        }
     }
 
     void automaticPresetOnlyUnderItsName()
