@@ -1,7 +1,8 @@
 // What a flood through the handover server costs the program's memory: one
 // client sends requests of 16,000 characters for a while, reading each reply,
 // on the last page; then lines "category=" of that length on the first page.
-// Growth of the program is printed against the same flood of short requests.
+// Growth of the program is printed against the same flood of short requests
+// (whose lines fill the log up to its bound in lines), and in all.
 // On the X display when there is one (xvfb-run -a), offscreen otherwise.
 //   bench_serverlog [SECONDS per flood, 60 when not given]
 #include "ProcessUsage.h"
@@ -109,6 +110,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     WizardFixture f;
+    const qint64 atStart = residentBytes();
     const quint16 port = f.window->server().serverPort();
     const QByteArray longLine(16000, 'x');
 
@@ -122,10 +124,12 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "the wizard did not reach its last page\n");
         return 1;
     }
-    const Flood anchor = flood(port, "XXXX", true, seconds);
     const Flood requests = flood(port, longLine, true, seconds);
-    print("short requests (anchor), last page", anchor);
-    print("16,000-character requests, last page", requests);
+    const Flood anchor = flood(port, "XXXX", true, seconds);
     print("16,000-character categories, first page", categories);
+    print("16,000-character requests, last page", requests);
+    print("short requests (anchor), last page", anchor);
+    std::printf("grown in all since the window was shown: %.1f MB\n",
+                double(residentBytes() - atStart) / 1e6);
     return 0;
 }
