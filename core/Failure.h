@@ -15,9 +15,13 @@ public:
     const QString &text() const { return m_text; }
     // "<kind>: <text>", the part that follows "Oka: " in a message.
     QString reason() const { return m_kind + QStringLiteral(": ") + m_text; }
+    // A plain sentence on what the user can do about it; often empty.
+    const QString &advice() const { return m_advice; }
+    void setAdvice(QString advice) { m_advice = std::move(advice); }
     const char *what() const noexcept override { return "Failure"; }
 
 private:
     QString m_kind;
     QString m_text;
+    QString m_advice;
 };

@@ -16,7 +16,4 @@ QByteArray read(const QString &path, qint64 maxBytes = -1);
 // stays as it was, byte for byte.
 void write(const QString &path, QByteArrayView content);
 
-// The file layer's text for an error number.
-QString ioErrorText(int code);
-
 } // namespace SettingsFile
