@@ -237,6 +237,10 @@ private Q_SLOTS:
         const QTabBar *bar = f.w<QTabWidget>("PC_Steps")->tabBar();
         QCoreApplication::processEvents();
         const int right = bar->mapTo(f.window.get(), bar->tabRect(2).topRight()).x();
+        qInfo("%s: the third tab ends at %d of %d (%s %d px; tabs %d, %d, %d; blank %d)",
+              qPrintable(style), right, f.window->width(), qPrintable(bar->fontInfo().family()),
+              bar->fontInfo().pixelSize(), bar->tabRect(0).width(), bar->tabRect(1).width(),
+              bar->tabRect(2).width(), bar->fontMetrics().horizontalAdvance(u' '));
         QVERIFY2(right < f.window->width(),
                  qPrintable(QStringLiteral("the third tab ends at %1").arg(right)));
         for (const QToolButton *arrow : bar->findChildren<QToolButton *>())
