@@ -103,10 +103,7 @@ QString describe(const QList<Segment> &segments)
 void connectWithKey(Wizard &w, GaugeSimulator &gauge, const QString &folder)
 {
     w.cmd("choose ComComboBox1 " + folder + "/gauge");
-    w.cmd("click BB_ConfigNext");
-    QVERIFY(w.waitFor("visible BB_AbortConnect", "1", 8000));
-    gauge.send("key");
-    QVERIFY(w.waitFor("page", "1", 8000));
+    pressKeyDuringConnectWait(w, gauge);
 }
 
 // A PulseAudio server with a null sink in a private runtime folder, and a
@@ -195,6 +192,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString folder = dir.path();
         GaugeSimulator gauge(folder);
+        QVERIFY(gauge.started());
         // The key's 300 Hz and three readings' 600 Hz, each for 500 ms, one
         // after the other. (The null sink's monitor records only while a
         // stream plays, so the pauses between tones are not measured.)
@@ -252,6 +250,7 @@ private Q_SLOTS:
             f.write("10\r\n");
         }
         GaugeSimulator gauge(folder);
+        QVERIFY(gauge.started());
         {
             Wizard w(folder, folder + "/registry.reg", freePort(), sink.env);
             QCOMPARE(w.cmd("get CB_Sound"), QStringLiteral("Hangkártya"));
