@@ -50,6 +50,8 @@ struct TF_MainServices
     QString executableFolder;
     // Keeps each inspection in the archive; none: nothing is kept.
     ArchiveRecorder *archive = nullptr;
+    // The gauge link's repair pause.
+    int reconnectPauseMs = GaugeSession::kReconnectPauseMs;
 };
 
 // The wizard: choose the points, connect to the gauge and measure, hand the
