@@ -176,7 +176,7 @@ private:
     // The substrate panel; typed readings take the substrate it shows.
     void showSubstrate(Substrate substrate);
     // spokenValue: the value a MeasurementOk says when values are spoken.
-    void RaiseFeedback(int code, const QString &spokenValue = QString());
+    void RaiseFeedback(FeedbackEvent event, const QString &spokenValue = QString());
     int currentPoint() const;
     void showMeasuringList();
     // Gauge link: the session's frames by route, and what it reports

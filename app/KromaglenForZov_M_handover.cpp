@@ -65,15 +65,14 @@ std::optional<QString> TF_Main::IdTCPServer1Execute(const QString &line)
     return answer.reply;
 }
 
-void TF_Main::RaiseFeedback(int code, const QString &spokenValue)
+void TF_Main::RaiseFeedback(FeedbackEvent event, const QString &spokenValue)
 {
     if (m_gauge.isShutDown())
         return;
     if (CB_Sound->currentIndex() == SoundOptions::SoundCard) {
         try {
-            const int point = currentPoint();
-            m_sounds.play(code, CB_SpeakNum->currentIndex() == SoundOptions::SpeakValue,
-                          point < 0 ? QString() : PointCatalogue::pointId(point), spokenValue);
+            m_sounds.play(event, CB_SpeakNum->currentIndex() == SoundOptions::SpeakValue,
+                          currentPoint(), spokenValue);
             return;
         } catch (const Failure &) {
             // The sound card failed: use the speaker from now on, also after a restart.
@@ -81,7 +80,7 @@ void TF_Main::RaiseFeedback(int code, const QString &spokenValue)
             CB_SoundChange();
         }
     }
-    m_beepWorker.enqueue(code);
+    m_beepWorker.enqueue(event);
 }
 
 void TF_Main::CB_SoundChange()
