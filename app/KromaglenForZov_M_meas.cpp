@@ -144,7 +144,7 @@ void TF_Main::ComPort1RxChar(const GaugeFrame &frame)
 {
     switch (decideFrameAction(ReceiveMode::Measuring, frame, m_measuring.atLast())) {
     case FrameAction::Record:
-        RecordReading(substrateFromName(frame.substrate).value_or(Substrate::FE), frame.value);
+        RecordReading(frame.substrate, frame.value);
         break;
     case FrameAction::StepForward:
         BB_MeasStepForwardClick();
