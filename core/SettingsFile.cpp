@@ -1,11 +1,11 @@
 #include "SettingsFile.h"
 
 #include "Failure.h"
+#include "SafeFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cerrno>
 
 #ifdef Q_OS_WIN
@@ -25,6 +25,10 @@ enum IoError {
     kDiskFull = 112,
 };
 
+} // namespace
+
+namespace SettingsFile {
+
 void clearSystemError()
 {
 #ifdef Q_OS_WIN
@@ -34,7 +38,7 @@ void clearSystemError()
 #endif
 }
 
-int fromSystemError()
+int systemError()
 {
 #ifdef Q_OS_WIN
     return int(GetLastError());
@@ -70,7 +74,7 @@ int fromSystemError()
 
 // Taken right after the failing call; Qt's own checks (a folder in the file's
 // place) leave no system error, so the path tells what went wrong.
-[[noreturn]] void fail(const QString &path, int code = fromSystemError())
+void fail(const QString &path, int code)
 {
     const QFileInfo info(path);
     if (info.isDir())
@@ -82,9 +86,10 @@ int fromSystemError()
     throw Failure(QStringLiteral("EInOutError"), SettingsFile::ioErrorText(code));
 }
 
-} // namespace
-
-namespace SettingsFile {
+void fail(const QString &path)
+{
+    fail(path, systemError());
+}
 
 QString ioErrorText(int code)
 {
@@ -114,20 +119,9 @@ QByteArray read(const QString &path, qint64 maxBytes)
 
 void write(const QString &path, QByteArrayView content)
 {
-    QSaveFile file(path);
-    clearSystemError();
-    if (!file.open(QIODevice::WriteOnly))
-        fail(path);
-    // Every byte must have reached the file before it replaces the old one:
-    // a commit of a file whose buffer could not be written would still rename
-    // it over the old file.
-    if (file.write(content.data(), content.size()) != content.size() || !file.flush()) {
-        const int code = fromSystemError();
-        file.cancelWriting();
-        fail(path, code);
-    }
-    if (!file.commit())
-        fail(path);
+    // A station may keep its settings in a folder it may not add files to
+    // but whose files it may change.
+    SafeFile::write(path, content, SafeFile::InFolderReadOnly::RewriteInPlace);
 }
 
 } // namespace SettingsFile

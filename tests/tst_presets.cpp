@@ -4,6 +4,7 @@
 
 #include "Failure.h"
 #include "PlanPresets.h"
+#include "SafeFile.h"
 #include "SettingsFile.h"
 #include "SmallDisk.h"
 #include "Timing.h"
@@ -221,16 +222,43 @@ private Q_SLOTS:
         const QString readOnly = dir.filePath("ro");
         QVERIFY(QDir(dir.path()).mkdir("ro"));
         writeAll(readOnly + "/Kromaglen.ini", "old\r\n");
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                              QFile::ReadOther | QFile::ExeOther);
-        QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
-                                            QFile::ExeOther);
+        const QString writable = readOnly + "/Kromaglen_sound.ini";
+        writeAll(writable, "Speaker\r\n");
+        QFile::setPermissions(writable, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                            QFile::WriteGroup | QFile::ReadOther |
+                                            QFile::WriteOther);
+        // The user below keeps root's group, so the group's bits are the ones
+        // that count for it: it may pass both folders and add files to neither.
+        const auto readAndPass = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                 QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+        QFile::setPermissions(dir.path(), readAndPass | QFile::WriteOwner);
+        QFile::setPermissions(readOnly, readAndPass);
         {
             const OrdinaryUserFiles asUser;
             QCOMPARE(reasonOf([&] { SettingsFile::write(readOnly + "/Kromaglen.ini", "new"); }),
                      QStringLiteral("EInOutError: File access denied"));
         }
         QCOMPARE(readAll(readOnly + "/Kromaglen.ini"), QByteArray("old\r\n"));
+
+        // The same folder with a file the user may write: the settings file
+        // is rewritten in place, while a file that must be replaced in one
+        // step (the archive's) still fails and stays whole.
+        {
+            const OrdinaryUserFiles asUser;
+            // The folder really refuses this user a new file.
+            QFile probe(readOnly + "/probe");
+            QVERIFY(!probe.open(QIODevice::WriteOnly));
+            QCOMPARE(reasonOf([&] { SafeFile::write(writable, "Voice\r\n"); }),
+                     QStringLiteral("EInOutError: File access denied"));
+            QCOMPARE(readAll(writable), QByteArray("Speaker\r\n"));
+            SettingsFile::write(writable, "Voice\r\n");
+            QCOMPARE(readAll(writable), QByteArray("Voice\r\n"));
+            // A new file still needs the folder.
+            QCOMPARE(reasonOf([&] { SettingsFile::write(readOnly + "/new.ini", "x"); }),
+                     QStringLiteral("EInOutError: File access denied"));
+        }
+        QCOMPARE(QDir(readOnly).entryList(QDir::Files),
+                 QStringList({"Kromaglen.ini", "Kromaglen_sound.ini"}));
         QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 #endif
     }
