@@ -214,6 +214,13 @@ private Q_SLOTS:
                  QStringLiteral("EInOutError: File access denied"));
         QCOMPARE(reasonOf([&] { SettingsFile::read(dir.filePath("missing.ini")); }),
                  QStringLiteral("EInOutError: File not found"));
+        // Code that knows only std::exception gets the same text.
+        try {
+            SettingsFile::read(dir.filePath("missing.ini"));
+            QFAIL("reading a missing file did not fail");
+        } catch (const std::exception &e) {
+            QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("File not found"));
+        }
         QCOMPARE(reasonOf([&] { SettingsFile::write(dir.filePath("no/such/x.ini"), "x"); }),
                  QStringLiteral("EInOutError: Invalid filename"));
 
