@@ -58,6 +58,7 @@ TF_Main::TF_Main(const TF_MainServices &services, QWidget *parent)
       m_display(kServerLogMaxLines, [this](int point) { showHandoverStatus(point); }),
       m_systemPorts(std::async(std::launch::async, &PortList::systemPorts))
 {
+    m_gauge.setReconnectPauseMs(services.reconnectPauseMs);
     buildWindow();
     m_display.setLog(M_ServerLog);
     FormCreate();

@@ -51,6 +51,8 @@ struct TF_MainServices
     QString executableFolder;
     // Keeps each inspection in the archive; none: nothing is kept.
     ArchiveRecorder *archive = nullptr;
+    // The gauge link's repair pause.
+    int reconnectPauseMs = GaugeSession::kReconnectPauseMs;
 };
 
 // The wizard: choose the points, connect to the gauge and measure, hand the
@@ -175,7 +177,7 @@ private:
     // The substrate panel; typed readings take the substrate it shows.
     void showSubstrate(Substrate substrate);
     // spokenValue: the value a MeasurementOk says when values are spoken.
-    void RaiseFeedback(int code, const QString &spokenValue = QString());
+    void RaiseFeedback(FeedbackEvent event, const QString &spokenValue = QString());
     int currentPoint() const;
     void showMeasuringList();
     // Gauge link: the session's frames by route, and what it reports

@@ -68,15 +68,14 @@ std::optional<QString> TF_Main::IdTCPServer1Execute(const QString &line)
     return answer.reply;
 }
 
-void TF_Main::RaiseFeedback(int code, const QString &spokenValue)
+void TF_Main::RaiseFeedback(FeedbackEvent event, const QString &spokenValue)
 {
     if (m_gauge.isShutDown())
         return;
     if (CB_Sound->currentIndex() == SoundOptions::SoundCard) {
         try {
-            const int point = currentPoint();
-            m_sounds.play(code, CB_SpeakNum->currentIndex() == SoundOptions::SpeakValue,
-                          point < 0 ? QString() : PointCatalogue::pointId(point), spokenValue);
+            m_sounds.play(event, CB_SpeakNum->currentIndex() == SoundOptions::SpeakValue,
+                          currentPoint(), spokenValue);
             return;
         } catch (const UnplayableSound &f) {
             // The sound card works; only this recording cannot be played. The
@@ -96,7 +95,7 @@ void TF_Main::RaiseFeedback(int code, const QString &spokenValue)
                                 "hangrendszert (PulseAudio vagy PipeWire), majd indítsa újra a "
                                 "programot!"));
     }
-    m_beepWorker.enqueue(code);
+    m_beepWorker.enqueue(event);
 }
 
 void TF_Main::tellUnplayable(const QString &path)

@@ -84,7 +84,7 @@ void TF_Main::onLinkLost()
     L_LinkLost->raise();
     L_LinkLost->show();
     if (m_gauge.route() != GaugeSession::Route::None)
-        RaiseFeedback(FeedbackSounds::CannotMeasure);
+        RaiseFeedback(FeedbackEvent::CannotMeasure);
 }
 
 void TF_Main::showCloseFailure(const QString &reason)

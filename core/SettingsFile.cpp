@@ -1,21 +1,30 @@
 #include "SettingsFile.h"
 
 #include "Failure.h"
+#include "SafeFile.h"
 #include "SystemError.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
-namespace {
+namespace SettingsFile {
 
-using namespace SystemError;
+void clearSystemError()
+{
+    SystemError::clear();
+}
+
+int systemError()
+{
+    return SystemError::fileError(SystemError::last());
+}
 
 // Taken right after the failing call; Qt's own checks (a folder in the file's
 // place) leave no system error, so the path tells what went wrong.
-[[noreturn]] void fail(const QString &path, int code = fileError(last()))
+void fail(const QString &path, int code)
 {
+    using namespace SystemError;
     const QFileInfo info(path);
     if (info.isDir())
         code = kAccessDenied;
@@ -26,14 +35,15 @@ using namespace SystemError;
     throw Failure(QStringLiteral("EInOutError"), fileErrorText(code));
 }
 
-} // namespace
-
-namespace SettingsFile {
+void fail(const QString &path)
+{
+    fail(path, systemError());
+}
 
 QByteArray read(const QString &path, qint64 maxBytes)
 {
     QFile file(path);
-    SystemError::clear();
+    clearSystemError();
     if (!file.open(QIODevice::ReadOnly))
         fail(path);
     const QByteArray content = maxBytes < 0 ? file.readAll() : file.read(maxBytes);
@@ -44,20 +54,9 @@ QByteArray read(const QString &path, qint64 maxBytes)
 
 void write(const QString &path, QByteArrayView content)
 {
-    QSaveFile file(path);
-    SystemError::clear();
-    if (!file.open(QIODevice::WriteOnly))
-        fail(path);
-    // Every byte must have reached the file before it replaces the old one:
-    // a commit of a file whose buffer could not be written would still rename
-    // it over the old file.
-    if (file.write(content.data(), content.size()) != content.size() || !file.flush()) {
-        const int code = fileError(last());
-        file.cancelWriting();
-        fail(path, code);
-    }
-    if (!file.commit())
-        fail(path);
+    // A station may keep its settings in a folder it may not add files to
+    // but whose files it may change.
+    SafeFile::write(path, content, SafeFile::InFolderReadOnly::RewriteInPlace);
 }
 
 } // namespace SettingsFile

@@ -22,5 +22,6 @@ TF_MainServices FakeStation::services(const QString &folder, quint16 serverPort,
     s.shell = &shell;
     s.serverPort = serverPort;
     s.executableFolder = folder;
+    s.reconnectPauseMs = kReconnectPauseMs;
     return s;
 }

@@ -16,6 +16,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString folder = dir.path();
         GaugeSimulator gauge(folder);
+        QVERIFY(gauge.started());
         // A stored plan for passenger cars: two wings, the hood and the VIN points.
         QByteArray preset = Cp1250::encode(u"M1 - személygépkocsi");
         for (int i = 0; i < 23; ++i)

@@ -106,10 +106,7 @@ QString describe(const QList<Segment> &segments)
 void connectWithKey(Wizard &w, GaugeSimulator &gauge, const QString &folder)
 {
     w.cmd("choose ComComboBox1 " + folder + "/gauge");
-    w.cmd("click BB_ConfigNext");
-    QVERIFY(w.waitFor("visible BB_AbortConnect", "1", 8000));
-    gauge.send("key");
-    QVERIFY(w.waitFor("page", "1", 8000));
+    pressKeyDuringConnectWait(w, gauge);
 }
 
 // A PulseAudio server with a null sink in a private runtime folder, and a
@@ -239,6 +236,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString folder = dir.path();
         GaugeSimulator gauge(folder);
+        QVERIFY(gauge.started());
         // The key's 300 Hz and three readings' 600 Hz, each for 500 ms, one
         // after the other. (The null sink's monitor records only while a
         // stream plays, so the pauses between tones are not measured.)
@@ -296,6 +294,7 @@ private Q_SLOTS:
             f.write("10\r\n");
         }
         GaugeSimulator gauge(folder);
+        QVERIFY(gauge.started());
         {
             Wizard w(folder, folder + "/registry.reg", freePort(), sink.env);
             QCOMPARE(w.cmd("get CB_Sound"), QStringLiteral("Hangkártya"));

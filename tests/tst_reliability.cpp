@@ -92,7 +92,7 @@ struct PtyWizard
     // Connects and leaves the wizard on the measuring page.
     bool connect()
     {
-        QTimer::singleShot(100, fixture.window.get(), [this] { gauge->send(",ME"); });
+        fixture.duringConnectWait([this] { gauge->send(",ME"); });
         fixture.click("BB_ConfigNext");
         return fixture.window->activePage() == WizardPage::Meas;
     }
