@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <cstdio>
+#include <tuple>
 
 namespace {
 
@@ -21,20 +22,16 @@ void drawWizard(QPainter &p)
     p.setBrush(Qt::white);
     p.drawRoundedRect(QRectF(9, 7, 24, 50), 8, 8);
     p.setBrush(QColor("#0d2f57"));
-    QPainterPath front;
-    front.moveTo(12, 21);
-    front.quadTo(21, 16, 30, 21);
-    front.lineTo(28, 27);
-    front.lineTo(14, 27);
-    front.closeSubpath();
-    p.drawPath(front);
-    QPainterPath rear;
-    rear.moveTo(12, 47);
-    rear.quadTo(21, 51, 30, 47);
-    rear.lineTo(28, 42);
-    rear.lineTo(14, 42);
-    rear.closeSubpath();
-    p.drawPath(rear);
+    // The windscreen and the rear window: a curved edge and a straight one.
+    for (const auto &[edge, bulge, inner] : {std::tuple{21.0, 16.0, 27.0}, {47.0, 51.0, 42.0}}) {
+        QPainterPath glass;
+        glass.moveTo(12, edge);
+        glass.quadTo(21, bulge, 30, edge);
+        glass.lineTo(28, inner);
+        glass.lineTo(14, inner);
+        glass.closeSubpath();
+        p.drawPath(glass);
+    }
     p.setBrush(QColor("#dfe6ee"));
     p.drawRoundedRect(QRectF(14, 29, 14, 11), 2, 2);
     p.setPen(QPen(QColor("#0d2f57"), 3));
