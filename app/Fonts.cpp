@@ -13,6 +13,10 @@ void installStandIns()
     QFont::insertSubstitution(Fonts::kArial, QStringLiteral("Liberation Sans"));
     QFont::insertSubstitution(Fonts::kArialUnicode, QStringLiteral("Liberation Sans"));
     QFont::insertSubstitution(Fonts::kSansSerif, QStringLiteral("Liberation Sans Narrow"));
+#else
+    // Arial Unicode MS came with older Office versions, not with Windows 10
+    // or 11: Arial, of the same widths, stands in where it is missing.
+    QFont::insertSubstitution(Fonts::kArialUnicode, Fonts::kArial);
 #endif
 }
 

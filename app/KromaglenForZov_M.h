@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QWidget>
 #include <array>
 #include <future>
@@ -213,8 +214,12 @@ private:
     void archiveInspection();
     // Dialogs
     void WMShowMessage(const QString &message, const QString &description);
-    // The plain error box for failures no handler of their own reports.
-    void showErrorBox(const QString &text);
+    // The plain error box for failures no handler of their own reports; the
+    // detail, if any, below the text.
+    void showErrorBox(const QString &text, const QString &detail = {});
+    // Names the presets file a failed save or removal could not write.
+    QString presetsFileFailure() const;
+    void tellUnplayable(const QString &path);
     void setActivePage(WizardPage page);
 
     TF_MainServices m_services;
@@ -232,6 +237,12 @@ private:
     HandoverDisplay m_display;
     std::array<bool, PointCatalogue::kPointCount> m_sent{};
     Substrate m_substrate = Substrate::FE; // what P_ActMetal shows
+    // "Tovább" saves the plan twice: a failure is shown once per click.
+    bool m_oneSaveFailureBox = false;
+    // Said once: no sound output at all; each recording that cannot be played.
+    bool m_toldInaudible = false;
+    QSet<QString> m_toldUnplayable;
+    bool m_saveFailureShown = false;
 
     // The system's serial ports, listed on a thread of their own while the
     // window is built; the first refill takes them.

@@ -19,6 +19,9 @@ public:
     const QString &text() const { return m_text; }
     // "<kind>: <text>", the part that follows "Oka: " in a message.
     QString reason() const { return m_kind + QStringLiteral(": ") + m_text; }
+    // A plain sentence on what the user can do about it; often empty.
+    const QString &advice() const { return m_advice; }
+    void setAdvice(QString advice) { m_advice = std::move(advice); }
     // The text, UTF-8, for code that knows only std::exception.
     const char *what() const noexcept override { return m_what.constData(); }
 
@@ -26,4 +29,5 @@ private:
     QString m_kind;
     QString m_text;
     QByteArray m_what;
+    QString m_advice;
 };

@@ -8,7 +8,7 @@
 // Replaces a file whole, or leaves it as it was: the new content is written
 // beside it, flushed and checked before it takes the old one's place (a full
 // disk must not leave a truncated file behind). Its failures carry the file
-// layer's texts (SettingsFile::ioErrorText), whoever writes.
+// layer's texts (SystemError::fileErrorText), whoever writes.
 namespace SafeFile {
 
 // Where the folder refuses the file written beside: fail, or rewrite the file

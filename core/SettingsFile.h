@@ -17,15 +17,10 @@ QByteArray read(const QString &path, qint64 maxBytes = -1);
 // the old file stays as it was, byte for byte.
 void write(const QString &path, QByteArrayView content);
 
-// The file layer's text for an error number.
-QString ioErrorText(int code);
-
 // The failure of a file operation on path that has just failed: Failure of
-// kind EInOutError with the text for code (the system's error when not given).
+// kind EInOutError with the file layer's text for code (the system's error
+// when not given, see SystemError).
 [[noreturn]] void fail(const QString &path);
 [[noreturn]] void fail(const QString &path, int code);
-// The system's error now, as the file layer numbers it, and clearing it before a call.
-int systemError();
-void clearSystemError();
 
 } // namespace SettingsFile

@@ -32,6 +32,7 @@ private Q_SLOTS:
         {
             Wizard w(folder, folder + "/registry.reg", port);
             QCOMPARE(w.cmd("page"), QStringLiteral("0"));
+            QCOMPARE(w.cmd("icon"), QStringLiteral("256")); // the window has its icon
             QCOMPARE(w.cmd("choose ComComboBox1 " + gaugePath), QString());
             QVERIFY(w.waitFor("get ComComboBox1", gaugePath));
 

@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "Cp1250.h"
 #include "Failure.h"
 #include "FileRegistry.h"
 #include "GaugeDiscovery.h"
@@ -135,6 +136,35 @@ private Q_SLOTS:
         QCOMPARE(r.value("HARDWARE\\DEVICEMAP\\SERIALCOMM", "a")->text, QStringLiteral("COM5"));
     }
 
+    // The older export format is in the code page: an accented device name
+    // and port read as written, also inside a hex(2) string. A hand-written
+    // current-format file is UTF-8.
+    void readsRegedit4InTheCodePage()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("registry.reg");
+        // As a station's regedit wrote it: code page bytes, not UTF-8.
+        QByteArray bytes = QByteArray("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\") +
+                           Cp1250::encode(u"Mérő") + "]\r\n\"" + Cp1250::encode(u"Név") + "\"=\"" +
+                           Cp1250::encode(u"Árvíztűrő") + "\"\r\n\"Sz\"=hex(2):c1,72,f5,00\r\n";
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        const FileRegistry r = FileRegistry::fromFile(path);
+        QVERIFY2(r.errors().isEmpty(), qPrintable(r.errors().join('\n')));
+        QCOMPARE(r.source(), path); // named to the user by the port search
+        QCOMPARE(r.subkeys("SOFTWARE"), QStringList{QStringLiteral("Mérő")});
+        QCOMPARE(r.value(QStringLiteral("SOFTWARE\\Mérő"), QStringLiteral("Név"))->text,
+                 QStringLiteral("Árvíztűrő"));
+        QCOMPARE(r.value(QStringLiteral("SOFTWARE\\Mérő"), "Sz")->text, QStringLiteral("Árő"));
+
+        const FileRegistry current = FileRegistry::fromBytes(
+            kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Mérő]\r\n\"Név\"=\"Árvíztűrő\"\r\n");
+        QCOMPARE(current.value(QStringLiteral("SOFTWARE\\Mérő"), QStringLiteral("Név"))->text,
+                 QStringLiteral("Árvíztűrő"));
+    }
+
     void malformedLinesAreSkippedAndNoted()
     {
         const FileRegistry r = FileRegistry::fromBytes(
@@ -201,12 +231,17 @@ private Q_SLOTS:
             GaugeDiscovery(r.registry()).LocalServiceSearch(kPorts, entries);
             QCOMPARE(entries, QStringList{"COM6: KROMAGLEN SPP"});
         }
-        const RegistryFixture shortAddress(kHeader +
-                                           localService("0001", "KROMAGLEN", "d4,c3", "x", "COM6"));
-        QCOMPARE(failureOf([&] {
-                     GaugeDiscovery(shortAddress.registry()).LocalServiceSearch(kPorts, entries);
-                 }),
-                 QStringLiteral("Nincs bluetooth telepítve!"));
+        // The address is read into 8 bytes: a shorter value is no address, a
+        // longer one does not fit and fails as a registry read.
+        const auto search = [&entries](const QByteArray &addr8) {
+            const RegistryFixture r(kHeader +
+                                    localService("0001", "KROMAGLEN", addr8, "x", "COM6"));
+            return failureOf(
+                [&] { GaugeDiscovery(r.registry()).LocalServiceSearch(kPorts, entries); });
+        };
+        QCOMPARE(search("d4,c3"), QStringLiteral("Nincs bluetooth telepítve!"));
+        QCOMPARE(search("d4,c3,b2,a1,12,00,00,00,00"),
+                 QStringLiteral("Invalid data type for 'AssocBdAddr'"));
     }
 
     void javaAddon()

@@ -3,19 +3,23 @@
 #define QTEST_QPA_MOUSE_HANDLING
 #include "WizardFixture.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QStyle>
+#include <QStyleFactory>
 #include <QStyleOptionViewItem>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QToolButton>
 #include <thread>
 
 namespace {
@@ -98,7 +102,7 @@ private Q_SLOTS:
         // No Java runtime in the registry: the message, and the setup program is started.
 #ifdef Q_OS_WIN
         QCOMPARE(f.shownMessage(), QStringLiteral("JAVA futtatási környezet nem található!"));
-        QCOMPARE(f.shell.elevated.size(), 1);
+        QCOMPARE(f.shell.elevated.size(), 0); // no setup program beside the executable
 #else // no JavaSoft key in the registry file: no Java check (tst_registry)
         QCOMPARE(f.shownMessage(), QString());
 #endif
@@ -158,24 +162,104 @@ private Q_SLOTS:
 #else
         constexpr bool kJavaCheckedWithoutJavaSoft = false;
 #endif
+        const QByteArray javaSoft =
+            WizardFixture::kRegistry + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft]\r\n";
         QTest::addColumn<QByteArray>("registry");
+        QTest::addColumn<bool>("setupThere");
         QTest::addColumn<bool>("checked");
-        QTest::newRow("no JavaSoft key") << WizardFixture::kRegistry << kJavaCheckedWithoutJavaSoft;
-        QTest::newRow("JavaSoft without Java Web Start")
-            << WizardFixture::kRegistry + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft]\r\n"
-            << true;
+        QTest::newRow("no JavaSoft key")
+            << WizardFixture::kRegistry << true << kJavaCheckedWithoutJavaSoft;
+        QTest::newRow("JavaSoft without Java Web Start") << javaSoft << true << true;
+        QTest::newRow("no setup program") << javaSoft << false << true;
     }
 
+    // The setup program is started when it is there; a missing one is named
+    // in the message instead of being handed to the shell.
     void javaCheckAtStart()
     {
         QFETCH(QByteArray, registry);
+        QFETCH(bool, setupThere);
         QFETCH(bool, checked);
-        WizardFixture f({}, registry);
+        WizardFixture::Files files;
+        if (setupThere)
+            files.append({QStringLiteral("KromaglenForZov_JAVA_Javito_Setup.exe"), "MZ"});
+        WizardFixture f(files, registry);
         QCOMPARE(f.shownMessage(),
                  checked ? QStringLiteral("JAVA futtatási környezet nem található!") : QString());
-        QCOMPARE(f.shell.elevated.size(), checked ? 1 : 0);
-        if (checked)
+        QCOMPARE(f.shell.elevated.size(), checked && setupThere ? 1 : 0);
+        if (checked && setupThere)
             QVERIFY(f.shell.elevated.first().endsWith("KromaglenForZov_JAVA_Javito_Setup.exe"));
+        if (!checked)
+            return;
+        const QString description = f.info->description();
+        QVERIFY(
+            description.startsWith(QStringLiteral("A ZOV program használatához szükséges JAVA "
+                                                  "futtatási környezetet még nem telepítette!")));
+        QCOMPARE(description.contains(QStringLiteral("telepítő programja nem található: ")),
+                 !setupThere);
+        if (!setupThere)
+            QVERIFY(description.contains(
+                QDir::toNativeSeparators(f.dir.path() + "/KromaglenForZov_JAVA_Javito_Setup.exe")));
+    }
+
+    // With the runtime found and the add-on missing, a missing setup program
+    // is the message itself.
+    void missingSetupProgramIsNamed()
+    {
+        WizardFixture f({}, WizardFixture::kRegistry +
+                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Web Start]\r\n"
+                                "\"CurrentVersion\"=\"1.8\"\r\n"
+                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Web Start\\1.8]\r\n"
+                                "\"Home\"=\"jre\\\\bin\"\r\n");
+        QCOMPARE(f.shownMessage(), QStringLiteral("A ZOV program Kromaglen kiegészítője "
+                                                  "(KromaglenForZov.jar) nincs telepítve!"));
+        QVERIFY(f.info->description().contains("KromaglenForZov_JAVA_Javito_Setup.exe"));
+        QVERIFY(f.shell.elevated.isEmpty());
+    }
+
+    // Under every style the program may be drawn with (the Windows build's own
+    // among them) the three tabs fit the window in one row, with no scroll
+    // arrows and no tab cut.
+    void theTabsFitTheWindowInEveryStyle_data()
+    {
+        QTest::addColumn<QString>("style");
+        for (const QString &key : QStyleFactory::keys())
+            QTest::newRow(qPrintable(key)) << key;
+    }
+
+    void theTabsFitTheWindowInEveryStyle()
+    {
+        QFETCH(QString, style);
+        const QString before = QApplication::style()->name();
+        const auto restore = qScopeGuard([&before] { QApplication::setStyle(before); });
+        QApplication::setStyle(style);
+        WizardFixture f;
+        const QTabBar *bar = f.w<QTabWidget>("PC_Steps")->tabBar();
+        QCoreApplication::processEvents();
+        const int right = bar->mapTo(f.window.get(), bar->tabRect(2).topRight()).x();
+        QVERIFY2(right < f.window->width(),
+                 qPrintable(QStringLiteral("the third tab ends at %1").arg(right)));
+        for (const QToolButton *arrow : bar->findChildren<QToolButton *>())
+            QVERIFY(!arrow->isVisible());
+        for (int tab = 0; tab < 3; ++tab) {
+            const int text = bar->fontMetrics().horizontalAdvance(bar->tabText(tab));
+            QVERIFY2(bar->tabRect(tab).width() >= text,
+                     qPrintable(QStringLiteral("tab %1: %2 px for %3 px of text")
+                                    .arg(tab)
+                                    .arg(bar->tabRect(tab).width())
+                                    .arg(text)));
+        }
+    }
+
+    // "Arial Unicode MS" is not on every computer: the "Kilépés" button is
+    // then drawn in Arial's place (a stand-in of Arial's widths on Linux).
+    void arialUnicodeIsDrawnAsArial()
+    {
+        WizardFixture f;
+        const QFontInfo drawn(f.w<QPushButton>("BB_ConfigCancel")->font());
+        QFont arial(QStringLiteral("Arial"));
+        arial.setPixelSize(drawn.pixelSize());
+        QCOMPARE(drawn.family(), QFontInfo(arial).family());
     }
 
     void tabsNeverChangeThePage()
@@ -451,6 +535,22 @@ private Q_SLOTS:
         QTRY_COMPARE(f.beeper.tones(), std::vector<int>{300});
     }
 
+    // A computer without any sound output: told once, not at every event.
+    void noSoundOutputIsToldOnce()
+    {
+        WizardFixture f;
+        f.beeper.hasOutput = false;
+        f.click("BB_SetNone"); // the first point is the first identification number
+        const int before = f.posted.count;
+        f.connectWithKey();
+        f.port.feed(reading("FE", 40));
+        f.port.feed(reading("FE", 41));
+        QTRY_COMPARE(f.window->readingLog().lines(12).size(), 2);
+        QCOMPARE(f.shownMessage(), QStringLiteral("A program nem tud hangot adni: a számítógépen "
+                                                  "nincs hangkimenet!"));
+        QCOMPARE(f.posted.count, before + 1);
+    }
+
     void readingsArrivingWhileOneIsRecordedKeepTheirOrder()
     {
         WizardFixture f;
@@ -575,6 +675,12 @@ private Q_SLOTS:
         QCOMPARE(box->text(),
                  QStringLiteral("A port keresése nem sikerült! Oka: Nincs bluetooth telepítve!"));
         QCOMPARE(none.read("Kromaglen_com.ini"), QByteArray("<missing>"));
+#ifndef Q_OS_WIN
+        // Where a station without a Bluetooth registry should look.
+        QVERIFY2(box->informativeText().contains("registry-fájlban") &&
+                     box->informativeText().contains("/dev/rfcomm"),
+                 qPrintable(box->informativeText()));
+#endif
     }
 
     void closeQuestionRefusedKeepsEverything()
@@ -819,8 +925,12 @@ private Q_SLOTS:
         f.connectWithKey();
         f.answerNext(true);
         f.click("BB_MeasNext");
-        QVERIFY(f.shownMessage().startsWith(
-            QStringLiteral("Az átvitel indítása nem sikerült! Oka: ESocketError: ")));
+        // The taken port in Hungarian, not the socket layer's English.
+        QCOMPARE(f.shownMessage(),
+                 QStringLiteral("Az átvitel indítása nem sikerült! Oka: ESocketError: A(z) %1 "
+                                "port foglalt: egy másik program (vagy a KromaglenForZov egy "
+                                "másik példánya) használja.")
+                     .arg(taken.serverPort()));
         QCOMPARE(f.info->description(), kServerFailureDesc);
         QCOMPARE(f.window->activePage(), WizardPage::Meas);
         QVERIFY(f.w<QPushButton>("BB_MeasNext")->isEnabled());
