@@ -37,6 +37,17 @@ QStringList lines(const QListWidget *list)
     return out;
 }
 
+// Sends the inspection program's category line for M1 over socket; the
+// wizard applies the plan.
+void sendCategoryM1(QTcpSocket &socket, const WizardFixture &f)
+{
+    socket.connectToHost(QHostAddress::LocalHost, f.window->server().serverPort());
+    QVERIFY(socket.waitForConnected(2000));
+    socket.write("category=M1\r\n");
+    socket.flush();
+    QTRY_COMPARE(f.w<QComboBox>("CB_Save")->currentText(), QStringLiteral("M1 - személygépkocsi"));
+}
+
 QString request(quint16 port, const QByteArray &line)
 {
     QTcpSocket socket;
@@ -412,14 +423,8 @@ private Q_SLOTS:
     void categoryOverTheWire()
     {
         WizardFixture f;
-        const quint16 port = f.window->server().serverPort();
         QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        QVERIFY(socket.waitForConnected(2000));
-        socket.write("category=M1\r\n");
-        socket.flush();
-        QTRY_COMPARE(f.w<QComboBox>("CB_Save")->currentText(),
-                     QStringLiteral("M1 - személygépkocsi"));
+        sendCategoryM1(socket, f);
         // On the first page a point request gets "-" and a message.
         socket.write("HOOD\r\n");
         QTRY_VERIFY(socket.waitForReadyRead(10) || socket.bytesAvailable() > 0);
@@ -627,12 +632,7 @@ private Q_SLOTS:
             WizardFixture f({}, FakeStation::kRegistry, 0, {}, nullptr, &recorder);
             const quint16 port = f.window->server().serverPort();
             QTcpSocket socket;
-            socket.connectToHost(QHostAddress::LocalHost, port);
-            QVERIFY(socket.waitForConnected(2000));
-            socket.write("category=M1\r\n");
-            socket.flush();
-            QTRY_COMPARE(f.w<QComboBox>("CB_Save")->currentText(),
-                         QStringLiteral("M1 - személygépkocsi"));
+            sendCategoryM1(socket, f);
             socket.close();
 
             f.connectWithKey();
