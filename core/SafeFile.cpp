@@ -1,6 +1,7 @@
 #include "SafeFile.h"
 
 #include "SettingsFile.h"
+#include "SystemError.h"
 
 #include <QSaveFile>
 
@@ -8,14 +9,14 @@ void SafeFile::write(const QString &path, QByteArrayView content, InFolderReadOn
 {
     QSaveFile file(path);
     file.setDirectWriteFallback(inReadOnlyFolder == InFolderReadOnly::RewriteInPlace);
-    SettingsFile::clearSystemError();
+    SystemError::clear();
     if (!file.open(QIODevice::WriteOnly))
         SettingsFile::fail(path);
     // Every byte must have reached the file before it replaces the old one:
     // a commit of a file whose buffer could not be written would still rename
     // it over the old file.
     if (file.write(content.data(), content.size()) != content.size() || !file.flush()) {
-        const int code = SettingsFile::systemError();
+        const int code = SystemError::fileError(SystemError::last());
         file.cancelWriting();
         SettingsFile::fail(path, code);
     }

@@ -10,16 +10,6 @@
 
 namespace SettingsFile {
 
-void clearSystemError()
-{
-    SystemError::clear();
-}
-
-int systemError()
-{
-    return SystemError::fileError(SystemError::last());
-}
-
 // Taken right after the failing call; Qt's own checks (a folder in the file's
 // place) leave no system error, so the path tells what went wrong.
 void fail(const QString &path, int code)
@@ -37,13 +27,13 @@ void fail(const QString &path, int code)
 
 void fail(const QString &path)
 {
-    fail(path, systemError());
+    fail(path, SystemError::fileError(SystemError::last()));
 }
 
 QByteArray read(const QString &path, qint64 maxBytes)
 {
     QFile file(path);
-    clearSystemError();
+    SystemError::clear();
     if (!file.open(QIODevice::ReadOnly))
         fail(path);
     const QByteArray content = maxBytes < 0 ? file.readAll() : file.read(maxBytes);

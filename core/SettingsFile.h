@@ -6,8 +6,7 @@
 // Reading and rewriting the small settings files. Their failures are Failure
 // of kind EInOutError with the file layer's texts, the same on every system:
 // "File not found", "File access denied", "Invalid filename" or
-// "I/O error <n>", n numbered as Windows numbers its errors (112: disk full;
-// SystemError holds the numbers and texts).
+// "I/O error <n>", n numbered as Windows numbers its errors (112: disk full).
 namespace SettingsFile {
 
 // The file's content, at most maxBytes of it when maxBytes is not negative.
@@ -19,11 +18,9 @@ QByteArray read(const QString &path, qint64 maxBytes = -1);
 void write(const QString &path, QByteArrayView content);
 
 // The failure of a file operation on path that has just failed: Failure of
-// kind EInOutError with the text for code (the system's error when not given).
+// kind EInOutError with the file layer's text for code (the system's error
+// when not given, see SystemError).
 [[noreturn]] void fail(const QString &path);
 [[noreturn]] void fail(const QString &path, int code);
-// The system's error now, as the file layer numbers it, and clearing it before a call.
-int systemError();
-void clearSystemError();
 
 } // namespace SettingsFile

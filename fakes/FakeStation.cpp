@@ -23,5 +23,6 @@ TF_MainServices FakeStation::services(const QString &folder, quint16 serverPort,
     s.serverPort = serverPort;
     s.executableFolder = folder;
     s.reconnectPauseMs = kReconnectPauseMs;
+    s.archive = archive;
     return s;
 }

@@ -27,4 +27,6 @@ struct FakeStation
     FakeSoundPlayer player;
     FakeBeeper beeper;
     FakeShell shell;
+    // The archive the wizard keeps its inspections in; none by default.
+    ArchiveRecorder *archive = nullptr;
 };

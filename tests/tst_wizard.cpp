@@ -1,6 +1,9 @@
 // Mouse events go through the window system layer, so a double click
 // arrives as a real one does: press, release, press, double click, release.
 #define QTEST_QPA_MOUSE_HANDLING
+#include "ArchiveDatabase.h"
+#include "ArchiveRecorder.h"
+#include "ArchiveStore.h"
 #include "WizardFixture.h"
 
 #include <QApplication>
@@ -11,6 +14,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QStyle>
 #include <QStyleFactory>
@@ -35,6 +39,17 @@ QStringList lines(const QListWidget *list)
     for (int i = 0; i < list->count(); ++i)
         out.append(list->item(i)->text());
     return out;
+}
+
+// Sends the inspection program's category line for M1 over socket; the
+// wizard applies the plan.
+void sendCategoryM1(QTcpSocket &socket, const WizardFixture &f)
+{
+    socket.connectToHost(QHostAddress::LocalHost, f.window->server().serverPort());
+    QVERIFY(socket.waitForConnected(2000));
+    socket.write("category=M1\r\n");
+    socket.flush();
+    QTRY_COMPARE(f.w<QComboBox>("CB_Save")->currentText(), QStringLiteral("M1 - személygépkocsi"));
 }
 
 QString request(quint16 port, const QByteArray &line)
@@ -496,14 +511,8 @@ private Q_SLOTS:
     void categoryOverTheWire()
     {
         WizardFixture f;
-        const quint16 port = f.window->server().serverPort();
         QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        QVERIFY(socket.waitForConnected(2000));
-        socket.write("category=M1\r\n");
-        socket.flush();
-        QTRY_COMPARE(f.w<QComboBox>("CB_Save")->currentText(),
-                     QStringLiteral("M1 - személygépkocsi"));
+        sendCategoryM1(socket, f);
         // On the first page a point request gets "-" and a message.
         socket.write("HOOD\r\n");
         QTRY_VERIFY(socket.waitForReadyRead(10) || socket.bytesAvailable() > 0);
@@ -685,6 +694,89 @@ private Q_SLOTS:
                      box->informativeText().contains("/dev/rfcomm"),
                  qPrintable(box->informativeText()));
 #endif
+    }
+
+    // Closing the window while the connect wait runs: "Nem" leaves the wait
+    // running; "Igen" ends it, closes the port and leaves the page as it
+    // was, and a key arriving afterwards starts nothing.
+    void closingDuringTheConnectWait()
+    {
+        WizardFixture f;
+        bool asked = false;
+        f.duringConnectWait([&f, &asked] {
+            f.answerNext(false);
+            f.window->close();
+            QVERIFY(f.window->isVisible());
+            QVERIFY(f.port.connected());
+            QVERIFY(f.w<QPushButton>("BB_AbortConnect")->isVisible());
+            f.answerNext(true);
+            f.window->close();
+            asked = true;
+        });
+        f.click("BB_ConfigNext"); // returns when the wait has ended
+        QVERIFY(asked);
+        QCOMPARE(f.asked.size(), 2);
+        QVERIFY(!f.window->isVisible());
+        QVERIFY(!f.port.connected());
+        QCOMPARE(f.window->activePage(), WizardPage::Config);
+        f.port.feed(",ME");
+        QCoreApplication::processEvents();
+        QCOMPARE(f.window->activePage(), WizardPage::Config);
+        QVERIFY(f.beeper.tones().empty());
+    }
+
+    // The inspection reaches the archive in the one process: the category
+    // from the inspection program, the readings in the order taken with
+    // their points, the points handed over; stored when the last page is left.
+    void anInspectionReachesTheArchive()
+    {
+        QTemporaryDir archiveDir;
+        ArchiveLocation location;
+        location.file = archiveDir.filePath("archive.sqlite");
+        std::optional<Inspection> kept;
+        int first = -1;
+        int second = -1;
+        {
+            ArchiveRecorder recorder(location, archiveDir.filePath("archive.pending"));
+            QSignalSpy stored(&recorder, &ArchiveRecorder::stored);
+            WizardFixture f({}, FakeStation::kRegistry, 0, {}, nullptr, &recorder);
+            const quint16 port = f.window->server().serverPort();
+            QTcpSocket socket;
+            sendCategoryM1(socket, f);
+            socket.close();
+
+            f.connectWithKey();
+            QCOMPARE(f.window->activePage(), WizardPage::Meas);
+            first = f.window->plan().tickedPoints().first();
+            f.port.feed(reading("FE", 120));
+            f.port.feed(reading("AL", 45));
+            QTRY_COMPARE(f.window->readingLog().count(first), 2);
+            f.port.feed(",ME");
+            second = f.window->plan().tickedPoints().at(1);
+            f.port.feed(reading("FE", 300));
+            QTRY_COMPARE(f.window->readingLog().count(second), 1);
+            f.answerNext(true); // hand over with points unmeasured
+            f.click("BB_MeasNext");
+            QCOMPARE(f.window->activePage(), WizardPage::Send);
+            const QString firstId = PointCatalogue::pointId(first);
+            QVERIFY(request(port, firstId.toLatin1() + "\r\n").startsWith(firstId));
+            QTRY_VERIFY(f.window->handoverSent(first));
+            QCOMPARE(stored.size(), 0);
+            f.click("BB_SendBack");
+            QTRY_COMPARE(stored.size(), 1);
+            ArchiveDatabase db(location);
+            db.open();
+            ArchiveStore store(db);
+            kept = store.load(stored.first().first().toLongLong());
+        }
+        QVERIFY(kept);
+        QCOMPARE(kept->category, QStringLiteral("M1 - személygépkocsi"));
+        QCOMPARE(kept->readings.size(), 3);
+        QCOMPARE(kept->readingsOf(first).size(), 2);
+        QCOMPARE(kept->readingsOf(second).size(), 1);
+        QCOMPARE(kept->pointsMeasured(), 2);
+        QVERIFY(kept->sentAt(first));
+        QVERIFY(!kept->sentAt(second));
     }
 
     void closeQuestionRefusedKeepsEverything()
