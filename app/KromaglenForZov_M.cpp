@@ -55,7 +55,8 @@ const QString kPresetsFile = QStringLiteral("Kromaglen.ini");
 TF_Main::TF_Main(const TF_MainServices &services, QWidget *parent)
     : QWidget(parent), m_services(services), m_presets(kPresetsFile), m_gauge(*services.port),
       m_server(services.serverPort), m_beepWorker(*services.beeper), m_sounds(*services.player),
-      m_display(kServerLogMaxLines, [this](int point) { showHandoverStatus(point); }),
+      m_display(kServerLogMaxLines, kServerLogMaxChars,
+                [this](int point) { showHandoverStatus(point); }),
       m_systemPorts(std::async(std::launch::async, &PortList::systemPorts))
 {
     m_gauge.setReconnectPauseMs(services.reconnectPauseMs);
@@ -87,13 +88,14 @@ void TF_Main::FormCreate()
     // A tool-tip stays up for as long as the mouse stays on its control.
     for (QWidget *w : findChildren<QWidget *>())
         w->setToolTipDuration(kHintPauseMs);
+    // Enter presses the button that has the focus, as Space does.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(true);
     PC_Steps->setActivePage(int(WizardPage::Config));
     const int tabHeight = TPageControl::kTabHeight;
     setFixedSize(914, tabHeight + Label3->y() + Label3->height() + 5);
     PC_Steps->setGeometry(rect());
 
-    // A working day's traffic stays; a flood drops its oldest lines.
-    M_ServerLog->setMaximumBlockCount(kServerLogMaxLines);
     connectHandlers();
     buildLinkLostNotice();
     connectGaugeSession();
@@ -119,6 +121,7 @@ void TF_Main::FormCreate()
     LoadPresetsFile();
     LoadSoundOptions();
     StartServerAtStartup();
+    BB_SetAll->setFocus();
 }
 
 void TF_Main::connectHandlers()
@@ -350,14 +353,18 @@ void TF_Main::showErrorBox(const QString &text, const QString &detail)
 void TF_Main::WMShowMessage(const QString &message, const QString &description)
 {
     if (m_info)
-        m_info->DisplayMessage(message, description);
+        m_info->DisplayMessage(message, description,
+                               m_question && m_question->isVisible() ? m_question : nullptr);
 }
 
 int TF_Main::AskYesNo(const QString &message, const QString &question)
 {
     if (!m_question)
         return TF_MessageDlg::Cancel;
-    return m_question->AskYesNo(message, question);
+    const int answer = m_question->AskYesNo(message, question);
+    if (m_info)
+        m_info->questionClosed();
+    return answer;
 }
 
 WizardPage TF_Main::activePage() const

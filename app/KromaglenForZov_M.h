@@ -38,6 +38,7 @@ class TFittingLabel;
 class TGlyphButton;
 class TPageControl;
 class TPanel;
+class TSpinEdit;
 
 // What the main window works with; main() passes the real ones, tests fakes.
 struct TF_MainServices
@@ -64,6 +65,8 @@ class TF_Main : public QWidget
 public:
     static inline const QString kWebAddress = QStringLiteral("https://www.kromaglen.example");
     static constexpr int kServerLogMaxLines = 100000;
+    // About 8 MB of text: days of a station's traffic.
+    static constexpr qsizetype kServerLogMaxChars = 4 * 1024 * 1024;
 
     explicit TF_Main(const TF_MainServices &services, QWidget *parent = nullptr);
     ~TF_Main() override;
@@ -192,7 +195,9 @@ private:
     void setSoundControlsVisible(bool visible);
     // Handover
     void IdTCPServer1Connect(const QString &peer);
-    std::optional<QString> IdTCPServer1Execute(const QString &line);
+    std::optional<HandoverReply> IdTCPServer1Execute(const QString &line);
+    // A point's reply has reached the connection: the point is sent.
+    void replyWritten(int point);
     void IdTCPServer1Disconnect(const QString &peer);
     // The server's traffic, shown in batches, and the window's own lines.
     void appendTrafficLog(const QString &line);
@@ -286,7 +291,7 @@ private:
     QLabel *L_LinkLost = nullptr; // over the point's description while the link is down
     QListWidget *LB_ActMeasValue = nullptr;
     TPanel *P_ActMetal = nullptr;
-    QSpinBox *SE_KeziBevitel = nullptr;
+    TSpinEdit *SE_KeziBevitel = nullptr;
     TPanel *P_ActMeasValue = nullptr;
     TGlyphButton *BB_MeasBack = nullptr;
     TGlyphButton *BB_MeasCancel = nullptr;

@@ -32,9 +32,11 @@ void TF_Main::IdTCPServer1Disconnect(const QString &peer)
     appendTrafficLog(QStringLiteral("Disconnect from ") + peer);
 }
 
-std::optional<QString> TF_Main::IdTCPServer1Execute(const QString &line)
+std::optional<HandoverReply> TF_Main::IdTCPServer1Execute(const QString &line)
 {
-    appendTrafficLog(QStringLiteral("In: ") + line);
+    // Only the first part of a long line is shown, so it is never copied whole.
+    const QString shown = HandoverDisplay::shortened(line);
+    appendTrafficLog(QStringLiteral("In: ") + shown);
     const HandoverAnswer answer = HandoverProtocol::answer(line, activePage(), m_log);
     switch (answer.kind) {
     case HandoverAnswer::Kind::Category:
@@ -49,12 +51,13 @@ std::optional<QString> TF_Main::IdTCPServer1Execute(const QString &line)
                                 "programja az első \"Paraméterek megadása\" lapon áll."));
         return std::nullopt;
     case HandoverAnswer::Kind::Point:
-        m_sent[size_t(answer.point)] = true;
-        m_display.showStatusLater(answer.point);
-        archiveSent(answer.point);
-        break;
+        // Sent once the reply has been written, not when it is queued.
+        appendTrafficLog(QStringLiteral("Out: ") + HandoverDisplay::shortened(answer.reply));
+        return HandoverReply(answer.reply, [this, point = answer.point] {
+            handled (&TF_Main::replyWritten)(point);
+        });
     case HandoverAnswer::Kind::UnknownPoint:
-        appendTrafficLog(QStringLiteral("ÉRVÉNYTELEN KÉRÉS: ") + line);
+        appendTrafficLog(QStringLiteral("ÉRVÉNYTELEN KÉRÉS: ") + shown);
         break;
     case HandoverAnswer::Kind::WrongPage:
         ShowInfo(QStringLiteral("Az adatok átadádához lépjen az utolsó \"Adatok átadása\" lapra!"),
@@ -64,8 +67,15 @@ std::optional<QString> TF_Main::IdTCPServer1Execute(const QString &line)
                                 "eredményt tartalmaz."));
         break;
     }
-    appendTrafficLog(QStringLiteral("Out: ") + answer.reply);
+    appendTrafficLog(QStringLiteral("Out: ") + HandoverDisplay::shortened(answer.reply));
     return answer.reply;
+}
+
+void TF_Main::replyWritten(int point)
+{
+    m_sent[size_t(point)] = true;
+    m_display.showStatusLater(point);
+    archiveSent(point);
 }
 
 void TF_Main::RaiseFeedback(FeedbackEvent event, const QString &spokenValue)

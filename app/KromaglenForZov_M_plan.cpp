@@ -14,6 +14,11 @@ void TF_Main::CLB_WhatToMeasClick()
 {
     if (m_plan.highlighted() < 0)
         m_plan.setHighlighted(0);
+    // The list shows the entry the description and the move buttons act on,
+    // also when the highlight was already there (at start, after a rebuild).
+    const QModelIndex highlighted = m_plan.index(m_plan.highlighted());
+    if (CLB_WhatToMeas->currentIndex() != highlighted)
+        CLB_WhatToMeas->setCurrentIndex(highlighted);
     L_WhatToMeasHint->setFittedText(m_plan.highlightedDescription());
     BB_Up->setEnabled(m_plan.canMoveUp() && CLB_WhatToMeas->isEnabled());
     BB_Down->setEnabled(m_plan.canMoveDown() && CLB_WhatToMeas->isEnabled());

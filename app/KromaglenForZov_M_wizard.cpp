@@ -48,6 +48,8 @@ void TF_Main::setPageOneInputsEnabled(bool enabled)
     } else {
         BB_Up->setEnabled(false);
         BB_Down->setEnabled(false);
+        // Not left to Qt, which passes it on to the next control in turn.
+        BB_SetAll->setFocus();
     }
 }
 

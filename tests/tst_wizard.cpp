@@ -4,6 +4,7 @@
 #include "ArchiveDatabase.h"
 #include "ArchiveRecorder.h"
 #include "ArchiveStore.h"
+#include "Widgets.h"
 #include "WizardFixture.h"
 
 #include <QApplication>
@@ -123,6 +124,64 @@ private Q_SLOTS:
 #endif
         QCOMPARE(f.read("Kromaglen.ini"), QByteArray("<missing>"));
         QCOMPARE(f.read("Kromaglen_sound.ini"), QByteArray("<missing>"));
+    }
+
+    // The list shows which entry "Előbb", "Később" and the description act
+    // on: at start, with presets but none automatic, and after a rebuild.
+    void theHighlightedEntryIsShown()
+    {
+        WizardFixture f(
+            {{"Kromaglen.ini",
+              catalogueAutoLine().replace("-- automata mentés --", "Alap").toLatin1() + "\r\n"}});
+        auto *list = f.w<QListView>("CLB_WhatToMeas");
+        const auto shown = [list] {
+            const QModelIndexList selected = list->selectionModel()->selectedIndexes();
+            return selected.size() == 1 && selected.first() == list->currentIndex()
+                       ? list->currentIndex().row()
+                       : -1;
+        };
+        QCOMPARE(f.window->presets().count(), 1);
+        QCOMPARE(shown(), 0);
+        QCOMPARE(f.w<QLabel>("L_WhatToMeasHint")->text(), PointCatalogue::description(0));
+        f.click("BB_Down");
+        QCOMPARE(f.window->plan().entry(1).index, 0);
+        QCOMPARE(shown(), 1);
+        f.click("BB_AlapSorrend");
+        QCOMPARE(f.window->plan().entry(0).index, 0);
+        QCOMPARE(shown(), 0);
+        f.click("BB_Down");
+        QCOMPARE(shown(), 1);
+        QCOMPARE(f.w<QLabel>("L_WhatToMeasHint")->text(), PointCatalogue::description(0));
+    }
+
+    // Enter presses the button that has the focus, as Space does; the focus
+    // starts on "Mind" and sits there while the wizard waits for the gauge.
+    void enterPressesTheFocusedButton()
+    {
+        WizardFixture f;
+        f.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        QWindow *window = f.window->windowHandle();
+        const auto ticked = [&f] { return f.window->plan().tickedPoints().size(); };
+        QCOMPARE(QApplication::focusWidget(), f.w("BB_SetAll"));
+        f.w<QPushButton>("BB_SetNone")->click();
+        QCOMPARE(ticked(), 3);
+        QTest::keyClick(window, Qt::Key_Return);
+        QCOMPARE(ticked(), 23);
+        QTest::keyClick(window, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), f.w("BB_SetNone"));
+        QTest::keyClick(window, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(ticked(), 3);
+
+        f.w("BB_ConfigNext")->setFocus();
+        bool focusedOnMind = false;
+        f.duringConnectWait([&f, &focusedOnMind] {
+            focusedOnMind = QApplication::focusWidget() == f.w("BB_SetAll");
+            f.port.feed(",ME");
+        });
+        QTest::keyClick(window, Qt::Key_Return);
+        QCOMPARE(f.window->activePage(), WizardPage::Meas);
+        QVERIFY(focusedOnMind);
     }
 
     void restoresStoredSettings()
@@ -467,6 +526,102 @@ private Q_SLOTS:
                  QStringList(2, QStringLiteral("Már van rögzített mérés a memóriában!")));
     }
 
+    // A message that arrives while a question is open (here a point request
+    // from the inspection program) never hides the question: it stays in
+    // sight and keeps the keyboard, so a key answers only what the user sees.
+    void aMessageNeverHidesAnOpenQuestion_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("button");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<int>("key");
+        QTest::newRow("close") << QByteArray() << QByteArray("BB_MeasCancel")
+                               << QStringLiteral("Biztos bezárja a varázslót?")
+                               << int(Qt::Key_Escape);
+        QTest::newRow("incomplete")
+            << QByteArray() << QByteArray("BB_MeasNext")
+            << QStringLiteral("Biztos át akarja adni a hiányos adatokat?") << int(Qt::Key_Escape);
+        QTest::newRow("keep") << QByteArray("BB_MeasBack") << QByteArray("BB_ConfigNext")
+                              << QStringLiteral("Akarja megtartani a meglevő méréseket?")
+                              << int(Qt::Key_Return);
+    }
+    void aMessageNeverHidesAnOpenQuestion()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, button);
+        QFETCH(QString, question);
+        QFETCH(int, key);
+        WizardFixture f;
+        f.connectWithKey();
+        f.port.feed(reading("FE", 123));
+        if (!before.isEmpty())
+            f.click(before.constData());
+        const WizardPage page = f.window->activePage();
+
+        bool asked = false;
+        bool covered = true;
+        bool questionHasTheKeys = false;
+        QTimer::singleShot(0, f.window.get(), [&] {
+            QTRY_VERIFY(f.question->isVisible());
+            asked =
+                f.question->findChild<QLabel *>(QStringLiteral("L_Question"))->text() == question;
+            QCOMPARE(request(f.window->server().serverPort(), "HOOD\r\n"), QStringLiteral("-\r\n"));
+            QCoreApplication::processEvents(); // the message is delivered
+            covered = f.info->isVisible() &&
+                      f.info->frameGeometry().intersects(f.question->frameGeometry());
+            QWindow *keys = QGuiApplication::focusWindow();
+            questionHasTheKeys = keys == f.question->windowHandle();
+            // The user answers what is in front of them.
+            QTest::keyClick(keys ? keys : f.question->windowHandle(), Qt::Key(key));
+            if (f.question->isVisible())
+                f.question->reject();
+        });
+        if (button == "BB_ConfigNext")
+            f.duringConnectWait([&f] { f.port.feed(",ME"); });
+        f.click(button.constData());
+        QVERIFY(asked);
+        QVERIFY2(!covered, "the message covers the question");
+        QVERIFY(questionHasTheKeys);
+        QCOMPARE(f.shownMessage(),
+                 QStringLiteral("Az adatok átadádához lépjen az utolsó \"Adatok átadása\" lapra!"));
+        // Once the question is answered, Enter goes to the message.
+        QTRY_COMPARE(QGuiApplication::focusWindow(), f.info->windowHandle());
+        QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Return);
+        QVERIFY(!f.info->isVisible());
+        QVERIFY(f.window->isVisible());
+        QCOMPARE(f.window->activePage(), page == WizardPage::Config ? WizardPage::Meas : page);
+        QCOMPARE(f.window->readingLog().lines(0), QStringList{QStringLiteral("FE 123 µm")});
+    }
+
+    // Where a message stands while a question is open: below it where there
+    // is room, else above it, then beside it; nowhere on a screen too small.
+    void aMessageStandsClearOfTheQuestion_data()
+    {
+        QTest::addColumn<QRect>("screen");
+        QTest::addColumn<QRect>("question");
+        QTest::addColumn<QPoint>("at"); // (-1, -1): nowhere
+        const QRect fullHd(0, 0, 1920, 1080);
+        QTest::newRow("below") << fullHd << QRect(613, 425, 693, 230) << QPoint(623, 663);
+        QTest::newRow("above") << fullHd << QRect(613, 700, 693, 230) << QPoint(623, 344);
+        QTest::newRow("right") << QRect(0, 0, 1920, 700) << QRect(100, 235, 693, 230)
+                               << QPoint(801, 175);
+        QTest::newRow("nowhere") << QRect(0, 0, 1024, 768) << QRect(165, 269, 693, 230)
+                                 << QPoint(-1, -1);
+    }
+    void aMessageStandsClearOfTheQuestion()
+    {
+        QFETCH(QRect, screen);
+        QFETCH(QRect, question);
+        QFETCH(QPoint, at);
+        const QSize message(672, 348);
+        const std::optional<QPoint> placed = besideOf(screen, question, message);
+        QCOMPARE(placed.value_or(QPoint(-1, -1)), at);
+        if (placed) {
+            QVERIFY(screen.contains(QRect(*placed, message)));
+            QVERIFY(!question.intersects(QRect(*placed, message)));
+        }
+    }
+
     void automaticPresetOnlyUnderItsName()
     {
         WizardFixture f;
@@ -480,6 +635,42 @@ private Q_SLOTS:
         QCOMPARE(f.read("Kromaglen.ini"),
                  catalogueAutoLine().toUtf8().replace("\xc3\xa9", "\xe9") + "\r\n");
         QVERIFY(f.window->isVisible());
+    }
+
+    // Typing in the name field completes to the name as it is stored, so a
+    // completed automatic name is the automatic name and is saved as such.
+    void typingCompletesToTheStoredName()
+    {
+        const QString alap = catalogueAutoLine().replace("-- automata mentés --", "Alap");
+        WizardFixture f(
+            {{"Kromaglen.ini", (alap + "\r\n" + catalogueAutoLine() + "\r\n").toLatin1()}});
+        auto *name = f.w<QComboBox>("CB_Save");
+        QLineEdit *edit = name->lineEdit();
+        const auto clear = [edit] {
+            QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(edit, Qt::Key_Backspace);
+        };
+        clear();
+        QTest::keyClicks(edit, "al");
+        QCOMPARE(name->currentText(), QStringLiteral("Alap"));
+        QCOMPARE(edit->selectedText(), QStringLiteral("ap"));
+        QVERIFY(f.w<QPushButton>("BB_Delete")->isEnabled());
+        // Further typing replaces the completed part; deleting completes nothing.
+        QTest::keyClicks(edit, "x");
+        QCOMPARE(name->currentText(), QStringLiteral("Alx"));
+        QVERIFY(!f.w<QPushButton>("BB_Delete")->isEnabled());
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QCOMPARE(name->currentText(), QStringLiteral("Al"));
+        QTest::keyClicks(edit, "a");
+        QCOMPARE(name->currentText(), QStringLiteral("Alap"));
+
+        clear();
+        QTest::keyClicks(edit, "-- AU");
+        QCOMPARE(name->currentText(), PlanPresets::kAutoPresetName);
+        f.click("BB_SetNone");
+        f.connectWithKey();
+        QCOMPARE(f.window->activePage(), WizardPage::Meas);
+        QVERIFY(f.read("Kromaglen.ini").contains("-- automata ment\xE9s --:0:N:1:N:"));
     }
 
     void presetsFromTheNameField()
@@ -623,6 +814,56 @@ private Q_SLOTS:
                            Qt::LeftButton);
         QCOMPARE(f.window->readingLog().lines(0), QStringList{QStringLiteral("AL 10 µm")});
         QCOMPARE(f.w<QLabel>("P_ActMetal")->text(), QStringLiteral("FE"));
+    }
+
+    // Values typed key by key into the box, as a person types them: every
+    // text gives a value within 5 and 1000, none loses a digit.
+    void typedReadingsAreKeptWithinTheLimits()
+    {
+        WizardFixture f;
+        f.connectWithKey();
+        f.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+        QTest::mouseDClick(f.w("P_ActMeasValue"), Qt::LeftButton);
+        auto *spin = f.w<QSpinBox>("SE_KeziBevitel");
+        auto *edit = spin->findChild<QLineEdit *>();
+        const auto type = [edit](const char *text) {
+            edit->setFocus();
+            QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(edit, QString::fromLatin1(text));
+        };
+        const auto record = [&f, edit](const char *text) {
+            const int before = f.window->readingLog().count(0);
+            QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(edit, QString::fromLatin1(text));
+            QTest::mouseDClick(edit, Qt::LeftButton);
+            return f.window->readingLog().count(0) == before + 1
+                       ? f.window->readingLog().lines(0).last()
+                       : QStringLiteral("<nothing recorded>");
+        };
+        QCOMPARE(record("1500"), QStringLiteral("FE 1000 µm"));
+        QCOMPARE(spin->text(), QStringLiteral("1000"));
+        QCOMPARE(record("2000"), QStringLiteral("FE 1000 µm"));
+        QCOMPARE(record("0"), QStringLiteral("FE 5 µm"));
+        QCOMPARE(spin->text(), QStringLiteral("5"));
+        QCOMPARE(record("999"), QStringLiteral("FE 999 µm"));
+        QCOMPARE(record("99999999999999999999"), QStringLiteral("FE 5 µm"));
+        QCOMPARE(record("-"), QStringLiteral("FE 5 µm"));
+        // Letters are not taken at all.
+        QCOMPARE(record("12x"), QStringLiteral("FE 12 µm"));
+
+        // Leaving the box with 3 in it shows the value it stands for, 5.
+        type("3");
+        f.w<QWidget>("BB_MeasDelete")->setFocus();
+        QTRY_VERIFY(!edit->hasFocus());
+        QCOMPARE(spin->text(), QStringLiteral("5"));
+        QCOMPARE(spin->value(), 5);
+        QTest::mouseDClick(edit, Qt::LeftButton);
+        QCOMPARE(f.window->readingLog().lines(0).last(), QStringLiteral("FE 5 µm"));
+        // And with 4000 in it, 1000.
+        type("4000");
+        f.w<QWidget>("BB_MeasDelete")->setFocus();
+        QTRY_COMPARE(spin->text(), QStringLiteral("1000"));
     }
 
     void repairingTheLink()
