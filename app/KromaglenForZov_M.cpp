@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
@@ -58,6 +59,7 @@ TF_Main::TF_Main(const TF_MainServices &services, QWidget *parent)
                 [this](int point) { showHandoverStatus(point); }),
       m_systemPorts(std::async(std::launch::async, &PortList::systemPorts))
 {
+    m_gauge.setReconnectPauseMs(services.reconnectPauseMs);
     buildWindow();
     m_display.setLog(M_ServerLog);
     FormCreate();
@@ -97,7 +99,8 @@ void TF_Main::FormCreate()
     connectHandlers();
     buildLinkLostNotice();
     connectGaugeSession();
-    connect(&m_sounds, &FeedbackSounds::playbackError, this, &TF_Main::showErrorBox);
+    connect(&m_sounds, &FeedbackSounds::playbackError, this,
+            [this](const QString &text) { showErrorBox(text); });
     m_server.setHandlers(handled(&TF_Main::IdTCPServer1Connect),
                          handled(&TF_Main::IdTCPServer1Execute),
                          handled(&TF_Main::IdTCPServer1Disconnect));
@@ -173,12 +176,27 @@ void TF_Main::JavaAddonCheck()
     if (!JavaAddon::applies(*m_services.registry))
         return;
     const JavaAddonStatus status = JavaAddon::check(*m_services.registry);
-    if (!status.runtimeFound)
-        ShowInfo(QStringLiteral("JAVA futtatási környezet nem található!"),
-                 QStringLiteral("A ZOV program használatához szükséges JAVA futtatási környezetet "
-                                "még nem telepítette!"));
-    if (!status.addonPresent)
-        m_services.shell->runElevated(JavaAddon::setupProgramPath(m_services.executableFolder));
+    // A setup program that is not there is named, rather than handed to the
+    // shell, which would answer with a system error box.
+    const QString setup = JavaAddon::setupProgramPath(m_services.executableFolder);
+    const bool setupMissing = !status.addonPresent && !QFileInfo(setup).isFile();
+    const QString missingSetup =
+        QStringLiteral("A kiegészítő telepítő programja nem található: %1\r\rTelepítse újra a "
+                       "KromaglenForZov programot!")
+            .arg(setup);
+    if (!status.runtimeFound) {
+        QString description = QStringLiteral("A ZOV program használatához szükséges JAVA futtatási "
+                                             "környezetet még nem telepítette!");
+        if (setupMissing)
+            description += QStringLiteral("\r\r") + missingSetup;
+        ShowInfo(QStringLiteral("JAVA futtatási környezet nem található!"), description);
+    } else if (setupMissing) {
+        ShowInfo(QStringLiteral("A ZOV program Kromaglen kiegészítője (KromaglenForZov.jar) nincs "
+                                "telepítve!"),
+                 missingSetup);
+    }
+    if (!status.addonPresent && !setupMissing)
+        m_services.shell->runElevated(setup);
 }
 
 void TF_Main::LoadStoredPort()
@@ -322,10 +340,11 @@ bool TF_Main::event(QEvent *event)
     return QWidget::event(event);
 }
 
-void TF_Main::showErrorBox(const QString &text)
+void TF_Main::showErrorBox(const QString &text, const QString &detail)
 {
     auto *box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Kromaglen"), text,
                                 QMessageBox::Ok, this);
+    box->setInformativeText(detail);
     box->setObjectName(QStringLiteral("ErrorBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->show();

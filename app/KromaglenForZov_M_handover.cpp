@@ -1,11 +1,14 @@
 // The handover server's handlers and the feedback sounds.
 #include "KromaglenForZov_M.h"
 
+#include "Beeper.h"
 #include "HandoverProtocol.h"
 #include "SoundOptions.h"
+#include "SoundPlayer.h"
 #include "Widgets.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QPlainTextEdit>
 
@@ -75,23 +78,46 @@ void TF_Main::replyWritten(int point)
     archiveSent(point);
 }
 
-void TF_Main::RaiseFeedback(int code, const QString &spokenValue)
+void TF_Main::RaiseFeedback(FeedbackEvent event, const QString &spokenValue)
 {
     if (m_gauge.isShutDown())
         return;
     if (CB_Sound->currentIndex() == SoundOptions::SoundCard) {
         try {
-            const int point = currentPoint();
-            m_sounds.play(code, CB_SpeakNum->currentIndex() == SoundOptions::SpeakValue,
-                          point < 0 ? QString() : PointCatalogue::pointId(point), spokenValue);
+            m_sounds.play(event, CB_SpeakNum->currentIndex() == SoundOptions::SpeakValue,
+                          currentPoint(), spokenValue);
             return;
+        } catch (const UnplayableSound &f) {
+            // The sound card works; only this recording cannot be played. The
+            // choice stays, so the station's other recordings keep playing.
+            tellUnplayable(f.path());
         } catch (const Failure &) {
             // The sound card failed: use the speaker from now on, also after a restart.
             CB_Sound->setCurrentIndex(SoundOptions::Speaker);
             CB_SoundChange();
         }
     }
-    m_beepWorker.enqueue(code);
+    if (!m_toldInaudible && !m_services.beeper->audible()) {
+        m_toldInaudible = true;
+        ShowInfo(QStringLiteral("A program nem tud hangot adni: a számítógépen nincs hangkimenet!"),
+                 QStringLiteral("A mérés hangjelzések nélkül folytatható.\r\rMegoldás: "
+                                "csatlakoztasson hangszórót vagy fejhallgatót, indítsa el a "
+                                "hangrendszert (PulseAudio vagy PipeWire), majd indítsa újra a "
+                                "programot!"));
+    }
+    m_beepWorker.enqueue(event);
+}
+
+void TF_Main::tellUnplayable(const QString &path)
+{
+    if (m_toldUnplayable.contains(path))
+        return;
+    m_toldUnplayable.insert(path);
+    ShowInfo(QStringLiteral("A(z) %1 hangfájlt a program nem tudja lejátszani, helyette sípol!")
+                 .arg(QDir::toNativeSeparators(path)),
+             QStringLiteral("A fájl tömörített vagy ismeretlen kódolású WAV fájl.\r\rMegoldás: "
+                            "mentse a felvételt PCM WAV formátumban (8, 16, 24 vagy 32 bites "
+                            "egész, vagy 32 bites lebegőpontos mintákkal)!"));
 }
 
 void TF_Main::CB_SoundChange()

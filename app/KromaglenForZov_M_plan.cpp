@@ -4,6 +4,8 @@
 #include "Failure.h"
 #include "Widgets.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
@@ -115,9 +117,17 @@ void TF_Main::BB_SaveClick()
         reloadPresetNames(shown);
     } catch (const Failure &f) {
         reloadPresetNames(CB_Save->currentText());
-        showErrorBox(f.text());
+        if (!(m_oneSaveFailureBox && m_saveFailureShown))
+            showErrorBox(f.text(), presetsFileFailure());
+        m_saveFailureShown = true;
     }
     CB_SaveChange();
+}
+
+QString TF_Main::presetsFileFailure() const
+{
+    return QStringLiteral("A mérési pontok beállításai nem menthetők ebbe a fájlba: %1")
+        .arg(QDir::toNativeSeparators(QFileInfo(m_presets.filePath()).absoluteFilePath()));
 }
 
 void TF_Main::BB_DeleteClick()
@@ -129,7 +139,7 @@ void TF_Main::BB_DeleteClick()
         reloadPresetNames(QString());
     } catch (const Failure &f) {
         reloadPresetNames(QString());
-        showErrorBox(f.text());
+        showErrorBox(f.text(), presetsFileFailure());
     }
     CB_SaveChange();
 }

@@ -11,16 +11,29 @@
 
 namespace {
 
+// Tabs of the laid-out size whatever the style: as high as the layout says
+// and as wide as their caption and a small margin, so that the three captions
+// fit the window in one row also where a style pads tabs more (the Windows
+// styles do).
 class FixedHeightTabBar : public QTabBar
 {
 public:
-    using QTabBar::QTabBar;
+    explicit FixedHeightTabBar(QWidget *parent) : QTabBar(parent)
+    {
+        setUsesScrollButtons(false);
+        setElideMode(Qt::ElideNone);
+        setExpanding(false);
+    }
 
 protected:
     QSize tabSizeHint(int index) const override
     {
-        return {QTabBar::tabSizeHint(index).width(), TPageControl::kTabHeight};
+        return {fontMetrics().horizontalAdvance(tabText(index)) + 2 * kTextMargin,
+                TPageControl::kTabHeight};
     }
+
+private:
+    static constexpr int kTextMargin = 6;
 };
 
 class FixedHeightRows : public QStyledItemDelegate

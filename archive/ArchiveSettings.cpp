@@ -158,5 +158,10 @@ void ArchiveSettings::writeBands(const QString &path, const VerdictBands &bands)
             content = file.readAll();
         }
     }
-    SafeFile::write(path, withBands(content, bands));
+    try {
+        SafeFile::write(path, withBands(content, bands));
+    } catch (const Failure &f) {
+        // The archive's messages name the file, as the read above does.
+        throw Failure(f.kind(), path + QStringLiteral(": ") + f.text());
+    }
 }

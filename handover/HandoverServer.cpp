@@ -76,7 +76,29 @@ void HandoverServer::start()
         return;
     m_acceptingHeld = false;
     if (!m_server.listen(QHostAddress::AnyIPv4, m_port))
-        throw Failure(QStringLiteral("ESocketError"), m_server.errorString());
+        throw Failure(QStringLiteral("ESocketError"), listenErrorText());
+}
+
+// The user reads this in the message: in Hungarian, naming the port, with
+// the socket layer's own text only where there is nothing plainer to say.
+QString HandoverServer::listenErrorText() const
+{
+    switch (m_server.serverError()) {
+    case QAbstractSocket::AddressInUseError:
+        return QStringLiteral("A(z) %1 port foglalt: egy másik program (vagy a KromaglenForZov "
+                              "egy másik példánya) használja.")
+            .arg(m_port);
+    case QAbstractSocket::SocketAccessError:
+        return QStringLiteral("Nincs jog a(z) %1 port használatához.").arg(m_port);
+    case QAbstractSocket::SocketResourceError:
+        return QStringLiteral("Nincs elég rendszererőforrás a hálózati kapcsolathoz.");
+    case QAbstractSocket::UnsupportedSocketOperationError:
+        return QStringLiteral("A számítógépen nincs IPv4 hálózat.");
+    default:
+        return QStringLiteral("A(z) %1 port megnyitása nem sikerült (%2).")
+            .arg(m_port)
+            .arg(m_server.errorString());
+    }
 }
 
 void HandoverServer::stop()

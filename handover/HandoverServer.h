@@ -77,6 +77,7 @@ public:
     int connectionCount() const { return int(m_connections.size()); }
 
 private:
+    QString listenErrorText() const;
     struct Connection
     {
         LineFramer framer;

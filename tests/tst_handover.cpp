@@ -21,6 +21,7 @@
 #include "HandoverProtocol.h"
 #include "HandoverServer.h"
 #include "ProcessUsage.h"
+#include "Timing.h"
 
 namespace {
 
@@ -403,6 +404,8 @@ private Q_SLOTS:
             }
         });
         QTest::qWait(500);
+        // What a wait of the fairness bound overruns now, with the flood on.
+        const qint64 slack = Timing::slackMs(250);
         const qint64 start = residentBytes();
         QElapsedTimer clock;
         clock.start();
@@ -423,8 +426,10 @@ private Q_SLOTS:
         flood.join();
         ::close(flooder);
         QVERIFY(served > 1000);
-        QVERIFY2(slowest < 500,
-                 qPrintable(QStringLiteral("another client waited %1 ms").arg(slowest)));
+        QVERIFY2(slowest < 250 + slack,
+                 qPrintable(QStringLiteral("another client waited %1 ms, slack %2 ms")
+                                .arg(slowest)
+                                .arg(slack)));
         QVERIFY2(grown < 32 * 1024 * 1024,
                  qPrintable(QStringLiteral("grew by %1 MB").arg(grown >> 20)));
     }

@@ -92,7 +92,7 @@ struct PtyWizard
     // Connects and leaves the wizard on the measuring page.
     bool connect()
     {
-        QTimer::singleShot(100, fixture.window.get(), [this] { gauge->send(",ME"); });
+        fixture.duringConnectWait([this] { gauge->send(",ME"); });
         fixture.click("BB_ConfigNext");
         return fixture.window->activePage() == WizardPage::Meas;
     }
@@ -257,6 +257,22 @@ private Q_SLOTS:
             f.w<QComboBox>("CB_Save")->setEditText(QStringLiteral("Uj"));
             f.click("BB_Save");
             QCOMPARE(errorBoxText(f), QStringLiteral("File access denied"));
+            qDeleteAll(f.window->findChildren<QMessageBox *>(QStringLiteral("ErrorBox")));
+
+            // "Tovább" saves the plan twice: one box says it, naming the file.
+            f.w<QComboBox>("CB_Save")->setEditText(PlanPresets::kAutoPresetName);
+            QStringList details;
+            f.duringConnectWait([&] {
+                for (const QMessageBox *box :
+                     f.window->findChildren<QMessageBox *>(QStringLiteral("ErrorBox")))
+                    details.append(box->text() + u'|' + box->informativeText());
+                f.w<QPushButton>("BB_AbortConnect")->click();
+            });
+            f.click("BB_ConfigNext");
+            QCOMPARE(details.size(), 1);
+            QVERIFY2(details.first().startsWith(QStringLiteral("File access denied|")) &&
+                         details.first().endsWith(f.dir.filePath("Kromaglen.ini")),
+                     qPrintable(details.first()));
         }
         QFile::setPermissions(f.dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(f.read("Kromaglen.ini"), presetLine("Alap"));
