@@ -158,5 +158,9 @@ void ArchiveSettings::writeBands(const QString &path, const VerdictBands &bands)
             content = file.readAll();
         }
     }
-    SafeFile::write(path, withBands(content, bands));
+    // A password in the file is for the user's eyes only. (On Windows that is
+    // the folder's doing: the program's folder is in the user's own profile.)
+    const bool secret = !parse(content).location.password.isEmpty();
+    SafeFile::write(path, withBands(content, bands),
+                    secret ? QFile::ReadOwner | QFile::WriteOwner : QFile::Permissions());
 }

@@ -2,7 +2,8 @@
 
 #include <QSaveFile>
 
-void SafeFile::write(const QString &path, const QByteArray &content)
+void SafeFile::write(const QString &path, const QByteArray &content,
+                     QFileDevice::Permissions permissions)
 {
     QSaveFile file(path);
     const auto fail = [&file, &path]() {
@@ -13,6 +14,8 @@ void SafeFile::write(const QString &path, const QByteArray &content)
     if (!file.open(QIODevice::WriteOnly))
         fail();
     if (file.write(content) != content.size() || !file.flush())
+        fail();
+    if (permissions && !file.setPermissions(permissions))
         fail();
     if (!file.commit())
         throw Failure(QStringLiteral("EInOutError"),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFileDevice>
 #include <QString>
 
 #include "Failure.h"
@@ -11,6 +12,9 @@
 namespace SafeFile {
 
 // Throws Failure("EInOutError", ...) when the file cannot be replaced.
-void write(const QString &path, const QByteArray &content);
+// `permissions`, when given, are the new file's before it takes the old one's
+// place (otherwise it keeps the old file's).
+void write(const QString &path, const QByteArray &content,
+           QFileDevice::Permissions permissions = {});
 
 } // namespace SafeFile

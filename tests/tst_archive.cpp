@@ -247,6 +247,31 @@ private Q_SLOTS:
         QVERIFY(!ArchiveLocation::parse("postgresql://db/", &error));
     }
 
+    void passwordInTheSettingsFileStaysPrivate()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("Windows: the file is private by its folder, in the user's own profile");
+#else
+        const QString file = path("Kromaglen_archive.ini");
+        const auto readableByOthers = QFile::ReadGroup | QFile::ReadOther;
+        VerdictBands bands;
+        bands.set(Substrate::FE, {70, 170, 310});
+        // Without a password the file keeps what it had.
+        writeAll(file, "archive=postgresql://kfz@db/arch\r\n");
+        QVERIFY(QFile::setPermissions(file, QFile::permissions(file) | readableByOthers));
+        ArchiveSettings::writeBands(file, bands);
+        QCOMPARE(QFile::permissions(file) & readableByOthers, readableByOthers);
+        // With one, the rewritten file is the user's alone.
+        writeAll(file, "archive=postgresql://kfz:titok@db/arch\r\n");
+        QVERIFY(QFile::setPermissions(file, QFile::permissions(file) | readableByOthers));
+        ArchiveSettings::writeBands(file, bands);
+        QCOMPARE(QFile::permissions(file) &
+                     (readableByOthers | QFile::ReadOwner | QFile::WriteOwner),
+                 QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(ArchiveSettings::read(file).location.password, QStringLiteral("titok"));
+#endif
+    }
+
     void storeAndReloadByteForByte()
     {
         const QString file = path("reload.sqlite");
