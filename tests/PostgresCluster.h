@@ -106,8 +106,10 @@ public:
             if (!db.open()) {
                 m_problem = db.lastError().text();
             } else {
+                // Anew: a server given to the suite may have served an earlier run.
                 QSqlQuery create(db);
-                created = create.exec("CREATE DATABASE " + name +
+                created = create.exec("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)") &&
+                          create.exec("CREATE DATABASE " + name +
                                       (owner.isEmpty() ? QString() : " OWNER " + owner));
                 if (!created)
                     m_problem = create.lastError().text();
