@@ -1,8 +1,9 @@
 // Fills an archive with plausible inspections, to try the archive window
 // with a busy station's data:
-//   kfz-archive-fill [FILE] [COUNT] [DAYS]
+//   kfz-archive-fill [FILE|postgresql://...] [COUNT] [DAYS]
 // adds COUNT inspections (default 500) spread over the last DAYS days
-// (default 60) to FILE (default Kromaglen_archive.sqlite).
+// (default 60) to FILE (default Kromaglen_archive.sqlite) or to the
+// PostgreSQL database the address names, as "archive=" in the settings does.
 #include <QCoreApplication>
 
 #include "ArchiveDatabase.h"
@@ -13,8 +14,14 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    ArchiveLocation location;
-    location.file = args.value(1, ArchiveLocation::kDefaultFile);
+    QString error;
+    const std::optional<ArchiveLocation> parsed =
+        ArchiveLocation::parse(args.value(1, ArchiveLocation::kDefaultFile), &error);
+    if (!parsed) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 2;
+    }
+    const ArchiveLocation location = *parsed;
     const int count = args.value(2, QStringLiteral("500")).toInt();
     const int days = args.value(3, QStringLiteral("60")).toInt();
     const QDateTime first = QDateTime::currentDateTime().addDays(-days);
@@ -31,6 +38,6 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "%s\n", qPrintable(f.reason()));
         return 1;
     }
-    std::printf("%d inspections added to %s\n", count, qPrintable(location.file));
+    std::printf("%d inspections added to %s\n", count, qPrintable(location.describe()));
     return 0;
 }
