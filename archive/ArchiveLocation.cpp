@@ -76,6 +76,7 @@ QString ArchiveLocation::describe() const
         return file;
     const QString at = port < 0 ? host : host + u':' + QString::number(port);
     const QString service = options.section(QStringLiteral("service="), 1).section(u';', 0, 0);
-    return QStringLiteral("postgresql://%1@%2/%3").arg(user, at, database) +
+    return QStringLiteral("postgresql://%1%2/%3")
+               .arg(user.isEmpty() ? QString() : user + u'@', at, database) +
            (service.isEmpty() ? QString() : QStringLiteral(" (service=%1)").arg(service));
 }

@@ -229,7 +229,7 @@ private Q_SLOTS:
         QVERIFY(l->host.isEmpty() && l->database.isEmpty() && l->password.isEmpty());
         QCOMPARE(l->port, -1); // not 5432 over the service's port
         QCOMPARE(l->options, QStringLiteral("service=kfz"));
-        QCOMPARE(l->describe(), QStringLiteral("postgresql://@/ (service=kfz)"));
+        QCOMPARE(l->describe(), QStringLiteral("postgresql:/// (service=kfz)"));
         // A value libpq would split at a space is quoted for it.
         l = ArchiveLocation::parse("postgresql://kfz@db:5433/arch?sslmode=verify-full&"
                                    "sslrootcert=C:/Program%20Files/it's%5Cca.crt",
