@@ -33,7 +33,9 @@ std::optional<ArchiveLocation> ArchiveLocation::parse(const QString &text, QStri
         location.file = value;
         return location;
     }
-    const QUrl url(value, QUrl::StrictMode);
+    // A space cannot be part of a URL: it is the user's own, as in a
+    // certificate's path under "C:/Program Files".
+    const QUrl url(QString(value).replace(u' ', QStringLiteral("%20")), QUrl::StrictMode);
     const QString database = url.path().mid(1);
     // A service of libpq's service file may name the server and the database.
     const bool service = QUrlQuery(url).hasQueryItem(QStringLiteral("service"));

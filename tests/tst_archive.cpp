@@ -232,7 +232,7 @@ private Q_SLOTS:
         QCOMPARE(l->describe(), QStringLiteral("postgresql:/// (service=kfz)"));
         // A value libpq would split at a space is quoted for it.
         l = ArchiveLocation::parse("postgresql://kfz@db:5433/arch?sslmode=verify-full&"
-                                   "sslrootcert=C:/Program%20Files/it's%5Cca.crt",
+                                   "sslrootcert=C:/Program Files/it's%5Cca.crt",
                                    &error);
         QVERIFY2(l, qPrintable(error));
         QCOMPARE(

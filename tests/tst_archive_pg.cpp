@@ -29,6 +29,7 @@ class TestArchivePostgres : public QObject
     Q_OBJECT
 
     std::unique_ptr<PostgresCluster> m_server;
+    QTemporaryDir m_files;
 
     ArchiveLocation location(const QString &database, const QString &query = {})
     {
@@ -267,6 +268,13 @@ private Q_SLOTS:
         QTest::newRow("require") << QStringLiteral("sslmode=require");
         QTest::newRow("verify-ca") << "sslmode=verify-ca&sslrootcert=" + m_server->caFile();
         QTest::newRow("verify-full") << "sslmode=verify-full&sslrootcert=" + m_server->caFile();
+        // As an IT person writes it: a folder with a space, the space as it is.
+        const QString folder = m_files.filePath("CA tanúsítvány");
+        QDir().mkpath(folder);
+        QFile::remove(folder + "/root.crt");
+        QVERIFY(QFile::copy(m_server->caFile(), folder + "/root.crt"));
+        QTest::newRow("verify-full, CA in a folder with a space")
+            << "sslmode=verify-full&sslrootcert=" + folder + "/root.crt";
     }
 
     void encryptedConnection()
