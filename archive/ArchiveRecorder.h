@@ -6,6 +6,7 @@
 
 #include "ArchiveLocation.h"
 #include "Inspection.h"
+#include "PointCatalogue.h"
 
 class ArchiveWriter;
 
@@ -61,7 +62,7 @@ private:
     ArchiveWriter *m_writer = nullptr;
 
     Inspection m_current;
-    std::array<QList<Taken>, 23> m_taken;
+    std::array<QList<Taken>, PointCatalogue::kPointCount> m_taken;
     quint64 m_order = 0;
     bool m_stored = false;
     QString m_notice;

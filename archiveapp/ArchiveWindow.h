@@ -34,6 +34,8 @@ public:
     // Reads the categories and the list again, keeping the chosen inspection.
     void refresh();
     void showInspection(qint64 id);
+    // How often the window looks for what the wizard stored (kPollMs).
+    void setPollInterval(int ms) { m_poll.setInterval(ms); }
     const std::optional<Inspection> &shownInspection() const { return m_shown; }
     const VerdictBands &bands() const { return m_settings.bands; }
 

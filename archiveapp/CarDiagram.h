@@ -4,6 +4,7 @@
 #include <QRectF>
 #include <array>
 
+#include "PointCatalogue.h"
 #include "VerdictBands.h"
 
 class QPainter;
@@ -13,7 +14,7 @@ class QPainter;
 // drawing serves the window and the printed report.
 namespace CarDiagram {
 
-using Verdicts = std::array<Verdict, 23>;
+using Verdicts = std::array<Verdict, PointCatalogue::kPointCount>;
 
 // The body's rectangle within `area`: as large as fits, centred, at the car's proportions.
 QRectF bodyRect(const QRectF &area);
