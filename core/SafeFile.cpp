@@ -5,7 +5,8 @@
 
 #include <QSaveFile>
 
-void SafeFile::write(const QString &path, QByteArrayView content, InFolderReadOnly inReadOnlyFolder)
+void SafeFile::write(const QString &path, QByteArrayView content, InFolderReadOnly inReadOnlyFolder,
+                     QFileDevice::Permissions permissions)
 {
     QSaveFile file(path);
     file.setDirectWriteFallback(inReadOnlyFolder == InFolderReadOnly::RewriteInPlace);
@@ -19,6 +20,10 @@ void SafeFile::write(const QString &path, QByteArrayView content, InFolderReadOn
         const int code = SystemError::fileError(SystemError::last());
         file.cancelWriting();
         SettingsFile::fail(path, code);
+    }
+    if (permissions && !file.setPermissions(permissions)) {
+        file.cancelWriting();
+        SettingsFile::fail(path);
     }
     if (!file.commit())
         SettingsFile::fail(path);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFileDevice>
 #include <QString>
 
 #include "Failure.h"
@@ -19,7 +20,10 @@ enum class InFolderReadOnly { Fail, RewriteInPlace };
 
 // Throws Failure("EInOutError", ...) when the file cannot be replaced; the
 // old file then stays as it was, byte for byte (unless rewritten in place).
+// `permissions`, when given, are the new file's before it takes the old one's
+// place (otherwise it keeps the old file's).
 void write(const QString &path, QByteArrayView content,
-           InFolderReadOnly inReadOnlyFolder = InFolderReadOnly::Fail);
+           InFolderReadOnly inReadOnlyFolder = InFolderReadOnly::Fail,
+           QFileDevice::Permissions permissions = {});
 
 } // namespace SafeFile

@@ -188,6 +188,11 @@ private Q_SLOTS:
         QCOMPARE(r.exitCode, 0);
         QVERIFY(readAll(archive) != made);
 
+        // A shared archive always holds a station's real inspections.
+        r = run(kFill, {"--count", "3", "postgresql://kfz@127.0.0.1:1/arch"});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains("shared archive: give --append"), r.err.constData());
+
         // A file that is no archive is not written into, even with --append.
         const QString notes = dir.filePath("notes.txt");
         QFile f(notes);

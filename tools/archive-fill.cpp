@@ -1,7 +1,8 @@
 // Fills an archive with plausible inspections, to try the archive window
 // with a busy station's data. It makes a new archive file; it adds to an
-// existing one only when told to (--append), so that a start in a station's
-// folder cannot mix made-up inspections into the real archive.
+// existing one, or to a shared PostgreSQL archive, only when told to
+// (--append), so that a start in a station's folder cannot mix made-up
+// inspections into the real archive.
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -14,19 +15,20 @@
 namespace {
 
 const char kUsageText[] =
-    "usage: kfz-archive-fill [--count N] [--days D] [--append] FILE\n"
+    "usage: kfz-archive-fill [--count N] [--days D] [--append] FILE|ADDRESS\n"
     "\n"
-    "Adds made-up inspections to a KromaglenForZov archive (an SQLite file), to\n"
-    "try the archive window with a busy station's data.\n"
+    "Adds made-up inspections to a KromaglenForZov archive (an SQLite file, or a\n"
+    "shared PostgreSQL archive), to try the archive window with a busy station's data.\n"
     "\n"
     "  FILE         the archive file; it must not exist yet, unless --append\n"
+    "  ADDRESS      postgresql://... as archive= takes it; needs --append\n"
     "  --count N    how many inspections, 1 to 1000000 (default 500)\n"
     "  --days D     spread over the last D days, 1 to 3650 (default 60)\n"
     "  --append     add to FILE when it exists already (it must be an archive)\n"
     "  -h, --help   this text\n"
     "\n"
     "Exit status: 0 done; 1 the archive cannot be made or written; 2 a wrong\n"
-    "command line, or FILE exists and --append was not given.\n";
+    "command line, or FILE exists or ADDRESS is given and --append was not given.\n";
 
 enum Status { kOk = 0, kFailed = 1, kUsage = 2 };
 
@@ -76,8 +78,14 @@ int main(int argc, char *argv[])
     if (files.size() != 1)
         return usageError(files.isEmpty() ? QStringLiteral("no archive file given")
                                           : QStringLiteral("one archive file only"));
-    ArchiveLocation location;
-    location.file = files.first();
+    QString error;
+    const std::optional<ArchiveLocation> parsed = ArchiveLocation::parse(files.first(), &error);
+    if (!parsed)
+        return usageError(error);
+    const ArchiveLocation location = *parsed;
+    if (location.kind == ArchiveLocation::Kind::PostgreSql && !parser.isSet(append))
+        return usageError(QStringLiteral("%1 is a shared archive: give --append to add to it")
+                              .arg(location.describe()));
     if (QFileInfo::exists(location.file) && !parser.isSet(append))
         return usageError(
             QStringLiteral("%1 exists: give --append to add to it").arg(location.file));
@@ -96,6 +104,6 @@ int main(int argc, char *argv[])
         QTextStream(stderr) << "kfz-archive-fill: " << f.reason() << '\n';
         return kFailed;
     }
-    QTextStream(stdout) << *count << " inspections added to " << location.file << '\n';
+    QTextStream(stdout) << *count << " inspections added to " << location.describe() << '\n';
     return kOk;
 }
