@@ -11,18 +11,23 @@ class QPlainTextEdit;
 // in batches: served back to back, every request would otherwise lay out and
 // repaint the log and a status field before the next one is read. The order
 // stays: a line the window adds itself shows the waiting batch first. Lines
-// wait for the log until it is built; like the log, they keep the newest
-// maxLines.
+// wait for the log until it is built.
+//
+// A peer decides how long its lines are, so the log is bounded in characters
+// as well as in lines: the oldest lines go once either bound is passed.
 class HandoverDisplay : public QObject
 {
     Q_OBJECT
 
 public:
     static constexpr int kBatchMs = 40;
+    // A peer's text longer than this is shown cut here.
+    static constexpr qsizetype kMaxLineChars = 1000;
     // Shows a point's handover status as it stands then.
     using ShowStatus = std::function<void(int point)>;
 
-    HandoverDisplay(int maxLines, ShowStatus showStatus, QObject *parent = nullptr);
+    HandoverDisplay(int maxLines, qsizetype maxChars, ShowStatus showStatus,
+                    QObject *parent = nullptr);
 
     // The log the lines go to; shows what waits.
     void setLog(QPlainTextEdit *log);
@@ -36,13 +41,21 @@ public:
     // Shows what waits, now.
     void flush();
 
+    // A peer's text as the log shows it: past kMaxLineChars characters it is
+    // cut, and its length follows.
+    static QString shortened(const QString &text);
+
 private:
     void schedule();
+    // Drops the oldest lines of the log beyond the character bound.
+    void trimLog();
 
     const int m_maxLines;
+    const qsizetype m_maxChars;
     QPlainTextEdit *m_log = nullptr;
     ShowStatus m_showStatus;
     QStringList m_lines;
+    qsizetype m_waitingChars = 0; // in m_lines
     QList<int> m_points;
     QTimer m_timer;
 };

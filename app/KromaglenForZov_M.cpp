@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
@@ -54,9 +55,11 @@ const QString kPresetsFile = QStringLiteral("Kromaglen.ini");
 TF_Main::TF_Main(const TF_MainServices &services, QWidget *parent)
     : QWidget(parent), m_services(services), m_presets(kPresetsFile), m_gauge(*services.port),
       m_server(services.serverPort), m_beepWorker(*services.beeper), m_sounds(*services.player),
-      m_display(kServerLogMaxLines, [this](int point) { showHandoverStatus(point); }),
+      m_display(kServerLogMaxLines, kServerLogMaxChars,
+                [this](int point) { showHandoverStatus(point); }),
       m_systemPorts(std::async(std::launch::async, &PortList::systemPorts))
 {
+    m_gauge.setReconnectPauseMs(services.reconnectPauseMs);
     buildWindow();
     m_display.setLog(M_ServerLog);
     FormCreate();
@@ -85,17 +88,19 @@ void TF_Main::FormCreate()
     // A tool-tip stays up for as long as the mouse stays on its control.
     for (QWidget *w : findChildren<QWidget *>())
         w->setToolTipDuration(kHintPauseMs);
+    // Enter presses the button that has the focus, as Space does.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(true);
     PC_Steps->setActivePage(int(WizardPage::Config));
     const int tabHeight = TPageControl::kTabHeight;
     setFixedSize(914, tabHeight + Label3->y() + Label3->height() + 5);
     PC_Steps->setGeometry(rect());
 
-    // A working day's traffic stays; a flood drops its oldest lines.
-    M_ServerLog->setMaximumBlockCount(kServerLogMaxLines);
     connectHandlers();
     buildLinkLostNotice();
     connectGaugeSession();
-    connect(&m_sounds, &FeedbackSounds::playbackError, this, &TF_Main::showErrorBox);
+    connect(&m_sounds, &FeedbackSounds::playbackError, this,
+            [this](const QString &text) { showErrorBox(text); });
     m_server.setHandlers(handled(&TF_Main::IdTCPServer1Connect),
                          handled(&TF_Main::IdTCPServer1Execute),
                          handled(&TF_Main::IdTCPServer1Disconnect));
@@ -116,6 +121,7 @@ void TF_Main::FormCreate()
     LoadPresetsFile();
     LoadSoundOptions();
     StartServerAtStartup();
+    BB_SetAll->setFocus();
 }
 
 void TF_Main::connectHandlers()
@@ -170,12 +176,27 @@ void TF_Main::JavaAddonCheck()
     if (!JavaAddon::applies(*m_services.registry))
         return;
     const JavaAddonStatus status = JavaAddon::check(*m_services.registry);
-    if (!status.runtimeFound)
-        ShowInfo(QStringLiteral("JAVA futtatási környezet nem található!"),
-                 QStringLiteral("A ZOV program használatához szükséges JAVA futtatási környezetet "
-                                "még nem telepítette!"));
-    if (!status.addonPresent)
-        m_services.shell->runElevated(JavaAddon::setupProgramPath(m_services.executableFolder));
+    // A setup program that is not there is named, rather than handed to the
+    // shell, which would answer with a system error box.
+    const QString setup = JavaAddon::setupProgramPath(m_services.executableFolder);
+    const bool setupMissing = !status.addonPresent && !QFileInfo(setup).isFile();
+    const QString missingSetup =
+        QStringLiteral("A kiegészítő telepítő programja nem található: %1\r\rTelepítse újra a "
+                       "KromaglenForZov programot!")
+            .arg(setup);
+    if (!status.runtimeFound) {
+        QString description = QStringLiteral("A ZOV program használatához szükséges JAVA futtatási "
+                                             "környezetet még nem telepítette!");
+        if (setupMissing)
+            description += QStringLiteral("\r\r") + missingSetup;
+        ShowInfo(QStringLiteral("JAVA futtatási környezet nem található!"), description);
+    } else if (setupMissing) {
+        ShowInfo(QStringLiteral("A ZOV program Kromaglen kiegészítője (KromaglenForZov.jar) nincs "
+                                "telepítve!"),
+                 missingSetup);
+    }
+    if (!status.addonPresent && !setupMissing)
+        m_services.shell->runElevated(setup);
 }
 
 void TF_Main::LoadStoredPort()
@@ -319,10 +340,11 @@ bool TF_Main::event(QEvent *event)
     return QWidget::event(event);
 }
 
-void TF_Main::showErrorBox(const QString &text)
+void TF_Main::showErrorBox(const QString &text, const QString &detail)
 {
     auto *box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Kromaglen"), text,
                                 QMessageBox::Ok, this);
+    box->setInformativeText(detail);
     box->setObjectName(QStringLiteral("ErrorBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->show();
@@ -331,14 +353,18 @@ void TF_Main::showErrorBox(const QString &text)
 void TF_Main::WMShowMessage(const QString &message, const QString &description)
 {
     if (m_info)
-        m_info->DisplayMessage(message, description);
+        m_info->DisplayMessage(message, description,
+                               m_question && m_question->isVisible() ? m_question : nullptr);
 }
 
 int TF_Main::AskYesNo(const QString &message, const QString &question)
 {
     if (!m_question)
         return TF_MessageDlg::Cancel;
-    return m_question->AskYesNo(message, question);
+    const int answer = m_question->AskYesNo(message, question);
+    if (m_info)
+        m_info->questionClosed();
+    return answer;
 }
 
 WizardPage TF_Main::activePage() const

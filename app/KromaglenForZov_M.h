@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QWidget>
 #include <array>
 #include <future>
@@ -37,6 +38,7 @@ class TFittingLabel;
 class TGlyphButton;
 class TPageControl;
 class TPanel;
+class TSpinEdit;
 
 // What the main window works with; main() passes the real ones, tests fakes.
 struct TF_MainServices
@@ -50,6 +52,8 @@ struct TF_MainServices
     QString executableFolder;
     // Keeps each inspection in the archive; none: nothing is kept.
     ArchiveRecorder *archive = nullptr;
+    // The gauge link's repair pause.
+    int reconnectPauseMs = GaugeSession::kReconnectPauseMs;
 };
 
 // The wizard: choose the points, connect to the gauge and measure, hand the
@@ -61,6 +65,8 @@ class TF_Main : public QWidget
 public:
     static inline const QString kWebAddress = QStringLiteral("https://www.kromaglen.example");
     static constexpr int kServerLogMaxLines = 100000;
+    // About 8 MB of text: days of a station's traffic.
+    static constexpr qsizetype kServerLogMaxChars = 4 * 1024 * 1024;
 
     explicit TF_Main(const TF_MainServices &services, QWidget *parent = nullptr);
     ~TF_Main() override;
@@ -174,7 +180,7 @@ private:
     // The substrate panel; typed readings take the substrate it shows.
     void showSubstrate(Substrate substrate);
     // spokenValue: the value a MeasurementOk says when values are spoken.
-    void RaiseFeedback(int code, const QString &spokenValue = QString());
+    void RaiseFeedback(FeedbackEvent event, const QString &spokenValue = QString());
     int currentPoint() const;
     void showMeasuringList();
     // Gauge link: the session's frames by route, and what it reports
@@ -189,7 +195,9 @@ private:
     void setSoundControlsVisible(bool visible);
     // Handover
     void IdTCPServer1Connect(const QString &peer);
-    std::optional<QString> IdTCPServer1Execute(const QString &line);
+    std::optional<HandoverReply> IdTCPServer1Execute(const QString &line);
+    // A point's reply has reached the connection: the point is sent.
+    void replyWritten(int point);
     void IdTCPServer1Disconnect(const QString &peer);
     // The server's traffic, shown in batches, and the window's own lines.
     void appendTrafficLog(const QString &line);
@@ -209,8 +217,12 @@ private:
     void archiveInspection();
     // Dialogs
     void WMShowMessage(const QString &message, const QString &description);
-    // The plain error box for failures no handler of their own reports.
-    void showErrorBox(const QString &text);
+    // The plain error box for failures no handler of their own reports; the
+    // detail, if any, below the text.
+    void showErrorBox(const QString &text, const QString &detail = {});
+    // Names the presets file a failed save or removal could not write.
+    QString presetsFileFailure() const;
+    void tellUnplayable(const QString &path);
     void setActivePage(WizardPage page);
 
     TF_MainServices m_services;
@@ -228,6 +240,12 @@ private:
     HandoverDisplay m_display;
     std::array<bool, PointCatalogue::kPointCount> m_sent{};
     Substrate m_substrate = Substrate::FE; // what P_ActMetal shows
+    // "Tovább" saves the plan twice: a failure is shown once per click.
+    bool m_oneSaveFailureBox = false;
+    // Said once: no sound output at all; each recording that cannot be played.
+    bool m_toldInaudible = false;
+    QSet<QString> m_toldUnplayable;
+    bool m_saveFailureShown = false;
 
     // The system's serial ports, listed on a thread of their own while the
     // window is built; the first refill takes them.
@@ -271,7 +289,7 @@ private:
     QLabel *L_LinkLost = nullptr; // over the point's description while the link is down
     QListWidget *LB_ActMeasValue = nullptr;
     TPanel *P_ActMetal = nullptr;
-    QSpinBox *SE_KeziBevitel = nullptr;
+    TSpinEdit *SE_KeziBevitel = nullptr;
     TPanel *P_ActMeasValue = nullptr;
     TGlyphButton *BB_MeasBack = nullptr;
     TGlyphButton *BB_MeasCancel = nullptr;

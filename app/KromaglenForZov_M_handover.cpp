@@ -1,11 +1,14 @@
 // The handover server's handlers and the feedback sounds.
 #include "KromaglenForZov_M.h"
 
+#include "Beeper.h"
 #include "HandoverProtocol.h"
 #include "SoundOptions.h"
+#include "SoundPlayer.h"
 #include "Widgets.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QPlainTextEdit>
 
@@ -29,9 +32,11 @@ void TF_Main::IdTCPServer1Disconnect(const QString &peer)
     appendTrafficLog(QStringLiteral("Disconnect from ") + peer);
 }
 
-std::optional<QString> TF_Main::IdTCPServer1Execute(const QString &line)
+std::optional<HandoverReply> TF_Main::IdTCPServer1Execute(const QString &line)
 {
-    appendTrafficLog(QStringLiteral("In: ") + line);
+    // Only the first part of a long line is shown, so it is never copied whole.
+    const QString shown = HandoverDisplay::shortened(line);
+    appendTrafficLog(QStringLiteral("In: ") + shown);
     const HandoverAnswer answer = HandoverProtocol::answer(line, activePage(), m_log);
     switch (answer.kind) {
     case HandoverAnswer::Kind::Category:
@@ -46,12 +51,13 @@ std::optional<QString> TF_Main::IdTCPServer1Execute(const QString &line)
                                 "programja az első \"Paraméterek megadása\" lapon áll."));
         return std::nullopt;
     case HandoverAnswer::Kind::Point:
-        m_sent[size_t(answer.point)] = true;
-        m_display.showStatusLater(answer.point);
-        archiveSent(answer.point);
-        break;
+        // Sent once the reply has been written, not when it is queued.
+        appendTrafficLog(QStringLiteral("Out: ") + HandoverDisplay::shortened(answer.reply));
+        return HandoverReply(answer.reply, [this, point = answer.point] {
+            handled (&TF_Main::replyWritten)(point);
+        });
     case HandoverAnswer::Kind::UnknownPoint:
-        appendTrafficLog(QStringLiteral("ÉRVÉNYTELEN KÉRÉS: ") + line);
+        appendTrafficLog(QStringLiteral("ÉRVÉNYTELEN KÉRÉS: ") + shown);
         break;
     case HandoverAnswer::Kind::WrongPage:
         ShowInfo(QStringLiteral("Az adatok átadádához lépjen az utolsó \"Adatok átadása\" lapra!"),
@@ -61,27 +67,57 @@ std::optional<QString> TF_Main::IdTCPServer1Execute(const QString &line)
                                 "eredményt tartalmaz."));
         break;
     }
-    appendTrafficLog(QStringLiteral("Out: ") + answer.reply);
+    appendTrafficLog(QStringLiteral("Out: ") + HandoverDisplay::shortened(answer.reply));
     return answer.reply;
 }
 
-void TF_Main::RaiseFeedback(int code, const QString &spokenValue)
+void TF_Main::replyWritten(int point)
+{
+    m_sent[size_t(point)] = true;
+    m_display.showStatusLater(point);
+    archiveSent(point);
+}
+
+void TF_Main::RaiseFeedback(FeedbackEvent event, const QString &spokenValue)
 {
     if (m_gauge.isShutDown())
         return;
     if (CB_Sound->currentIndex() == SoundOptions::SoundCard) {
         try {
-            const int point = currentPoint();
-            m_sounds.play(code, CB_SpeakNum->currentIndex() == SoundOptions::SpeakValue,
-                          point < 0 ? QString() : PointCatalogue::pointId(point), spokenValue);
+            m_sounds.play(event, CB_SpeakNum->currentIndex() == SoundOptions::SpeakValue,
+                          currentPoint(), spokenValue);
             return;
+        } catch (const UnplayableSound &f) {
+            // The sound card works; only this recording cannot be played. The
+            // choice stays, so the station's other recordings keep playing.
+            tellUnplayable(f.path());
         } catch (const Failure &) {
             // The sound card failed: use the speaker from now on, also after a restart.
             CB_Sound->setCurrentIndex(SoundOptions::Speaker);
             CB_SoundChange();
         }
     }
-    m_beepWorker.enqueue(code);
+    if (!m_toldInaudible && !m_services.beeper->audible()) {
+        m_toldInaudible = true;
+        ShowInfo(QStringLiteral("A program nem tud hangot adni: a számítógépen nincs hangkimenet!"),
+                 QStringLiteral("A mérés hangjelzések nélkül folytatható.\r\rMegoldás: "
+                                "csatlakoztasson hangszórót vagy fejhallgatót, indítsa el a "
+                                "hangrendszert (PulseAudio vagy PipeWire), majd indítsa újra a "
+                                "programot!"));
+    }
+    m_beepWorker.enqueue(event);
+}
+
+void TF_Main::tellUnplayable(const QString &path)
+{
+    if (m_toldUnplayable.contains(path))
+        return;
+    m_toldUnplayable.insert(path);
+    ShowInfo(QStringLiteral("A(z) %1 hangfájlt a program nem tudja lejátszani, helyette sípol!")
+                 .arg(QDir::toNativeSeparators(path)),
+             QStringLiteral("A fájl tömörített vagy ismeretlen kódolású WAV fájl.\r\rMegoldás: "
+                            "mentse a felvételt PCM WAV formátumban (8, 16, 24 vagy 32 bites "
+                            "egész, vagy 32 bites lebegőpontos mintákkal)!"));
 }
 
 void TF_Main::CB_SoundChange()

@@ -168,6 +168,7 @@ void TF_Main::buildConfigPage(QWidget *page)
     CB_Save = place<TComboBox>(page, "CB_Save", {296, 32, 225, 27}, kHintSave);
     CB_Save->setEditable(true);
     CB_Save->setInsertPolicy(QComboBox::NoInsert);
+    CB_Save->completeToEntries();
     BB_AlapSorrend =
         button(page, "BB_AlapSorrend", {296, 72, 105, 41}, QStringLiteral("ZOV sorrend"),
                QStringLiteral("Visszaállítja a mérési pontok eredeti sorrendjét a ZOV programnak "
@@ -270,7 +271,7 @@ void TF_Main::buildMeasPage(QWidget *page)
         QStringLiteral("Az utoljára mért festékréteg vastagság érték mikrométerben."));
     P_ActMeasValue->setFont(times(240));
     P_ActMeasValue->setText(QStringLiteral("8888"));
-    SE_KeziBevitel = place<QSpinBox>(page, "SE_KeziBevitel", {312, 152, 129, 65});
+    SE_KeziBevitel = place<TSpinEdit>(page, "SE_KeziBevitel", {312, 152, 129, 65});
     SE_KeziBevitel->setRange(ReadingLog::kManualMinimum, ReadingLog::kManualMaximum);
     SE_KeziBevitel->setValue(10);
     SE_KeziBevitel->setFont(times(27, true));

@@ -84,7 +84,7 @@ void TF_Main::onLinkLost()
     L_LinkLost->raise();
     L_LinkLost->show();
     if (m_gauge.route() != GaugeSession::Route::None)
-        RaiseFeedback(FeedbackSounds::CannotMeasure);
+        RaiseFeedback(FeedbackEvent::CannotMeasure);
 }
 
 void TF_Main::showCloseFailure(const QString &reason)
@@ -137,6 +137,16 @@ void TF_Main::BB_FindPortClick()
                                 QStringLiteral("A port keresése nem sikerült! Oka: ") + f.text(),
                                 QMessageBox::Ok, this);
             box->setObjectName(QStringLiteral("FindPortBox"));
+#ifndef Q_OS_WIN
+            // No Bluetooth stack writes a registry here: say what is searched.
+            const QString source = m_services.registry->source();
+            box->setInformativeText(
+                QStringLiteral("Linuxon a program a párosított Kromaglen-eket %1 keresi, a "
+                               "portjukat a /dev/rfcomm* eszközök és a soros portok között.")
+                    .arg(source.isEmpty()
+                             ? QStringLiteral("a registry-fájlban")
+                             : QStringLiteral("a(z) %1 registry-fájlban").arg(source)));
+#endif
             box->setAttribute(Qt::WA_DeleteOnClose);
             box->show();
         }

@@ -48,7 +48,7 @@ void TF_Main::CB_ActMeasNameChange()
 void TF_Main::BB_MeasStepForwardClick()
 {
     if (!m_measuring.stepForward()) {
-        RaiseFeedback(FeedbackSounds::NoMoreMeasurements);
+        RaiseFeedback(FeedbackEvent::NoMoreMeasurements);
         return;
     }
     CB_ActMeasNameChange();
@@ -57,7 +57,7 @@ void TF_Main::BB_MeasStepForwardClick()
 void TF_Main::BB_MeasStepBackClick()
 {
     if (!m_measuring.stepBack()) {
-        RaiseFeedback(FeedbackSounds::NoMoreMeasurements);
+        RaiseFeedback(FeedbackEvent::NoMoreMeasurements);
         return;
     }
     CB_ActMeasNameChange();
@@ -94,7 +94,7 @@ void TF_Main::recordReading(Reading reading)
     LB_ActMeasValue->addItem(reading.line());
     LB_ActMeasValue->setCurrentRow(LB_ActMeasValue->count() - 1);
     m_log.append(point, reading);
-    RaiseFeedback(FeedbackSounds::MeasurementOk, reading.valueText());
+    RaiseFeedback(FeedbackEvent::MeasurementOk, reading.valueText());
 }
 
 void TF_Main::showSubstrate(Substrate substrate)
@@ -128,10 +128,10 @@ void TF_Main::ComPort1RxChar_GetMenu(const GaugeFrame &frame)
 {
     switch (decideFrameAction(ReceiveMode::Connect, frame, m_measuring.atLast())) {
     case FrameAction::RefuseReading:
-        RaiseFeedback(FeedbackSounds::CannotMeasure);
+        RaiseFeedback(FeedbackEvent::CannotMeasure);
         break;
     case FrameAction::MenuKey: // the session has ended the connect wait
-        RaiseFeedback(FeedbackSounds::NextPoint);
+        RaiseFeedback(FeedbackEvent::NextPoint);
         break;
     default:
         break;
@@ -142,14 +142,14 @@ void TF_Main::ComPort1RxChar(const GaugeFrame &frame)
 {
     switch (decideFrameAction(ReceiveMode::Measuring, frame, m_measuring.atLast())) {
     case FrameAction::Record:
-        RecordReading(substrateFromName(frame.substrate).value_or(Substrate::FE), frame.value);
+        RecordReading(frame.substrate, frame.value);
         break;
     case FrameAction::StepForward:
         BB_MeasStepForwardClick();
-        RaiseFeedback(FeedbackSounds::NextPoint);
+        RaiseFeedback(FeedbackEvent::NextPoint);
         break;
     case FrameAction::NoMorePoints:
-        RaiseFeedback(FeedbackSounds::NoMoreMeasurements);
+        RaiseFeedback(FeedbackEvent::NoMoreMeasurements);
         break;
     default:
         break;

@@ -4,6 +4,8 @@
 #include "Failure.h"
 #include "Widgets.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
@@ -12,6 +14,11 @@ void TF_Main::CLB_WhatToMeasClick()
 {
     if (m_plan.highlighted() < 0)
         m_plan.setHighlighted(0);
+    // The list shows the entry the description and the move buttons act on,
+    // also when the highlight was already there (at start, after a rebuild).
+    const QModelIndex highlighted = m_plan.index(m_plan.highlighted());
+    if (CLB_WhatToMeas->currentIndex() != highlighted)
+        CLB_WhatToMeas->setCurrentIndex(highlighted);
     L_WhatToMeasHint->setFittedText(m_plan.highlightedDescription());
     BB_Up->setEnabled(m_plan.canMoveUp() && CLB_WhatToMeas->isEnabled());
     BB_Down->setEnabled(m_plan.canMoveDown() && CLB_WhatToMeas->isEnabled());
@@ -110,9 +117,17 @@ void TF_Main::BB_SaveClick()
         reloadPresetNames(shown);
     } catch (const Failure &f) {
         reloadPresetNames(CB_Save->currentText());
-        showErrorBox(f.text());
+        if (!(m_oneSaveFailureBox && m_saveFailureShown))
+            showErrorBox(f.text(), presetsFileFailure());
+        m_saveFailureShown = true;
     }
     CB_SaveChange();
+}
+
+QString TF_Main::presetsFileFailure() const
+{
+    return QStringLiteral("A mérési pontok beállításai nem menthetők ebbe a fájlba: %1")
+        .arg(QDir::toNativeSeparators(QFileInfo(m_presets.filePath()).absoluteFilePath()));
 }
 
 void TF_Main::BB_DeleteClick()
@@ -124,7 +139,7 @@ void TF_Main::BB_DeleteClick()
         reloadPresetNames(QString());
     } catch (const Failure &f) {
         reloadPresetNames(QString());
-        showErrorBox(f.text());
+        showErrorBox(f.text(), presetsFileFailure());
     }
     CB_SaveChange();
 }

@@ -14,6 +14,7 @@
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSpinBox>
 
 namespace {
@@ -47,6 +48,8 @@ void TF_Main::setPageOneInputsEnabled(bool enabled)
     } else {
         BB_Up->setEnabled(false);
         BB_Down->setEnabled(false);
+        // Not left to Qt, which passes it on to the next control in turn.
+        BB_SetAll->setFocus();
     }
 }
 
@@ -61,6 +64,10 @@ void TF_Main::setSoundControlsVisible(bool visible)
 
 void TF_Main::BB_ConfigNextClick()
 {
+    // Both saves below fail alike (a folder that cannot be written): one box.
+    m_oneSaveFailureBox = true;
+    m_saveFailureShown = false;
+    auto oneBox = qScopeGuard([this] { m_oneSaveFailureBox = false; });
     saveAutoPresetIfNamed();
     m_measuring.fill(m_plan.tickedPoints());
     showMeasuringList();
@@ -72,6 +79,8 @@ void TF_Main::BB_ConfigNextClick()
     if (CB_Save->currentText().isEmpty())
         CB_Save->setEditText(PlanPresets::kAutoPresetName);
     saveAutoPresetIfNamed();
+    oneBox.dismiss();
+    m_oneSaveFailureBox = false;
     if (m_log.unsavedReadings() &&
         AskYesNo(QStringLiteral("Már van rögzített mérés a memóriában!"),
                  QStringLiteral("Akarja megtartani a meglevő méréseket?")) == TF_MessageDlg::No) {
@@ -89,7 +98,12 @@ void TF_Main::BB_ConfigNextClick()
         m_gauge.OpenGaugePort(ComComboBox1->currentText());
         BB_MeasBack->setEnabled(true);
     } catch (const Failure &f) {
-        ShowInfo(Messages::kConnectFailure + f.reason() + u')', Messages::kConnectFailureDesc);
+        // What to do, where the system's number says it (a port another
+        // program holds, no right to it), comes before the likely causes.
+        ShowInfo(Messages::kConnectFailure + f.reason() + u')',
+                 f.advice().isEmpty()
+                     ? Messages::kConnectFailureDesc
+                     : f.advice() + QStringLiteral("\r\r") + Messages::kConnectFailureDesc);
         setPageOneInputsEnabled(true);
         BB_MeasBack->setEnabled(false);
         setSoundControlsVisible(true);

@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -66,15 +67,64 @@ TF_MyShowMessage::TF_MyShowMessage(QWidget *parent)
     layout->addWidget(m_ok, 0, Qt::AlignHCenter);
 }
 
-void TF_MyShowMessage::DisplayMessage(const QString &message, const QString &description)
+void TF_MyShowMessage::DisplayMessage(const QString &message, const QString &description,
+                                      const QWidget *question)
 {
     m_message->setText(dialogText(message));
     m_description->setText(dialogText(description));
+    if (question) {
+        if (!placeBeside(question)) {
+            m_waiting = true;
+            hide();
+            return;
+        }
+        // The question keeps the keyboard.
+        setAttribute(Qt::WA_ShowWithoutActivating, true);
+        show();
+        raise();
+        setAttribute(Qt::WA_ShowWithoutActivating, false);
+        return;
+    }
+    m_placed = false;
     if (isVisible()) {
         raise();
         activateWindow();
     } else {
         show();
+    }
+}
+
+bool TF_MyShowMessage::placeBeside(const QWidget *question)
+{
+    const QScreen *screen = question->screen();
+    if (!screen)
+        return false;
+    // This dialog's frame is taken to be as wide as the question's.
+    const QRect questionFrame = question->frameGeometry();
+    const QMargins frame(question->geometry().left() - questionFrame.left(),
+                         question->geometry().top() - questionFrame.top(),
+                         questionFrame.right() - question->geometry().right(),
+                         questionFrame.bottom() - question->geometry().bottom());
+    const std::optional<QPoint> at =
+        besideOf(screen->availableGeometry(), questionFrame, size().grownBy(frame));
+    if (!at)
+        return false;
+    m_placed = true;
+    move(*at);
+    return true;
+}
+
+void TF_MyShowMessage::questionClosed()
+{
+    if (std::exchange(m_waiting, false)) {
+        m_placed = false;
+        show();
+    }
+    // The keys go to the message in sight, not to the window behind it,
+    // where Enter would press the button that has the focus.
+    if (isVisible()) {
+        raise();
+        activateWindow();
     }
 }
 
@@ -85,7 +135,7 @@ void TF_MyShowMessage::showEvent(QShowEvent *event)
     if (m_ok->icon().isNull())
         m_ok->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
     QDialog::showEvent(event);
-    if (!event->spontaneous())
+    if (!event->spontaneous() && !m_placed)
         centreOnScreen(this);
 }
 

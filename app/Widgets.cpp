@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QScreen>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -10,16 +11,29 @@
 
 namespace {
 
+// Tabs of the laid-out size whatever the style: as high as the layout says
+// and as wide as their caption and a small margin, so that the three captions
+// fit the window in one row also where a style pads tabs more (the Windows
+// styles do).
 class FixedHeightTabBar : public QTabBar
 {
 public:
-    using QTabBar::QTabBar;
+    explicit FixedHeightTabBar(QWidget *parent) : QTabBar(parent)
+    {
+        setUsesScrollButtons(false);
+        setElideMode(Qt::ElideNone);
+        setExpanding(false);
+    }
 
 protected:
     QSize tabSizeHint(int index) const override
     {
-        return {QTabBar::tabSizeHint(index).width(), TPageControl::kTabHeight};
+        return {fontMetrics().horizontalAdvance(tabText(index)) + 2 * kTextMargin,
+                TPageControl::kTabHeight};
     }
+
+private:
+    static constexpr int kTextMargin = 6;
 };
 
 class FixedHeightRows : public QStyledItemDelegate
@@ -46,6 +60,26 @@ void centreOnScreen(QWidget *window)
     QRect frame = window->frameGeometry();
     frame.moveCenter(screen->geometry().center());
     window->move(frame.topLeft());
+}
+
+std::optional<QPoint> besideOf(const QRect &screen, const QRect &other, QSize frame)
+{
+    constexpr int kGap = 8;
+    const QPoint centred = other.center() - QPoint(frame.width() / 2, frame.height() / 2);
+    const int clampedX = qBound(screen.left(), centred.x(), screen.right() + 1 - frame.width());
+    const int clampedY = qBound(screen.top(), centred.y(), screen.bottom() + 1 - frame.height());
+    const QPoint candidates[] = {
+        {clampedX, other.bottom() + 1 + kGap},
+        {clampedX, other.top() - kGap - frame.height()},
+        {other.right() + 1 + kGap, clampedY},
+        {other.left() - kGap - frame.width(), clampedY},
+    };
+    for (const QPoint &at : candidates) {
+        const QRect placed(at, frame);
+        if (screen.contains(placed) && !placed.intersects(other))
+            return at;
+    }
+    return std::nullopt;
 }
 
 TPageControl::TPageControl(QWidget *parent) : QTabWidget(parent)
@@ -128,6 +162,49 @@ void TComboBox::hidePopup()
     // the pick is in place.
     if (wasShown)
         QMetaObject::invokeMethod(this, &TComboBox::closeUp, Qt::QueuedConnection);
+}
+
+void TComboBox::completeToEntries()
+{
+    setCompleter(nullptr);
+    lineEdit()->installEventFilter(this);
+    connect(lineEdit(), &QLineEdit::textEdited, this, &TComboBox::completeTyped);
+}
+
+void TComboBox::noteKey(const QKeyEvent *event)
+{
+    const QString typed = event->text();
+    m_typing = !typed.isEmpty() && typed.front().isPrint();
+}
+
+bool TComboBox::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == lineEdit() && event->type() == QEvent::KeyPress)
+        noteKey(static_cast<QKeyEvent *>(event));
+    return QComboBox::eventFilter(watched, event);
+}
+
+void TComboBox::keyPressEvent(QKeyEvent *event)
+{
+    noteKey(event);
+    QComboBox::keyPressEvent(event);
+}
+
+void TComboBox::completeTyped(const QString &text)
+{
+    // Deleting, pasting, or typing anywhere but at the end completes nothing.
+    QLineEdit *edit = lineEdit();
+    if (!std::exchange(m_typing, false) || text.isEmpty() || edit->cursorPosition() != text.size())
+        return;
+    for (int i = 0; i < count(); ++i) {
+        const QString entry = itemText(i);
+        if (!entry.startsWith(text, Qt::CaseInsensitive))
+            continue;
+        setCurrentIndex(i);
+        edit->setText(entry);
+        edit->setSelection(int(text.size()), int(entry.size() - text.size()));
+        return;
+    }
 }
 
 void TFittingLabel::setDesignedFont(const QFont &font)
@@ -227,4 +304,36 @@ void TGlyphButton::paintEvent(QPaintEvent *)
                                  QPalette::ButtonText));
         p.drawText(textRect, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic, text());
     }
+}
+
+int TSpinEdit::clampedValue(const QString &text) const
+{
+    bool ok = false;
+    const qlonglong value = text.trimmed().toLongLong(&ok);
+    if (!ok || value < minimum())
+        return minimum();
+    return int(qMin(value, qlonglong(maximum())));
+}
+
+QValidator::State TSpinEdit::validate(QString &input, int &) const
+{
+    // Digits and signs may be typed; what they make is settled on reading.
+    for (QChar c : input) {
+        if (!c.isDigit() && c != u'+' && c != u'-')
+            return QValidator::Invalid;
+    }
+    bool ok = false;
+    const int value = input.toInt(&ok);
+    return ok && value >= minimum() && value <= maximum() ? QValidator::Acceptable
+                                                          : QValidator::Intermediate;
+}
+
+int TSpinEdit::valueFromText(const QString &text) const
+{
+    return clampedValue(text);
+}
+
+void TSpinEdit::fixup(QString &input) const
+{
+    input = QString::number(clampedValue(input));
 }

@@ -4,12 +4,19 @@
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
+#include <optional>
 
 // The few widget behaviours the wizard needs beyond Qt's own.
 
 // Places a top-level window's frame in the middle of its screen.
 void centreOnScreen(QWidget *window);
+
+// Where a window frame of the given size stands on the screen without
+// covering another: below it, above it, right or left of it, as near its
+// middle as the screen allows; nothing where none of these fits.
+std::optional<QPoint> besideOf(const QRect &screen, const QRect &other, QSize frame);
 
 // A page control whose pages only the program changes: tab clicks, the mouse
 // wheel and Ctrl+Tab are refused (each refusal is reported by changing()).
@@ -52,7 +59,10 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 };
 
-// A combo box that tells when its drop-down list closes.
+// A combo box that tells when its drop-down list closes. Editable, it can
+// complete a typed text to the first entry that begins with it, letter case
+// ignored, in the entry's own spelling, the completed part selected so that
+// further typing replaces it (Qt's completer keeps the typed letters' case).
 class TComboBox : public QComboBox
 {
     Q_OBJECT
@@ -60,10 +70,23 @@ class TComboBox : public QComboBox
 public:
     using QComboBox::QComboBox;
     void hidePopup() override;
+    // Call once the combo is editable.
+    void completeToEntries();
 
 Q_SIGNALS:
     // The drop-down list has closed, with the pick (if any) selected.
     void closeUp();
+
+protected:
+    // Keys reach the text either here, passed on by the combo, or directly.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void noteKey(const QKeyEvent *event);
+    void completeTyped(const QString &text);
+
+    bool m_typing = false; // the edit comes from a character key
 };
 
 // A push button whose picture sits beside, above or below a word-wrapped caption.
@@ -114,4 +137,24 @@ Q_SIGNALS:
 protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+};
+
+// A spin box that takes any number typed into it, key by key: a number beyond
+// the limits, or no number at all, is brought within them when the box is
+// read or left (below the minimum or not a number: the minimum; above the
+// maximum: the maximum). Qt's own box refuses a key that leads out of the
+// limits, so a fourth digit typed towards 1000 would be lost.
+class TSpinEdit : public QSpinBox
+{
+    Q_OBJECT
+
+public:
+    using QSpinBox::QSpinBox;
+    // The value a text stands for, within the limits.
+    int clampedValue(const QString &text) const;
+
+protected:
+    QValidator::State validate(QString &input, int &pos) const override;
+    int valueFromText(const QString &text) const override;
+    void fixup(QString &input) const override;
 };

@@ -11,6 +11,7 @@
 #include "WizardWindows.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QLocale>
 #include <QMessageBox>
 #include <QTimer>
@@ -45,6 +46,14 @@ int main(int argc, char *argv[])
     ProcessLimits::raiseDescriptorLimit();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KromaglenForZov"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/kromaglenforzov.png")));
+    // The Linux launcher's way to tell a user who started the program from
+    // the desktop's menu why it cannot start; nothing else is done.
+    if (argc == 3 && qstrcmp(argv[1], "--launcher-error") == 0) {
+        QMessageBox::critical(nullptr, QStringLiteral("KromaglenForZov"),
+                              QString::fromLocal8Bit(argv[2]));
+        return 1;
+    }
 
     SerialGaugePort port;
     const std::unique_ptr<Registry> registry = Registry::system();

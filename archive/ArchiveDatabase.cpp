@@ -10,6 +10,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -267,17 +270,24 @@ bool openElsewhere(const QString &file)
 
 int ArchiveDatabase::socketDescriptor() const
 {
-#if defined(Q_OS_UNIX)
+#if defined(Q_OS_UNIX) || defined(Q_OS_WIN)
     if (isSqlite() || !m_db.isOpen())
         return -1;
     const QVariant handle = m_db.driver()->handle();
     if (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0)
         return -1;
     // libpq is loaded with the driver; only its socket call is needed here.
-    static const auto socketOf = [] {
-        void *libpq = ::dlopen("libpq.so.5", RTLD_NOLOAD | RTLD_LAZY);
-        return libpq ? reinterpret_cast<int (*)(const void *)>(::dlsym(libpq, "PQsocket"))
+    using SocketOf = int (*)(const void *);
+    static const SocketOf socketOf = [] {
+#ifdef Q_OS_WIN
+        const HMODULE libpq = ::GetModuleHandleW(L"libpq.dll");
+        return libpq ? reinterpret_cast<SocketOf>(
+                           reinterpret_cast<void *>(::GetProcAddress(libpq, "PQsocket")))
                      : nullptr;
+#else
+        void *libpq = ::dlopen("libpq.so.5", RTLD_NOLOAD | RTLD_LAZY);
+        return libpq ? reinterpret_cast<SocketOf>(::dlsym(libpq, "PQsocket")) : nullptr;
+#endif
     }();
     const void *connection = *static_cast<void *const *>(handle.constData());
     return socketOf && connection ? socketOf(connection) : -1;

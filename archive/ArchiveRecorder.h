@@ -7,6 +7,7 @@
 
 #include "ArchiveLocation.h"
 #include "Inspection.h"
+#include "PointCatalogue.h"
 
 class ArchiveJournal;
 class ArchiveWriter;

@@ -167,5 +167,14 @@ void ArchiveSettings::writeBands(const QString &path, const VerdictBands &bands)
             content = file.readAll();
         }
     }
-    SafeFile::write(path, withBands(content, bands));
+    // A password in the file is for the user's eyes only. (On Windows that is
+    // the folder's doing: the program's folder is in the user's own profile.)
+    const bool secret = !parse(content).location.password.isEmpty();
+    try {
+        SafeFile::write(path, withBands(content, bands), SafeFile::InFolderReadOnly::Fail,
+                        secret ? QFile::ReadOwner | QFile::WriteOwner : QFile::Permissions());
+    } catch (const Failure &f) {
+        // The archive's messages name the file, as the read above does.
+        throw Failure(f.kind(), path + QStringLiteral(": ") + f.text());
+    }
 }

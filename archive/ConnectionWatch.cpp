@@ -1,6 +1,8 @@
 #include "ConnectionWatch.h"
 
-#ifdef Q_OS_UNIX
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#elif defined(Q_OS_UNIX)
 #include <sys/socket.h>
 #endif
 
@@ -24,7 +26,9 @@ bool ConnectionWatch::cutIfBusyFor(qint64 limitMs)
     QMutexLocker locked(&m_mutex);
     if (m_socket < 0 || m_since.elapsed() < limitMs)
         return false;
-#ifdef Q_OS_UNIX
+#ifdef Q_OS_WIN
+    ::shutdown(SOCKET(m_socket), SD_BOTH);
+#elif defined(Q_OS_UNIX)
     ::shutdown(m_socket, SHUT_RDWR);
 #endif
     m_socket = -1;

@@ -47,6 +47,8 @@ public:
     VerdictBands bandsFor(const std::optional<VerdictBands> &judgedWith) const;
     void setRejudging(bool on);
     void showInspection(qint64 id);
+    // How often the window looks for what the wizard stored (kPollMs).
+    void setPollInterval(int ms) { m_poll.setInterval(ms); }
     const std::optional<Inspection> &shownInspection() const { return m_shown; }
     const VerdictBands &bands() const { return m_settings.bands; }
 

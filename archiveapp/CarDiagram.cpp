@@ -10,7 +10,7 @@ namespace {
 constexpr double kAspect = 2.2; // length / width
 
 // Marker places as fractions of the body's width (x) and length (y, front = 0).
-constexpr std::array<QPointF, 23> kPlaces{{
+constexpr std::array<QPointF, PointCatalogue::kPointCount> kPlaces{{
     {0.08, 0.19},  // 0 left front wing
     {0.05, 0.42},  // 1 left front door
     {0.19, 0.33},  // 2 left A pillar

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "Inspection.h"
+#include "PointCatalogue.h"
 #include "VerdictBands.h"
 
 class QPainter;
@@ -14,7 +15,7 @@ class QPainter;
 // drawing serves the window and the printed report.
 namespace CarDiagram {
 
-using Verdicts = std::array<Verdict, 23>;
+using Verdicts = std::array<Verdict, PointCatalogue::kPointCount>;
 
 // The body's rectangle within `area`: as large as fits, centred, at the car's proportions.
 QRectF bodyRect(const QRectF &area);

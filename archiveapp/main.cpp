@@ -3,6 +3,7 @@
 #include "ArchiveWindow.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -12,6 +13,7 @@ int main(int argc, char *argv[])
     QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary));
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KromaglenArchive"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/kromaglenarchive.png")));
     // Qt's own dialogs (file, print) in Hungarian, where its translation is installed.
     QTranslator qtTexts;
     if (qtTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),

@@ -9,28 +9,27 @@ BeepWorker::~BeepWorker()
     stop();
 }
 
-std::pair<int, int> BeepWorker::tone(int code)
+std::pair<int, int> BeepWorker::tone(FeedbackEvent event)
 {
-    switch (code) {
-    case 0:
+    switch (event) {
+    case FeedbackEvent::NoMoreMeasurements:
         return {800, 500};
-    case 1:
+    case FeedbackEvent::MeasurementOk:
         return {600, 500};
-    case 2:
+    case FeedbackEvent::NextPoint:
         return {300, 500};
-    case 3:
+    case FeedbackEvent::CannotMeasure:
         return {900, 700};
-    default:
-        return {0, 0};
     }
+    return {0, 0};
 }
 
-void BeepWorker::enqueue(int code)
+void BeepWorker::enqueue(FeedbackEvent event)
 {
     std::lock_guard guard(m_lock);
     if (m_stopped)
         return;
-    m_queue.push_back(code);
+    m_queue.push_back(event);
     if (!m_running) {
         // A finished run has left the lock for good: joining it is immediate.
         if (m_thread.joinable())
@@ -65,17 +64,17 @@ void BeepWorker::ITC_PlaySound()
 
 bool BeepWorker::ITC_PlaySoundRun()
 {
-    int code = 0;
+    FeedbackEvent event;
     {
         std::lock_guard guard(m_lock);
         if (m_queue.empty()) {
             m_running = false;
             return false;
         }
-        code = m_queue.front();
+        event = m_queue.front();
         m_queue.pop_front();
     }
-    const auto [hz, ms] = tone(code);
+    const auto [hz, ms] = tone(event);
     if (ms > 0)
         m_beeper.Beep(hz, ms);
     return true;

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <thread>
 
+#include "FeedbackEvent.h"
+
 class Beeper;
 
 // The feedback beeps, played one after another on a thread of their own so
@@ -17,10 +19,10 @@ public:
     explicit BeepWorker(Beeper &beeper);
     ~BeepWorker();
 
-    // The tone of a feedback code: {Hz, ms}, or {0, 0} for an unknown code.
-    static std::pair<int, int> tone(int code);
+    // The tone of a feedback event: {Hz, ms}.
+    static std::pair<int, int> tone(FeedbackEvent event);
 
-    void enqueue(int code);
+    void enqueue(FeedbackEvent event);
     // Drops what is queued, waits out a beep under way; later codes are ignored.
     void stop();
     bool running() const;
@@ -31,7 +33,7 @@ private:
 
     Beeper &m_beeper;
     mutable std::mutex m_lock;
-    std::deque<int> m_queue; // the FeedbackQueue
+    std::deque<FeedbackEvent> m_queue; // the FeedbackQueue
     std::thread m_thread;
     bool m_running = false;
     bool m_stopped = false;

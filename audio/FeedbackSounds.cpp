@@ -2,6 +2,7 @@
 
 #include "Failure.h"
 #include "Paths.h"
+#include "PointCatalogue.h"
 #include "SoundPlayer.h"
 #include "SpokenNumber.h"
 
@@ -31,20 +32,19 @@ void FeedbackSounds::onEndEvent()
     }
 }
 
-QString FeedbackSounds::eventFile(int code)
+QString FeedbackSounds::eventFile(FeedbackEvent event)
 {
-    switch (code) {
-    case NoMoreMeasurements:
+    switch (event) {
+    case FeedbackEvent::NoMoreMeasurements:
         return QStringLiteral("hang\\NINCSTOBBMERES.wav");
-    case MeasurementOk:
+    case FeedbackEvent::MeasurementOk:
         return QStringLiteral("hang\\MERES_OK.wav");
-    case NextPoint:
+    case FeedbackEvent::NextPoint:
         return QStringLiteral("hang\\NEXT.wav");
-    case CannotMeasure:
+    case FeedbackEvent::CannotMeasure:
         return QStringLiteral("hang\\NEMMERHET.wav");
-    default:
-        return {};
     }
+    return {};
 }
 
 void FeedbackSounds::openAndPlay(const QString &programPath)
@@ -54,22 +54,21 @@ void FeedbackSounds::openAndPlay(const QString &programPath)
     m_player.play();
 }
 
-void FeedbackSounds::play(int code, bool speakValue, const QString &pointId,
-                          const QString &valueText)
+void FeedbackSounds::play(FeedbackEvent event, bool speakValue, int point, const QString &valueText)
 {
-    switch (code) {
-    case MeasurementOk:
+    switch (event) {
+    case FeedbackEvent::MeasurementOk:
         if (speakValue) {
             SpeakNumber(valueText);
             return;
         }
         [[fallthrough]];
-    case NoMoreMeasurements:
-    case CannotMeasure:
+    case FeedbackEvent::NoMoreMeasurements:
+    case FeedbackEvent::CannotMeasure:
         m_player.setNotify(false);
-        openAndPlay(eventFile(code));
+        openAndPlay(eventFile(event));
         return;
-    case NextPoint: {
+    case FeedbackEvent::NextPoint: {
         m_holdEndEvents = true;
         const auto release = qScopeGuard([this] {
             m_holdEndEvents = false;
@@ -78,10 +77,11 @@ void FeedbackSounds::play(int code, bool speakValue, const QString &pointId,
         });
         m_player.setNotify(false);
         m_player.setWait(true);
-        openAndPlay(eventFile(NextPoint));
+        openAndPlay(eventFile(FeedbackEvent::NextPoint));
         m_player.close();
         m_player.setWait(false);
-        openAndPlay(QStringLiteral("hang\\") + pointId + QStringLiteral(".wav"));
+        if (PointCatalogue::isValidIndex(point))
+            openAndPlay(PointCatalogue::soundFile(point));
         return;
     }
     default:

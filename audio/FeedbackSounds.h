@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include "FeedbackEvent.h"
+
 class SoundPlayer;
 
 // The feedback events played through the sound card: the four event
@@ -13,17 +15,17 @@ class FeedbackSounds : public QObject
     Q_OBJECT
 
 public:
-    enum Event { NoMoreMeasurements = 0, MeasurementOk = 1, NextPoint = 2, CannotMeasure = 3 };
     // Waiting for a sound to end gives up this long after its time.
     static constexpr int kWaitMarginMs = 1000;
 
-    static QString eventFile(int code); // "hang\MERES_OK.wav", or empty
+    static QString eventFile(FeedbackEvent event); // "hang\MERES_OK.wav"
 
     explicit FeedbackSounds(SoundPlayer &player, QObject *parent = nullptr);
 
-    // Plays the event. pointId names the current point (NextPoint); valueText
-    // is the value to say when speakValue is chosen (MeasurementOk).
-    void play(int code, bool speakValue, const QString &pointId, const QString &valueText);
+    // Plays the event. point is the current point's catalogue index, whose
+    // name follows NextPoint (none when negative); valueText is the value to
+    // say when speakValue is chosen (MeasurementOk).
+    void play(FeedbackEvent event, bool speakValue, int point, const QString &valueText);
     // Queues the recordings that say the value and starts the chain.
     void SpeakNumber(const QString &valueText);
     // Waits (handling window events) until the current sound has ended, or

@@ -30,6 +30,7 @@ void PcmOutput::start(const QAudioFormat &format, int bufferMs)
     m_sink = new QAudioSink(QMediaDevices::defaultAudioOutput(), format);
     m_sink->setBufferSize(format.bytesForDuration(qint64(bufferMs) * 1000));
     m_device = m_sink->start();
+    m_written = 0;
     if (!m_device || m_sink->error() != QAudio::NoError)
         throw Failure(QStringLiteral("Exception"),
                       QStringLiteral("The audio output cannot be opened"));
@@ -47,7 +48,12 @@ qint64 PcmOutput::room() const
 void PcmOutput::write(QByteArrayView pcm)
 {
     if (m_device)
-        m_device->write(pcm.data(), pcm.size());
+        m_written += qMax<qint64>(m_device->write(pcm.data(), pcm.size()), 0);
+}
+
+qint64 PcmOutput::played() const
+{
+    return m_sink ? m_format.bytesForDuration(m_sink->processedUSecs()) : 0;
 }
 
 void PcmOutput::stop()

@@ -27,9 +27,13 @@ public:
     virtual qint64 room() const;
     virtual void write(QByteArrayView pcm);
     virtual void stop();
+    // Bytes written since the stream was opened, and those it has played.
+    virtual qint64 written() const { return m_written; }
+    virtual qint64 played() const;
 
 private:
     QAudioSink *m_sink = nullptr;
     QIODevice *m_device = nullptr;
     QAudioFormat m_format;
+    qint64 m_written = 0;
 };

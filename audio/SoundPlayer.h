@@ -1,7 +1,27 @@
 #pragma once
 
+#include "Failure.h"
+
 #include <QObject>
 #include <QString>
+
+// A sound file that is there and is a WAV file, but whose samples are coded
+// in a way the player does not know (compressed): the sound card itself is
+// fine, only this file cannot be played.
+class UnplayableSound : public Failure
+{
+public:
+    explicit UnplayableSound(const QString &path)
+        : Failure(QStringLiteral("Exception"),
+                  QStringLiteral("The coding of the sound file %1 is not known").arg(path)),
+          m_path(path)
+    {
+    }
+    const QString &path() const { return m_path; }
+
+private:
+    QString m_path;
+};
 
 // The WAV player: one open file at a time. Two one-shot options apply to the
 // next play only: wait (play returns when the file has ended) and notify

@@ -1,25 +1,23 @@
 #include "ToneBeeper.h"
 
+#include "Failure.h"
+#include "PcmPump.h"
+
 #include <QAudioDevice>
 #include <QAudioFormat>
-#include <QAudioSink>
 #include <QElapsedTimer>
 #include <QMediaDevices>
 #include <QSemaphore>
-#include <QTimer>
 #include <cmath>
 #include <deque>
 #include <memory>
 #include <numbers>
 
-#ifdef Q_OS_WIN
-#include <qt_windows.h>
-#endif
-
 namespace {
 
 constexpr int kSampleRate = 22050;
-constexpr int kIdleCloseMs = 3000;
+constexpr int kBufferMs = 100;
+constexpr int kFeedIntervalMs = 5;
 
 QByteArray sineTone(int frequencyHz, int durationMs)
 {
@@ -33,113 +31,81 @@ QByteArray sineTone(int frequencyHz, int durationMs)
 
 } // namespace
 
-// The tones on the default audio output: pushes them into it and tells each
-// caller once its tone has been played out. A tone whose caller gave up
-// waiting (the output stalled) still plays whole, before the next.
+// The tones on the default audio output: queues them in a pump and tells
+// each caller once its tone has been played out. A tone whose caller gave up
+// waiting (the output stalled) still plays whole, before the next. The
+// output is opened with the first tone, on the beeper's thread.
 class SinkToneOutput : public ToneOutput
 {
 public:
     void play(int frequencyHz, int durationMs, std::function<void()> done) override
     {
-        const QAudioDevice device = QMediaDevices::defaultAudioOutput();
         QAudioFormat format;
         format.setSampleRate(kSampleRate);
         format.setChannelCount(1);
         format.setSampleFormat(QAudioFormat::Int16);
-        if (device.isNull() || !device.isFormatSupported(format)) {
-            done();
+        if (!m_pump) {
+            m_pump = std::make_unique<PcmPump>(std::make_unique<PcmOutput>(), kFeedIntervalMs);
+            connect(m_pump.get(), &PcmPump::fed, this, &SinkToneOutput::tellPlayed);
+        }
+        try {
+            if (!m_pump->output().available() || !m_pump->output().supports(format))
+                throw Failure(QStringLiteral("Exception"), QStringLiteral("No tone output"));
+            m_pump->start(format, kBufferMs);
+        } catch (const Failure &) {
+            done(); // it lasts its length all the same
             return;
         }
-        if (!m_sink) {
-            m_sink = new QAudioSink(device, format, this);
-            m_sink->setBufferSize(format.bytesForDuration(100000));
-            m_io = m_sink->start();
-            m_written = 0;
-            m_feeder = new QTimer(this);
-            m_feeder->setInterval(5);
-            connect(m_feeder, &QTimer::timeout, this, &SinkToneOutput::feed);
-            m_feeder->start();
-        }
-        m_pcm += sineTone(frequencyHz, durationMs);
+        const QByteArray tone = sineTone(frequencyHz, durationMs);
         // It has sounded once all bytes up to its last one have been played.
-        m_pending.push_back({m_written + m_pcm.size(), std::move(done)});
-        m_idleSince.invalidate();
-        feed();
+        m_pending.push_back({m_pump->written() + m_pump->queued() + tone.size(), std::move(done)});
+        m_pump->append(tone);
+        m_pump->feed();
     }
 
 private:
-    void feed()
+    void tellPlayed()
     {
-        if (!m_sink || !m_io)
-            return;
-        qint64 room = m_sink->bytesFree() & ~qint64(1);
-        const qint64 n = qMin<qint64>(room, m_pcm.size());
-        if (n > 0) {
-            m_io->write(m_pcm.constData(), n);
-            m_pcm.remove(0, n);
-            m_written += n;
-            room -= n;
-        }
-        if (room > 0 && m_pcm.isEmpty()) { // silence between tones keeps the output running
-            m_io->write(QByteArray(room, '\0'));
-            m_written += room;
-        }
-        const qint64 played = m_sink->format().bytesForDuration(m_sink->processedUSecs());
-        while (!m_pending.empty() && played >= m_pending.front().first) {
+        const qint64 played = m_pump->played();
+        // A stream opened anew counts from zero: ends beyond it are stale.
+        const qint64 reach = m_pump->written() + m_pump->queued();
+        while (!m_pending.empty() &&
+               (played >= m_pending.front().first || m_pending.front().first > reach)) {
             m_pending.front().second();
             m_pending.pop_front();
-            if (m_pending.empty())
-                m_idleSince.start();
-        }
-        // Close the output after a while without tones.
-        if (m_pending.empty() && m_idleSince.isValid() && m_idleSince.elapsed() > kIdleCloseMs) {
-            m_feeder->stop();
-            m_sink->stop();
-            std::exchange(m_sink, nullptr)->deleteLater();
-            std::exchange(m_feeder, nullptr)->deleteLater();
-            m_io = nullptr;
-            m_idleSince.invalidate();
         }
     }
 
-    QAudioSink *m_sink = nullptr;
-    QIODevice *m_io = nullptr;
-    QTimer *m_feeder = nullptr;
-    QByteArray m_pcm;     // tone bytes not yet written
-    qint64 m_written = 0; // bytes written to the output since it was opened
+    std::unique_ptr<PcmPump> m_pump;
     std::deque<std::pair<qint64, std::function<void()>>>
         m_pending; // last byte of each tone, its caller
-    QElapsedTimer m_idleSince;
 };
 
-ToneBeeper::ToneBeeper()
-#ifndef Q_OS_WIN
-    : ToneBeeper(std::make_unique<SinkToneOutput>())
-#endif
-{
-}
+ToneBeeper::ToneBeeper() : ToneBeeper(std::make_unique<SinkToneOutput>()) {}
 
 ToneBeeper::ToneBeeper(std::unique_ptr<ToneOutput> output) : m_output(output.release())
 {
     m_output->moveToThread(&m_thread);
     QObject::connect(&m_thread, &QThread::finished, m_output, &QObject::deleteLater);
-    m_thread.start();
 }
 
 ToneBeeper::~ToneBeeper()
 {
     m_thread.quit();
     m_thread.wait();
+    if (!m_thread.isFinished() && !m_thread.isRunning())
+        delete m_output; // never started: nothing runs on its thread
+}
+
+bool ToneBeeper::audible() const
+{
+    return !QMediaDevices::audioOutputs().isEmpty();
 }
 
 void ToneBeeper::Beep(int frequencyHz, int durationMs)
 {
-#ifdef Q_OS_WIN
-    if (!m_output) {
-        ::Beep(DWORD(frequencyHz), DWORD(durationMs));
-        return;
-    }
-#endif
+    // The thread, and with it the sound output, starts with the first beep.
+    std::call_once(m_started, [this] { m_thread.start(); });
     QElapsedTimer clock;
     clock.start();
     // Shared with the output, so that a release after the wait has given up

@@ -6,6 +6,7 @@
 #include <QThread>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 // Where the beeper's tones are played; lives on the beeper's own thread.
 class ToneOutput : public QObject
@@ -16,11 +17,12 @@ public:
     virtual void play(int frequencyHz, int durationMs, std::function<void()> done) = 0;
 };
 
-// The PC-speaker beep: the system Beep on Windows; elsewhere a generated sine
-// tone on the default audio output, played by an object on a thread of its own
-// with an event loop. A beep lasts its length whether or not it could be
-// heard, and never much longer: an output that stalls is not waited for
-// beyond the tone's length and a margin.
+// The PC-speaker beep where there is no speaker to drive (Windows has its
+// Beep, WinBeeper): a generated sine tone on the default audio output, played
+// by an object on a thread of its own with an event loop, started with the
+// first beep. A beep lasts its length whether or not it could be heard, and
+// never much longer: an output that stalls is not waited for beyond the
+// tone's length and a margin.
 class ToneBeeper : public Beeper
 {
 public:
@@ -31,8 +33,10 @@ public:
     explicit ToneBeeper(std::unique_ptr<ToneOutput> output);
     ~ToneBeeper() override;
     void Beep(int frequencyHz, int durationMs) override;
+    bool audible() const override;
 
 private:
     QThread m_thread;
+    std::once_flag m_started;
     ToneOutput *m_output = nullptr;
 };

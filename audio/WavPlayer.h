@@ -1,15 +1,14 @@
 #pragma once
 
-#include "PcmOutput.h"
+#include "PcmPump.h"
 #include "SoundPlayer.h"
 
 #include <QAudioFormat>
-#include <QTimer>
 #include <memory>
 
 // The WAV player on the default audio output, through one output stream that
-// stays open while sounds follow each other: a timer hands it the clip's
-// samples, and silence between clips. A clip counts as played once its last
+// stays open while sounds follow each other (a PcmPump hands it the clip's
+// samples, and silence between clips). A clip counts as played once its last
 // sample has gone to the output, so that the next clip of a chain follows it
 // without a gap. An output that stalls (takes no samples for kStallMs) ends the
 // clip, so nothing waits on it for longer than the clip's length and that
@@ -34,17 +33,14 @@ public:
     int playingMsLeft() const override;
 
 private:
-    void feed();
+    void onFed(qint64 room, qint64 taken);
     void finish();
 
-    std::unique_ptr<PcmOutput> m_output;
-    QByteArray m_pending; // samples of the playing clip not yet handed to the output
-    QTimer m_feeder;
+    PcmPump m_pump;
     QAudioFormat m_format;
     QByteArray m_clip;
     bool m_open = false;
     bool m_playing = false;
     bool m_notifyThisPlay = false;
     int m_stalledFeeds = 0; // feeder turns in a row that the output took nothing
-    QTimer m_idle;          // closes the output after a while of silence
 };

@@ -1,7 +1,8 @@
 // The archive at the size of years of inspections: building an archive of
 // 100,000 inspections, opening and filtering it (library and window), and
 // what a store costs the wizard's window thread.
-//   bench_archive [FOLDER]   (default /tmp/kfz-arch-bench; the large archive is kept there)
+//   bench_archive [FOLDER]   (default kfz-arch-bench in the user's cache folder, e.g.
+//                             ~/.cache/kfz-arch-bench; the large archive is kept there)
 #include "ArchiveDatabase.h"
 #include "ArchiveRecorder.h"
 #include "ArchiveSampler.h"
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTimer>
 #include <ctime>
@@ -220,8 +222,11 @@ int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The user's own cache: a fixed folder in /tmp is another user's on a shared machine.
     const QString folder =
-        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/tmp/kfz-arch-bench");
+        argc > 1 ? QString::fromLocal8Bit(argv[1])
+                 : QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                       QStringLiteral("/kfz-arch-bench");
     QDir().mkpath(folder);
     const QString file = folder + "/archive-100k.sqlite";
     buildLarge(file);

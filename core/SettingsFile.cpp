@@ -1,77 +1,20 @@
 #include "SettingsFile.h"
 
 #include "Failure.h"
+#include "SafeFile.h"
+#include "SystemError.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <cerrno>
 
-#ifdef Q_OS_WIN
-#include <qt_windows.h>
-#endif
-
-namespace {
-
-// Error numbers as the file layer reports them.
-enum IoError {
-    kFileNotFound = 2,
-    kPathNotFound = 3,
-    kTooManyOpenFiles = 4,
-    kAccessDenied = 5,
-    kSharingViolation = 32,
-    kGeneralFailure = 31,
-    kDiskFull = 112,
-};
-
-void clearSystemError()
-{
-#ifdef Q_OS_WIN
-    SetLastError(0);
-#else
-    errno = 0;
-#endif
-}
-
-int fromSystemError()
-{
-#ifdef Q_OS_WIN
-    return int(GetLastError());
-#else
-    switch (errno) {
-    case 0:
-        return 0;
-    case ENOENT:
-        return kFileNotFound;
-    case ENOTDIR:
-    case ENAMETOOLONG:
-    case ELOOP:
-        return kPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-    case EROFS:
-        return kAccessDenied;
-    case ENOSPC:
-    case EDQUOT:
-        return kDiskFull;
-    case EMFILE:
-    case ENFILE:
-        return kTooManyOpenFiles;
-    case EBUSY:
-    case ETXTBSY:
-        return kSharingViolation;
-    default:
-        return kGeneralFailure;
-    }
-#endif
-}
+namespace SettingsFile {
 
 // Taken right after the failing call; Qt's own checks (a folder in the file's
 // place) leave no system error, so the path tells what went wrong.
-[[noreturn]] void fail(const QString &path, int code = fromSystemError())
+void fail(const QString &path, int code)
 {
+    using namespace SystemError;
     const QFileInfo info(path);
     if (info.isDir())
         code = kAccessDenied;
@@ -79,31 +22,18 @@ int fromSystemError()
         code = kPathNotFound;
     else if (code == 0)
         code = info.exists() ? kGeneralFailure : kFileNotFound;
-    throw Failure(QStringLiteral("EInOutError"), SettingsFile::ioErrorText(code));
+    throw Failure(QStringLiteral("EInOutError"), fileErrorText(code));
 }
 
-} // namespace
-
-namespace SettingsFile {
-
-QString ioErrorText(int code)
+void fail(const QString &path)
 {
-    switch (code) {
-    case kFileNotFound:
-        return QStringLiteral("File not found");
-    case kPathNotFound:
-        return QStringLiteral("Invalid filename");
-    case kAccessDenied:
-        return QStringLiteral("File access denied");
-    default:
-        return QStringLiteral("I/O error %1").arg(code);
-    }
+    fail(path, SystemError::fileError(SystemError::last()));
 }
 
 QByteArray read(const QString &path, qint64 maxBytes)
 {
     QFile file(path);
-    clearSystemError();
+    SystemError::clear();
     if (!file.open(QIODevice::ReadOnly))
         fail(path);
     const QByteArray content = maxBytes < 0 ? file.readAll() : file.read(maxBytes);
@@ -114,20 +44,9 @@ QByteArray read(const QString &path, qint64 maxBytes)
 
 void write(const QString &path, QByteArrayView content)
 {
-    QSaveFile file(path);
-    clearSystemError();
-    if (!file.open(QIODevice::WriteOnly))
-        fail(path);
-    // Every byte must have reached the file before it replaces the old one:
-    // a commit of a file whose buffer could not be written would still rename
-    // it over the old file.
-    if (file.write(content.data(), content.size()) != content.size() || !file.flush()) {
-        const int code = fromSystemError();
-        file.cancelWriting();
-        fail(path, code);
-    }
-    if (!file.commit())
-        fail(path);
+    // A station may keep its settings in a folder it may not add files to
+    // but whose files it may change.
+    SafeFile::write(path, content, SafeFile::InFolderReadOnly::RewriteInPlace);
 }
 
 } // namespace SettingsFile

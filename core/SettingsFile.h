@@ -12,11 +12,15 @@ namespace SettingsFile {
 // The file's content, at most maxBytes of it when maxBytes is not negative.
 QByteArray read(const QString &path, qint64 maxBytes = -1);
 
-// Replaces the file by the content in one step. On any failure the old file
-// stays as it was, byte for byte.
+// Replaces the file by the content in one step (SafeFile), or, in a folder
+// that takes no new file, rewrites it in place. On a failure of the one step
+// the old file stays as it was, byte for byte.
 void write(const QString &path, QByteArrayView content);
 
-// The file layer's text for an error number.
-QString ioErrorText(int code);
+// The failure of a file operation on path that has just failed: Failure of
+// kind EInOutError with the file layer's text for code (the system's error
+// when not given, see SystemError).
+[[noreturn]] void fail(const QString &path);
+[[noreturn]] void fail(const QString &path, int code);
 
 } // namespace SettingsFile

@@ -22,5 +22,7 @@ TF_MainServices FakeStation::services(const QString &folder, quint16 serverPort,
     s.shell = &shell;
     s.serverPort = serverPort;
     s.executableFolder = folder;
+    s.reconnectPauseMs = kReconnectPauseMs;
+    s.archive = archive;
     return s;
 }

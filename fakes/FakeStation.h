@@ -11,6 +11,8 @@ struct FakeStation
 {
     // Three Bluetooth serial ports: COM6, COM7, COM10.
     static const QByteArray kRegistry;
+    // The repair's pause: a fake or a pseudo-terminal needs no second to settle.
+    static constexpr int kReconnectPauseMs = 20;
 
     explicit FakeStation(const QByteArray &registryFile = kRegistry);
 
@@ -25,4 +27,6 @@ struct FakeStation
     FakeSoundPlayer player;
     FakeBeeper beeper;
     FakeShell shell;
+    // The archive the wizard keeps its inspections in; none by default.
+    ArchiveRecorder *archive = nullptr;
 };

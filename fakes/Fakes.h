@@ -60,6 +60,8 @@ public:
         std::lock_guard guard(m_lock);
         return m_tones;
     }
+    bool audible() const override { return hasOutput; }
+    bool hasOutput = true; // false: a computer without any sound output
 
 private:
     mutable std::mutex m_lock;

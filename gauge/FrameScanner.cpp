@@ -13,7 +13,7 @@ std::optional<GaugeFrame> FrameScanner::next()
                 break;
             const auto lo = quint8(m_buffer.at(3));
             const auto hi = quint8(m_buffer.at(4));
-            const QString substrate = QString::fromLatin1(head.sliced(1));
+            const Substrate substrate = head == ",AL" ? Substrate::AL : Substrate::FE;
             m_buffer.remove(0, kReadingSize);
             return GaugeFrame::reading(substrate, quint16(lo | (hi << 8)));
         }

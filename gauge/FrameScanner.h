@@ -4,15 +4,17 @@
 #include <QString>
 #include <optional>
 
+#include "Reading.h"
+
 // A frame cut out of the gauge's byte stream.
 struct GaugeFrame
 {
     enum class Kind { Reading, Key };
     Kind kind = Kind::Key;
-    QString substrate; // "FE" or "AL" for a reading
-    quint16 value = 0; // micrometres, little-endian on the wire
+    Substrate substrate = Substrate::FE; // of a reading
+    quint16 value = 0;                   // micrometres, little-endian on the wire
 
-    static GaugeFrame reading(const QString &substrate, quint16 value)
+    static GaugeFrame reading(Substrate substrate, quint16 value)
     {
         return {Kind::Reading, substrate, value};
     }

@@ -142,6 +142,10 @@ void GaugeDiscovery::LocalServiceSearch(const QStringList &ports, QStringList &e
             if (v && v->type != Registry::Value::Type::Binary &&
                 v->type != Registry::Value::Type::Other)
                 badType(QStringLiteral("AssocBdAddr"));
+            // Read into 8 bytes: a larger value does not fit and fails as a
+            // registry read; a shorter or missing one is no address.
+            if (v && v->bytes.size() > 8)
+                badType(QStringLiteral("AssocBdAddr"));
             if (!v || v->bytes.size() != 8)
                 noBluetooth();
             QString address;

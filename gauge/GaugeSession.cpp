@@ -147,7 +147,7 @@ bool GaugeSession::ReconnectGauge(QString &failureText)
 {
     CloseGaugePort();
     // The repair blocks the window on purpose: nothing may touch the link now.
-    QThread::msleep(kReconnectPauseMs);
+    QThread::msleep(m_reconnectPauseMs);
     try {
         m_port.open();
         m_port.purge();

@@ -32,6 +32,9 @@ public:
 
     explicit GaugeSession(GaugePort &port, QObject *parent = nullptr);
 
+    // The pause between closing and reopening in a repair (tests shorten it).
+    void setReconnectPauseMs(int ms) { m_reconnectPauseMs = ms; }
+
     // The connect wait's handler (a key has set menuKeySeen before it runs)
     // and the measuring handler.
     void setHandlers(FrameHandler getMenu, FrameHandler measuring);
@@ -81,6 +84,7 @@ private:
     void handOn(Route route, const GaugeFrame &frame);
 
     GaugePort &m_port;
+    int m_reconnectPauseMs = kReconnectPauseMs;
     FrameHandler m_getMenu;
     FrameHandler m_measuring;
     FrameScanner m_scanner; // holds the ReceiveBuffer

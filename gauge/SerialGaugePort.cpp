@@ -2,19 +2,16 @@
 
 #include "Failure.h"
 #include "SerialSettings.h"
+#include "SystemError.h"
 
 #include <QDir>
 #include <cerrno>
-
-#ifdef Q_OS_WIN
-#include <qt_windows.h>
-#endif
 
 SerialGaugePort::SerialGaugePort(QObject *parent) : GaugePort(parent)
 {
     // Qt reports a failing system call at once: keep its error number.
     connect(&m_port, &QSerialPort::errorOccurred, this,
-            [this] { m_systemError = SerialSettings::lastSystemError(); });
+            [this] { m_systemError = SystemError::last(); });
     connect(&m_port, &QSerialPort::readyRead, this, &SerialGaugePort::onReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialGaugePort::onError);
 }
@@ -58,8 +55,13 @@ void SerialGaugePort::open()
     m_port.setPortName(devicePath(m_name));
     m_port.setReadBufferSize(0);
     m_systemError = 0;
-    if (!m_port.open(QIODevice::ReadWrite))
-        fail("Unable to open com port", lastSystemError());
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        const int code = lastSystemError();
+        Failure failure(QStringLiteral("EComPort"),
+                        QStringLiteral("Unable to open com port (win error code: %1)").arg(code));
+        failure.setAdvice(SystemError::portOpenAdvice(code));
+        throw failure;
+    }
     try {
         SerialSettings::apply(m_port, m_systemError);
         m_open = true;
@@ -94,7 +96,7 @@ void SerialGaugePort::purge()
 QByteArray SerialGaugePort::read(qint64 maxBytes)
 {
     if (!m_port.isOpen())
-        fail("ReadFile function failed", SerialSettings::notOpenError());
+        fail("ReadFile function failed", SystemError::notOpen());
     const QByteArray bytes = m_port.read(maxBytes);
     if (m_port.error() == QSerialPort::ReadError || m_port.error() == QSerialPort::ResourceError)
         fail("ReadFile function failed", lastSystemError());

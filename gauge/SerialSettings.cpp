@@ -1,33 +1,15 @@
 #include "SerialSettings.h"
 
 #include "Failure.h"
+#include "SystemError.h"
 
 #include <QSerialPort>
-#include <cerrno>
 
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
 #endif
 
 namespace SerialSettings {
-
-int lastSystemError()
-{
-#ifdef Q_OS_WIN
-    return int(GetLastError());
-#else
-    return errno;
-#endif
-}
-
-int notOpenError()
-{
-#ifdef Q_OS_WIN
-    return ERROR_INVALID_HANDLE;
-#else
-    return EBADF;
-#endif
-}
 
 void fail(const char *what, int code)
 {
@@ -41,12 +23,12 @@ void apply(QSerialPort &port, const int &)
 {
     const HANDLE handle = port.handle();
     if (!SetupComm(handle, kQueueSize, kQueueSize))
-        fail("SetupComm function failed", lastSystemError());
+        fail("SetupComm function failed", SystemError::last());
 
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(handle, &dcb))
-        fail("SetCommState function failed", lastSystemError());
+        fail("SetCommState function failed", SystemError::last());
     dcb.BaudRate = CBR_9600;
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
@@ -66,12 +48,12 @@ void apply(QSerialPort &port, const int &)
     dcb.XonLim = kHandshakeLimit;
     dcb.XoffLim = kHandshakeLimit;
     if (!SetCommState(handle, &dcb))
-        fail("SetCommState function failed", lastSystemError());
+        fail("SetCommState function failed", SystemError::last());
 
     COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = MAXDWORD; // a read returns what has arrived
     if (!SetCommTimeouts(handle, &timeouts))
-        fail("SetCommTimeouts failed", lastSystemError());
+        fail("SetCommTimeouts failed", SystemError::last());
 }
 
 #else

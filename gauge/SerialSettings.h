@@ -11,12 +11,6 @@ namespace SerialSettings {
 constexpr int kQueueSize = 1024;                // driver queues, each way
 constexpr int kHandshakeLimit = kQueueSize / 4; // RTS drops with fewer bytes free
 
-// The error number the last failing system call left: GetLastError() on
-// Windows, errno elsewhere.
-int lastSystemError();
-// The error number of a call on a port that is not open (an invalid handle).
-int notOpenError();
-
 [[noreturn]] void fail(const char *what, int code);
 
 // Queue sizes, line settings (9600 baud, 8N1, CTS output flow, RTS input

@@ -76,7 +76,29 @@ void HandoverServer::start()
         return;
     m_acceptingHeld = false;
     if (!m_server.listen(QHostAddress::AnyIPv4, m_port))
-        throw Failure(QStringLiteral("ESocketError"), m_server.errorString());
+        throw Failure(QStringLiteral("ESocketError"), listenErrorText());
+}
+
+// The user reads this in the message: in Hungarian, naming the port, with
+// the socket layer's own text only where there is nothing plainer to say.
+QString HandoverServer::listenErrorText() const
+{
+    switch (m_server.serverError()) {
+    case QAbstractSocket::AddressInUseError:
+        return QStringLiteral("A(z) %1 port foglalt: egy másik program (vagy a KromaglenForZov "
+                              "egy másik példánya) használja.")
+            .arg(m_port);
+    case QAbstractSocket::SocketAccessError:
+        return QStringLiteral("Nincs jog a(z) %1 port használatához.").arg(m_port);
+    case QAbstractSocket::SocketResourceError:
+        return QStringLiteral("Nincs elég rendszererőforrás a hálózati kapcsolathoz.");
+    case QAbstractSocket::UnsupportedSocketOperationError:
+        return QStringLiteral("A számítógépen nincs IPv4 hálózat.");
+    default:
+        return QStringLiteral("A(z) %1 port megnyitása nem sikerült (%2).")
+            .arg(m_port)
+            .arg(m_server.errorString());
+    }
 }
 
 void HandoverServer::stop()
@@ -97,11 +119,15 @@ void HandoverServer::onNewConnection()
         QTcpSocket *socket = m_server.nextPendingConnection();
         if (!socket)
             return;
-        // What is read waits here; beyond it the peer's sends wait in its own system.
+        // What is read waits in the socket's bounded buffer; beyond it the
+        // peer's sends wait in its own system.
         socket->setReadBufferSize(kReadBufferBytes);
-        m_connections.insert(socket, Connection{{}, peerAddress(socket)});
+        Connection connection;
+        connection.peer = peerAddress(socket);
+        m_connections.insert(socket, std::move(connection));
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { wantTurn(socket); });
         connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
+            reportWritten(socket);
             if (socket->bytesToWrite() <= kMaxUnsentBytes / 2)
                 wantTurn(socket);
         });
@@ -167,8 +193,10 @@ bool HandoverServer::serveTurn(QTcpSocket *socket, int maxLines, bool peerGone)
         if (it == m_connections.end())
             return false;
         // Replies piling up unsent hold the connection back until they drain.
-        if (!peerGone && socket->bytesToWrite() > kMaxUnsentBytes)
+        if (!peerGone && socket->bytesToWrite() > kMaxUnsentBytes) {
+            holdReading(socket, true);
             return false;
+        }
         if (const std::optional<QByteArray> line = it->framer.next()) {
             serve(socket, Cp1250::decode(*line));
             ++served;
@@ -178,22 +206,81 @@ bool HandoverServer::serveTurn(QTcpSocket *socket, int maxLines, bool peerGone)
             drop(socket);
             return false;
         }
-        if (socket->bytesAvailable() == 0)
+        if (!takeLine(socket, *it, peerGone)) {
+            holdReading(socket, false);
             return false;
-        it->framer.append(socket->read(kReadBufferBytes));
+        }
     }
+    holdReading(socket, true);
     return true;
+}
+
+bool HandoverServer::takeLine(QTcpSocket *socket, Connection &connection, bool peerGone)
+{
+    const qint64 available = socket->bytesAvailable();
+    // A short look first: most lines are short.
+    for (qint64 look = qMin<qint64>(available, 256); look > 0;
+         look = qMin<qint64>(available, LineFramer::kMaxLineLength + 2)) {
+        const QByteArray head = socket->peek(look);
+        const qsizetype end = head.indexOf("\r\n");
+        if (end >= 0) {
+            // The last line waiting is taken only once every reply before it
+            // is written: the socket may then meet the end of the stream.
+            if (!peerGone && end + 2 == available && socket->bytesToWrite() > 0)
+                return false;
+            connection.framer.append(socket->read(end + 2));
+            return true;
+        }
+        const qsizetype length = head.size() - (head.endsWith('\r') ? 1 : 0);
+        if (length > LineFramer::kMaxLineLength) { // too long: the framer refuses it
+            connection.framer.append(head);
+            return true;
+        }
+        if (look == available)
+            break; // the rest of the line is still to come
+    }
+    return false;
+}
+
+void HandoverServer::holdReading(QTcpSocket *socket, bool linesWait)
+{
+    // Qt reads on only when nothing it has read waits to be served and
+    // every reply is written: when it meets the end of a stream the peer has
+    // half-closed, it closes the whole connection, and no reply gets out
+    // after that. A read buffer as full as it is holds Qt back.
+    const qint64 waiting = socket->bytesAvailable();
+    const bool hold = waiting > 0 && (linesWait || socket->bytesToWrite() > 0);
+    const qint64 size = hold ? waiting : kReadBufferBytes;
+    if (socket->readBufferSize() != size)
+        socket->setReadBufferSize(size);
 }
 
 void HandoverServer::serve(QTcpSocket *socket, const QString &line)
 {
     if (!m_onExecute)
         return;
-    const std::optional<QString> reply = m_onExecute(line);
-    if (reply && m_connections.contains(socket) &&
-        socket->state() == QAbstractSocket::ConnectedState) {
-        socket->write(Cp1250::encode(*reply) + "\r\n");
-        socket->flush();
+    const std::optional<HandoverReply> reply = m_onExecute(line);
+    auto it = m_connections.find(socket);
+    if (!reply || it == m_connections.end() || socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    const QByteArray bytes = Cp1250::encode(reply->line) + "\r\n";
+    if (socket->write(bytes) != bytes.size())
+        return; // the connection has failed; its next read ends it
+    it->queuedBytes += bytes.size();
+    if (reply->onWritten)
+        it->unwritten.append({it->queuedBytes, reply->onWritten});
+    socket->flush();
+    reportWritten(socket);
+}
+
+void HandoverServer::reportWritten(QTcpSocket *socket)
+{
+    for (auto it = m_connections.find(socket);
+         it != m_connections.end() && !it->unwritten.isEmpty(); it = m_connections.find(socket)) {
+        if (it->unwritten.first().first > it->queuedBytes - socket->bytesToWrite())
+            return;
+        const std::function<void()> onWritten = it->unwritten.takeFirst().second;
+        onWritten();
     }
 }
 
@@ -206,6 +293,8 @@ void HandoverServer::onDisconnected(QTcpSocket *socket)
     auto it = m_connections.find(socket);
     if (it == m_connections.end())
         return;
+    if (socket->isOpen()) // an aborted socket has nothing more to give
+        it->framer.append(socket->readAll());
     if (!it->framer.takeRest().isEmpty())
         serve(socket, QString());
     drop(socket);

@@ -14,10 +14,28 @@
 
 class QTcpSocket;
 
+// A reply line (without CR LF), and what to do once it has been written to
+// the connection (handed to the system, not merely queued in the program).
+struct HandoverReply
+{
+    HandoverReply(QString line, std::function<void()> onWritten = {})
+        : line(std::move(line)), onWritten(std::move(onWritten))
+    {
+    }
+    QString line;
+    std::function<void()> onWritten;
+};
+
 // The TCP server the inspection program asks for readings. Sockets are served
 // event-driven on the window thread: an idle or slow client never blocks it,
 // and every request is handled in turn with the window's state. Lines are
 // code page 1250, ended by CR LF.
+//
+// Every line that arrived before a peer ends its stream is answered: lines
+// are taken from the socket one at a time, and Qt is held back from reading
+// on while lines wait or replies are unwritten, so it meets the end of the
+// stream only after the replies before it (reading the end of a half-closed
+// stream, Qt closes the whole connection).
 //
 // No peer can take the program over: connections are served in turns of a
 // few lines each; a connection whose replies pile up unsent is not read until
@@ -35,8 +53,8 @@ public:
     static constexpr qint64 kReadBufferBytes = 64 * 1024;
     static constexpr int kLinesPerTurn = 64;
 
-    // Serves one request line; the reply line (without CR LF) or nothing.
-    using Execute = std::function<std::optional<QString>(const QString &line)>;
+    // Serves one request line; the reply or nothing.
+    using Execute = std::function<std::optional<HandoverReply>(const QString &line)>;
     // A connection was accepted or ended; the peer's IPv4 address.
     using PeerEvent = std::function<void(const QString &peer)>;
 
@@ -59,11 +77,15 @@ public:
     int connectionCount() const { return int(m_connections.size()); }
 
 private:
+    QString listenErrorText() const;
     struct Connection
     {
         LineFramer framer;
         QString peer;
         bool waitingForTurn = false;
+        qint64 queuedBytes = 0; // every byte ever handed to the socket
+        // Replies not yet written: where each ends in the stream, and its action.
+        QList<std::pair<qint64, std::function<void()>>> unwritten;
     };
 
     void onNewConnection();
@@ -74,8 +96,16 @@ private:
     // may wait), false when it waits for bytes, for replies to drain, or the
     // connection is gone. A peer that has closed is served to the end.
     bool serveTurn(QTcpSocket *socket, int maxLines, bool peerGone);
+    // Moves the next whole line (or an over-long one) from the socket to the
+    // framer; false when there is none yet, or it must wait.
+    bool takeLine(QTcpSocket *socket, Connection &connection, bool peerGone);
+    // Lets Qt read on, or holds it back while lines or replies wait.
+    void holdReading(QTcpSocket *socket, bool linesWait);
+    // The peer's stream has ended: serves what is left and ends the connection.
     void onDisconnected(QTcpSocket *socket);
     void serve(QTcpSocket *socket, const QString &line);
+    // Runs the actions of the replies the socket has written by now.
+    void reportWritten(QTcpSocket *socket);
     void drop(QTcpSocket *socket);
     // Stops accepting while the next connection could not be had; a
     // connection that ends lets accepting go on.

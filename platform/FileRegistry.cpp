@@ -1,5 +1,7 @@
 #include "FileRegistry.h"
 
+#include "Cp1250.h"
+
 #include <QFile>
 #include <QStringDecoder>
 
@@ -7,12 +9,23 @@ namespace {
 
 const QString kMachine = QStringLiteral("HKEY_LOCAL_MACHINE");
 
+// The older export format ("REGEDIT4") is written in the system's ANSI code
+// page, Central-European here, also inside hex(1)/hex(2) strings; the
+// current one ("Windows Registry Editor Version 5.00") in UTF-16LE, or UTF-8
+// when written by hand.
+bool isRegedit4(const QByteArray &content)
+{
+    return content.startsWith("REGEDIT4");
+}
+
 QString decodeContent(const QByteArray &content)
 {
     if (content.startsWith("\xFF\xFE"))
         return QStringDecoder(QStringDecoder::Utf16LE).decode(content.mid(2));
     if (content.startsWith("\xEF\xBB\xBF"))
         return QString::fromUtf8(content.mid(3));
+    if (isRegedit4(content))
+        return Cp1250::decode(content);
     return QString::fromUtf8(content);
 }
 
@@ -48,7 +61,7 @@ std::optional<QByteArray> parseHexBytes(const QString &text)
     return bytes;
 }
 
-std::optional<Registry::Value> parseData(const QString &data)
+std::optional<Registry::Value> parseData(const QString &data, bool ansiStrings)
 {
     Registry::Value v;
     if (data.startsWith(u'"')) {
@@ -86,9 +99,10 @@ std::optional<Registry::Value> parseData(const QString &data)
             v.dword = quint32(quint8(bytes->at(0))) | quint32(quint8(bytes->at(1))) << 8 |
                       quint32(quint8(bytes->at(2))) << 16 | quint32(quint8(bytes->at(3))) << 24;
         } else if (kind == u"hex(1)" || kind == u"hex(2)") {
-            // REG_SZ / REG_EXPAND_SZ stored as UTF-16LE with a terminating NUL.
+            // REG_SZ / REG_EXPAND_SZ with a terminating NUL.
             v.type = Registry::Value::Type::String;
-            QString s = QStringDecoder(QStringDecoder::Utf16LE).decode(*bytes);
+            QString s = ansiStrings ? Cp1250::decode(*bytes)
+                                    : QStringDecoder(QStringDecoder::Utf16LE).decode(*bytes);
             while (s.endsWith(QChar(0)))
                 s.chop(1);
             v.text = s;
@@ -105,19 +119,19 @@ std::optional<Registry::Value> parseData(const QString &data)
 FileRegistry FileRegistry::fromFile(const QString &path)
 {
     QFile file(path);
-    if (!file.exists())
-        return {};
-    if (!file.open(QIODevice::ReadOnly)) {
-        FileRegistry r;
+    FileRegistry r;
+    if (file.exists() && !file.open(QIODevice::ReadOnly))
         r.m_errors.append(QStringLiteral("%1: %2").arg(path, file.errorString()));
-        return r;
-    }
-    return fromBytes(file.readAll());
+    else if (file.isOpen())
+        r = fromBytes(file.readAll());
+    r.m_source = path;
+    return r;
 }
 
 FileRegistry FileRegistry::fromBytes(const QByteArray &content)
 {
     FileRegistry r;
+    r.m_ansiStrings = isRegedit4(content);
     const QStringList raw = decodeContent(content).split(u'\n');
     int section = -1; // the key whose values follow; none outside HKEY_LOCAL_MACHINE
     QString pending;
@@ -188,7 +202,7 @@ void FileRegistry::parseLine(const QString &rawLine, int lineNumber, int &sectio
     const QString data = line.mid(pos + 1).trimmed();
     if (data == u"-")
         return;
-    auto value = parseData(data);
+    auto value = parseData(data, m_ansiStrings);
     if (!value)
         return fail(QStringLiteral("bad data for '%1'").arg(name));
     if (section < 0)

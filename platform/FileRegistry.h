@@ -6,7 +6,8 @@
 #include <vector>
 
 // A registry read from a file in the Windows registry-export format
-// ("Windows Registry Editor Version 5.00", [HKEY_LOCAL_MACHINE\...] sections,
+// ("Windows Registry Editor Version 5.00" in UTF-16LE or UTF-8, or the older
+// "REGEDIT4" in code page 1250; [HKEY_LOCAL_MACHINE\...] sections,
 // "name"="text", @=..., hex:, hex(N):, dword:). Only HKEY_LOCAL_MACHINE is
 // kept. A malformed line is skipped and noted in errors(); the rest is read.
 class FileRegistry : public Registry
@@ -20,6 +21,7 @@ public:
     QStringList subkeys(const QString &path) const override;
     QStringList valueNames(const QString &path) const override;
     std::optional<Value> value(const QString &path, const QString &name) const override;
+    QString source() const override { return m_source; }
 
     const QStringList &errors() const { return m_errors; }
 
@@ -40,4 +42,6 @@ private:
     std::vector<Key> m_keys{Key{}}; // the first is HKEY_LOCAL_MACHINE itself
     QHash<std::pair<int, QString>, int> m_children;
     QStringList m_errors;
+    QString m_source;           // the file read, if any
+    bool m_ansiStrings = false; // hex(1)/hex(2) strings in the code page (REGEDIT4)
 };

@@ -36,6 +36,9 @@ public:
     // Throws EnumerationError.
     virtual QStringList valueNames(const QString &path) const = 0;
     virtual std::optional<Value> value(const QString &path, const QString &name) const = 0;
+    // Where the values come from, for the user: a file's path; empty for the
+    // system's own registry.
+    virtual QString source() const { return {}; }
 
     // The registry of this machine: the real one on Windows, elsewhere the file
     // named by KROMAGLEN_REGISTRY or /etc/kromaglen/registry.reg.

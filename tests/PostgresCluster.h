@@ -1,133 +1,167 @@
 #pragma once
 
-// A throw-away PostgreSQL server for the tests: a cluster in a temporary
-// folder, on a free port of 127.0.0.1 and a socket in that folder, stopped and
-// removed with the object. initdb refuses to run as root, so as root the
-// server runs as the user "postgres" (or "nobody"), owning the folder.
+// A PostgreSQL server for the tests, with TLS: a throw-away cluster that
+// tests/helpers/pg-test-server makes on a free port of 127.0.0.1 with a test CA
+// of its own. On Linux the test starts it and it goes with the object. A
+// Windows build cannot start one (it runs under Wine): it is given the server
+// the Linux side started, by KFZ_TEST_POSTGRES naming the helper's
+// information file.
 #include <QCoreApplication>
-#include <QDir>
+#include <QFile>
+#include <QHash>
 #include <QProcess>
-#include <QStandardPaths>
-#include <QTcpServer>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
-#include <unistd.h>
 
 class PostgresCluster
 {
 public:
-    static inline const QString kUser = QStringLiteral("kfz");
-
     PostgresCluster()
     {
-        const QStringList versions = QDir(QStringLiteral("/usr/lib/postgresql"))
-                                         .entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        for (const QString &v : versions) {
-            const QString bin = QStringLiteral("/usr/lib/postgresql/%1/bin").arg(v);
-            if (QFile::exists(bin + "/initdb") && QFile::exists(bin + "/pg_ctl"))
-                m_bin = bin;
-        }
-        if (m_bin.isEmpty()) {
-            m_problem =
-                QStringLiteral("no PostgreSQL server binaries in /usr/lib/postgresql/*/bin");
+#ifdef Q_OS_WIN
+        const QString info = qEnvironmentVariable("KFZ_TEST_POSTGRES");
+        if (info.isEmpty()) {
+            m_problem = QStringLiteral("KFZ_TEST_POSTGRES does not name the server's information "
+                                       "file (ctest starts the server on the Linux side)");
             return;
         }
-        if (::geteuid() == 0) {
-            for (const char *user : {"postgres", "nobody"}) {
-                QProcess id;
-                id.start("id", {"-u", QString::fromLatin1(user)});
-                if (id.waitForFinished() && id.exitCode() == 0) {
-                    m_runAs = QString::fromLatin1(user);
-                    break;
-                }
-            }
-            if (QProcess::execute("chown", {m_runAs, m_dir.path()}) != 0) {
-                m_problem = "cannot give the cluster folder to " + m_runAs;
-                return;
-            }
-        }
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        m_port = probe.serverPort();
-        probe.close();
-        const QString data = m_dir.filePath("data");
-        if (!run("initdb", {"-D", data, "-A", "trust", "-U", kUser, "-E", "UTF8", "--locale=C",
-                            "--no-sync"}) ||
-            !run("pg_ctl", {"-D", data, "-l", m_dir.filePath("log"), "-w", "-t", "30", "-o",
-                            QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off")
-                                .arg(m_port)
-                                .arg(m_dir.path()),
-                            "start"}))
+        readInfo(info);
+#else
+        m_info = m_dir.filePath(QStringLiteral("server.ini"));
+        QProcess start;
+        start.setProcessChannelMode(QProcess::MergedChannels);
+        start.start(QStringLiteral(KFZ_PG_TEST_SERVER),
+                    {"start", m_info, QString::number(QCoreApplication::applicationPid())});
+        if (!start.waitForFinished(120000) || start.exitStatus() != QProcess::NormalExit ||
+            start.exitCode() != 0) {
+            m_missing = start.exitCode() == 77;
+            m_problem = QString::fromLocal8Bit(start.readAll()).trimmed();
             return;
-        m_running = true;
-        // Should the test die without its destructor, the server goes with it.
-        const QString stop = command("pg_ctl", {"-D", data, "-m", "immediate", "stop"});
-        QProcess::startDetached("sh",
-                                {"-c", QStringLiteral("while kill -0 %1 2>/dev/null; do sleep 1; "
-                                                      "done; %2 >/dev/null 2>&1; rm -rf '%3'")
-                                           .arg(QCoreApplication::applicationPid())
-                                           .arg(stop, m_dir.path())});
+        }
+        readInfo(m_info);
+        m_started = m_running;
+#endif
     }
 
     ~PostgresCluster()
     {
-        if (m_running)
-            run("pg_ctl", {"-D", m_dir.filePath("data"), "-m", "immediate", "-w", "stop"});
+#ifndef Q_OS_WIN
+        if (m_started)
+            QProcess::execute(QStringLiteral(KFZ_PG_TEST_SERVER), {"stop", m_info});
+#endif
     }
 
-    bool running() const { return m_running; }
-    QString problem() const { return m_problem; }
-    quint16 port() const { return m_port; }
-
-    bool createDatabase(const QString &name)
+    bool running() const
     {
-        return run("createdb",
-                   {"-h", "127.0.0.1", "-p", QString::number(m_port), "-U", kUser, name});
+        return m_running;
+    }
+    // No server binaries on this machine: the suite has nothing to test with.
+    bool missing() const
+    {
+        return m_missing;
+    }
+    QString problem() const
+    {
+        return m_problem;
+    }
+    quint16 port() const
+    {
+        return m_values.value("port").toUShort();
+    }
+    // Trusted from 127.0.0.1 without a password.
+    QString user() const
+    {
+        return m_values.value("user");
+    }
+    // Let in only with its password and only over TLS.
+    QString passwordUser() const
+    {
+        return m_values.value("password_user");
+    }
+    QString password() const
+    {
+        return m_values.value("password");
+    }
+    // The CA that signed the server's certificate, and one that did not.
+    QString caFile() const
+    {
+        return hostPath(m_values.value("ca"));
+    }
+    QString otherCaFile() const
+    {
+        return hostPath(m_values.value("other_ca"));
     }
 
-    // "postgresql://kfz@127.0.0.1:<port>/<database>"
-    QString address(const QString &database) const
+    bool createDatabase(const QString &name, const QString &owner = {})
     {
-        return QStringLiteral("postgresql://%1@127.0.0.1:%2/%3")
-            .arg(kUser)
-            .arg(m_port)
-            .arg(database);
+        bool created = false;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", "kfz-test-createdb");
+            db.setHostName("127.0.0.1");
+            db.setPort(port());
+            db.setUserName(user());
+            db.setDatabaseName("postgres");
+            if (!db.open()) {
+                m_problem = db.lastError().text();
+            } else {
+                // Anew: a server given to the suite may have served an earlier run.
+                QSqlQuery create(db);
+                created = create.exec("DROP DATABASE IF EXISTS " + name + " WITH (FORCE)") &&
+                          create.exec("CREATE DATABASE " + name +
+                                      (owner.isEmpty() ? QString() : " OWNER " + owner));
+                if (!created)
+                    m_problem = create.lastError().text();
+            }
+        }
+        QSqlDatabase::removeDatabase("kfz-test-createdb");
+        return created;
+    }
+
+    // "postgresql://<user>@127.0.0.1:<port>/<database>[?<query>]"
+    QString address(const QString &database, const QString &query = {}) const
+    {
+        return QStringLiteral("postgresql://%1@127.0.0.1:%2/%3%4")
+            .arg(user())
+            .arg(port())
+            .arg(database, query.isEmpty() ? QString() : u'?' + query);
+    }
+
+    // A path of the Linux side as this program sees it (Wine's Z: drive).
+    static QString hostPath(const QString &path)
+    {
+#ifdef Q_OS_WIN
+        return path.isEmpty() ? path : QStringLiteral("Z:") + path;
+#else
+        return path;
+#endif
     }
 
 private:
-    QStringList argv(const QString &tool, const QStringList &args) const
+    void readInfo(const QString &path)
     {
-        if (m_runAs.isEmpty())
-            return QStringList{m_bin + u'/' + tool} + args;
-        return QStringList{"runuser", "-u", m_runAs, "--", m_bin + u'/' + tool} + args;
-    }
-
-    // The same as a shell command line (the folder names hold no quotes).
-    QString command(const QString &tool, const QStringList &args) const
-    {
-        QStringList quoted;
-        for (const QString &a : argv(tool, args))
-            quoted.append(u'\'' + a + u'\'');
-        return quoted.join(u' ');
-    }
-
-    bool run(const QString &tool, const QStringList &args)
-    {
-        QProcess p;
-        p.setProcessChannelMode(QProcess::MergedChannels);
-        p.setWorkingDirectory(m_dir.path());
-        const QStringList line = argv(tool, args);
-        p.start(line.first(), line.mid(1));
-        if (!p.waitForFinished(60000) || p.exitCode() != 0) {
-            m_problem = tool + QStringLiteral(" failed: ") + QString::fromLocal8Bit(p.readAll());
-            return false;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            m_problem = path + QStringLiteral(": ") + file.errorString();
+            return;
         }
-        return true;
+        while (!file.atEnd()) {
+            const QString line = QString::fromUtf8(file.readLine()).trimmed();
+            m_values.insert(line.section(u'=', 0, 0), line.section(u'=', 1));
+        }
+        m_running = port() != 0;
+        if (!m_running)
+            m_problem = path + QStringLiteral(" names no port");
     }
 
+#ifndef Q_OS_WIN
     QTemporaryDir m_dir{QStringLiteral("/tmp/kfz-arch-pg-XXXXXX")};
-    QString m_bin;
-    QString m_runAs;
-    quint16 m_port = 0;
+#endif
+    QString m_info;
+    QHash<QString, QString> m_values;
     bool m_running = false;
+    bool m_started = false;
+    bool m_missing = false;
     QString m_problem;
 };

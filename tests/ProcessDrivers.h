@@ -88,9 +88,22 @@ public:
         m_process.start(program("tools/kfz-gauge-sim"),
                         {"--link", folder + "/gauge", "--registry", folder + "/registry.reg"});
         m_process.waitForStarted();
-        while (!m_process.readAllStandardOutput().contains("gauge port:"))
-            m_process.waitForReadyRead(2000);
+        // Until it names its port; a simulator that dies or stays silent
+        // leaves the test with a word instead of a loop that never ends.
+        QByteArray said;
+        QElapsedTimer clock;
+        clock.start();
+        while (!said.contains("gauge port:")) {
+            if (m_process.state() == QProcess::NotRunning || clock.elapsed() > 10000) {
+                qWarning("the gauge simulator did not start: %s %s", said.constData(),
+                         qPrintable(m_process.errorString()));
+                return;
+            }
+            m_process.waitForReadyRead(200);
+            said += m_process.readAllStandardOutput();
+        }
     }
+    bool started() const { return m_process.state() == QProcess::Running; }
     ~GaugeSimulator()
     {
         m_process.write("quit\n");
@@ -103,6 +116,16 @@ public:
 private:
     QProcess m_process;
 };
+
+// "Tovább" on the first page, and the gauge's key once the port is open (the
+// wait shows its abort button): opening the port would drop an earlier key.
+void pressKeyDuringConnectWait(Wizard &w, GaugeSimulator &gauge)
+{
+    w.cmd("click BB_ConfigNext");
+    QVERIFY(w.waitFor("visible BB_AbortConnect", "1", 8000));
+    gauge.send("key");
+    QVERIFY(w.waitFor("page", "1", 8000));
+}
 
 QString client(quint16 port, const QStringList &args)
 {

@@ -23,12 +23,14 @@ struct WizardFixture : FakeStation
     using Files = QList<std::pair<QString, QByteArray>>;
 
     // Folders may stand where files would be; a gauge link of the test's own
-    // (a real serial port) may stand in for the fake one.
+    // (a real serial port) may stand in for the fake one; an archive
+    // recorder of the test's own may follow the inspection.
     explicit WizardFixture(const Files &files = {}, const QByteArray &registryFile = kRegistry,
                            quint16 serverPort = 0, const QStringList &folders = {},
-                           GaugePort *gauge = nullptr)
+                           GaugePort *gauge = nullptr, ArchiveRecorder *recorder = nullptr)
         : FakeStation(registryFile)
     {
+        archive = recorder;
         QDir::setCurrent(dir.path());
         for (const auto &[name, content] : files)
             write(name, content);

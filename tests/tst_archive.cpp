@@ -227,6 +227,59 @@ private Q_SLOTS:
         QVERIFY(readAll(file).contains("postgresql://"));
     }
 
+    void addressesForLibpq()
+    {
+        QString error;
+        // Server, database, user and password from libpq's service and password files.
+        auto l = ArchiveLocation::parse("postgresql:///?service=kfz", &error);
+        QVERIFY2(l, qPrintable(error));
+        QCOMPARE(l->kind, ArchiveLocation::Kind::PostgreSql);
+        QVERIFY(l->host.isEmpty() && l->database.isEmpty() && l->password.isEmpty());
+        QCOMPARE(l->port, -1); // not 5432 over the service's port
+        QCOMPARE(l->options, QStringLiteral("service=kfz"));
+        QCOMPARE(l->describe(), QStringLiteral("postgresql:/// (service=kfz)"));
+        // A value libpq would split at a space is quoted for it.
+        l = ArchiveLocation::parse("postgresql://kfz@db:5433/arch?sslmode=verify-full&"
+                                   "sslrootcert=C:/Program Files/it's%5Cca.crt",
+                                   &error);
+        QVERIFY2(l, qPrintable(error));
+        QCOMPARE(
+            l->options,
+            QStringLiteral("sslmode=verify-full;sslrootcert='C:/Program Files/it\\'s\\\\ca.crt'"));
+        QCOMPARE(l->describe(), QStringLiteral("postgresql://kfz@db:5433/arch"));
+        // Qt's driver splits options at ';' whatever the quotes: refused, not cut.
+        QVERIFY(!ArchiveLocation::parse("postgresql://kfz@db/arch?application_name=a%3Bb", &error));
+        QVERIFY(error.contains(u"application_name"));
+        // Without a service a server and a database are still needed.
+        QVERIFY(!ArchiveLocation::parse("postgresql:///arch", &error));
+        QVERIFY(!ArchiveLocation::parse("postgresql://db/", &error));
+    }
+
+    void passwordInTheSettingsFileStaysPrivate()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("Windows: the file is private by its folder, in the user's own profile");
+#else
+        const QString file = path("Kromaglen_archive.ini");
+        const auto readableByOthers = QFile::ReadGroup | QFile::ReadOther;
+        VerdictBands bands;
+        bands.set(Substrate::FE, {70, 170, 310});
+        // Without a password the file keeps what it had.
+        writeAll(file, "archive=postgresql://kfz@db/arch\r\n");
+        QVERIFY(QFile::setPermissions(file, QFile::permissions(file) | readableByOthers));
+        ArchiveSettings::writeBands(file, bands);
+        QCOMPARE(QFile::permissions(file) & readableByOthers, readableByOthers);
+        // With one, the rewritten file is the user's alone.
+        writeAll(file, "archive=postgresql://kfz:titok@db/arch\r\n");
+        QVERIFY(QFile::setPermissions(file, QFile::permissions(file) | readableByOthers));
+        ArchiveSettings::writeBands(file, bands);
+        QCOMPARE(QFile::permissions(file) &
+                     (readableByOthers | QFile::ReadOwner | QFile::WriteOwner),
+                 QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(ArchiveSettings::read(file).location.password, QStringLiteral("titok"));
+#endif
+    }
+
     void storeAndReloadByteForByte()
     {
         const QString file = path("reload.sqlite");

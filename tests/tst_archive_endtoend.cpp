@@ -83,9 +83,7 @@ void connectGauge(Wizard &w, GaugeSimulator &gauge, const QString &gaugePath)
 {
     QCOMPARE(w.cmd("choose ComComboBox1 " + gaugePath), QString());
     QVERIFY(w.waitFor("get ComComboBox1", gaugePath));
-    w.cmd("click BB_ConfigNext");
-    gauge.send("wait 200\nkey");
-    QVERIFY(w.waitFor("page", "1"));
+    pressKeyDuringConnectWait(w, gauge);
 }
 
 } // namespace
@@ -98,6 +96,7 @@ private Q_SLOTS:
     void measuredInspectionIsArchived()
     {
         Station s;
+        QVERIFY(s.gauge.started());
         const QString &archive = s.archive;
         const quint16 port = s.port;
         GaugeSimulator &gauge = s.gauge;
@@ -171,6 +170,7 @@ private Q_SLOTS:
     void theNextVehicleIsANewInspection()
     {
         Station s;
+        QVERIFY(s.gauge.started());
         const QString &archive = s.archive;
         const quint16 port = s.port;
         GaugeSimulator &gauge = s.gauge;
@@ -191,9 +191,7 @@ private Q_SLOTS:
         client(port, {"category", "N1"});
         QVERIFY(w.waitFor("get CB_Save", QStringLiteral("N1 - tehergépkocsi 3,5t-ig")));
         w.cmd("answer no");
-        w.cmd("click BB_ConfigNext");
-        gauge.send("wait 300\nkey");
-        QVERIFY(w.waitFor("page", "1"));
+        pressKeyDuringConnectWait(w, gauge);
         QVERIFY(w.waitFor("readings 0", QString()));
         gauge.send("al 310");
         QVERIFY(w.waitFor("readings 0", QStringLiteral("AL 310 µm")));
@@ -213,6 +211,7 @@ private Q_SLOTS:
     void damagedArchiveIsMovedAsideOnTheNextStore()
     {
         Station s;
+        QVERIFY(s.gauge.started());
         const QString &folder = s.folder;
         const QString &archive = s.archive;
         GaugeSimulator &gauge = s.gauge;

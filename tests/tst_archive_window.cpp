@@ -303,11 +303,11 @@ private Q_SLOTS:
     void noticesWhatTheWizardStores()
     {
         ArchiveWindow w(settings(m_file), m_dir.filePath("a.ini"));
+        w.setPollInterval(50);
         const int before = list(w)->model()->rowCount();
         Inspection fresh = sampleInspection(QDateTime::currentDateTime().addSecs(-60));
         store(fresh);
-        QTRY_COMPARE_WITH_TIMEOUT(list(w)->model()->rowCount(), before + 1,
-                                  ArchiveWindow::kPollMs * 3);
+        QTRY_COMPARE(list(w)->model()->rowCount(), before + 1);
         QCOMPARE(w.shownInspection()->id, m_today.id); // the choice stays
     }
 

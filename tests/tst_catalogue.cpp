@@ -1,3 +1,4 @@
+#include <QSet>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTest>
@@ -112,12 +113,26 @@ private Q_SLOTS:
 #endif
     }
 
+    // The points no plan may leave out are the vehicle identification
+    // number's, known by what they are; each point's recording is named by
+    // its identifier, no two points share one.
     void mandatoryPointsAndSoundFiles()
     {
-        for (int i = 0; i < PointCatalogue::kPointCount; ++i)
-            QCOMPARE(PointCatalogue::isMandatory(i), i >= 12 && i <= 14);
-        QCOMPARE(PointCatalogue::soundFile(22), QStringLiteral("hang\\RIGHT_REAR_WING.wav"));
-        QCOMPARE(PointCatalogue::soundFile(0), QStringLiteral("hang\\LEFT_FRONT_WING.wav"));
+        QStringList mandatory;
+        QSet<QString> files;
+        for (int i = 0; i < PointCatalogue::kPointCount; ++i) {
+            if (PointCatalogue::isMandatory(i))
+                mandatory.append(PointCatalogue::pointId(i));
+            QCOMPARE(PointCatalogue::isMandatory(i),
+                     PointCatalogue::displayName(i).startsWith(u"Alvázszám"));
+            files.insert(PointCatalogue::soundFile(i));
+        }
+        QCOMPARE(mandatory, (QStringList{"VIN", "VIN_SURF", "VIN_SURF_FIT"}));
+        QVERIFY(!PointCatalogue::isMandatory(-1));
+        QVERIFY(!PointCatalogue::isMandatory(PointCatalogue::kPointCount));
+        QCOMPARE(files.size(), PointCatalogue::kPointCount);
+        QCOMPARE(PointCatalogue::soundFile(*PointCatalogue::indexOfPointId(u"RIGHT_REAR_WING")),
+                 QStringLiteral("hang\\RIGHT_REAR_WING.wav"));
     }
 
     void findVehicleCategory_data()

@@ -3,6 +3,7 @@
 // port list. On Linux against pseudo-terminals and missing or busy devices; on
 // Windows (under Wine) against a COM port that scripts/test-windows links to a
 // pseudo-terminal and lists in the registry (KFZ_TEST_COM).
+#include <QComboBox>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -14,6 +15,7 @@
 #include "PortList.h"
 #include "SerialGaugePort.h"
 #include "SerialSettings.h"
+#include "SystemError.h"
 #include "WizardFixture.h"
 
 #ifdef Q_OS_WIN
@@ -173,6 +175,44 @@ private Q_SLOTS:
         second.open(); // free again
         QVERIFY(second.connected());
     }
+
+#ifndef Q_OS_WIN
+    // "Tovább" on a port another program holds, or one the user may not open:
+    // the message keeps the system's number, and the description starts with
+    // what to do about it.
+    void aRefusedPortSaysWhatToDo()
+    {
+        GaugeLine line;
+        REQUIRE_LINE(line);
+        SerialGaugePort holder;
+        holder.setPortName(line.name());
+        holder.open();
+        QVERIFY(holder.connected());
+        SerialGaugePort port;
+        WizardFixture f({},
+                        "Windows Registry Editor Version 5.00\r\n"
+                        "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n\"a\"=\"" +
+                            line.name().toUtf8() + "\"\r\n",
+                        0, {}, &port);
+        auto *ports = f.w<QComboBox>("ComComboBox1");
+        ports->setCurrentIndex(ports->findText(line.name()));
+        QCOMPARE(ports->currentText(), line.name());
+        f.click("BB_ConfigNext");
+        QTRY_COMPARE(f.shownMessage(),
+                     QStringLiteral("A kapcsolódás a Kromaglen-hez nem sikerült! Oka: EComPort: "
+                                    "Unable to open com port (win error code: %1))")
+                         .arg(EBUSY));
+        QVERIFY2(f.info->description().startsWith(
+                     QStringLiteral("A portot egy másik program használja: zárja be")),
+                 qPrintable(f.info->description()));
+        QVERIFY(f.info->description().endsWith(QStringLiteral("\"Hozzáadás\" gombbal.")));
+        QVERIFY(!port.connected());
+
+        // As root the refusal for want of rights cannot be made here.
+        QVERIFY(SystemError::portOpenAdvice(EACCES).contains(QStringLiteral("dialout")));
+        QVERIFY(SystemError::portOpenAdvice(ENOENT).isEmpty());
+    }
+#endif
 
     void theGaugesLineSettingsReachTheDevice()
     {

@@ -16,6 +16,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString folder = dir.path();
         GaugeSimulator gauge(folder);
+        QVERIFY(gauge.started());
         // A stored plan for passenger cars: two wings, the hood and the VIN points.
         QByteArray preset = Cp1250::encode(u"M1 - személygépkocsi");
         for (int i = 0; i < 23; ++i)
@@ -31,6 +32,7 @@ private Q_SLOTS:
         {
             Wizard w(folder, folder + "/registry.reg", port);
             QCOMPARE(w.cmd("page"), QStringLiteral("0"));
+            QCOMPARE(w.cmd("icon"), QStringLiteral("256")); // the window has its icon
             QCOMPARE(w.cmd("choose ComComboBox1 " + gaugePath), QString());
             QVERIFY(w.waitFor("get ComComboBox1", gaugePath));
 

@@ -28,18 +28,19 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("left");
 
         QTest::newRow("FE 123") << QList<QByteArray>{QByteArray(",FE\x7B\x00", 5)}
-                                << Frames{GaugeFrame::reading("FE", 123)} << QByteArray();
+                                << Frames{GaugeFrame::reading(Substrate::FE, 123)} << QByteArray();
         QTest::newRow("AL 256") << QList<QByteArray>{QByteArray(",AL\x00\x01", 5)}
-                                << Frames{GaugeFrame::reading("AL", 256)} << QByteArray();
+                                << Frames{GaugeFrame::reading(Substrate::AL, 256)} << QByteArray();
         QTest::newRow("FE 65535") << QList<QByteArray>{QByteArray(",FE\xFF\xFF")}
-                                  << Frames{GaugeFrame::reading("FE", 65535)} << QByteArray();
+                                  << Frames{GaugeFrame::reading(Substrate::FE, 65535)}
+                                  << QByteArray();
         QTest::newRow("three chunks")
             << QList<QByteArray>{",F", QByteArray("E\x10"), QByteArray("\x00", 1)}
-            << Frames{GaugeFrame::reading("FE", 16)} << QByteArray();
+            << Frames{GaugeFrame::reading(Substrate::FE, 16)} << QByteArray();
         QTest::newRow("noise and unknown code") << QList<QByteArray>{QByteArray("xx\x01,QQ,,ME")}
                                                 << Frames{GaugeFrame::key()} << QByteArray();
         QTest::newRow("commas as value")
-            << QList<QByteArray>{",FE,,"} << Frames{GaugeFrame::reading("FE", 11308)}
+            << QList<QByteArray>{",FE,,"} << Frames{GaugeFrame::reading(Substrate::FE, 11308)}
             << QByteArray();
         QTest::newRow("two keys") << QList<QByteArray>{",ME,ME"}
                                   << Frames{GaugeFrame::key(), GaugeFrame::key()} << QByteArray();
@@ -51,7 +52,7 @@ private Q_SLOTS:
             << QList<QByteArray>{",fe\x01\x02,me"} << Frames{} << QByteArray("me");
         QTest::newRow("next frame completes a split one")
             << QList<QByteArray>{",AL", QByteArray("\x05\x00,ME", 5)}
-            << Frames{GaugeFrame::reading("AL", 5), GaugeFrame::key()} << QByteArray();
+            << Frames{GaugeFrame::reading(Substrate::AL, 5), GaugeFrame::key()} << QByteArray();
     }
 
     void chunks()
@@ -77,7 +78,7 @@ private Q_SLOTS:
         scanner.append("E\x7B");
         QVERIFY(!scanner.next());
         scanner.append(QByteArray(1, '\0'));
-        QCOMPARE(scanner.next(), GaugeFrame::reading("FE", 123));
+        QCOMPARE(scanner.next(), GaugeFrame::reading(Substrate::FE, 123));
         scanner.append(",A");
         scanner.clear(); // a reconnect discards the incomplete header
         scanner.append("L\x01\x00");
@@ -86,7 +87,7 @@ private Q_SLOTS:
 
     void modeDecisions()
     {
-        const GaugeFrame r = GaugeFrame::reading("FE", 1);
+        const GaugeFrame r = GaugeFrame::reading(Substrate::FE, 1);
         const GaugeFrame k = GaugeFrame::key();
         QCOMPARE(decideFrameAction(ReceiveMode::Measuring, r, false), FrameAction::Record);
         QCOMPARE(decideFrameAction(ReceiveMode::Measuring, r, true), FrameAction::Record);

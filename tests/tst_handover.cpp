@@ -3,6 +3,7 @@
 #include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTest>
+#include <QThread>
 #include <atomic>
 #include <thread>
 
@@ -20,6 +21,7 @@
 #include "HandoverProtocol.h"
 #include "HandoverServer.h"
 #include "ProcessUsage.h"
+#include "Timing.h"
 
 namespace {
 
@@ -30,13 +32,14 @@ struct LoggingServer
     LoggingServer()
     {
         server.setHandlers([this](const QString &peer) { log << "Connect to " + peer; },
-                           [this](const QString &line) -> std::optional<QString> {
+                           [this](const QString &line) -> std::optional<HandoverReply> {
                                log << "In: " + line;
+                               ++served;
                                const HandoverAnswer a =
                                    HandoverProtocol::answer(line, page, readings);
                                if (a.reply.isEmpty())
                                    return std::nullopt;
-                               return a.reply;
+                               return HandoverReply(a.reply, [this] { ++written; });
                            },
                            [this](const QString &peer) { log << "Disconnect from " + peer; });
         server.setConnectionErrorHandler([this] { log << QStringLiteral("KAPCSOLAT HIBA!"); });
@@ -55,6 +58,8 @@ struct LoggingServer
     WizardPage page = WizardPage::Send;
     ReadingLog readings;
     QStringList log;
+    int served = 0;  // request lines handed to the handler
+    int written = 0; // replies the server reported written
 };
 
 QByteArray readLine(QTcpSocket &socket)
@@ -84,6 +89,27 @@ int rawConnection(quint16 port)
         return -1;
     }
     return fd;
+}
+
+// Reads what the server sends until it closes the connection (or the time
+// is up), letting the server, which runs on this thread, work meanwhile.
+QByteArray readToTheEnd(int fd, int timeoutMs = 5000)
+{
+    QByteArray received;
+    QElapsedTimer clock;
+    clock.start();
+    char buffer[65536];
+    while (clock.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents();
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n == 0)
+            return received;
+        if (n > 0)
+            received.append(buffer, n);
+        else
+            QThread::msleep(1);
+    }
+    return received + "<still open>";
 }
 
 #endif
@@ -286,6 +312,79 @@ private Q_SLOTS:
         QCOMPARE(readLine(late), QByteArray("VIN\r\n"));
     }
 
+    // A peer that sends its requests and then ends its side of the stream, as
+    // nc -N and socat do, gets every reply before the connection closes; a
+    // reply counts as written only once it is.
+    void aHalfClosedPeerGetsEveryReply()
+    {
+        LoggingServer s;
+        s.readings.append(10, {Substrate::FE, 123});
+        for (int count : {1, 64, 65, 200}) {
+            const int fd = rawConnection(s.server.serverPort());
+            QVERIFY(fd >= 0);
+            const int servedBefore = s.served;
+            const int writtenBefore = s.written;
+            const QByteArray requests = QByteArray("HOOD\r\n").repeated(count);
+            QCOMPARE(::send(fd, requests.constData(), size_t(requests.size()), 0),
+                     ssize_t(requests.size()));
+            ::shutdown(fd, SHUT_WR);
+            const QByteArray replies = readToTheEnd(fd);
+            ::close(fd);
+            QCOMPARE(replies, QByteArray("HOOD:123\r\n").repeated(count));
+            QCOMPARE(s.served - servedBefore, count);
+            QCOMPARE(s.written - writtenBefore, count);
+        }
+        // A line cut short by the end is served, but its reply goes nowhere.
+        const int fd = rawConnection(s.server.serverPort());
+        ::send(fd, "HOOD\r\nHOO", 9, 0);
+        ::shutdown(fd, SHUT_WR);
+        QCOMPARE(readToTheEnd(fd), QByteArray("HOOD:123\r\n"));
+        ::close(fd);
+        QTRY_COMPARE(s.log.last(), QStringLiteral("Disconnect from 127.0.0.1"));
+        QCOMPARE(s.log.mid(s.log.size() - 4), (QStringList{"Connect to 127.0.0.1", "In: HOOD",
+                                                           "In: ", "Disconnect from 127.0.0.1"}));
+        QTRY_COMPARE(s.server.connectionCount(), 0);
+    }
+
+    // Replies that pile up unread and are lost with the connection are not
+    // reported written.
+    void repliesLostWithTheConnectionAreNotWritten()
+    {
+        LoggingServer s;
+        const int fd = rawConnection(s.server.serverPort());
+        QVERIFY(fd >= 0);
+        // Unknown names of 16,000 characters come back whole, with a "?".
+        const QByteArray request = QByteArray(16000, 'x') + "\r\n";
+        int sent = 0;
+        QElapsedTimer clock;
+        clock.start();
+        int lastServed = -1;
+        // Send until the server stops taking more: the replies fill both
+        // sides' buffers and the server holds the connection back.
+        while (clock.elapsed() < 10000) {
+            QCoreApplication::processEvents();
+            if (::send(fd, request.constData(), size_t(request.size()), MSG_DONTWAIT) ==
+                ssize_t(request.size()))
+                ++sent;
+            if (s.served == lastServed && s.served > 0 && clock.elapsed() > 1000)
+                break;
+            lastServed = s.served;
+            QThread::msleep(20);
+        }
+        QVERIFY(s.served > 0);
+        QVERIFY2(s.written < s.served,
+                 qPrintable(QStringLiteral("%1 of %2 written").arg(s.written).arg(s.served)));
+        // The peer goes away without reading.
+        linger reset{1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        ::close(fd);
+        QTRY_COMPARE(s.server.connectionCount(), 0);
+        const int written = s.written;
+        QTest::qWait(100);
+        QCOMPARE(s.written, written);
+        QVERIFY(written < s.served);
+    }
+
     // A client that sends without reading neither grows the program without
     // bound nor keeps another client waiting.
     void aClientThatNeverReadsIsHeldBack()
@@ -309,6 +408,8 @@ private Q_SLOTS:
             }
         });
         QTest::qWait(500);
+        // What a wait of the fairness bound overruns now, with the flood on.
+        const qint64 slack = Timing::slackMs(250);
         const qint64 start = residentBytes();
         QElapsedTimer clock;
         clock.start();
@@ -329,8 +430,10 @@ private Q_SLOTS:
         flood.join();
         ::close(flooder);
         QVERIFY(served > 1000);
-        QVERIFY2(slowest < 500,
-                 qPrintable(QStringLiteral("another client waited %1 ms").arg(slowest)));
+        QVERIFY2(slowest < 250 + slack,
+                 qPrintable(QStringLiteral("another client waited %1 ms, slack %2 ms")
+                                .arg(slowest)
+                                .arg(slack)));
         QVERIFY2(grown < 32 * 1024 * 1024,
                  qPrintable(QStringLiteral("grew by %1 MB").arg(grown >> 20)));
     }

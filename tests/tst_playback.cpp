@@ -3,8 +3,11 @@
 // gauge's key and readings, by the speaker's tones and by spoken values.
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QtEndian>
+#include <cmath>
 #include <functional>
 
+#include "PointCatalogue.h"
 #include "ProcessDrivers.h"
 
 namespace {
@@ -103,10 +106,7 @@ QString describe(const QList<Segment> &segments)
 void connectWithKey(Wizard &w, GaugeSimulator &gauge, const QString &folder)
 {
     w.cmd("choose ComComboBox1 " + folder + "/gauge");
-    w.cmd("click BB_ConfigNext");
-    QVERIFY(w.waitFor("visible BB_AbortConnect", "1", 8000));
-    gauge.send("key");
-    QVERIFY(w.waitFor("page", "1", 8000));
+    pressKeyDuringConnectWait(w, gauge);
 }
 
 // A PulseAudio server with a null sink in a private runtime folder, and a
@@ -180,6 +180,47 @@ struct NullSink
     QProcess recorder;
 };
 
+// A WAV file of a 1000 Hz tone of 300 ms and 200 ms of silence after it, in
+// the given coding (1 integer, 3 floating point, 2 compressed), optionally
+// behind the extensible header.
+QByteArray toneWav(quint16 coding, quint16 bits, quint16 channels, quint32 rate,
+                   bool extensibleHeader = false)
+{
+    const auto le = [](auto v) {
+        const auto x = qToLittleEndian(v);
+        return QByteArray(reinterpret_cast<const char *>(&x), sizeof x);
+    };
+    QByteArray data;
+    const int frames = int(rate) / 2;
+    for (int i = 0; i < frames; ++i) {
+        const double v = i < frames * 3 / 5 ? 0.5 * std::sin(2 * M_PI * 1000 * i / rate) : 0.0;
+        for (int c = 0; c < channels; ++c) {
+            if (coding == 3)
+                data += le(float(v));
+            else if (bits == 24)
+                data += le(qint32(v * 8388607)).left(3);
+            else
+                data += le(qint16(v * 32767));
+        }
+    }
+    const quint16 frame = quint16(channels * bits / 8);
+    QByteArray fmt = le(extensibleHeader ? quint16(0xFFFE) : coding) + le(channels) + le(rate) +
+                     le(quint32(rate * frame)) + le(frame) + le(bits);
+    if (extensibleHeader)
+        fmt += le(quint16(22)) + le(bits) + le(quint32(0)) + le(coding) +
+               QByteArray::fromHex("000000001000800000aa00389b71");
+    const QByteArray chunks =
+        "fmt " + le(quint32(fmt.size())) + fmt + "data" + le(quint32(data.size())) + data;
+    return "RIFF" + le(quint32(4 + chunks.size())) + "WAVE" + chunks;
+}
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(content), content.size());
+}
+
 } // namespace
 
 class TestPlayback : public QObject
@@ -195,6 +236,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString folder = dir.path();
         GaugeSimulator gauge(folder);
+        QVERIFY(gauge.started());
         // The key's 300 Hz and three readings' 600 Hz, each for 500 ms, one
         // after the other. (The null sink's monitor records only while a
         // stream plays, so the pauses between tones are not measured.)
@@ -252,6 +294,7 @@ private Q_SLOTS:
             f.write("10\r\n");
         }
         GaugeSimulator gauge(folder);
+        QVERIFY(gauge.started());
         {
             Wizard w(folder, folder + "/registry.reg", freePort(), sink.env);
             QCOMPARE(w.cmd("get CB_Sound"), QStringLiteral("Hangkártya"));
@@ -284,6 +327,87 @@ private Q_SLOTS:
         const int numberMs = words.last().endMs - words.last().startMs;
         QVERIFY2(numberMs > 1200 && numberMs < 1800, qPrintable(shape));
         QVERIFY2(words.first().endMs - words.first().startMs > 2000, qPrintable(shape));
+    }
+
+    // Without any sound server the program cannot even beep: it says so, and
+    // the work goes on.
+    void withoutASoundServerItSaysSoOnce()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.path();
+        QTemporaryDir runtime; // no server listens in it
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        env.insert("PULSE_SERVER", "unix:" + runtime.filePath("none"));
+        GaugeSimulator gauge(folder);
+        Wizard w(folder, folder + "/registry.reg", freePort(), env);
+        connectWithKey(w, gauge, folder);
+        QVERIFY(w.waitFor("info", QStringLiteral("A program nem tud hangot adni: a számítógépen "
+                                                 "nincs hangkimenet!")));
+        gauge.send("fe 5");
+        QVERIFY(w.waitFor("readings 0", QStringLiteral("FE 5 µm"), 8000));
+    }
+
+    // A station's own recordings in the codings recorders write (24-bit,
+    // floating point, the extensible header) are heard, and the sound card
+    // stays chosen. A compressed one is beeped and named once, and still
+    // leaves the choice and the options file as they were.
+    void recordingsInEveryCommonCodingPlay()
+    {
+        NullSink sink;
+        if (!sink.start())
+            QSKIP("no PulseAudio here");
+        QTemporaryDir dir;
+        const QString folder = dir.path();
+        QVERIFY(QDir(folder).mkdir("hang"));
+        writeFile(folder + "/hang/NEXT.wav", toneWav(1, 24, 1, 44100));
+        for (int i = 0; i < PointCatalogue::kPointCount; ++i)
+            writeFile(folder + "/hang/" + PointCatalogue::pointId(i) + ".wav",
+                      toneWav(1, 16, 2, 22050, true));
+        writeFile(folder + "/hang/MERES_OK.wav", toneWav(3, 32, 1, 48000));
+        writeFile(folder + "/Kromaglen_sound.ini", "11\r\n");
+        GaugeSimulator gauge(folder);
+        const auto stretches = [](int count) {
+            return [count](const QByteArray &raw) {
+                const QList<Segment> words = soundingSegments(raw, 100);
+                return words.size() >= count && recordedMs(raw) >= words.last().endMs + 150;
+            };
+        };
+        QList<Segment> words;
+        {
+            Wizard w(folder, folder + "/registry.reg", freePort(), sink.env);
+            QCOMPARE(w.cmd("get CB_Sound"), QStringLiteral("Hangkártya"));
+            connectWithKey(w, gauge, folder);
+            sink.waitFor(stretches(2));
+            gauge.send("fe 123");
+            QVERIFY(w.waitFor("readings 0", QStringLiteral("FE 123 µm"), 8000));
+            words = soundingSegments(sink.waitFor(stretches(3)), 100);
+            QCOMPARE(w.cmd("get CB_Sound"), QStringLiteral("Hangkártya"));
+            QCOMPARE(w.cmd("info"), QString());
+
+            writeFile(folder + "/hang/MERES_OK.wav", toneWav(2, 4, 1, 8000));
+            gauge.send("fe 124");
+            QVERIFY(w.waitFor("readings 0", QStringLiteral("FE 123 µm|FE 124 µm"), 8000));
+            QVERIFY(
+                w.waitFor("info", QStringLiteral("A(z) hang/MERES_OK.wav hangfájlt a program nem "
+                                                 "tudja lejátszani, helyette sípol!")));
+            QCOMPARE(w.cmd("get CB_Sound"), QStringLiteral("Hangkártya"));
+            const auto beeped = [](const QByteArray &raw) {
+                const QList<Segment> runs = toneRuns(raw);
+                return std::any_of(runs.begin(), runs.end(),
+                                   [](const Segment &r) { return r.hz == 600; });
+            };
+            QVERIFY(beeped(sink.waitFor(beeped)));
+        }
+        QFile options(folder + "/Kromaglen_sound.ini");
+        QVERIFY(options.open(QIODevice::ReadOnly));
+        QCOMPARE(options.readAll(), QByteArray("11\r\n"));
+        // NEXT, the point's name and the confirmation, each whole.
+        const QString shape = describe(words);
+        qInfo("sounding stretches: %s", qPrintable(shape));
+        QCOMPARE(words.size(), 3);
+        for (const Segment &word : words)
+            QVERIFY2(std::abs(word.length() - 300) <= 60, qPrintable(shape));
     }
 };
 

@@ -1,6 +1,8 @@
 #include <QTest>
 
+#include "HandoverProtocol.h"
 #include "MeasuringList.h"
+#include "PointCatalogue.h"
 #include "ReadingLog.h"
 
 class TestReadingLog : public QObject
@@ -28,8 +30,14 @@ private Q_SLOTS:
         QFETCH(QString, value);
         QCOMPARE(reading.line(), line);
         QCOMPARE(reading.valueText(), value);
-        // The value sent is the line from its 4th character, 6 characters short.
-        QCOMPARE(line.mid(3, line.size() - 6), value);
+        // The inspection program gets the value the list shows, and the
+        // unit's sign survives a round trip through the log.
+        const int hood = *PointCatalogue::indexOfPointId(u"HOOD");
+        ReadingLog log;
+        log.append(hood, reading);
+        QCOMPARE(log.lines(hood), QStringList{line});
+        QCOMPARE(HandoverProtocol::answer(QStringLiteral("HOOD"), WizardPage::Send, log).reply,
+                 QStringLiteral("HOOD:") + value);
     }
 
     void manualValueIsClamped_data()

@@ -92,7 +92,7 @@ struct PtyWizard
     // Connects and leaves the wizard on the measuring page.
     bool connect()
     {
-        QTimer::singleShot(100, fixture.window.get(), [this] { gauge->send(",ME"); });
+        fixture.duringConnectWait([this] { gauge->send(",ME"); });
         fixture.click("BB_ConfigNext");
         return fixture.window->activePage() == WizardPage::Meas;
     }
@@ -257,6 +257,22 @@ private Q_SLOTS:
             f.w<QComboBox>("CB_Save")->setEditText(QStringLiteral("Uj"));
             f.click("BB_Save");
             QCOMPARE(errorBoxText(f), QStringLiteral("File access denied"));
+            qDeleteAll(f.window->findChildren<QMessageBox *>(QStringLiteral("ErrorBox")));
+
+            // "Tovább" saves the plan twice: one box says it, naming the file.
+            f.w<QComboBox>("CB_Save")->setEditText(PlanPresets::kAutoPresetName);
+            QStringList details;
+            f.duringConnectWait([&] {
+                for (const QMessageBox *box :
+                     f.window->findChildren<QMessageBox *>(QStringLiteral("ErrorBox")))
+                    details.append(box->text() + u'|' + box->informativeText());
+                f.w<QPushButton>("BB_AbortConnect")->click();
+            });
+            f.click("BB_ConfigNext");
+            QCOMPARE(details.size(), 1);
+            QVERIFY2(details.first().startsWith(QStringLiteral("File access denied|")) &&
+                         details.first().endsWith(f.dir.filePath("Kromaglen.ini")),
+                     qPrintable(details.first()));
         }
         QFile::setPermissions(f.dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(f.read("Kromaglen.ini"), presetLine("Alap"));
@@ -339,6 +355,60 @@ private Q_SLOTS:
         QTRY_COMPARE(log->blockCount(), TF_Main::kServerLogMaxLines);
         QCOMPARE(log->document()->lastBlock().text(), QStringLiteral("Out: HOOD"));
         QCOMPARE(log->document()->firstBlock().text(), QStringLiteral("In: HOOD"));
+    }
+
+    // A peer decides how long its lines are: the log shows a long one cut,
+    // with its length, and stays bounded in characters, so a flood of long
+    // lines, as categories on the first page or as requests on the last,
+    // cannot use up the memory.
+    void longLinesKeepTheServerLogSmall()
+    {
+        WizardFixture f;
+        const auto *log = f.w<QPlainTextEdit>("M_ServerLog");
+        const QByteArray longLine(16000, 'x');
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, f.window->server().serverPort());
+        QVERIFY(client.waitForConnected(2000));
+        const qint64 start = residentBytes();
+
+        const int categories = 1000;
+        client.write(QByteArray("category=" + longLine + "\r\n").repeated(categories));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            client.bytesToWrite() == 0 && log->toPlainText().count(u'\n') >= categories, 60000);
+        const QString cut = QString(HandoverDisplay::kMaxLineChars - 9, u'x') +
+                            QStringLiteral("… (16009 karakter)");
+        QCOMPARE(log->document()->lastBlock().text(), "In: category=" + cut);
+
+        f.connectWithKey();
+        f.answerNext(true); // hand over incomplete data
+        f.click("BB_MeasNext");
+        QCOMPARE(f.window->activePage(), WizardPage::Send);
+        const int requests = 2000;
+        int replies = 0;
+        QByteArray received;
+        QElapsedTimer clock;
+        clock.start();
+        client.write(longLine + "\r\n");
+        while (replies < requests && clock.elapsed() < 120000) {
+            QCoreApplication::processEvents();
+            client.waitForReadyRead(1);
+            received += client.readAll();
+            for (qsizetype end; (end = received.indexOf("\r\n")) >= 0;) {
+                received.remove(0, end + 2);
+                if (++replies < requests)
+                    client.write(longLine + "\r\n");
+            }
+        }
+        QCOMPARE(replies, requests);
+        QTRY_VERIFY(log->document()->lastBlock().text().startsWith("Out: xxx"));
+        QCOMPARE(log->document()->lastBlock().text(),
+                 "Out: " + QString(HandoverDisplay::kMaxLineChars, u'x') +
+                     QStringLiteral("… (16001 karakter)"));
+        QVERIFY(log->document()->characterCount() <= TF_Main::kServerLogMaxChars);
+        const qint64 grown = residentBytes() - start;
+        qInfo("%d long categories and %d long requests: grown by %.1f MB", categories, requests,
+              double(grown) / 1e6);
+        QVERIFY2(grown < 100'000'000, qPrintable(QStringLiteral("grew by %1 MB").arg(grown >> 20)));
     }
 };
 

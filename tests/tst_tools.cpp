@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -25,9 +26,11 @@ struct Run
 };
 
 // Runs a tool to its end while the test's event loop keeps serving sockets.
-Run run(const QString &program, const QStringList &args, const QByteArray &input = {})
+Run run(const QString &program, const QStringList &args, const QByteArray &input = {},
+        const QString &folder = {})
 {
     QProcess p;
+    p.setWorkingDirectory(folder);
     QElapsedTimer clock;
     clock.start();
     p.start(program, args);
@@ -40,8 +43,15 @@ Run run(const QString &program, const QStringList &args, const QByteArray &input
             p.readAllStandardError(), clock.elapsed()};
 }
 
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 const QString kSim = QStringLiteral(KFZ_GAUGE_SIM);
 const QString kClient = QStringLiteral(KFZ_ZOV_CLIENT);
+const QString kFill = QStringLiteral(KFZ_ARCHIVE_FILL);
 
 // A handover stand-in: records the lines it receives and answers each with
 // what the reply function gives (nothing for an empty answer).
@@ -119,6 +129,21 @@ private Q_SLOTS:
             << kClient << QStringList{"raw"} << 2 << QByteArray("raw takes one argument");
         QTest::newRow("client fetch with argument")
             << kClient << QStringList{"fetch", "HOOD"} << 2 << QByteArray("fetch takes no");
+        QTest::newRow("fill --help") << kFill << QStringList{"--help"} << 0 << QByteArray("usage:");
+        QTest::newRow("fill -h") << kFill << QStringList{"-h"} << 0 << QByteArray("usage:");
+        QTest::newRow("fill without a file")
+            << kFill << QStringList{} << 2 << QByteArray("no archive file given");
+        QTest::newRow("fill count not a number")
+            << kFill << QStringList{"--count", "many", "a.sqlite"} << 2
+            << QByteArray("--count takes a number");
+        QTest::newRow("fill count zero") << kFill << QStringList{"--count", "0", "a.sqlite"} << 2
+                                         << QByteArray("--count takes a number");
+        QTest::newRow("fill days negative") << kFill << QStringList{"--days", "-3", "a.sqlite"} << 2
+                                            << QByteArray("--days takes a number");
+        QTest::newRow("fill two files")
+            << kFill << QStringList{"a.sqlite", "b.sqlite"} << 2 << QByteArray("one archive file");
+        QTest::newRow("fill unknown option")
+            << kFill << QStringList{"--frob", "a.sqlite"} << 2 << QByteArray("frob");
     }
 
     // Help goes to standard output and ends well; a wrong command line is
@@ -129,13 +154,57 @@ private Q_SLOTS:
         QFETCH(QStringList, args);
         QFETCH(int, exitCode);
         QFETCH(QByteArray, saying);
-        const Run r = run(program, args);
+        // In a folder of its own, to see that nothing was made there.
+        QTemporaryDir dir;
+        const Run r = run(program, args, {}, dir.path());
         QCOMPARE(r.exitCode, exitCode);
         const QByteArray said = exitCode == 0 ? r.out : r.err;
         QVERIFY2(said.contains(saying), said.constData());
         QVERIFY(!r.out.contains("gauge port: /"));
         if (exitCode != 0)
             QVERIFY(r.out.isEmpty());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList());
+    }
+
+    // The archive filler makes a new archive, and adds to an existing file
+    // only when told to: a start in a station's folder leaves its archive be.
+    void fillerNeverTouchesAnArchiveUnasked()
+    {
+        QTemporaryDir dir;
+        const QString archive = dir.filePath("Kromaglen_archive.sqlite");
+        Run r = run(kFill, {"--count", "3", "--days", "2", archive});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out, "3 inspections added to " + archive.toUtf8() + '\n');
+        const QByteArray made = readAll(archive);
+        QVERIFY(made.startsWith("SQLite format 3"));
+
+        r = run(kFill, {"--count", "3", archive});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains("exists: give --append"), r.err.constData());
+        QCOMPARE(readAll(archive), made);
+
+        r = run(kFill, {"--append", "--count", "4", archive});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(readAll(archive) != made);
+
+        // A shared archive always holds a station's real inspections.
+        r = run(kFill, {"--count", "3", "postgresql://kfz@127.0.0.1:1/arch"});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains("shared archive: give --append"), r.err.constData());
+
+        // A file that is no archive is not written into, even with --append.
+        const QString notes = dir.filePath("notes.txt");
+        QFile f(notes);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("not an archive\n");
+        f.close();
+        r = run(kFill, {"--append", notes});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY(!r.err.isEmpty());
+        QCOMPARE(readAll(notes), QByteArray("not an archive\n"));
+        r = run(kFill, {dir.filePath("no/such/folder/a.sqlite")});
+        QCOMPARE(r.exitCode, 1);
     }
 
     // Each command is confirmed and its bytes reach the port; a wrong command

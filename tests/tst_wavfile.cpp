@@ -36,6 +36,26 @@ QByteArray fmt(quint16 channels, quint32 rate, quint16 bits, quint16 tag = 1, in
                              u16(bits) + QByteArray(extra, '\0'));
 }
 
+// The extensible header: the common part, 22 more bytes (valid bits, channel
+// mask) and the sub-format GUID whose first two bytes are the coding.
+QByteArray extensible(quint16 channels, quint32 rate, quint16 bits, quint16 coding)
+{
+    const quint16 frame = quint16(channels * bits / 8);
+    return chunk("fmt ", u16(0xFFFE) + u16(channels) + u32(rate) + u32(rate * frame) + u16(frame) +
+                             u16(bits) + u16(22) + u16(bits) + u32(0) + u16(coding) +
+                             QByteArray::fromHex("000000001000800000aa00389b71"));
+}
+
+template <typename T> QByteArray floats(std::initializer_list<T> values)
+{
+    QByteArray b;
+    for (T v : values) {
+        T le = qToLittleEndian(v);
+        b.append(reinterpret_cast<const char *>(&le), sizeof le);
+    }
+    return b;
+}
+
 QByteArray riff(const QByteArray &chunks)
 {
     return "RIFF" + u32(quint32(4 + chunks.size())) + "WAVE" + chunks;
@@ -59,12 +79,34 @@ private Q_SLOTS:
         const QByteArray s16 = QByteArray::fromHex("0100ff7f0080feff");
         QTest::newRow("16-bit mono") << riff(fmt(1, 22050, 16) + chunk("data", s16)) << 1 << 22050
                                      << int(QAudioFormat::Int16) << s16;
-        const QByteArray u8("\x80\x7f\x00\xff", 4);
-        QTest::newRow("8-bit stereo") << riff(fmt(2, 8000, 8) + chunk("data", u8)) << 2 << 8000
-                                      << int(QAudioFormat::UInt8) << u8;
+        // Every coding is played as 16-bit samples: the loudest and softest
+        // values of each land on the 16-bit ones.
+        const QByteArray loudSoft = QByteArray::fromHex("0000ff7f0080");
+        const QByteArray floatLoudSoft = QByteArray::fromHex("0000ff7f0180");
+        QTest::newRow("8-bit stereo")
+            << riff(fmt(2, 8000, 8) + chunk("data", QByteArray::fromHex("80ff01ff"))) << 2 << 8000
+            << int(QAudioFormat::Int16) << QByteArray::fromHex("0000007f0081007f");
+        QTest::newRow("24-bit mono")
+            << riff(fmt(1, 48000, 24) + chunk("data", QByteArray::fromHex("000000ffff7f000080")))
+            << 1 << 48000 << int(QAudioFormat::Int16) << loudSoft;
         QTest::newRow("32-bit mono")
-            << riff(fmt(1, 48000, 32) + chunk("data", QByteArray(8, '\x11'))) << 1 << 48000
-            << int(QAudioFormat::Int32) << QByteArray(8, '\x11');
+            << riff(fmt(1, 48000, 32) +
+                    chunk("data", QByteArray::fromHex("00000000ffffff7f00000080")))
+            << 1 << 48000 << int(QAudioFormat::Int16) << loudSoft;
+        QTest::newRow("32-bit float, beyond full scale clipped")
+            << riff(fmt(1, 44100, 32, 3) +
+                    chunk("data", floats<float>({0.0f, 1.0f, -1.0f, 2.5f, -7.0f})))
+            << 1 << 44100 << int(QAudioFormat::Int16)
+            << QByteArray::fromHex("0000ff7f0180ff7f0180");
+        QTest::newRow("64-bit float")
+            << riff(fmt(1, 44100, 64, 3) + chunk("data", floats<double>({0.0, 1.0, -1.0}))) << 1
+            << 44100 << int(QAudioFormat::Int16) << floatLoudSoft;
+        QTest::newRow("extensible, 16-bit PCM inside")
+            << riff(extensible(2, 22050, 16, 1) + chunk("data", s16)) << 2 << 22050
+            << int(QAudioFormat::Int16) << s16;
+        QTest::newRow("extensible, float inside")
+            << riff(extensible(1, 22050, 32, 3) + chunk("data", floats<float>({0.0f, 1.0f, -1.0f})))
+            << 1 << 22050 << int(QAudioFormat::Int16) << floatLoudSoft;
         // An odd-sized chunk before the format is skipped with its pad byte;
         // a longer format chunk (WAVE_FORMAT_EX) is read by its size.
         QTest::newRow("list chunk first, long fmt")
@@ -103,8 +145,6 @@ private Q_SLOTS:
         QTest::newRow("empty") << QByteArray();
         QTest::newRow("not RIFF") << ("RIFX" + riff(fmt(1, 8000, 16) + data).mid(4));
         QTest::newRow("not WAVE") << riff(fmt(1, 8000, 16) + data).replace("WAVE", "AVI ");
-        QTest::newRow("float samples") << riff(fmt(1, 8000, 32, 3) + data);
-        QTest::newRow("24 bits") << riff(fmt(1, 8000, 24) + data);
         QTest::newRow("no channels") << riff(fmt(0, 8000, 16) + data);
         QTest::newRow("nine channels") << riff(fmt(9, 8000, 16) + data);
         QTest::newRow("rate 0") << riff(fmt(1, 0, 16) + data);
@@ -118,7 +158,26 @@ private Q_SLOTS:
     void refused()
     {
         QFETCH(QByteArray, file);
-        QVERIFY(!WavFile::parse(file));
+        WavFile::Refusal why = WavFile::Refusal::UnknownCoding;
+        QVERIFY(!WavFile::parse(file, &why));
+        QCOMPARE(why, WavFile::Refusal::NotWav);
+    }
+
+    // WAV files whose samples are coded otherwise (compressed) are told apart
+    // from files that are no WAV at all.
+    void unknownCodings()
+    {
+        const QByteArray data = chunk("data", QByteArray(4, '\0'));
+        QByteArray foreignGuid = extensible(1, 8000, 16, 1);
+        foreignGuid[8 + 30] = '\x42';
+        for (const QByteArray &file :
+             {riff(fmt(1, 8000, 4, 2) + data), riff(fmt(1, 8000, 12) + data),
+              riff(fmt(1, 8000, 16, 0x55) + data), riff(extensible(1, 8000, 16, 2) + data),
+              riff(foreignGuid + data), riff(fmt(1, 8000, 16, 0xFFFE) + data)}) {
+            WavFile::Refusal why = WavFile::Refusal::NotWav;
+            QVERIFY(!WavFile::parse(file, &why));
+            QCOMPARE(why, WavFile::Refusal::UnknownCoding);
+        }
     }
 };
 

@@ -1,6 +1,7 @@
 // The Windows services behind the platform layer, on the real system (under
 // Wine in scripts/test-windows): the speaker beep, the registry's 32-bit view,
 // the shell's elevated start of the setup program, and the program's subsystem.
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -13,12 +14,50 @@
 #include "WinBeeper.h"
 
 #include <qt_windows.h>
+#include <shellapi.h>
+#include <winver.h>
+
+namespace {
+
+// A text of the executable's version information ("ProductName", ...).
+QString versionText(const QString &exe, const QString &name)
+{
+    const std::wstring path = QDir::toNativeSeparators(exe).toStdWString();
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), nullptr);
+    if (size == 0)
+        return {};
+    QByteArray info(int(size), '\0');
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, info.data()))
+        return {};
+    const std::wstring key =
+        QString(QStringLiteral("\\StringFileInfo\\040E04E2\\") + name).toStdWString();
+    wchar_t *text = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(info.data(), key.c_str(), reinterpret_cast<void **>(&text), &length))
+        return {};
+    return QString::fromWCharArray(text, int(length)).remove(QChar(0));
+}
+
+} // namespace
 
 class TestWinPlatform : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
+    // Both programs show their icon in Explorer and tell their version.
+    void theExecutablesCarryIconAndVersion()
+    {
+        for (const QString &exe :
+             {QStringLiteral(KFZ_PROGRAM), QStringLiteral(KFZ_ARCHIVE_PROGRAM)}) {
+            const std::wstring path = QDir::toNativeSeparators(exe).toStdWString();
+            QVERIFY2(ExtractIconExW(path.c_str(), -1, nullptr, nullptr, 0) >= 1, qPrintable(exe));
+            QCOMPARE(versionText(exe, QStringLiteral("ProductName")),
+                     QStringLiteral("KromaglenForZov"));
+            QVERIFY(!versionText(exe, QStringLiteral("FileVersion")).isEmpty());
+        }
+    }
+
     void aBeepLastsItsLength()
     {
         WinBeeper beeper;

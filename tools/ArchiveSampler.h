@@ -7,6 +7,7 @@
 #include <QUuid>
 
 #include "Inspection.h"
+#include "PointCatalogue.h"
 #include "VehicleCategories.h"
 
 class ArchiveSampler
@@ -28,7 +29,7 @@ public:
                                  : VehicleCategoryTable::row(m_random.bounded(46));
         const int measured = m_random.bounded(10, 24);
         QDateTime at = start;
-        for (int p = 0; p < 23; ++p) {
+        for (int p = 0; p < PointCatalogue::kPointCount; ++p) {
             i.plan.append({p, p < measured || (p >= 12 && p <= 14)});
             if (p >= measured)
                 continue;

@@ -1,0 +1,135 @@
+// What a flood through the handover server costs the program's memory: one
+// client sends requests of 16,000 characters for a while, reading each reply,
+// on the last page; then lines "category=" of that length on the first page.
+// Growth of the program is printed against the same flood of short requests
+// (whose lines fill the log up to its bound in lines), and in all.
+// On the X display when there is one (xvfb-run -a), offscreen otherwise.
+//   bench_serverlog [SECONDS per flood, 60 when not given]
+#include "ProcessUsage.h"
+#include "WizardFixture.h"
+
+#include <QElapsedTimer>
+#include <arpa/inet.h>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+struct Flood
+{
+    long requests = 0;
+    qint64 grownBytes = 0;
+    qint64 peakGrownBytes = 0;
+};
+
+int connectTo(quint16 port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Sends `line` again and again for `seconds` from a thread of its own, and
+// with `replies` reads the replies on another. The window's event loop runs
+// meanwhile on this thread.
+Flood flood(quint16 port, const QByteArray &line, bool replies, int seconds)
+{
+    const int fd = connectTo(port);
+    if (fd < 0) {
+        std::fprintf(stderr, "no connection to port %u\n", port);
+        std::exit(1);
+    }
+    const QByteArray requests =
+        QByteArray(line + "\r\n").repeated(qMax(1, 65536 / (line.size() + 2)));
+    const long perSend = requests.size() / (line.size() + 2);
+    std::atomic<bool> stop = false;
+    std::atomic<long> sent = 0;
+    std::thread sender([&] {
+        while (!stop) {
+            if (::send(fd, requests.constData(), size_t(requests.size()), MSG_NOSIGNAL) <= 0)
+                return;
+            sent += perSend;
+        }
+    });
+    std::thread reader([&] {
+        char buffer[65536];
+        while (replies && ::recv(fd, buffer, sizeof buffer, 0) > 0) {
+        }
+    });
+    Flood result;
+    const qint64 start = residentBytes();
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < seconds * 1000LL) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        result.peakGrownBytes = qMax(result.peakGrownBytes, residentBytes() - start);
+    }
+    stop = true;
+    ::shutdown(fd, SHUT_RDWR);
+    sender.join();
+    reader.join();
+    ::close(fd);
+    for (int i = 0; i < 20; ++i) // the connection's end and the last batch
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    result.grownBytes = residentBytes() - start;
+    result.requests = sent;
+    return result;
+}
+
+void print(const char *what, const Flood &f)
+{
+    std::printf("%-46s %8ld requests sent, grown %7.1f MB (peak %7.1f MB)\n", what, f.requests,
+                double(f.grownBytes) / 1e6, double(f.peakGrownBytes) / 1e6);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const bool onX = getenv("DISPLAY") != nullptr;
+    if (!onX)
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    signal(SIGPIPE, SIG_IGN);
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+    QApplication app(argc, argv);
+    const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
+    if (seconds <= 0) {
+        std::fprintf(stderr, "usage: bench_serverlog [SECONDS]\n");
+        return 2;
+    }
+    WizardFixture f;
+    const qint64 atStart = residentBytes();
+    const quint16 port = f.window->server().serverPort();
+    const QByteArray longLine(16000, 'x');
+
+    std::printf("server log under a flood, %d s each (%s)\n", seconds, onX ? "X" : "offscreen");
+    const Flood categories = flood(port, "category=" + longLine, false, seconds);
+
+    f.connectWithKey();
+    f.answerNext(true); // hand over incomplete data
+    f.click("BB_MeasNext");
+    if (f.window->activePage() != WizardPage::Send) {
+        std::fprintf(stderr, "the wizard did not reach its last page\n");
+        return 1;
+    }
+    const Flood requests = flood(port, longLine, true, seconds);
+    const Flood anchor = flood(port, "XXXX", true, seconds);
+    print("16,000-character categories, first page", categories);
+    print("16,000-character requests, last page", requests);
+    print("short requests (anchor), last page", anchor);
+    std::printf("grown in all since the window was shown: %.1f MB\n",
+                double(residentBytes() - atStart) / 1e6);
+    return 0;
+}
