@@ -432,10 +432,14 @@ void ArchiveWindow::showShown()
     for (const PointStatistics &s : m_points->statistics()) {
         verdicts[size_t(s.point)] = s.verdict;
         const QStringList row = statisticsRow(s, i);
-        tips[s.point] = s.n == 0 ? tips.at(s.point)
-                                 : QStringLiteral("%1. %2: %3\nn = %4, %5–%6 µm, átlag %7 µm\n%8")
-                                       .arg(row.at(0), row.at(1), verdictName(s.verdict), row.at(3),
-                                            row.at(4), row.at(5), row.at(6), row.at(9));
+        tips[s.point] =
+            s.n == 0
+                ? tips.at(s.point)
+                : QStringLiteral("%1. %2: %3\nn = %4, %5–%6 µm, átlag %7 µm\n%8")
+                      .arg(row.at(StatisticsColumn::Number), row.at(StatisticsColumn::Point),
+                           row.at(StatisticsColumn::Verdict), row.at(StatisticsColumn::N),
+                           row.at(StatisticsColumn::Minimum), row.at(StatisticsColumn::Maximum),
+                           row.at(StatisticsColumn::Mean), row.at(StatisticsColumn::Readings));
     }
     W_Diagram->setPoints(verdicts, tips);
     W_Diagram->setHighlighted(-1);
