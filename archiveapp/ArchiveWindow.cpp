@@ -26,6 +26,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QSortFilterProxyModel>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
@@ -118,9 +119,12 @@ void ArchiveWindow::buildWindow()
     auto *split = new QSplitter(Qt::Horizontal);
     m_list = new InspectionListModel(this);
     m_list->setBands(m_settings.bands);
+    m_sortedList = new QSortFilterProxyModel(this);
+    m_sortedList->setSourceModel(m_list);
+    m_sortedList->setSortRole(InspectionListModel::kSortRole);
     TV_Inspections = new QTableView;
     TV_Inspections->setObjectName(QStringLiteral("TV_Inspections"));
-    TV_Inspections->setModel(m_list);
+    TV_Inspections->setModel(m_sortedList);
     TV_Inspections->setSelectionBehavior(QAbstractItemView::SelectRows);
     TV_Inspections->setSelectionMode(QAbstractItemView::ExtendedSelection);
     TV_Inspections->setSortingEnabled(true);
@@ -335,7 +339,8 @@ void ArchiveWindow::refresh()
     const int row = shown ? m_list->rowOf(shown) : -1;
     if (row >= 0) {
         TV_Inspections->selectionModel()->setCurrentIndex(
-            m_list->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            m_sortedList->mapFromSource(m_list->index(row, 0)),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         showInspection(shown); // stored again meanwhile: show what is stored now
     } else if (m_list->rowCount() > 0) {
         TV_Inspections->selectRow(0);
