@@ -26,6 +26,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QSortFilterProxyModel>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableView>
@@ -118,9 +119,12 @@ void ArchiveWindow::buildWindow()
     auto *split = new QSplitter(Qt::Horizontal);
     m_list = new InspectionListModel(this);
     m_list->setBands(m_settings.bands);
+    m_sortedList = new QSortFilterProxyModel(this);
+    m_sortedList->setSourceModel(m_list);
+    m_sortedList->setSortRole(InspectionListModel::kSortRole);
     TV_Inspections = new QTableView;
     TV_Inspections->setObjectName(QStringLiteral("TV_Inspections"));
-    TV_Inspections->setModel(m_list);
+    TV_Inspections->setModel(m_sortedList);
     TV_Inspections->setSelectionBehavior(QAbstractItemView::SelectRows);
     TV_Inspections->setSelectionMode(QAbstractItemView::ExtendedSelection);
     TV_Inspections->setSortingEnabled(true);
@@ -335,7 +339,8 @@ void ArchiveWindow::refresh()
     const int row = shown ? m_list->rowOf(shown) : -1;
     if (row >= 0) {
         TV_Inspections->selectionModel()->setCurrentIndex(
-            m_list->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            m_sortedList->mapFromSource(m_list->index(row, 0)),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         showInspection(shown); // stored again meanwhile: show what is stored now
     } else if (m_list->rowCount() > 0) {
         TV_Inspections->selectRow(0);
@@ -432,10 +437,14 @@ void ArchiveWindow::showShown()
     for (const PointStatistics &s : m_points->statistics()) {
         verdicts[size_t(s.point)] = s.verdict;
         const QStringList row = statisticsRow(s, i);
-        tips[s.point] = s.n == 0 ? tips.at(s.point)
-                                 : QStringLiteral("%1. %2: %3\nn = %4, %5–%6 µm, átlag %7 µm\n%8")
-                                       .arg(row.at(0), row.at(1), verdictName(s.verdict), row.at(3),
-                                            row.at(4), row.at(5), row.at(6), row.at(9));
+        tips[s.point] =
+            s.n == 0
+                ? tips.at(s.point)
+                : QStringLiteral("%1. %2: %3\nn = %4, %5–%6 µm, átlag %7 µm\n%8")
+                      .arg(row.at(StatisticsColumn::Number), row.at(StatisticsColumn::Point),
+                           row.at(StatisticsColumn::Verdict), row.at(StatisticsColumn::N),
+                           row.at(StatisticsColumn::Minimum), row.at(StatisticsColumn::Maximum),
+                           row.at(StatisticsColumn::Mean), row.at(StatisticsColumn::Readings));
     }
     W_Diagram->setPoints(verdicts, tips);
     W_Diagram->setHighlighted(-1);

@@ -17,6 +17,7 @@ class PointTableModel;
 class QComboBox;
 class QDateEdit;
 class QLabel;
+class QSortFilterProxyModel;
 class QTableView;
 
 // The archive window: the list of inspections, filtered by date and
@@ -108,6 +109,7 @@ private:
     QLabel *L_Banner = nullptr;
     QTableView *TV_Inspections = nullptr;
     InspectionListModel *m_list = nullptr;
+    QSortFilterProxyModel *m_sortedList = nullptr; // what TV_Inspections shows
     QLabel *L_Inspection = nullptr;
     CarDiagramWidget *W_Diagram = nullptr;
     QTableView *TV_Points = nullptr;

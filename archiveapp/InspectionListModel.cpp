@@ -3,8 +3,7 @@
 #include "VerdictColours.h"
 
 #include <QBrush>
-#include <QHash>
-#include <numeric>
+#include <algorithm>
 
 namespace {
 
@@ -19,11 +18,12 @@ void InspectionListModel::setInspections(QList<InspectionSummary> inspections)
 {
     beginResetModel();
     m_rows = std::move(inspections);
+    std::sort(m_rows.begin(), m_rows.end(),
+              [](const InspectionSummary &a, const InspectionSummary &b) { return a.id > b.id; });
     m_worst.clear();
     m_worst.reserve(m_rows.size());
     for (const InspectionSummary &s : m_rows)
         m_worst.append((m_rejudging || !s.judgedWith ? m_bands : *s.judgedWith).worst(s));
-    sortRows();
     endResetModel();
 }
 
@@ -66,6 +66,22 @@ QVariant InspectionListModel::data(const QModelIndex &index, int role) const
     const Verdict worst = m_worst.at(index.row());
     if (role == kIdRole)
         return s.id;
+    if (role == kSortRole) {
+        switch (index.column()) {
+        case Date:
+            return s.started;
+        case Category:
+            return s.category;
+        case Points:
+            return s.pointsMeasured;
+        case Readings:
+            return s.readingCount;
+        case Worst:
+            return int(worst);
+        case Station:
+            return s.station;
+        }
+    }
     if (role == Qt::DisplayRole) {
         switch (index.column()) {
         case Date:
@@ -114,66 +130,4 @@ QVariant InspectionListModel::headerData(int section, Qt::Orientation orientatio
         return QStringLiteral("Állomás");
     }
     return {};
-}
-
-void InspectionListModel::sort(int column, Qt::SortOrder order)
-{
-    m_sortColumn = column;
-    m_sortOrder = order;
-    Q_EMIT layoutAboutToBeChanged();
-    // The selection follows its inspections to their new rows.
-    const QModelIndexList before = persistentIndexList();
-    QList<qint64> ids;
-    for (const QModelIndex &i : before)
-        ids.append(m_rows.at(i.row()).id);
-    sortRows();
-    QHash<qint64, int> rows;
-    for (int row = 0; row < int(m_rows.size()); ++row)
-        rows.insert(m_rows.at(row).id, row);
-    QModelIndexList after;
-    for (qsizetype n = 0; n < before.size(); ++n)
-        after.append(index(rows.value(ids.at(n)), before.at(n).column()));
-    changePersistentIndexList(before, after);
-    Q_EMIT layoutChanged();
-}
-
-void InspectionListModel::sortRows()
-{
-    // Sort an index so that the rows and their verdicts move together.
-    QList<int> order(m_rows.size());
-    std::iota(order.begin(), order.end(), 0);
-    const auto key = [this](int i, int column) -> std::tuple<qint64, QString> {
-        const InspectionSummary &s = m_rows.at(i);
-        switch (column) {
-        case Category:
-            return {0, s.category};
-        case Points:
-            return {s.pointsMeasured, {}};
-        case Readings:
-            return {s.readingCount, {}};
-        case Worst:
-            return {qint64(m_worst.at(i)), {}};
-        case Station:
-            return {0, s.station};
-        default:
-            return {s.started.toMSecsSinceEpoch(), {}};
-        }
-    };
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        const auto ka = key(a, m_sortColumn);
-        const auto kb = key(b, m_sortColumn);
-        if (ka == kb)
-            return m_rows.at(a).id > m_rows.at(b).id;
-        return m_sortOrder == Qt::AscendingOrder ? ka < kb : kb < ka;
-    });
-    QList<InspectionSummary> rows;
-    QList<Verdict> worst;
-    rows.reserve(order.size());
-    worst.reserve(order.size());
-    for (int i : order) {
-        rows.append(m_rows.at(i));
-        worst.append(m_worst.at(i));
-    }
-    m_rows = std::move(rows);
-    m_worst = std::move(worst);
 }

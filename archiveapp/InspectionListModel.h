@@ -7,7 +7,9 @@
 
 // The list of inspections: date, category, points measured, readings, the
 // worst verdict under the limits it was judged with (today's when
-// re-judging, or for inspections stored without them), station. Sorts itself.
+// re-judging, or for inspections stored without them), station. Rows are kept
+// newest stored first; the view sorts them through a proxy by kSortRole, whose
+// ties then fall back to that order.
 class InspectionListModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -15,6 +17,9 @@ class InspectionListModel : public QAbstractTableModel
 public:
     enum Column { Date, Category, Points, Readings, Worst, Station, ColumnCount };
     static constexpr int kIdRole = Qt::UserRole;
+    // What a column sorts by: the moment, the raw category, counts as numbers,
+    // the verdict by severity.
+    static constexpr int kSortRole = Qt::UserRole + 1;
 
     using QAbstractTableModel::QAbstractTableModel;
 
@@ -28,15 +33,10 @@ public:
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    void sort(int column, Qt::SortOrder order) override;
 
 private:
-    void sortRows();
-
     QList<InspectionSummary> m_rows;
     QList<Verdict> m_worst;
     VerdictBands m_bands;
     bool m_rejudging = false;
-    int m_sortColumn = Date;
-    Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
 };

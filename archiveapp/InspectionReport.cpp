@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <array>
 
 namespace {
 
@@ -100,18 +101,19 @@ void InspectionReport::paintTable(QPainter &painter, const QRectF &area, double 
 {
     const QList<PointStatistics> rows = PointStatistics::perPoint(m_inspection, m_bands);
     // Column widths in millimetres; the readings take what is left.
-    const QList<double> widths{7, 44, 12, 7, 12, 12, 14, 14, 29, 0};
+    const std::array<double, StatisticsColumn::ColumnCount> widths{7,  44, 12, 7,  12,
+                                                                   12, 14, 14, 29, 0};
     const double rowHeight = std::min(4.6 * mm, area.height() / (rows.size() + 1));
     const auto cells = [&](double y, const QStringList &texts, const QColor &verdictFill) {
         double x = area.left();
-        for (qsizetype c = 0; c < widths.size(); ++c) {
+        for (int c = 0; c < int(widths.size()); ++c) {
             const double w = widths.at(c) > 0 ? widths.at(c) * mm : area.right() - x;
             const QRectF cell(x, y, w, rowHeight);
-            if (c == 8 && verdictFill.isValid())
+            if (c == StatisticsColumn::Verdict && verdictFill.isValid())
                 painter.fillRect(cell, verdictFill);
             painter.drawText(
                 cell.adjusted(mm, 0, -mm, 0),
-                Qt::AlignVCenter | (c >= 3 && c <= 7 ? Qt::AlignRight : Qt::AlignLeft),
+                Qt::AlignVCenter | (StatisticsColumn::isFigure(c) ? Qt::AlignRight : Qt::AlignLeft),
                 painter.fontMetrics().elidedText(texts.value(c), Qt::ElideRight, int(w - 2 * mm)));
             x += w;
         }

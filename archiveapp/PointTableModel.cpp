@@ -1,6 +1,5 @@
 #include "PointTableModel.h"
 
-#include "StatisticsText.h"
 #include "VerdictColours.h"
 
 #include <QBrush>
@@ -31,7 +30,7 @@ int PointTableModel::rowCount(const QModelIndex &parent) const
 
 int PointTableModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : Values + 1;
+    return parent.isValid() ? 0 : StatisticsColumn::ColumnCount;
 }
 
 QVariant PointTableModel::data(const QModelIndex &index, int role) const
@@ -43,15 +42,20 @@ QVariant PointTableModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return m_texts.at(index.row()).value(index.column());
     case Qt::ToolTipRole:
-        return index.column() == Values ? m_texts.at(index.row()).value(Values) : QVariant();
+        return index.column() == StatisticsColumn::Readings
+                   ? m_texts.at(index.row()).value(StatisticsColumn::Readings)
+                   : QVariant();
     case kPointRole:
         return s.point;
     case Qt::BackgroundRole:
-        return index.column() == Verdict ? QBrush(verdictColour(s.verdict)) : QVariant();
+        return index.column() == StatisticsColumn::Verdict ? QBrush(verdictColour(s.verdict))
+                                                           : QVariant();
     case Qt::ForegroundRole:
-        return index.column() == Verdict ? QBrush(verdictTextColour(s.verdict)) : QVariant();
+        return index.column() == StatisticsColumn::Verdict ? QBrush(verdictTextColour(s.verdict))
+                                                           : QVariant();
     case Qt::TextAlignmentRole:
-        if (index.column() == Number || (index.column() >= N && index.column() <= Deviation))
+        if (index.column() == StatisticsColumn::Number ||
+            StatisticsColumn::isFigure(index.column()))
             return int(Qt::AlignRight | Qt::AlignVCenter);
         return {};
     }
@@ -60,7 +64,8 @@ QVariant PointTableModel::data(const QModelIndex &index, int role) const
 
 QVariant PointTableModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && role == Qt::ToolTipRole && section == Values)
+    if (orientation == Qt::Horizontal && role == Qt::ToolTipRole &&
+        section == StatisticsColumn::Readings)
         return kTypedNote;
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};

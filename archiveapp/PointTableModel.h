@@ -3,15 +3,15 @@
 #include <QAbstractTableModel>
 
 #include "PointStatistics.h"
+#include "StatisticsText.h"
 
 // One row per point of an inspection: its readings, n, minimum, maximum,
-// mean, deviation and verdict.
+// mean, deviation and verdict, in the columns of StatisticsColumn.
 class PointTableModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
-    enum Column { Number, Name, Substrate, N, Minimum, Maximum, Mean, Deviation, Verdict, Values };
     static constexpr int kPointRole = Qt::UserRole;
 
     using QAbstractTableModel::QAbstractTableModel;

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDialogButtonBox>
+#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
 #include <QProcess>
@@ -26,6 +27,7 @@
 #include "BandsDialog.h"
 #include "CarDiagram.h"
 #include "CarDiagramWidget.h"
+#include "InspectionListModel.h"
 #include "InspectionReport.h"
 #include "SmallDisk.h"
 #include "VerdictColours.h"
@@ -83,6 +85,33 @@ class TestArchiveWindow : public QObject
     }
 
     QTableView *list(ArchiveWindow &w) { return w.findChild<QTableView *>("TV_Inspections"); }
+
+    // The inspections in the list, top to bottom.
+    static QList<qint64> listedIds(QTableView *view)
+    {
+        QList<qint64> ids;
+        for (int row = 0; row < view->model()->rowCount(); ++row)
+            ids.append(view->model()->index(row, 0).data(Qt::UserRole).toLongLong());
+        return ids;
+    }
+
+    // Clicks a column's header as a user would and returns the sort order it
+    // then shows.
+    static Qt::SortOrder clickHeader(QTableView *view, int column)
+    {
+        QHeaderView *header = view->horizontalHeader();
+        const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                        header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+        return header->sortIndicatorOrder();
+    }
+
+    static QList<qint64> inOrder(QList<qint64> ascending, Qt::SortOrder order)
+    {
+        if (order == Qt::DescendingOrder)
+            std::reverse(ascending.begin(), ascending.end());
+        return ascending;
+    }
 
     void choose(ArchiveWindow &w, qint64 id)
     {
@@ -188,6 +217,96 @@ private Q_SLOTS:
         QTest::mouseClick(diagram, Qt::LeftButton, {},
                           CarDiagram::pointCentre(15, diagram->diagramArea()).toPoint());
         QCOMPARE(table->currentIndex().data(Qt::UserRole).toInt(), 15);
+    }
+
+    void sortsByTheClickedColumn()
+    {
+        const QString file = m_dir.filePath("sorting.sqlite");
+        const QDateTime now = QDateTime::currentDateTime().addSecs(-3600);
+        // Point 0 measured `count` times (on as many points) at `value`, so
+        // each inspection has its own moment, count and verdict, and they are
+        // stored in an order that matches none of the columns.
+        const auto store = [&](int hoursAgo, int value, int count) {
+            Inspection i = sampleInspection(now.addSecs(-3600 * hoursAgo));
+            i.readings.clear();
+            for (int n = 0; n < count; ++n)
+                i.readings.append(
+                    {n, Substrate::FE, value, ReadingSource::Gauge, i.started.addSecs(10 + n)});
+            ArchiveDatabase db(settings(file).location);
+            db.open();
+            ArchiveStore(db).store(i);
+            return i.id;
+        };
+        const qint64 filler = store(2, 400, 1);
+        const qint64 factory = store(0, 100, 3);
+        const qint64 thin = store(4, 30, 2);
+        const qint64 repainted = store(3, 200, 4);
+        const QHash<qint64, Verdict> verdictOf{{filler, Verdict::Filler},
+                                               {factory, Verdict::Factory},
+                                               {thin, Verdict::Thin},
+                                               {repainted, Verdict::Repainted}};
+        const QHash<qint64, int> countOf{{filler, 1}, {factory, 3}, {thin, 2}, {repainted, 4}};
+
+        ArchiveWindow w(settings(file), m_dir.filePath("a.ini"));
+        w.resize(1200, 800);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTableView *view = list(w);
+        QCOMPARE(listedIds(view), QList<qint64>({factory, filler, repainted, thin}));
+        choose(w, filler);
+        QCOMPARE(w.shownInspection()->id, filler);
+
+        // A count, as a number, both ways; the chosen inspection stays chosen.
+        Qt::SortOrder order = clickHeader(view, InspectionListModel::Readings);
+        QCOMPARE(listedIds(view), inOrder({filler, thin, factory, repainted}, order));
+        QCOMPARE(view->currentIndex().data(Qt::UserRole).toLongLong(), filler);
+        QCOMPARE(w.shownInspection()->id, filler);
+        order = clickHeader(view, InspectionListModel::Readings);
+        QCOMPARE(listedIds(view), inOrder({filler, thin, factory, repainted}, order));
+
+        // The verdict by severity, the date by the moment.
+        for (int click = 0; click < 2; ++click) {
+            order = clickHeader(view, InspectionListModel::Worst);
+            QCOMPARE(listedIds(view), inOrder({factory, thin, repainted, filler}, order));
+        }
+        for (int click = 0; click < 2; ++click) {
+            order = clickHeader(view, InspectionListModel::Date);
+            QCOMPARE(listedIds(view), inOrder({thin, repainted, filler, factory}, order));
+        }
+
+        // Clicking a row of the sorted list shows that inspection.
+        clickHeader(view, InspectionListModel::Worst);
+        const QList<qint64> sorted = listedIds(view);
+        auto *diagram = w.findChild<CarDiagramWidget *>("W_Diagram");
+        for (int row : {0, 2}) {
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                              view->visualRect(view->model()->index(row, 0)).center());
+            QCOMPARE(w.shownInspection()->id, sorted.at(row));
+            QCOMPARE(diagram->verdicts()[0], verdictOf.value(sorted.at(row)));
+        }
+        // The CSV holds the readings of the rows chosen in the sorted list.
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          view->visualRect(view->model()->index(1, 0)).center());
+        QCOMPARE(view->selectionModel()->selectedRows().size(), 2);
+        const QString csv = m_dir.filePath("sorted.csv");
+        QString error;
+        QVERIFY2(w.exportCsv(csv, &error), qPrintable(error));
+        QCOMPARE(readFile(csv).count('\n'),
+                 1 + countOf.value(sorted.at(1)) + countOf.value(sorted.at(2)));
+
+        // What the wizard stores meanwhile is sorted in, ties newest stored
+        // first either way, and the shown inspection stays chosen.
+        const qint64 shown = w.shownInspection()->id;
+        w.setPollInterval(50);
+        const qint64 alsoRepainted = store(1, 250, 5);
+        QTRY_COMPARE(view->model()->rowCount(), 5);
+        QCOMPARE(listedIds(view),
+                 view->horizontalHeader()->sortIndicatorOrder() == Qt::AscendingOrder
+                     ? QList<qint64>({factory, thin, alsoRepainted, repainted, filler})
+                     : QList<qint64>({filler, alsoRepainted, repainted, thin, factory}));
+        QCOMPARE(w.shownInspection()->id, shown);
+        QCOMPARE(view->currentIndex().model(), view->model());
+        QCOMPARE(view->currentIndex().data(Qt::UserRole).toLongLong(), shown);
     }
 
     void verdictsAsJudgedUnlessRejudged()
