@@ -33,6 +33,7 @@
 #include "PostgresCluster.h"
 #include "ReadingLog.h"
 #include "StallingProxy.h"
+#include "SuiteMain.h"
 
 // The longest time the window thread went without running its events, by
 // a timer that should fire every millisecond.
@@ -682,23 +683,5 @@ private Q_SLOTS:
     }
 };
 
-#ifdef Q_OS_WIN
-// Under Wine a process whose threads opened connections at the same moment
-// (twoStationsCreateTheSchemaAtOnce) hangs when it ends, in libstdc++'s
-// DLL_PROCESS_DETACH, after the report is complete and every case has run:
-// the suite ends itself without unloading the DLLs.
-#include <windows.h>
-int main(int argc, char *argv[])
-{
-    QApplication app(argc, argv);
-    TestArchivePostgres test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    const int rc = QTest::qExec(&test, argc, argv);
-    std::fflush(nullptr);
-    ::TerminateProcess(::GetCurrentProcess(), UINT(rc));
-    return rc;
-}
-#else
-QTEST_MAIN(TestArchivePostgres)
-#endif
+KFZ_TEST_MAIN(TestArchivePostgres)
 #include "tst_archive_pg.moc"

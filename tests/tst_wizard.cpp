@@ -4,6 +4,7 @@
 #include "ArchiveDatabase.h"
 #include "ArchiveRecorder.h"
 #include "ArchiveStore.h"
+#include "SuiteMain.h"
 #include "Widgets.h"
 #include "WizardFixture.h"
 
@@ -1324,5 +1325,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestWizard)
+KFZ_TEST_MAIN(TestWizard)
 #include "tst_wizard.moc"
