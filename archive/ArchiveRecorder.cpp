@@ -6,7 +6,6 @@
 #include "ReadingLog.h"
 
 #include <QDeadlineTimer>
-#include <QSysInfo>
 #include <QUuid>
 #include <algorithm>
 #include <atomic>
@@ -171,7 +170,10 @@ bool ArchiveRecorder::store(const ReadingLog &log, const QList<PlanEntry> &plan)
     }
     inspection.uid = m_uid;
     inspection.revision = ++m_revision;
-    inspection.station = QSysInfo::machineHostName();
+    // The settings file as it is now: the station's name and the limits in force.
+    const ArchiveSettings settings =
+        m_settingsPath.isEmpty() ? ArchiveSettings() : ArchiveSettings::read(m_settingsPath);
+    inspection.station = settings.station;
     inspection.category = m_category;
     inspection.sent = m_sent;
     inspection.plan = plan;
@@ -182,8 +184,7 @@ bool ArchiveRecorder::store(const ReadingLog &log, const QList<PlanEntry> &plan)
         inspection.started = m_categoryAt;
     if (!inspection.started.isValid())
         inspection.started = inspection.ended;
-    inspection.judgedWith =
-        m_settingsPath.isEmpty() ? VerdictBands() : ArchiveSettings::read(m_settingsPath).bands;
+    inspection.judgedWith = settings.bands;
 
     startWriter();
     bool journaled = true;

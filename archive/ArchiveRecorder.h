@@ -38,7 +38,7 @@ public:
     // finish(kCloseWaitMs).
     ~ArchiveRecorder() override;
 
-    // The settings file whose limits are stored with each inspection.
+    // The settings file whose station name and limits are stored with each inspection.
     void setSettingsPath(const QString &path) { m_settingsPath = path; }
 
     // The wizard emptied its reading logs: the next store is a new inspection.

@@ -69,6 +69,13 @@ QStringList step3()
     return sql;
 }
 
+// Version 4: the plate or VIN and the inspector's name, typed in the archive window.
+QStringList step4()
+{
+    return {QStringLiteral("ALTER TABLE inspection ADD COLUMN plate TEXT NOT NULL DEFAULT ''"),
+            QStringLiteral("ALTER TABLE inspection ADD COLUMN inspector TEXT NOT NULL DEFAULT ''")};
+}
+
 QStringList step(int to, bool sqlite)
 {
     switch (to) {
@@ -78,6 +85,8 @@ QStringList step(int to, bool sqlite)
         return step2();
     case 3:
         return step3();
+    case 4:
+        return step4();
     }
     return {};
 }

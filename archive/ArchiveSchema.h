@@ -8,7 +8,7 @@ class ArchiveDatabase;
 // one transaction, so a new archive and an old one end up alike.
 namespace ArchiveSchema {
 
-inline constexpr int kVersion = 3;
+inline constexpr int kVersion = 4;
 
 int version(ArchiveDatabase &db);
 // Throws ArchiveError (TooNew for an archive a newer program wrote).

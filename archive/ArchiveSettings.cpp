@@ -1,20 +1,30 @@
 #include "ArchiveSettings.h"
 
 #include "Cp1250.h"
+#include "InspectionDetails.h"
 #include "SafeFile.h"
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QSysInfo>
 
 namespace {
 
 const QString kLocationKey = QStringLiteral("archive");
+const QString kStationKey = QStringLiteral("station");
 
 // A comment may follow the place after a blank: "archive=x.sqlite ; a régi gépen".
 QString withoutComment(const QString &value)
 {
     static const QRegularExpression comment(QStringLiteral("\\s+[;#].*$"));
     return QString(value).remove(comment).trimmed();
+}
+
+// A station's name may hold a '#' ("Vizsgálósor #2"): only ';' starts its comment.
+QString nameWithoutComment(const QString &value)
+{
+    static const QRegularExpression comment(QStringLiteral("\\s+;.*$"));
+    return QString(value).remove(comment);
 }
 
 QString bandsKey(Substrate substrate)
@@ -61,6 +71,9 @@ QStringList templateLines()
         lines.append(
             QStringLiteral(";   (ebben a változatban nincs PostgreSQL-meghajtó: a közös "
                            "archívum nem használható, a mérések a helyi fájlba kerülnek)"));
+    lines.append(QStringLiteral("; station= az állomás neve a jegyzőkönyvön és az exportban "
+                                "(alapértelmezés: a számítógép neve), legfeljebb %1 karakter")
+                     .arg(InspectionDetails::kNameMaxLength));
     lines.append(QStringLiteral("; FE=, AL= minősítési határok µm-ben: gyanúsan vékony, ha "
                                 "kisebb mint; gyári legfeljebb; újrafényezett legfeljebb"));
     lines.append(QStringLiteral("archive=") + ArchiveLocation::kDefaultFile);
@@ -68,6 +81,12 @@ QStringList templateLines()
 }
 
 } // namespace
+
+QString ArchiveSettings::defaultStation()
+{
+    // A name no longer than the file allows, as the file's own would be.
+    return QSysInfo::machineHostName().left(InspectionDetails::kNameMaxLength);
+}
 
 ArchiveSettings ArchiveSettings::read(const QString &path)
 {
@@ -101,6 +120,16 @@ ArchiveSettings ArchiveSettings::parse(QByteArrayView content)
                 settings.location = *location;
             else
                 problem(settings.locationProblem = error);
+        } else if (key.compare(kStationKey, Qt::CaseInsensitive) == 0) {
+            QString why;
+            const std::optional<QString> station =
+                InspectionDetails::name(nameWithoutComment(value), &why);
+            if (!station)
+                problem(QStringLiteral("az állomás neve ") + why);
+            else if (station->isEmpty())
+                problem(QStringLiteral("az állomás neve üres"));
+            else
+                settings.station = *station;
         } else if (auto substrate = substrateFromName(key.toUpper())) {
             if (auto bands = parseBands(value))
                 settings.bands.set(*substrate, *bands);

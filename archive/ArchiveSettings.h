@@ -10,6 +10,7 @@
 // code page 1250, CR LF, one "key=value" a line, ';' starts a comment.
 //   archive=<file name or postgresql:// address>
 //   FE=<thin below>;<factory up to>;<repainted up to>   (and AL=...)
+//   station=<the station's name, stored with each inspection>
 // A missing file means the defaults. Lines that cannot be used are reported in
 // `problems` and their defaults kept.
 struct ArchiveSettings
@@ -18,6 +19,8 @@ struct ArchiveSettings
 
     ArchiveLocation location;
     VerdictBands bands;
+    // The computer's name unless the file names the station.
+    QString station = defaultStation();
     QStringList problems;
     QString locationProblem; // also among `problems`
 
@@ -25,6 +28,7 @@ struct ArchiveSettings
     // cannot be used in this build or is malformed; `notice` then says why.
     ArchiveLocation usableLocation(QString *notice) const;
 
+    static QString defaultStation();
     static ArchiveSettings read(const QString &path);
     static ArchiveSettings parse(QByteArrayView content);
     // Rewrites the band lines, keeping every other line as it was; a new file

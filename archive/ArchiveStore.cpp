@@ -109,7 +109,7 @@ void ArchiveStore::write(Inspection &inspection)
                         optionalInt(s.maximum[int(Substrate::AL)]),
                         inspection.revision};
     values += limitValues(inspection.judgedWith);
-    values.append(inspection.uid);
+    values << text(inspection.plate) << text(inspection.inspector) << inspection.uid;
     QSqlQuery existing = m_db.exec(
         QStringLiteral("SELECT id, revision FROM inspection WHERE uid = ?"), {inspection.uid});
     if (existing.next()) {
@@ -123,7 +123,11 @@ void ArchiveStore::write(Inspection &inspection)
                                  " category = ?, points_measured = ?, reading_count = ?,"
                                  " fe_min = ?, fe_max = ?, al_min = ?, al_max = ?, revision = ?,"
                                  " fe_thin_below = ?, fe_factory_up_to = ?, fe_repainted_up_to = ?,"
-                                 " al_thin_below = ?, al_factory_up_to = ?, al_repainted_up_to = ?"
+                                 " al_thin_below = ?, al_factory_up_to = ?, al_repainted_up_to = ?,"
+                                 // Typed in the archive window: the wizard's copy has none,
+                                 // and what is there stays.
+                                 " plate = COALESCE(NULLIF(?, ''), plate),"
+                                 " inspector = COALESCE(NULLIF(?, ''), inspector)"
                                  " WHERE uid = ?"),
                   values);
         for (const char *table : {"plan_point", "reading", "sent_point"})
@@ -137,8 +141,8 @@ void ArchiveStore::write(Inspection &inspection)
                            " points_measured, reading_count, fe_min, fe_max, al_min, al_max,"
                            " revision, ") +
                 kLimitColumns +
-                QStringLiteral(", uid) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?,"
-                               " ?)"),
+                QStringLiteral(", plate, inspector, uid) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?,"
+                               " ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
             values);
         inspection.id = insert.lastInsertId().toLongLong();
         if (inspection.id <= 0)
@@ -169,7 +173,7 @@ std::optional<Inspection> ArchiveStore::load(qint64 id)
 {
     QSqlQuery head = m_db.exec(
         QStringLiteral("SELECT uid, station, started_ms, ended_ms, category, revision, ") +
-            kLimitColumns + QStringLiteral(" FROM inspection WHERE id = ?"),
+            kLimitColumns + QStringLiteral(", plate, inspector FROM inspection WHERE id = ?"),
         {id});
     if (!head.next())
         return std::nullopt;
@@ -182,6 +186,8 @@ std::optional<Inspection> ArchiveStore::load(qint64 id)
     inspection.category = head.value(4).toString();
     inspection.revision = head.value(5).toInt();
     inspection.judgedWith = limitsAt(head, 6);
+    inspection.plate = head.value(12).toString();
+    inspection.inspector = head.value(13).toString();
     head.finish();
 
     QSqlQuery plan = m_db.exec(QStringLiteral("SELECT point, ticked FROM plan_point"
@@ -216,6 +222,17 @@ std::optional<Inspection> ArchiveStore::load(qint64 id)
             inspection.sent.append(p);
     }
     return inspection;
+}
+
+void ArchiveStore::setDetails(qint64 id, const QString &plate, const QString &inspector)
+{
+    // The revision stays: the wizard's next store of it must still be taken.
+    QSqlQuery update =
+        m_db.exec(QStringLiteral("UPDATE inspection SET plate = ?, inspector = ? WHERE id = ?"),
+                  {text(plate), text(inspector), id});
+    if (update.numRowsAffected() != 1)
+        throw ArchiveError(ArchiveError::Cause::Failed,
+                           QStringLiteral("A(z) %1. sz. vizsgálat nincs az archívumban").arg(id));
 }
 
 QList<InspectionSummary> ArchiveStore::list(const ArchiveFilter &filter)

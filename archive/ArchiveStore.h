@@ -32,6 +32,9 @@ public:
     void storeAll(QList<Inspection> &inspections);
 
     std::optional<Inspection> load(qint64 id);
+    // Sets the plate and the inspector of a stored inspection (an empty text
+    // clears one); throws when there is no such inspection.
+    void setDetails(qint64 id, const QString &plate, const QString &inspector);
     QList<InspectionSummary> list(const ArchiveFilter &filter);
     // The categories in the archive, sorted; "" for inspections without one.
     QStringList categories();

@@ -34,7 +34,8 @@ QByteArray CsvExport::header()
                  QStringLiteral("Pont sorszáma"), QStringLiteral("Pont"),
                  QStringLiteral("Pont neve"), QStringLiteral("Alap"), QStringLiteral("Érték (µm)"),
                  QStringLiteral("Bevitel"), QStringLiteral("Mérés ideje"), QStringLiteral("Átadva"),
-                 QStringLiteral("Minősítés")});
+                 QStringLiteral("Minősítés"), QStringLiteral("Rendszám / alvázszám"),
+                 QStringLiteral("Vizsgáló")});
 }
 
 QByteArray CsvExport::rows(const Inspection &inspection, const VerdictBands &bands)
@@ -53,7 +54,7 @@ QByteArray CsvExport::rows(const Inspection &inspection, const VerdictBands &ban
              QString::number(r.value),
              r.source == ReadingSource::Typed ? QStringLiteral("kézi") : QStringLiteral("műszer"),
              timeText(r.takenAt), sent ? timeText(*sent) : QString(),
-             verdictName(bands.judge(r)) + mark});
+             verdictName(bands.judge(r)) + mark, inspection.plate, inspection.inspector});
     }
     return out;
 }

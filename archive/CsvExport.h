@@ -8,6 +8,7 @@
 
 // Readings as CSV for spreadsheet programs: UTF-8 with a byte-order mark (so
 // the accents read right), ';' between fields, CR LF, one row per reading.
+// Columns are only ever added at the end, so readers of older files go on working.
 namespace CsvExport {
 
 // The byte-order mark and the header row.

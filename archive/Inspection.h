@@ -52,6 +52,10 @@ struct Inspection
     QDateTime started;
     QDateTime ended;
     QString category; // empty when none was received
+    // Typed in the archive window afterwards (see InspectionDetails); empty
+    // when not given. Storing the inspection again keeps what is there.
+    QString plate; // the registration plate or the VIN
+    QString inspector;
     QList<PlanEntry> plan;
     QList<ArchivedReading> readings; // in the order they were taken
     QList<SentPoint> sent;           // by point

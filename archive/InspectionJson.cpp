@@ -36,6 +36,8 @@ QJsonObject toObject(const Inspection &inspection)
                        {"started", ms(inspection.started)},
                        {"ended", ms(inspection.ended)},
                        {"category", inspection.category},
+                       {"plate", inspection.plate},
+                       {"inspector", inspection.inspector},
                        {"plan", plan},
                        {"readings", readings},
                        {"sent", sent}};
@@ -76,6 +78,9 @@ Inspection fromObject(const QJsonObject &o)
     inspection.started = time(o.value("started"));
     inspection.ended = time(o.value("ended"));
     inspection.category = o.value("category").toString();
+    // Absent from the files of older versions.
+    inspection.plate = o.value("plate").toString();
+    inspection.inspector = o.value("inspector").toString();
     for (const QJsonValue &v : o.value("plan").toArray())
         inspection.plan.append({v["point"].toInt(), v["ticked"].toBool()});
     for (const QJsonValue &v : o.value("readings").toArray()) {

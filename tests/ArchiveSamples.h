@@ -19,6 +19,8 @@ inline Inspection sampleInspection(const QDateTime &start = QDateTime(QDate(2024
     i.started = start;
     i.ended = start.addSecs(431).addMSecs(17);
     i.category = QStringLiteral("M1 - személygépkocsi");
+    i.plate = QStringLiteral("AB CD-123");
+    i.inspector = QStringLiteral("Kovács Éva");
     for (int p = 0; p < 23; ++p)
         i.plan.append({(p + 10) % 23, p % 3 != 1 || (p + 10) % 23 == 12});
     const auto at = [&](int s) { return start.addSecs(s).addMSecs(s * 7); };
@@ -60,6 +62,31 @@ inline QStringList version1Tables(bool sqlite)
                        " PRIMARY KEY (inspection_id, seq))"),
         QStringLiteral("CREATE TABLE sent_point (inspection_id BIGINT NOT NULL, point INTEGER NOT "
                        "NULL, sent_ms BIGINT NOT NULL, PRIMARY KEY (inspection_id, point))"),
+    };
+}
+
+// What versions 2 and 3 added to the inspection table, as they were released.
+inline QStringList version3Columns()
+{
+    return {
+        QStringLiteral("ALTER TABLE inspection ADD COLUMN station TEXT NOT NULL DEFAULT ''"),
+        QStringLiteral("ALTER TABLE inspection ADD COLUMN points_measured INTEGER NOT NULL "
+                       "DEFAULT 0"),
+        QStringLiteral("ALTER TABLE inspection ADD COLUMN reading_count INTEGER NOT NULL "
+                       "DEFAULT 0"),
+        QStringLiteral("ALTER TABLE inspection ADD COLUMN fe_min INTEGER"),
+        QStringLiteral("ALTER TABLE inspection ADD COLUMN fe_max INTEGER"),
+        QStringLiteral("ALTER TABLE inspection ADD COLUMN al_min INTEGER"),
+        QStringLiteral("ALTER TABLE inspection ADD COLUMN al_max INTEGER"),
+        QStringLiteral("CREATE INDEX inspection_category ON inspection (category, started_ms)"),
+        QStringLiteral("CREATE INDEX inspection_ended ON inspection (ended_ms)"),
+        QStringLiteral("ALTER TABLE inspection ADD COLUMN revision INTEGER NOT NULL DEFAULT 1"),
+        QStringLiteral("ALTER TABLE inspection ADD COLUMN fe_thin_below INTEGER"),
+        QStringLiteral("ALTER TABLE inspection ADD COLUMN fe_factory_up_to INTEGER"),
+        QStringLiteral("ALTER TABLE inspection ADD COLUMN fe_repainted_up_to INTEGER"),
+        QStringLiteral("ALTER TABLE inspection ADD COLUMN al_thin_below INTEGER"),
+        QStringLiteral("ALTER TABLE inspection ADD COLUMN al_factory_up_to INTEGER"),
+        QStringLiteral("ALTER TABLE inspection ADD COLUMN al_repainted_up_to INTEGER"),
     };
 }
 

@@ -5,6 +5,7 @@
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -19,6 +20,7 @@
 #include "ArchiveWriter.h"
 #include "Cp1250.h"
 #include "CsvExport.h"
+#include "InspectionDetails.h"
 #include "InspectionJson.h"
 #include "PointStatistics.h"
 #include "ReadingLog.h"
@@ -227,6 +229,89 @@ private Q_SLOTS:
         QVERIFY(readAll(file).contains("postgresql://"));
     }
 
+    void stationName()
+    {
+        // Not named: the computer's name, as the wizard stored it before.
+        QCOMPARE(ArchiveSettings::parse("").station, QSysInfo::machineHostName());
+        QCOMPARE(ArchiveSettings::defaultStation(), QSysInfo::machineHostName());
+
+        ArchiveSettings s =
+            ArchiveSettings::parse(Cp1250::encode(u"station=  Vizsgálósor   #2  ; a hátsó\r\n"));
+        QVERIFY2(s.problems.isEmpty(), qPrintable(s.problems.join(u',')));
+        QCOMPARE(s.station, QStringLiteral("Vizsgálósor #2"));
+        // Empty, too long, or with a control character: said, and the default kept.
+        s = ArchiveSettings::parse(
+            QByteArray("STATION=\r\nstation=" + QByteArray(41, 'x') + "\r\nstation=a\x01b\r\n"));
+        QCOMPARE(s.problems.size(), 3);
+        QVERIFY2(s.problems.at(1).contains(u"40"), qPrintable(s.problems.at(1)));
+        QCOMPARE(s.station, ArchiveSettings::defaultStation());
+        QCOMPARE(ArchiveSettings::parse(QByteArray("station=" + QByteArray(40, 'x'))).station,
+                 QString(40, u'x'));
+
+        // The file the archive window writes says how to name the station, and
+        // naming it there survives the window rewriting the limits.
+        const QString file = path("station.ini");
+        QFile::remove(file);
+        ArchiveSettings::writeBands(file, VerdictBands());
+        QVERIFY(Cp1250::decode(readAll(file)).contains(u"; station="));
+        writeAll(file, readAll(file) + Cp1250::encode(u"station=Győr 2\r\n"));
+        ArchiveSettings::writeBands(file, VerdictBands());
+        QCOMPARE(ArchiveSettings::read(file).station, QStringLiteral("Győr 2"));
+    }
+
+    void typedDetailsAreChecked_data()
+    {
+        QTest::addColumn<bool>("isPlate");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept"); // "!" for refused
+        QTest::newRow("plate") << true << " ab  cd-123 "
+                               << "AB CD-123";
+        QTest::newRow("old plate") << true << "abc-123"
+                                   << "ABC-123";
+        QTest::newRow("foreign plate") << true << "m ü 4711"
+                                       << "M Ü 4711";
+        QTest::newRow("vin") << true << "wvwzzz1jzxw000001"
+                             << "WVWZZZ1JZXW000001";
+        QTest::newRow("vin with O") << true << "WVWZZZ1JZXW00000O"
+                                    << "!";
+        QTest::newRow("vin with I") << true << "WVWZZZIJZXW000001"
+                                    << "!";
+        QTest::newRow("too long") << true << "WVWZZZ1JZXW0000012"
+                                  << "!";
+        QTest::newRow("underscore") << true << "ABC_123"
+                                    << "!";
+        QTest::newRow("control") << true
+                                 << QStringLiteral("ABC\x07"
+                                                   "123")
+                                 << "!";
+        QTest::newRow("none") << true << "   "
+                              << "";
+        QTest::newRow("name") << false << "  Kovács\t  Éva "
+                              << "Kovács Éva";
+        QTest::newRow("name of 40") << false << QString(40, u'é') << QString(40, u'é');
+        QTest::newRow("name of 41") << false << QString(41, u'é') << "!";
+        QTest::newRow("line break") << false << "Kovács\nÉva"
+                                    << "!";
+        QTest::newRow("direction override") << false << QStringLiteral("Kov\u202Eács") << "!";
+    }
+
+    void typedDetailsAreChecked()
+    {
+        QFETCH(bool, isPlate);
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        QString problem;
+        const std::optional<QString> got = isPlate ? InspectionDetails::plate(typed, &problem)
+                                                   : InspectionDetails::name(typed, &problem);
+        if (kept == u"!") {
+            QVERIFY2(!got, qPrintable(got.value_or(QString())));
+            QVERIFY(!problem.isEmpty());
+        } else {
+            QVERIFY2(got, qPrintable(problem));
+            QCOMPARE(*got, kept);
+        }
+    }
+
     void addressesForLibpq()
     {
         QString error;
@@ -327,6 +412,51 @@ private Q_SLOTS:
         QCOMPARE(list.first().station, original.station);
     }
 
+    void detailsTypedLaterOutliveTheWizardsStores()
+    {
+        const QString file = path("details.sqlite");
+        Inspection wizard = sampleInspection();
+        wizard.plate.clear(); // the wizard knows neither
+        wizard.inspector.clear();
+        ArchiveDatabase db(fileLocation(file));
+        db.open();
+        ArchiveStore store(db);
+        store.store(wizard);
+        QCOMPARE(store.load(wizard.id)->plate, QString());
+        store.setDetails(wizard.id, "AB CD-123", "Kovács Éva");
+        QCOMPARE(store.load(wizard.id)->revision, wizard.revision);
+
+        // The wizard stores it again (back to measuring, one more reading), and
+        // replays an older copy from its journal: what was typed stays.
+        Inspection first = wizard;
+        ++wizard.revision;
+        wizard.readings.append(reading(200, Substrate::FE, 3));
+        store.store(wizard);
+        store.store(first);
+        Inspection back = *store.load(wizard.id);
+        QCOMPARE(back.readings.size(), wizard.readings.size());
+        QCOMPARE(back.plate, QStringLiteral("AB CD-123"));
+        QCOMPARE(back.inspector, QStringLiteral("Kovács Éva"));
+
+        // Cleared in the window: cleared.
+        store.setDetails(wizard.id, "", "Kovács Éva");
+        QCOMPARE(store.load(wizard.id)->plate, QString());
+        QVERIFY_THROWS_EXCEPTION(ArchiveError, store.setDetails(wizard.id + 100, "X", ""));
+
+        // The journal keeps them, and reads a file from before they existed.
+        back.plate = "WVWZZZ1JZXW000001";
+        back.id = 0; // the archive's, not the journal's
+        QCOMPARE(InspectionJson::decode(InspectionJson::encode({back})).value(0), back);
+        QByteArray old = InspectionJson::encode({back});
+        old.replace(",\"plate\":\"WVWZZZ1JZXW000001\"", "");
+        old.replace(",\"inspector\":\"Kovács Éva\"", "");
+        QVERIFY(!old.contains("plate") && !old.contains("inspector"));
+        const Inspection older = InspectionJson::decode(old).value(0);
+        QCOMPARE(older.uid, back.uid);
+        QVERIFY(older.plate.isEmpty() && older.inspector.isEmpty());
+        QCOMPARE(older.readings, back.readings);
+    }
+
     void listFilters()
     {
         const QString file = path("list.sqlite");
@@ -400,6 +530,44 @@ private Q_SLOTS:
             ArchiveStore(db).store(next);
             QCOMPARE(ArchiveStore(db).list({}).size(), 2);
         }
+    }
+
+    void version3ArchiveIsUpgraded()
+    {
+        const QString file = path("v3.sqlite");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "v3");
+            db.setDatabaseName(file);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            for (const QString &sql : version1Tables(true) + version3Columns())
+                QVERIFY2(q.exec(sql), qPrintable(sql));
+            for (const char *sql :
+                 {"INSERT INTO inspection (id, uid, started_ms, ended_ms, category, station,"
+                  " points_measured, reading_count, fe_min, fe_max, revision, fe_thin_below,"
+                  " fe_factory_up_to, fe_repainted_up_to, al_thin_below, al_factory_up_to,"
+                  " al_repainted_up_to) VALUES (9, 'v3', 1700000000000, 1700000300000, 'N1',"
+                  " 'GÉP-7', 1, 2, 120, 350, 3, 50, 150, 280, 60, 160, 300)",
+                  "INSERT INTO plan_point VALUES (9, 0, 10, 1)",
+                  "INSERT INTO reading VALUES (9, 0, 10, 'FE', 350, 0, 1700000100000)",
+                  "INSERT INTO reading VALUES (9, 1, 10, 'FE', 120, 1, 1700000200000)",
+                  "PRAGMA user_version = 3"})
+                QVERIFY2(q.exec(sql), sql);
+        }
+        QSqlDatabase::removeDatabase("v3");
+        ArchiveDatabase db(fileLocation(file));
+        db.open();
+        QCOMPARE(ArchiveSchema::version(db), ArchiveSchema::kVersion);
+        ArchiveStore store(db);
+        Inspection old = *store.load(9);
+        QCOMPARE(old.station, QStringLiteral("GÉP-7"));
+        QCOMPARE(old.revision, 3);
+        QCOMPARE(old.readings.size(), 2);
+        QCOMPARE(old.judgedWith->of(Substrate::FE), (SubstrateBands{50, 150, 280}));
+        QVERIFY(old.plate.isEmpty() && old.inspector.isEmpty());
+        QCOMPARE(store.list({}).size(), 1);
+        store.setDetails(9, "ABC-123", "Nagy Péter");
+        QCOMPARE(store.load(9)->inspector, QStringLiteral("Nagy Péter"));
     }
 
     void twoProgramsOpenANewArchiveAtOnce()
@@ -647,7 +815,8 @@ private Q_SLOTS:
     void recorderMakesTheInspectionFromTheLog()
     {
         const QString file = path("recorder.sqlite");
-        writeAll(path("recorder.ini"), "FE=40;120;250 ; saját határok\r\n");
+        writeAll(path("recorder.ini"),
+                 Cp1250::encode(u"FE=40;120;250 ; saját határok\r\nstation=Győr 2. sor\r\n"));
         ArchiveRecorder recorder(fileLocation(file), path("recorder.journal"));
         recorder.setSettingsPath(path("recorder.ini"));
         QVERIFY(!recorder.writerStarted());
@@ -676,6 +845,7 @@ private Q_SLOTS:
         const qint64 firstId = stored.first().first().toLongLong();
         Inspection a = *loadFrom(file, firstId);
         QCOMPARE(a.category, QStringLiteral("M1 - személygépkocsi"));
+        QCOMPARE(a.station, QStringLiteral("Győr 2. sor"));
         QCOMPARE(a.plan, plan);
         QCOMPARE(a.readings.size(), 3);
         QCOMPARE(a.readings.at(0).value, 123); // in the order taken, across points
@@ -752,10 +922,13 @@ private Q_SLOTS:
                      ";VIZSGÁLÓ-ŐRS-1;\"'=HYPERLINK(\"\"x\"\";\"\"y\"\")\";11;HOOD;"
                      "Motorház tető;AL;250;kézi;" +
                      i.readings.at(3).takenAt.toString("yyyy.MM.dd. HH:mm:ss") + ';' +
-                     i.sent.at(1).sentAt.toString("yyyy.MM.dd. HH:mm:ss") + ";Újrafényezett");
+                     i.sent.at(1).sentAt.toString("yyyy.MM.dd. HH:mm:ss") +
+                     ";Újrafényezett;AB CD-123;Kovács Éva");
+        // New columns come last: a reader of the older files finds every column where it was.
+        QVERIFY(
+            csv.contains(QStringLiteral(";Minősítés;Rendszám / alvázszám;Vizsgáló\r\n").toUtf8()));
         // Judged with other limits than those it ended with: every row says so.
-        QCOMPARE(CsvExport::rows(i, VerdictBands()).count("(újraminősítve)\r\n"),
-                 i.readings.size());
+        QCOMPARE(CsvExport::rows(i, VerdictBands()).count("(újraminősítve);"), i.readings.size());
         QCOMPARE(CsvExport::field("-5"), QStringLiteral("'-5"));
         QCOMPARE(CsvExport::field("a\nb"), QStringLiteral("\"a\nb\""));
     }
