@@ -7,6 +7,7 @@
 #include "StatisticsText.h"
 #include "VerdictColours.h"
 
+#include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
@@ -15,8 +16,12 @@
 
 namespace {
 
-constexpr double kHeaderMm = 38;
-constexpr double kDiagramHeightMm = 112;
+constexpr double kHeaderMm = 49;
+constexpr double kDiagramHeightMm = 104;
+constexpr double kFooterMm = 8;
+// The table's rows: one line of text, and the room above and below it.
+constexpr double kRowMm = 4.6;
+constexpr double kRowPaddingMm = 1.2;
 
 QFont font(double points, bool bold = false)
 {
@@ -26,6 +31,59 @@ QFont font(double points, bool bold = false)
     return f;
 }
 
+// The table of the points across the page: column widths in millimetres, the
+// readings taking what is left. The point's name and its values wrap onto as
+// many lines as they need; the other columns hold short texts.
+class PointTable
+{
+public:
+    PointTable(double left, double right, double mm) : m_left(left), m_right(right), m_mm(mm) {}
+
+    double height(const QPainter &painter, const QStringList &texts) const
+    {
+        double h = kRowMm * m_mm;
+        double x = m_left;
+        for (int c = 0; c < StatisticsColumn::ColumnCount; ++c) {
+            const double w = width(c, x);
+            const QRectF needed = painter.fontMetrics().boundingRect(
+                QRectF(0, 0, w - 2 * m_mm, 1e6).toRect(), Qt::TextWordWrap, texts.value(c));
+            h = std::max(h, needed.height() + kRowPaddingMm * m_mm);
+            x += w;
+        }
+        return h;
+    }
+
+    void paint(QPainter &painter, double y, double h, const QStringList &texts,
+               const QColor &verdictFill) const
+    {
+        double x = m_left;
+        for (int c = 0; c < StatisticsColumn::ColumnCount; ++c) {
+            const double w = width(c, x);
+            const QRectF cell(x, y, w, h);
+            if (c == StatisticsColumn::Verdict && verdictFill.isValid())
+                painter.fillRect(cell, verdictFill);
+            painter.drawText(cell.adjusted(m_mm, kRowPaddingMm * m_mm / 2, -m_mm, 0),
+                             Qt::AlignTop | Qt::TextWordWrap |
+                                 (StatisticsColumn::isFigure(c) ? Qt::AlignRight : Qt::AlignLeft),
+                             texts.value(c));
+            x += w;
+        }
+        painter.drawLine(QPointF(m_left, y + h), QPointF(m_right, y + h));
+    }
+
+private:
+    double width(int column, double x) const
+    {
+        static constexpr std::array<double, StatisticsColumn::ColumnCount> kWidths{
+            6, 36, 10, 7, 10, 10, 11, 11, 24, 0};
+        return kWidths.at(size_t(column)) > 0 ? kWidths.at(size_t(column)) * m_mm : m_right - x;
+    }
+
+    double m_left;
+    double m_right;
+    double m_mm;
+};
+
 } // namespace
 
 QRectF InspectionReport::diagramRect(const QRectF &page, double mm)
@@ -34,23 +92,28 @@ QRectF InspectionReport::diagramRect(const QRectF &page, double mm)
                   kDiagramHeightMm * mm);
 }
 
-double InspectionReport::paintHeader(QPainter &painter, const QRectF &page, double mm) const
+void InspectionReport::paintHeader(QPainter &painter, const QRectF &page, double mm) const
 {
     painter.setFont(font(16, true));
     painter.drawText(QRectF(page.left(), page.top(), page.width(), 10 * mm),
                      Qt::AlignLeft | Qt::AlignVCenter,
                      QStringLiteral("Festékréteg-vastagság mérési jegyzőkönyv"));
-    const Verdict worst = m_bands.worst(summarise(m_inspection));
+    const Inspection &i = m_inspection;
+    const auto given = [](const QString &text) {
+        return text.isEmpty() ? QStringLiteral("–") : text;
+    };
+    const Verdict worst = m_bands.worst(summarise(i));
     const QList<std::pair<QString, QString>> lines{
-        {QStringLiteral("Vizsgálat:"), QStringLiteral("%1. sz.").arg(m_inspection.id)},
+        {QStringLiteral("Vizsgálat:"), QStringLiteral("%1. sz.").arg(i.id)},
         {QStringLiteral("Kezdés – befejezés:"),
-         timeText(m_inspection.started) + QStringLiteral(" – ") + timeText(m_inspection.ended)},
-        {QStringLiteral("Jármű kategória:"), m_inspection.category.isEmpty()
-                                                 ? QStringLiteral("(nem érkezett)")
-                                                 : m_inspection.category},
-        {QStringLiteral("Állomás:"), m_inspection.station},
+         timeText(i.started) + QStringLiteral(" – ") + timeText(i.ended)},
+        {QStringLiteral("Jármű kategória:"),
+         i.category.isEmpty() ? QStringLiteral("(nem érkezett)") : i.category},
+        {QStringLiteral("Rendszám / alvázszám:"), given(i.plate)},
+        {QStringLiteral("Állomás:"), given(i.station)},
+        {QStringLiteral("Vizsgáló:"), given(i.inspector)},
         {QStringLiteral("Összesített minősítés:"),
-         verdictName(worst) + (m_inspection.judgedWith == m_bands
+         verdictName(worst) + (i.judgedWith == m_bands
                                    ? QString()
                                    : QStringLiteral(" (újraminősítve a mai határokkal, nem "
                                                     "az eredeti minősítés)"))},
@@ -63,7 +126,6 @@ double InspectionReport::paintHeader(QPainter &painter, const QRectF &page, doub
                          Qt::AlignLeft, value);
         y += 5 * mm;
     }
-    return y;
 }
 
 void InspectionReport::paintLimits(QPainter &painter, const QRectF &area, double mm) const
@@ -97,66 +159,19 @@ void InspectionReport::paintLimits(QPainter &painter, const QRectF &area, double
     }
 }
 
-void InspectionReport::paintTable(QPainter &painter, const QRectF &area, double mm) const
+void InspectionReport::paintFooter(QPainter &painter, const QRectF &page, double mm, int number,
+                                   int count) const
 {
-    const QList<PointStatistics> rows = PointStatistics::perPoint(m_inspection, m_bands);
-    // Column widths in millimetres; the readings take what is left.
-    const std::array<double, StatisticsColumn::ColumnCount> widths{7,  44, 12, 7,  12,
-                                                                   12, 14, 14, 29, 0};
-    const double rowHeight = std::min(4.6 * mm, area.height() / (rows.size() + 1));
-    const auto cells = [&](double y, const QStringList &texts, const QColor &verdictFill) {
-        double x = area.left();
-        for (int c = 0; c < int(widths.size()); ++c) {
-            const double w = widths.at(c) > 0 ? widths.at(c) * mm : area.right() - x;
-            const QRectF cell(x, y, w, rowHeight);
-            if (c == StatisticsColumn::Verdict && verdictFill.isValid())
-                painter.fillRect(cell, verdictFill);
-            painter.drawText(
-                cell.adjusted(mm, 0, -mm, 0),
-                Qt::AlignVCenter | (StatisticsColumn::isFigure(c) ? Qt::AlignRight : Qt::AlignLeft),
-                painter.fontMetrics().elidedText(texts.value(c), Qt::ElideRight, int(w - 2 * mm)));
-            x += w;
-        }
-        painter.drawLine(QPointF(area.left(), y + rowHeight), QPointF(area.right(), y + rowHeight));
-    };
-    painter.setFont(font(8, true));
-    cells(area.top(), statisticsHeader(), QColor());
-    painter.setFont(font(8));
-    double y = area.top() + rowHeight;
-    for (const PointStatistics &s : rows) {
-        cells(y, statisticsRow(s, m_inspection), verdictColour(s.verdict).lighter(150));
-        y += rowHeight;
-    }
-}
-
-void InspectionReport::paint(QPainter &painter, const QRectF &page, double mm) const
-{
-    painter.save();
-    painter.setPen(Qt::black);
-    const double headerEnd = paintHeader(painter, page, mm);
-    Q_UNUSED(headerEnd);
-    const QRectF diagram = diagramRect(page, mm);
-    CarDiagram::Verdicts verdicts;
-    verdicts.fill(Verdict::None);
-    for (const PointStatistics &s : PointStatistics::perPoint(m_inspection, m_bands))
-        verdicts[size_t(s.point)] = s.verdict;
-    CarDiagram::paint(painter, diagram, verdicts);
-    paintLimits(painter,
-                QRectF(diagram.right() + 5 * mm, diagram.top(),
-                       page.right() - diagram.right() - 5 * mm, diagram.height()),
-                mm);
-    const double tableTop = diagram.bottom() + 6 * mm;
-    paintTable(painter,
-               QRectF(page.left(), tableTop, page.width(), page.bottom() - tableTop - 8 * mm), mm);
+    const QRectF line(page.left(), page.bottom() - 5 * mm, page.width(), 5 * mm);
     painter.setFont(font(7));
     painter.setPen(Qt::darkGray);
-    painter.drawText(QRectF(page.left(), page.bottom() - 5 * mm, page.width(), 5 * mm),
-                     Qt::AlignLeft | Qt::AlignVCenter, kTypedNote);
-    painter.drawText(QRectF(page.left(), page.bottom() - 5 * mm, page.width(), 5 * mm),
-                     Qt::AlignRight | Qt::AlignVCenter,
+    painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, kTypedNote);
+    painter.drawText(line, Qt::AlignHCenter | Qt::AlignVCenter,
+                     QStringLiteral("%1/%2. oldal").arg(number).arg(count));
+    painter.drawText(line, Qt::AlignRight | Qt::AlignVCenter,
                      QStringLiteral("Készült: ") + timeText(QDateTime::currentDateTime()) +
                          QStringLiteral(" – Kromaglen archívum"));
-    painter.restore();
+    painter.setPen(Qt::black);
 }
 
 bool InspectionReport::paint(QPagedPaintDevice &device) const
@@ -165,8 +180,73 @@ bool InspectionReport::paint(QPagedPaintDevice &device) const
     if (!painter.begin(&device))
         return false;
     const double mm = device.logicalDpiX() / 25.4;
-    const QRectF page = device.pageLayout().paintRectPixels(device.logicalDpiX());
-    paint(painter, QRectF(0, 0, page.width(), page.height()), mm);
+    const QRectF printable = device.pageLayout().paintRectPixels(device.logicalDpiX());
+    const QRectF page(0, 0, printable.width(), printable.height());
+    painter.setPen(Qt::black);
+
+    const QList<PointStatistics> statistics = PointStatistics::perPoint(m_inspection, m_bands);
+    const PointTable table(page.left(), page.right(), mm);
+    painter.setFont(font(8, true));
+    const QStringList header = statisticsHeader();
+    const double headerHeight = table.height(painter, header);
+    painter.setFont(font(8));
+    QList<QStringList> texts;
+    QList<double> heights;
+    for (const PointStatistics &s : statistics) {
+        texts.append(statisticsRow(s, m_inspection));
+        heights.append(table.height(painter, texts.last()));
+    }
+    // The rows each page holds: the first below the diagram, the others from the top.
+    const QRectF diagram = diagramRect(page, mm);
+    const double firstTop = diagram.bottom() + 6 * mm;
+    const double laterTop = page.top() + 8 * mm;
+    const double bottom = page.bottom() - kFooterMm * mm;
+    QList<qsizetype> pageStarts{0};
+    double y = firstTop + headerHeight;
+    for (qsizetype r = 0; r < heights.size(); ++r) {
+        // A row that fits on no page is given one of its own.
+        if (y + heights.at(r) > bottom && y > laterTop + headerHeight + 0.5) {
+            pageStarts.append(r);
+            y = laterTop + headerHeight;
+        }
+        y += heights.at(r);
+    }
+    const int pageCount = int(pageStarts.size());
+
+    paintHeader(painter, page, mm);
+    CarDiagram::Verdicts verdicts;
+    verdicts.fill(Verdict::None);
+    for (const PointStatistics &s : statistics)
+        verdicts[size_t(s.point)] = s.verdict;
+    CarDiagram::paint(painter, diagram, verdicts);
+    paintLimits(painter,
+                QRectF(diagram.right() + 5 * mm, diagram.top(),
+                       page.right() - diagram.right() - 5 * mm, diagram.height()),
+                mm);
+    for (int p = 0; p < pageCount; ++p) {
+        if (p > 0) {
+            if (!device.newPage())
+                return false;
+            painter.setFont(font(9, true));
+            painter.drawText(QRectF(page.left(), page.top(), page.width(), 6 * mm),
+                             Qt::AlignLeft | Qt::AlignVCenter,
+                             QStringLiteral("%1. sz. vizsgálat – %2 (folytatás)")
+                                 .arg(m_inspection.id)
+                                 .arg(timeText(m_inspection.started)));
+        }
+        y = p == 0 ? firstTop : laterTop;
+        painter.setFont(font(8, true));
+        table.paint(painter, y, headerHeight, header, QColor());
+        y += headerHeight;
+        painter.setFont(font(8));
+        const qsizetype end = p + 1 < pageCount ? pageStarts.at(p + 1) : statistics.size();
+        for (qsizetype r = pageStarts.at(p); r < end; ++r) {
+            table.paint(painter, y, heights.at(r), texts.at(r),
+                        verdictColour(statistics.at(r).verdict).lighter(150));
+            y += heights.at(r);
+        }
+        paintFooter(painter, page, mm, p + 1, pageCount);
+    }
     return painter.end();
 }
 
