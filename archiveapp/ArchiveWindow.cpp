@@ -6,6 +6,7 @@
 #include "CarDiagramWidget.h"
 #include "CsvExport.h"
 #include "DateFormat.h"
+#include "InspectionDetails.h"
 #include "InspectionListModel.h"
 #include "InspectionReport.h"
 #include "PointCatalogue.h"
@@ -16,18 +17,22 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScreen>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolBar>
@@ -36,6 +41,10 @@
 namespace {
 
 constexpr int kDefaultDays = 30;
+// The size the window opens at where the screen has room for it.
+constexpr QSize kPreferredSize(1280, 860);
+// The smallest it can be made: within a 1366×768 screen less a taskbar and a title bar.
+constexpr QSize kMinimumSize(960, 600);
 
 } // namespace
 
@@ -54,6 +63,7 @@ ArchiveWindow::ArchiveWindow(ArchiveSettings settings, QString settingsPath, QWi
                             m_settings.problems.join(QStringLiteral("; "));
     buildWindow();
     buildActions();
+    fitToScreen();
     connect(&m_poll, &QTimer::timeout, this, &ArchiveWindow::onPoll);
     m_poll.start(kPollMs);
     refresh();
@@ -68,6 +78,28 @@ ArchiveWindow::~ArchiveWindow()
 
 void ArchiveWindow::closeEvent(QCloseEvent *event)
 {
+    if (!m_closing && detailsChanged()) {
+        bool saved = false;
+        if (saveDetails()) {
+            m_poll.stop();
+            QEventLoop loop;
+            connect(this, &ArchiveWindow::detailsSaved, &loop, [&saved, &loop](qint64, bool ok) {
+                saved = ok;
+                loop.quit();
+            });
+            QTimer::singleShot(kWaitMs, &loop, &QEventLoop::quit);
+            loop.exec();
+            m_poll.start();
+        }
+        if (!saved &&
+            QMessageBox::question(this, windowTitle(),
+                                  QStringLiteral("A rendszám / alvázszám és a vizsgáló neve nincs "
+                                                 "elmentve.\n%1\n\nBezárja mégis az ablakot?")
+                                      .arg(L_Details->text())) != QMessageBox::Yes) {
+            event->ignore();
+            return;
+        }
+    }
     // A read still waiting on a server that stopped answering does not hold the window.
     m_closing = true;
     if (m_waiting)
@@ -78,7 +110,7 @@ void ArchiveWindow::closeEvent(QCloseEvent *event)
 void ArchiveWindow::buildWindow()
 {
     setWindowTitle(QStringLiteral("Kromaglen archívum"));
-    resize(1280, 860);
+    setMinimumSize(kMinimumSize);
     auto *central = new QWidget;
     auto *outer = new QVBoxLayout(central);
 
@@ -149,9 +181,15 @@ void ArchiveWindow::buildWindow()
     L_Inspection->setObjectName(QStringLiteral("L_Inspection"));
     L_Inspection->setTextInteractionFlags(Qt::TextSelectableByMouse);
     right->addWidget(L_Inspection);
+    right->addWidget(buildDetails());
+    // The diagram and the table share the height as the user drags it.
+    auto *parts = new QSplitter(Qt::Vertical);
+    parts->setObjectName(QStringLiteral("SP_Detail"));
+    parts->setChildrenCollapsible(false);
     W_Diagram = new CarDiagramWidget;
     W_Diagram->setObjectName(QStringLiteral("W_Diagram"));
-    right->addWidget(W_Diagram, 3);
+    W_Diagram->setMinimumSize(240, 150);
+    parts->addWidget(W_Diagram);
     m_points = new PointTableModel(this);
     TV_Points = new QTableView;
     TV_Points->setObjectName(QStringLiteral("TV_Points"));
@@ -164,7 +202,11 @@ void ArchiveWindow::buildWindow()
     const QList<int> widths{28, 165, 44, 28, 44, 50, 52, 52, 115};
     for (int c = 0; c < widths.size(); ++c)
         TV_Points->setColumnWidth(c, widths.at(c));
-    right->addWidget(TV_Points, 4);
+    TV_Points->setMinimumHeight(120);
+    parts->addWidget(TV_Points);
+    parts->setStretchFactor(0, 3);
+    parts->setStretchFactor(1, 4);
+    right->addWidget(parts, 1);
     connect(W_Diagram, &CarDiagramWidget::pointClicked, this, [this](int point) {
         TV_Points->selectRow(m_points->rowOfPoint(point));
         W_Diagram->setHighlighted(point);
@@ -174,12 +216,73 @@ void ArchiveWindow::buildWindow()
                 W_Diagram->setHighlighted(
                     index.isValid() ? index.data(PointTableModel::kPointRole).toInt() : -1);
             });
+    TV_Inspections->setMinimumWidth(280);
+    split->setChildrenCollapsible(false);
     split->addWidget(detail);
     split->setStretchFactor(0, 2);
     split->setStretchFactor(1, 3);
     split->setSizes({600, 680});
     outer->addWidget(split, 1);
     setCentralWidget(central);
+}
+
+QWidget *ArchiveWindow::buildDetails()
+{
+    auto *box = new QWidget;
+    auto *rows = new QVBoxLayout(box);
+    rows->setContentsMargins(0, 0, 0, 0);
+    auto *row = new QHBoxLayout;
+    LE_Plate = new QLineEdit;
+    LE_Plate->setObjectName(QStringLiteral("LE_Plate"));
+    LE_Plate->setPlaceholderText(QStringLiteral("pl. ABC-123"));
+    LE_Plate->setMinimumWidth(
+        LE_Plate->fontMetrics().horizontalAdvance(QStringLiteral("WVWZZZ1JZXW000001")) + 16);
+    // Upper case as it is typed: it is stored so.
+    connect(LE_Plate, &QLineEdit::textEdited, this, [this](const QString &text) {
+        const int cursor = LE_Plate->cursorPosition();
+        LE_Plate->setText(text.toUpper());
+        LE_Plate->setCursorPosition(cursor);
+    });
+    LE_Inspector = new QLineEdit;
+    LE_Inspector->setObjectName(QStringLiteral("LE_Inspector"));
+    LE_Inspector->setPlaceholderText(QStringLiteral("a vizsgáló neve"));
+    BB_SaveDetails = new QPushButton(QStringLiteral("&Mentés"));
+    BB_SaveDetails->setObjectName(QStringLiteral("BB_SaveDetails"));
+    BB_SaveDetails->setToolTip(QStringLiteral("A rendszám / alvázszám és a vizsgáló nevének "
+                                              "mentése az archívumba (Enter)"));
+    for (QLineEdit *edit : {LE_Plate, LE_Inspector}) {
+        edit->setEnabled(false);
+        connect(edit, &QLineEdit::returnPressed, this, &ArchiveWindow::saveDetails);
+    }
+    BB_SaveDetails->setEnabled(false);
+    connect(BB_SaveDetails, &QPushButton::clicked, this, &ArchiveWindow::saveDetails);
+    auto *plateLabel = new QLabel(QStringLiteral("&Rendszám / alvázszám:"));
+    plateLabel->setBuddy(LE_Plate);
+    auto *inspectorLabel = new QLabel(QStringLiteral("&Vizsgáló:"));
+    inspectorLabel->setBuddy(LE_Inspector);
+    row->addWidget(plateLabel);
+    row->addWidget(LE_Plate);
+    row->addWidget(inspectorLabel);
+    row->addWidget(LE_Inspector, 1);
+    row->addWidget(BB_SaveDetails);
+    rows->addLayout(row);
+    L_Details = new QLabel;
+    L_Details->setObjectName(QStringLiteral("L_Details"));
+    L_Details->setWordWrap(true);
+    L_Details->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    L_Details->hide();
+    rows->addWidget(L_Details);
+    return box;
+}
+
+void ArchiveWindow::fitToScreen()
+{
+    const QRect free = screen()->availableGeometry();
+    // Room for the frame and the title bar the system adds.
+    const QSize room = free.size() - QSize(16, 48);
+    resize(kPreferredSize.boundedTo(room).expandedTo(minimumSize()));
+    move(free.topLeft() + QPoint(std::max(0, (free.width() - width()) / 2),
+                                 std::max(0, (room.height() - height()) / 2)));
 }
 
 void ArchiveWindow::buildActions()
@@ -410,6 +513,7 @@ void ArchiveWindow::setRejudging(bool on)
 void ArchiveWindow::showShown()
 {
     const Inspection &i = *m_shown;
+    showDetails(i);
     const VerdictBands bands = bandsFor(i.judgedWith);
     const Verdict worst = bands.worst(summarise(i));
     L_Inspection->setText(
@@ -555,10 +659,130 @@ bool ArchiveWindow::saveBands(const VerdictBands &bands, QString *error)
     return true;
 }
 
+void ArchiveWindow::showDetails(const Inspection &inspection)
+{
+    const bool same = inspection.id == m_detailsId;
+    // Leaving an inspection whose fields were changed: what was typed is stored.
+    if (!same && detailsChanged())
+        saveDetails();
+    // The same one read again (the wizard stored it meanwhile): what is being typed stays.
+    const bool keepTyped = same && detailsChanged();
+    m_detailsId = inspection.id;
+    m_storedPlate = inspection.plate;
+    m_storedInspector = inspection.inspector;
+    if (!keepTyped) {
+        LE_Plate->setText(inspection.plate);
+        LE_Inspector->setText(inspection.inspector);
+    }
+    for (QWidget *w : std::initializer_list<QWidget *>{LE_Plate, LE_Inspector, BB_SaveDetails})
+        w->setEnabled(true);
+}
+
+bool ArchiveWindow::detailsChanged() const
+{
+    if (!m_detailsId)
+        return false;
+    const QString plate = LE_Plate->text();
+    const QString inspector = LE_Inspector->text();
+    return InspectionDetails::plate(plate).value_or(plate) != m_storedPlate ||
+           InspectionDetails::name(inspector).value_or(inspector) != m_storedInspector;
+}
+
+void ArchiveWindow::tellDetails(const QString &text, bool problem)
+{
+    L_Details->setStyleSheet(problem ? QStringLiteral("color: #b00000; font-weight: bold;")
+                                     : QStringLiteral("color: #106010;"));
+    L_Details->setText(text);
+    L_Details->setVisible(!text.isEmpty());
+}
+
+bool ArchiveWindow::saveDetails()
+{
+    if (!m_detailsId)
+        return false;
+    const qint64 id = m_detailsId;
+    QString why;
+    const std::optional<QString> plate = InspectionDetails::plate(LE_Plate->text(), &why);
+    if (!plate) {
+        tellDetails(QStringLiteral("A(z) %1. sz. vizsgálat rendszáma / alvázszáma („%2”) nincs "
+                                   "elmentve: %3.")
+                        .arg(id)
+                        .arg(LE_Plate->text(), why),
+                    true);
+        return false;
+    }
+    const std::optional<QString> inspector = InspectionDetails::name(LE_Inspector->text(), &why);
+    if (!inspector) {
+        tellDetails(
+            QStringLiteral("A(z) %1. sz. vizsgálat vizsgálójának neve nincs elmentve: a név "
+                           "%2.")
+                .arg(id)
+                .arg(why),
+            true);
+        return false;
+    }
+    LE_Plate->setText(*plate);
+    LE_Inspector->setText(*inspector);
+    tellDetails(QStringLiteral("Mentés…"), false);
+    m_reader->post(
+        [id, plate = *plate, inspector = *inspector](ArchiveDatabase &db) {
+            if (db.isReadOnly())
+                throw ArchiveError(ArchiveError::Cause::Failed,
+                                   QStringLiteral("az archívum ezen a helyen csak olvasható"));
+            ArchiveStore(db).setDetails(id, plate, inspector);
+        },
+        this,
+        [this, id, plate = *plate,
+         inspector = *inspector](const std::optional<ArchiveError> &error) {
+            detailsDone(id, plate, inspector, error);
+        });
+    return true;
+}
+
+void ArchiveWindow::detailsDone(qint64 id, const QString &plate, const QString &inspector,
+                                const std::optional<ArchiveError> &error)
+{
+    if (error) {
+        // Said with what was typed: the fields may show another inspection by now.
+        tellDetails(QStringLiteral("A(z) %1. sz. vizsgálat rendszáma / alvázszáma („%2”) és "
+                                   "vizsgálója („%3”) NEM mentődött el: %4.%5")
+                        .arg(id)
+                        .arg(plate, inspector, error->text(),
+                             m_detailsId == id ? QStringLiteral(" Próbálja újra a Mentés gombbal.")
+                                               : QString()),
+                    true);
+    } else {
+        if (m_shown && m_shown->id == id) {
+            m_shown->plate = plate;
+            m_shown->inspector = inspector;
+        }
+        if (m_detailsId == id) {
+            m_storedPlate = plate;
+            m_storedInspector = inspector;
+        }
+        tellDetails(
+            QStringLiteral("A(z) %1. sz. vizsgálat rendszáma / alvázszáma és vizsgálója elmentve.")
+                .arg(id),
+            false);
+    }
+    Q_EMIT detailsSaved(id, !error);
+}
+
+QString ArchiveWindow::exportFolder() const
+{
+    if (!m_exportFolder.isEmpty() && QDir(m_exportFolder).exists())
+        return m_exportFolder;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
+}
+
 void ArchiveWindow::askExport(const QString &title, const QString &suggested, const QString &filter,
                               ExportFunction write)
 {
-    const QString path = QFileDialog::getSaveFileName(this, title, suggested, filter);
+    const QString path =
+        QFileDialog::getSaveFileName(this, title, QDir(exportFolder()).filePath(suggested), filter);
+    if (!path.isEmpty())
+        m_exportFolder = QFileInfo(path).absolutePath();
     QString error;
     if (!path.isEmpty() && !(this->*write)(path, &error))
         QMessageBox::warning(this, windowTitle(),

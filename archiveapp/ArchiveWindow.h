@@ -17,6 +17,8 @@ class PointTableModel;
 class QComboBox;
 class QDateEdit;
 class QLabel;
+class QLineEdit;
+class QPushButton;
 class QSortFilterProxyModel;
 class QTableView;
 
@@ -28,6 +30,10 @@ class QTableView;
 // the reading is done, or after kWaitMs, the window going on meanwhile; a
 // read asked for while another runs follows it. Each inspection is shown with the verdicts it was
 // given when it ended; "Mai határokkal" judges it again, marked as such.
+// The plate or VIN and the inspector's name of the shown inspection can be
+// typed in; they are stored on the reader's thread without the window
+// waiting, when "Mentés" or Enter is pressed, and when another inspection is
+// chosen or the window closes with them changed.
 class ArchiveWindow : public QMainWindow
 {
     Q_OBJECT
@@ -60,11 +66,31 @@ public:
     // Applies the limits and stores them in the settings file.
     bool saveBands(const VerdictBands &bands, QString *error);
 
+    // Stores the plate and inspector fields for the inspection they belong
+    // to; detailsSaved tells how it went. False, said beside the fields, when
+    // what they hold is refused (or no inspection is shown).
+    bool saveDetails();
+    // Whether the fields hold something not yet stored.
+    bool detailsChanged() const;
+    // Where the CSV and PDF save dialogs open: the folder last saved to in
+    // this session, else the user's documents folder, else the home folder.
+    QString exportFolder() const;
+
+Q_SIGNALS:
+    void detailsSaved(qint64 id, bool ok);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildWindow();
+    QWidget *buildDetails();
+    // A size that fits the screen's free area, as large as the window likes.
+    void fitToScreen();
+    void showDetails(const Inspection &inspection);
+    void detailsDone(qint64 id, const QString &plate, const QString &inspector,
+                     const std::optional<ArchiveError> &error);
+    void tellDetails(const QString &text, bool problem);
     void buildActions();
     // Runs the job on the reader's thread and waits for it with the window
     // going on; false, with the banner telling why, when it failed.
@@ -100,6 +126,11 @@ private:
     QString m_problem;
     QString m_stamp;
     std::optional<Inspection> m_shown;
+    // The inspection the plate and inspector fields belong to, and what it has stored.
+    qint64 m_detailsId = 0;
+    QString m_storedPlate;
+    QString m_storedInspector;
+    QString m_exportFolder;
     QTimer m_poll;
     int m_total = 0;
 
@@ -114,4 +145,8 @@ private:
     CarDiagramWidget *W_Diagram = nullptr;
     QTableView *TV_Points = nullptr;
     PointTableModel *m_points = nullptr;
+    QLineEdit *LE_Plate = nullptr;
+    QLineEdit *LE_Inspector = nullptr;
+    QPushButton *BB_SaveDetails = nullptr;
+    QLabel *L_Details = nullptr;
 };

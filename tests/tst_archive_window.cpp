@@ -1,16 +1,23 @@
 // The archive window on a real archive file, offscreen: the list and its
 // filters, the diagram and the point table of an inspection, the verdict
 // limits, CSV and PDF export (the PDF rendered by pdftoppm), noticing what
-// the wizard stores meanwhile, and archives it cannot read.
+// the wizard stores meanwhile, and archives it cannot read; the plate and
+// inspector typed in the window; its size on a small screen; where the save
+// dialogs open.
 #include <QAction>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -27,6 +34,7 @@
 #include "BandsDialog.h"
 #include "CarDiagram.h"
 #include "CarDiagramWidget.h"
+#include "InspectionDetails.h"
 #include "InspectionListModel.h"
 #include "InspectionReport.h"
 #include "SmallDisk.h"
@@ -82,6 +90,44 @@ class TestArchiveWindow : public QObject
         db.open();
         return int(
             ArchiveStore(db).list({QDate::currentDate().addDays(-30).startOfDay(), {}, {}}).size());
+    }
+
+    std::optional<Inspection> stored(qint64 id)
+    {
+        ArchiveDatabase db(settings(m_file).location);
+        db.open();
+        return ArchiveStore(db).load(id);
+    }
+
+    // The text pdftotext reads from the report of the shown inspection.
+    QString pdfText(ArchiveWindow &w)
+    {
+        const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
+        if (pdftotext.isEmpty())
+            return {};
+        const QString pdf = m_dir.filePath("text.pdf");
+        QString error;
+        if (!w.exportPdf(pdf, &error))
+            return QStringLiteral("<export failed: ") + error + u'>';
+        QProcess text;
+        text.start(pdftotext, {"-enc", "UTF-8", pdf, "-"});
+        text.waitForFinished(30000);
+        return QString::fromUtf8(text.readAllStandardOutput());
+    }
+
+    // Answers the next file dialog the window opens: `answer` gets it while it is shown.
+    static void answerFileDialog(const std::function<void(QFileDialog *)> &answer)
+    {
+        auto *timer = new QTimer;
+        timer->setInterval(20);
+        QObject::connect(timer, &QTimer::timeout, timer, [timer, answer] {
+            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+                timer->deleteLater();
+                timer->stop();
+                answer(dialog);
+            }
+        });
+        timer->start();
     }
 
     QTableView *list(ArchiveWindow &w) { return w.findChild<QTableView *>("TV_Inspections"); }
@@ -416,6 +462,7 @@ private Q_SLOTS:
         QVERIFY(content.startsWith("\xEF\xBB\xBF"));
         QCOMPARE(content.count('\n'), 1 + m_today.readings.size() + m_yesterday.readings.size());
         QVERIFY(content.contains(QStringLiteral("N1 - tehergépkocsi 3,5t-ig").toUtf8()));
+        QVERIFY(content.contains(QStringLiteral(";AB CD-123;Kovács Éva\r\n").toUtf8()));
     }
 
     void noticesWhatTheWizardStores()
@@ -446,6 +493,17 @@ private Q_SLOTS:
                  qPrintable(w.findChild<QLabel *>("L_Banner")->text()));
         QCOMPARE(list(w)->model()->rowCount(), recentCount());
         QVERIFY(!w.shownInspection()->readings.isEmpty());
+        // A plate typed there cannot be stored: said, and left in the field.
+        QSignalSpy saved(&w, &ArchiveWindow::detailsSaved);
+        w.findChild<QLineEdit *>("LE_Plate")->setText("XYZ-999");
+        QVERIFY(w.saveDetails());
+        QVERIFY(saved.wait(5000));
+        QCOMPARE(saved.first().at(1).toBool(), false);
+        const QString said = w.findChild<QLabel *>("L_Details")->text();
+        QVERIFY2(said.contains(u"NEM mentődött el") && said.contains(u"csak olvasható"),
+                 qPrintable(said));
+        QCOMPARE(w.findChild<QLineEdit *>("LE_Plate")->text(), QStringLiteral("XYZ-999"));
+        QVERIFY(w.detailsChanged());
         QCOMPARE(readFile(copy), before);
         QVERIFY(!QFile::exists(copy + "-shm"));
     }
@@ -513,6 +571,187 @@ private Q_SLOTS:
         ArchiveWindow w(settings(m_dir.filePath("no/such/folder/a.sqlite")),
                         m_dir.filePath("a.ini"));
         QVERIFY(w.findChild<QLabel *>("L_Banner")->text().contains(u"nem olvasható"));
+    }
+
+    void plateAndInspectorTypedInTheWindow()
+    {
+        Inspection wizard = sampleInspection(QDateTime::currentDateTime().addSecs(-1800));
+        wizard.plate.clear(); // the wizard knows neither
+        wizard.inspector.clear();
+        store(wizard);
+        ArchiveWindow w(settings(m_file), m_dir.filePath("a.ini"));
+        w.setPollInterval(50);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        choose(w, wizard.id);
+        auto *plate = w.findChild<QLineEdit *>("LE_Plate");
+        auto *inspector = w.findChild<QLineEdit *>("LE_Inspector");
+        auto *said = w.findChild<QLabel *>("L_Details");
+        QVERIFY(plate->isEnabled());
+        QVERIFY(plate->text().isEmpty() && inspector->text().isEmpty());
+        QSignalSpy saved(&w, &ArchiveWindow::detailsSaved);
+
+        // Typed as a person types: upper case as it goes; Enter stores, cleaned.
+        QTest::keyClicks(plate, "wvwzzz1jzxw000001");
+        QCOMPARE(plate->text(), QStringLiteral("WVWZZZ1JZXW000001"));
+        inspector->setText("  Nagy   Péter "); // keyClicks types ASCII only
+        QVERIFY(w.detailsChanged());
+        QTest::keyClick(inspector, Qt::Key_Return);
+        QVERIFY(saved.wait(5000));
+        QCOMPARE(saved.last().at(1).toBool(), true);
+        QVERIFY2(said->text().contains(u"elmentve"), qPrintable(said->text()));
+        QCOMPARE(inspector->text(), QStringLiteral("Nagy Péter"));
+        QVERIFY(!w.detailsChanged());
+        QCOMPARE(stored(wizard.id)->plate, QStringLiteral("WVWZZZ1JZXW000001"));
+        QCOMPARE(stored(wizard.id)->inspector, QStringLiteral("Nagy Péter"));
+        QCOMPARE(w.shownInspection()->inspector, QStringLiteral("Nagy Péter"));
+
+        // Refused: said beside the fields, kept in them, nothing stored.
+        w.findChild<QPushButton *>("BB_SaveDetails")->setFocus();
+        plate->setText("WVWZZZ1JZXW00000I");
+        QTest::mouseClick(w.findChild<QPushButton *>("BB_SaveDetails"), Qt::LeftButton);
+        QVERIFY2(said->text().contains(u"nincs elmentve"), qPrintable(said->text()));
+        QCOMPARE(plate->text(), QStringLiteral("WVWZZZ1JZXW00000I"));
+        QCOMPARE(saved.size(), 1);
+
+        // The wizard stores the inspection again while a name is being typed:
+        // what was stored stays, and so does what is being typed.
+        plate->setText("WVWZZZ1JZXW000001");
+        inspector->setText("Kiss Anna");
+        ++wizard.revision;
+        // Ends last of all, as a store by the wizard does (the samples end in the future).
+        wizard.ended = QDateTime::currentDateTime().addSecs(3600);
+        wizard.readings.append(
+            {3, Substrate::FE, 222, ReadingSource::Gauge, wizard.ended.addSecs(5)});
+        store(wizard);
+        QTRY_COMPARE(w.shownInspection()->readings.size(), wizard.readings.size());
+        QCOMPARE(stored(wizard.id)->plate, QStringLiteral("WVWZZZ1JZXW000001"));
+        QCOMPARE(stored(wizard.id)->inspector, QStringLiteral("Nagy Péter"));
+        QCOMPARE(inspector->text(), QStringLiteral("Kiss Anna"));
+
+        // Choosing another inspection stores what was typed for the one left.
+        choose(w, m_today.id);
+        QTRY_COMPARE(saved.size(), 2);
+        QCOMPARE(saved.last().at(0).toLongLong(), wizard.id);
+        QCOMPARE(saved.last().at(1).toBool(), true);
+        QCOMPARE(stored(wizard.id)->inspector, QStringLiteral("Kiss Anna"));
+        QCOMPARE(plate->text(), m_today.plate);
+        QCOMPARE(inspector->text(), m_today.inspector);
+        QVERIFY(!w.detailsChanged());
+    }
+
+    void reportShowsEveryValueAndWhoMeasured()
+    {
+        if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed: the PDF cannot be read");
+        // Forty readings on every point: the table runs over several pages.
+        Inspection many = sampleInspection(QDateTime::currentDateTime().addSecs(-7200));
+        many.station = QStringLiteral("Győr 2. vizsgálósor");
+        many.inspector = QStringLiteral("Dr. Kovácsné Szabó Erzsébet Katalin Anna");
+        QCOMPARE(many.inspector.size(), InspectionDetails::kNameMaxLength);
+        many.readings.clear();
+        for (int point = 0; point < 23; ++point) {
+            for (int n = 0; n < 40; ++n)
+                many.readings.append({point, Substrate::FE, 10000 + point * 100 + n,
+                                      n == 6 ? ReadingSource::Typed : ReadingSource::Gauge,
+                                      many.started.addSecs(point * 40 + n)});
+        }
+        store(many);
+        ArchiveWindow w(settings(m_file), m_dir.filePath("a.ini"));
+        choose(w, many.id);
+        QCOMPARE(w.shownInspection()->id, many.id);
+        const QString content = pdfText(w);
+        QSet<QString> found;
+        static const QRegularExpression value(QStringLiteral("\\b1\\d{4}\\*?"));
+        for (const QRegularExpressionMatch &m : value.globalMatch(content))
+            found.insert(m.captured());
+        for (int point = 0; point < 23; ++point) {
+            for (int n = 0; n < 40; ++n) {
+                const QString text = QString::number(10000 + point * 100 + n) + (n == 6 ? "*" : "");
+                QVERIFY2(found.contains(text), qPrintable(text));
+            }
+        }
+        QVERIFY(!content.contains(u'…'));
+        QVERIFY(content.contains(u"1/") && content.contains(u"2/"));
+        QVERIFY(content.contains(u"kézzel bevitt érték"));
+        for (const QString &text :
+             {QStringLiteral("Állomás:"), many.station, QStringLiteral("Vizsgáló:"), many.inspector,
+              QStringLiteral("Rendszám / alvázszám:"), many.plate})
+            QVERIFY2(content.contains(text), qPrintable(text));
+    }
+
+    void fitsASmallScreen()
+    {
+        ArchiveWindow w(settings(m_file), m_dir.filePath("a.ini"));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // Within 1366×768 less a taskbar and a title bar.
+        const QSize least = w.minimumSize().expandedTo(w.minimumSizeHint());
+        QVERIFY2(least.width() <= 1300 && least.height() <= 690,
+                 qPrintable(QStringLiteral("%1×%2").arg(least.width()).arg(least.height())));
+        // Opened no larger than the screen has room for.
+        const QSize free = w.screen()->availableGeometry().size();
+        QVERIFY(w.width() <= std::max(free.width(), least.width()));
+        QVERIFY(w.height() <= std::max(free.height(), least.height()));
+        // As small as it goes, everything is there to use.
+        w.resize(1, 1);
+        QTRY_COMPARE(w.size(), least);
+        for (const char *name : {"TV_Inspections", "CB_Category", "W_Diagram", "TV_Points",
+                                 "LE_Plate", "LE_Inspector", "BB_SaveDetails"}) {
+            auto *widget = w.findChild<QWidget *>(name);
+            QVERIFY(widget);
+            const QRect at(widget->mapTo(&w, QPoint(0, 0)), widget->size());
+            QVERIFY2(widget->isVisible() && w.rect().contains(at) && at.width() >= 60 &&
+                         at.height() >= 20,
+                     name);
+        }
+        QVERIFY(w.findChild<QTableView *>("TV_Points")->height() >= 120);
+        w.resize(1920, 1040);
+        QTRY_COMPARE(w.size(), QSize(1920, 1040));
+    }
+
+    void saveDialogsOpenInTheDocumentsFolder()
+    {
+        const QString home = m_dir.filePath("home");
+        QVERIFY(QDir().mkpath(home));
+        const QByteArray oldHome = qgetenv("HOME");
+        const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+        const auto restore = qScopeGuard([&] {
+            qputenv("HOME", oldHome);
+            qputenv("XDG_CONFIG_HOME", oldConfig);
+        });
+        qputenv("HOME", QFile::encodeName(home));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + "/.config"));
+        ArchiveWindow w(settings(m_file), m_dir.filePath("a.ini"));
+        w.show();
+        choose(w, m_today.id);
+        QCOMPARE(w.exportFolder(), home); // no documents folder: the home folder
+        QVERIFY(QDir(home).mkdir("Documents"));
+        QCOMPARE(w.exportFolder(), home + "/Documents");
+
+        // The dialog as the user meets it; where the user saves, the next one opens.
+        const QString elsewhere = m_dir.filePath("kivitel");
+        QVERIFY(QDir().mkpath(elsewhere));
+        QString openedIn, suggested, chosen;
+        answerFileDialog([&](QFileDialog *dialog) {
+            openedIn = dialog->directory().absolutePath();
+            suggested = dialog->selectedFiles().value(0);
+            dialog->selectFile(elsewhere + "/vizsgalat.csv");
+            chosen = dialog->selectedFiles().value(0);
+            static_cast<QDialog *>(dialog)->accept(); // as the Save button does
+        });
+        w.findChild<QAction *>("A_ExportCsv")->trigger();
+        QCOMPARE(openedIn, home + "/Documents");
+        QCOMPARE(QFileInfo(suggested).fileName(),
+                 QStringLiteral("vizsgalat-%1.csv").arg(m_today.id));
+        QCOMPARE(QFileInfo(chosen).absolutePath(), elsewhere);
+        QVERIFY(QFile::exists(chosen));
+        answerFileDialog([&](QFileDialog *dialog) {
+            openedIn = dialog->directory().absolutePath();
+            dialog->reject();
+        });
+        w.findChild<QAction *>("A_ExportPdf")->trigger();
+        QCOMPARE(openedIn, elsewhere);
     }
 };
 
