@@ -180,6 +180,7 @@ void ArchiveWindow::buildWindow()
     L_Inspection = new QLabel(QStringLiteral("Válasszon ki egy vizsgálatot a listából."));
     L_Inspection->setObjectName(QStringLiteral("L_Inspection"));
     L_Inspection->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    L_Inspection->setWordWrap(true);
     right->addWidget(L_Inspection);
     right->addWidget(buildDetails());
     // The diagram and the table share the height as the user drags it.
