@@ -247,6 +247,7 @@ QWidget *ArchiveWindow::buildDetails()
     LE_Inspector = new QLineEdit;
     LE_Inspector->setObjectName(QStringLiteral("LE_Inspector"));
     LE_Inspector->setPlaceholderText(QStringLiteral("a vizsgáló neve"));
+    LE_Inspector->setMinimumWidth(LE_Inspector->fontMetrics().averageCharWidth() * 18);
     BB_SaveDetails = new QPushButton(QStringLiteral("&Mentés"));
     BB_SaveDetails->setObjectName(QStringLiteral("BB_SaveDetails"));
     BB_SaveDetails->setToolTip(QStringLiteral("A rendszám / alvázszám és a vizsgáló nevének "

@@ -6,7 +6,9 @@
 // credentials from libpq's password and service files, and a server that does
 // not answer.
 #include <QDateEdit>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMutex>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -558,6 +560,51 @@ private Q_SLOTS:
         proxy.stall(false);
         QTRY_VERIFY_WITH_TIMEOUT(banner->isHidden(), ArchiveWindow::kPollMs * 2 + 6000);
         QCOMPARE(window.findChild<QTableView *>("TV_Inspections")->model()->rowCount(), rows);
+    }
+
+    void aPlateTypedWhileTheServerStallsIsNotLost()
+    {
+        Inspection recent = sampleInspection(QDateTime::currentDateTime().addSecs(-30));
+        {
+            ArchiveDatabase db(location("kfz_archive"));
+            db.open();
+            ArchiveStore(db).store(recent);
+        }
+        StallingProxy proxy(m_server->port());
+        ArchiveSettings settings;
+        settings.location = location("kfz_archive");
+        settings.location.port = proxy.port();
+        settings.location.options = "statement_timeout=1000";
+        ArchiveWindow window(settings, QDir::temp().filePath("kfz-arch-pg-plate.ini"));
+        window.showInspection(recent.id);
+        QCOMPARE(window.shownInspection()->id, recent.id);
+        auto *plate = window.findChild<QLineEdit *>("LE_Plate");
+        auto *said = window.findChild<QLabel *>("L_Details");
+        QSignalSpy saved(&window, &ArchiveWindow::detailsSaved);
+
+        // The path to the server stops forwarding: the window does not wait
+        // for the store, and says in time that it failed, the text kept.
+        proxy.stall(true);
+        plate->setText("XYZ-987");
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(window.saveDetails());
+        QVERIFY(clock.elapsed() < 500);
+        QVERIFY(saved.wait(1000 + ArchiveReader::kCutAfterMs + 4000));
+        QCOMPARE(saved.first().at(1).toBool(), false);
+        QVERIFY2(said->text().contains(u"NEM mentődött el"), qPrintable(said->text()));
+        QCOMPARE(plate->text(), QStringLiteral("XYZ-987"));
+        QVERIFY(window.detailsChanged());
+
+        // Forwarding again: stored on a new connection.
+        proxy.stall(false);
+        QVERIFY(window.saveDetails());
+        QVERIFY(saved.wait(10000));
+        QCOMPARE(saved.last().at(1).toBool(), true);
+        ArchiveDatabase db(location("kfz_archive"));
+        db.open();
+        QCOMPARE(ArchiveStore(db).load(recent.id)->plate, QStringLiteral("XYZ-987"));
+        QCOMPARE(ArchiveStore(db).load(recent.id)->inspector, recent.inspector);
     }
 
     void theWriterLetsGoOfAServerThatStopped()

@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -115,13 +116,13 @@ class TestArchiveWindow : public QObject
         return QString::fromUtf8(text.readAllStandardOutput());
     }
 
-    // Answers the next file dialog the window opens: `answer` gets it while it is shown.
-    static void answerFileDialog(const std::function<void(QFileDialog *)> &answer)
+    // Answers the next dialog of that kind the window opens: `answer` gets it while it is shown.
+    template <typename Dialog> static void answerDialog(const std::function<void(Dialog *)> &answer)
     {
         auto *timer = new QTimer;
         timer->setInterval(20);
         QObject::connect(timer, &QTimer::timeout, timer, [timer, answer] {
-            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            if (auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget())) {
                 timer->deleteLater();
                 timer->stop();
                 answer(dialog);
@@ -504,6 +505,20 @@ private Q_SLOTS:
                  qPrintable(said));
         QCOMPARE(w.findChild<QLineEdit *>("LE_Plate")->text(), QStringLiteral("XYZ-999"));
         QVERIFY(w.detailsChanged());
+        // Closing asks first; "No" keeps the window and the text.
+        w.show();
+        QString asked;
+        answerDialog<QMessageBox>([&](QMessageBox *box) {
+            asked = box->text();
+            box->button(QMessageBox::No)->click();
+        });
+        QVERIFY(!w.close());
+        QVERIFY2(asked.contains(u"nincs elmentve") && asked.contains(u"csak olvasható"),
+                 qPrintable(asked));
+        QVERIFY(w.isVisible());
+        QCOMPARE(w.findChild<QLineEdit *>("LE_Plate")->text(), QStringLiteral("XYZ-999"));
+        answerDialog<QMessageBox>([](QMessageBox *box) { box->button(QMessageBox::Yes)->click(); });
+        QVERIFY(w.close());
         QCOMPARE(readFile(copy), before);
         QVERIFY(!QFile::exists(copy + "-shm"));
     }
@@ -638,6 +653,12 @@ private Q_SLOTS:
         QCOMPARE(plate->text(), m_today.plate);
         QCOMPARE(inspector->text(), m_today.inspector);
         QVERIFY(!w.detailsChanged());
+
+        // Closed with a change: stored before it goes, without asking.
+        choose(w, wizard.id);
+        inspector->setText("Szabó Ádám");
+        QVERIFY(w.close());
+        QCOMPARE(stored(wizard.id)->inspector, QStringLiteral("Szabó Ádám"));
     }
 
     void reportShowsEveryValueAndWhoMeasured()
@@ -703,7 +724,14 @@ private Q_SLOTS:
             const QRect at(widget->mapTo(&w, QPoint(0, 0)), widget->size());
             QVERIFY2(widget->isVisible() && w.rect().contains(at) && at.width() >= 60 &&
                          at.height() >= 20,
-                     name);
+                     qPrintable(QStringLiteral("%1 at %2,%3 %4×%5 in %6×%7")
+                                    .arg(name)
+                                    .arg(at.x())
+                                    .arg(at.y())
+                                    .arg(at.width())
+                                    .arg(at.height())
+                                    .arg(w.width())
+                                    .arg(w.height())));
         }
         QVERIFY(w.findChild<QTableView *>("TV_Points")->height() >= 120);
         w.resize(1920, 1040);
@@ -733,7 +761,7 @@ private Q_SLOTS:
         const QString elsewhere = m_dir.filePath("kivitel");
         QVERIFY(QDir().mkpath(elsewhere));
         QString openedIn, suggested, chosen;
-        answerFileDialog([&](QFileDialog *dialog) {
+        answerDialog<QFileDialog>([&](QFileDialog *dialog) {
             openedIn = dialog->directory().absolutePath();
             suggested = dialog->selectedFiles().value(0);
             dialog->selectFile(elsewhere + "/vizsgalat.csv");
@@ -746,7 +774,7 @@ private Q_SLOTS:
                  QStringLiteral("vizsgalat-%1.csv").arg(m_today.id));
         QCOMPARE(QFileInfo(chosen).absolutePath(), elsewhere);
         QVERIFY(QFile::exists(chosen));
-        answerFileDialog([&](QFileDialog *dialog) {
+        answerDialog<QFileDialog>([&](QFileDialog *dialog) {
             openedIn = dialog->directory().absolutePath();
             dialog->reject();
         });
