@@ -75,7 +75,7 @@ private:
     double width(int column, double x) const
     {
         static constexpr std::array<double, StatisticsColumn::ColumnCount> kWidths{
-            6, 36, 10, 7, 10, 10, 11, 11, 24, 0};
+            6, 34, 10, 7, 10, 10, 11, 11, 27, 0};
         return kWidths.at(size_t(column)) > 0 ? kWidths.at(size_t(column)) * m_mm : m_right - x;
     }
 
