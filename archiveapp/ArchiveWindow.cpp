@@ -279,7 +279,12 @@ QWidget *ArchiveWindow::buildDetails()
 
 void ArchiveWindow::fitToScreen()
 {
-    const QRect free = screen()->availableGeometry();
+    const QScreen *shownOn = screen();
+    if (!shownOn) {
+        resize(kPreferredSize);
+        return;
+    }
+    const QRect free = shownOn->availableGeometry();
     // Room for the frame and the title bar the system adds.
     const QSize room = free.size() - QSize(16, 48);
     resize(kPreferredSize.boundedTo(room).expandedTo(minimumSize()));
