@@ -3,10 +3,12 @@
 // a damaged archive met on the next store; a second process storing while
 // this one reads.
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTemporaryDir>
 
 #include "ArchiveDatabase.h"
 #include "ArchiveStore.h"
+#include "Cp1250.h"
 #include "ProcessDrivers.h"
 
 namespace {
@@ -100,6 +102,12 @@ private Q_SLOTS:
         const QString &archive = s.archive;
         const quint16 port = s.port;
         GaugeSimulator &gauge = s.gauge;
+        // The station named in the settings file, as the archive window reads it.
+        {
+            QFile ini(s.folder + "/Kromaglen_archive.ini");
+            QVERIFY(ini.open(QIODevice::WriteOnly));
+            ini.write(Cp1250::encode(u"station=Győr 2. vizsgálósor ; a hátsó\r\n"));
+        }
         {
             Wizard w(s.folder, s.registry(), port);
             QCOMPARE(w.cmd("page"), QStringLiteral("0"));
@@ -147,6 +155,7 @@ private Q_SLOTS:
         QCOMPARE(list.size(), 1);
         const Inspection i = loadArchived(archive, list.first().id);
         QCOMPARE(i.category, QStringLiteral("M1 - személygépkocsi"));
+        QCOMPARE(i.station, QStringLiteral("Győr 2. vizsgálósor"));
         QCOMPARE(i.plan.size(), 23);
         QCOMPARE(i.readings.size(), 4);
         const auto describe = [](const ArchivedReading &r) {
@@ -206,6 +215,8 @@ private Q_SLOTS:
         QCOMPARE(list.at(0).readingCount, 1);
         QCOMPARE(list.at(1).category, QStringLiteral("M1 - személygépkocsi"));
         QCOMPARE(list.at(1).readingCount, 2);
+        // No settings file: the computer's name.
+        QCOMPARE(list.at(0).station, QSysInfo::machineHostName());
     }
 
     void damagedArchiveIsMovedAsideOnTheNextStore()
