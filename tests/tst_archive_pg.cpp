@@ -81,6 +81,16 @@ class TestArchivePostgres : public QObject
         return l.value_or(ArchiveLocation());
     }
 
+    // The archive reached through the proxy, statements timing out after a second.
+    ArchiveSettings throughProxy(const StallingProxy &proxy)
+    {
+        ArchiveSettings settings;
+        settings.location = location("kfz_archive");
+        settings.location.port = proxy.port();
+        settings.location.options = "statement_timeout=1000";
+        return settings;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -540,10 +550,7 @@ private Q_SLOTS:
             ArchiveStore(db).store(recent);
         }
         StallingProxy proxy(m_server->port());
-        ArchiveSettings settings;
-        settings.location = location("kfz_archive");
-        settings.location.port = proxy.port();
-        settings.location.options = "statement_timeout=1000";
+        const ArchiveSettings settings = throughProxy(proxy);
         ArchiveWindow window(settings, QDir::temp().filePath("kfz-arch-pg-stall.ini"));
         auto *banner = window.findChild<QLabel *>("L_Banner");
         QVERIFY2(banner->isHidden(), qPrintable(banner->text()));
@@ -571,10 +578,7 @@ private Q_SLOTS:
             ArchiveStore(db).store(recent);
         }
         StallingProxy proxy(m_server->port());
-        ArchiveSettings settings;
-        settings.location = location("kfz_archive");
-        settings.location.port = proxy.port();
-        settings.location.options = "statement_timeout=1000";
+        const ArchiveSettings settings = throughProxy(proxy);
         ArchiveWindow window(settings, QDir::temp().filePath("kfz-arch-pg-plate.ini"));
         window.showInspection(recent.id);
         QCOMPARE(window.shownInspection()->id, recent.id);
