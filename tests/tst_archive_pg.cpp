@@ -155,12 +155,8 @@ private:
         {
             ArchiveDatabase db(location("kfz_v1"));
             // Version 1 as the first release created it, by hand.
-            QSqlDatabase raw = QSqlDatabase::addDatabase("QPSQL", "v1");
-            raw.setHostName("127.0.0.1");
-            raw.setPort(m_server->port());
-            raw.setUserName(m_server->user());
-            raw.setDatabaseName("kfz_v1");
-            QVERIFY(raw.open());
+            QSqlDatabase raw = m_server->rawConnection("v1", "kfz_v1");
+            QVERIFY2(raw.isOpen(), qPrintable(raw.lastError().text()));
             QSqlQuery q(raw);
             for (const QString &sql : version1Tables(false))
                 QVERIFY2(q.exec(sql), qPrintable(sql));
@@ -573,12 +569,8 @@ private Q_SLOTS:
             made.open();
         }
         where.options = "statement_timeout=1000;lock_timeout=60000";
-        QSqlDatabase other = QSqlDatabase::addDatabase("QPSQL", "holder");
-        other.setHostName("127.0.0.1");
-        other.setPort(m_server->port());
-        other.setUserName(m_server->user());
-        other.setDatabaseName("kfz_archive");
-        QVERIFY(other.open());
+        QSqlDatabase other = m_server->rawConnection("holder", "kfz_archive");
+        QVERIFY2(other.isOpen(), qPrintable(other.lastError().text()));
         QSqlQuery q(other);
         QVERIFY(other.transaction());
         QVERIFY(q.exec("LOCK TABLE inspection IN ACCESS EXCLUSIVE MODE"));
@@ -614,12 +606,8 @@ private Q_SLOTS:
     void aSessionHoldingTheLocks()
     {
         const ArchiveLocation where = location("kfz_archive");
-        QSqlDatabase other = QSqlDatabase::addDatabase("QPSQL", "other");
-        other.setHostName("127.0.0.1");
-        other.setPort(m_server->port());
-        other.setUserName(m_server->user());
-        other.setDatabaseName("kfz_archive");
-        QVERIFY(other.open());
+        QSqlDatabase other = m_server->rawConnection("other", "kfz_archive");
+        QVERIFY2(other.isOpen(), qPrintable(other.lastError().text()));
         QSqlQuery q(other);
         QTemporaryDir folder;
         ArchiveJournal journal(folder.filePath("journal"));
