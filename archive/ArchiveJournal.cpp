@@ -95,7 +95,10 @@ ArchiveJournal::~ArchiveJournal() = default; // the lock file goes with the lock
 
 bool ArchiveJournal::hasEntries(const QString &folder)
 {
-    return !QDir(folder).entryList({u'*' + kEntrySuffix}, QDir::Files).isEmpty() ||
+    return !QDir(folder)
+                .entryList({u'*' + kEntrySuffix, u'*' + kLockSuffix, QStringLiteral("*.new")},
+                           QDir::Files)
+                .isEmpty() ||
            QFile::exists(QFileInfo(folder).absolutePath() + u'/' + kLegacyPendingFile);
 }
 

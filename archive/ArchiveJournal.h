@@ -31,7 +31,9 @@ public:
     ArchiveJournal(const ArchiveJournal &) = delete;
     ArchiveJournal &operator=(const ArchiveJournal &) = delete;
 
-    // Whether the folder holds entries of any program (cheap: one listing).
+    // Whether the folder holds entries of any program, or what one that
+    // ended without tidying left (a cut-off write, its lock file), which a
+    // takeOver() clears away (cheap: one listing).
     static bool hasEntries(const QString &folder);
 
     const QString &folder() const { return m_folder; }

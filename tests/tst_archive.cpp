@@ -616,6 +616,25 @@ private Q_SLOTS:
         QCOMPARE(journalEntries(journalFolder), 0);
     }
 
+    // A program killed while writing its first entry, or while it had nothing
+    // to store, leaves no entry: a cut-off write and its lock file. The next
+    // start tidies them.
+    void whatAKilledProgramLeftIsTidiedAtTheNextStart()
+    {
+        const QString folder = path("tidy.journal");
+        QVERIFY(QDir().mkpath(folder));
+        writeAll(folder + "/w1x2.cut.json.new", "[{\"uid\":");
+        writeAll(folder + "/w1x2.lock", "");
+        writeAll(folder + "/w1x3.lock", "");
+        {
+            ArchiveRecorder recorder(fileLocation(path("tidy.sqlite")), folder);
+            QVERIFY(recorder.writerStarted());
+            // Its own lock file only.
+            QTRY_COMPARE(QDir(folder).entryList(QDir::Files).size(), 1);
+        }
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList());
+    }
+
     void aRefusedInspectionIsSetAsideAndTheRestGoOn()
     {
         const QString file = path("refusing.sqlite");
