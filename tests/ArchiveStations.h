@@ -112,11 +112,10 @@ public:
         }
     }
     const QString &folder() const { return m_folder; }
-    int journalEntries() const
+    // What is left in its journal folder: entries, lock files, cut-off writes.
+    QStringList journalLeftovers() const
     {
-        return int(QDir(m_folder + QStringLiteral("/Kromaglen_archive.journal"))
-                       .entryList({"*.json"}, QDir::Files)
-                       .size());
+        return QDir(m_folder + QStringLiteral("/Kromaglen_archive.journal")).entryList(QDir::Files);
     }
 
 private:
