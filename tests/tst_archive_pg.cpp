@@ -158,16 +158,8 @@ private:
             QSqlDatabase raw = m_server->rawConnection("v1", "kfz_v1");
             QVERIFY2(raw.isOpen(), qPrintable(raw.lastError().text()));
             QSqlQuery q(raw);
-            for (const QString &sql : version1Tables(false))
+            for (const QString &sql : version1PostgresArchive())
                 QVERIFY2(q.exec(sql), qPrintable(sql));
-            for (const char *sql :
-                 {"CREATE TABLE archive_schema (version INTEGER NOT NULL)",
-                  "INSERT INTO archive_schema VALUES (1)",
-                  "INSERT INTO inspection (uid, started_ms, ended_ms, category) VALUES"
-                  " ('old', 1700000000000, 1700000300000, 'N1')",
-                  "INSERT INTO reading VALUES (1, 0, 10, 'AL', 350, 0, 1700000100000)",
-                  "INSERT INTO reading VALUES (1, 1, 3, 'FE', 45, 1, 1700000200000)"})
-                QVERIFY2(q.exec(sql), sql);
             q = QSqlQuery();
             raw = QSqlDatabase();
             QSqlDatabase::removeDatabase("v1");
