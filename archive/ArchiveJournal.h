@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QMutex>
 #include <QString>
@@ -42,8 +43,9 @@ public:
     void open();
     // Writes the inspection durably (replacing an earlier copy of it). Throws Failure.
     void write(const Inspection &inspection);
-    // After the archive committed it.
-    void remove(const QString &uid);
+    // After the archive committed this revision of it; an entry holding a
+    // later one (stored again meanwhile) stays.
+    void remove(const QString &uid, int revision);
     // This program's entries and those of programs that are gone (taken
     // over), oldest first; also the older version's pending file.
     QList<Inspection> takeOver();
@@ -63,4 +65,5 @@ private:
     QString m_folder;
     QString m_token;
     std::unique_ptr<OwnerLock> m_lock;
+    QHash<QString, int> m_revisions; // by uid: the revision its entry holds, while there
 };
