@@ -95,7 +95,10 @@ ArchiveJournal::~ArchiveJournal() = default; // the lock file goes with the lock
 
 bool ArchiveJournal::hasEntries(const QString &folder)
 {
-    return !QDir(folder).entryList({u'*' + kEntrySuffix}, QDir::Files).isEmpty() ||
+    return !QDir(folder)
+                .entryList({u'*' + kEntrySuffix, u'*' + kLockSuffix, QStringLiteral("*.new")},
+                           QDir::Files)
+                .isEmpty() ||
            QFile::exists(QFileInfo(folder).absolutePath() + u'/' + kLegacyPendingFile);
 }
 
@@ -140,14 +143,17 @@ void ArchiveJournal::write(const Inspection &inspection)
 void ArchiveJournal::writeEntry(const Inspection &inspection)
 {
     DurableFile::write(entryPath(m_token, inspection.uid), InspectionJson::encode({inspection}));
+    m_revisions.insert(inspection.uid, inspection.revision);
 }
 
-void ArchiveJournal::remove(const QString &uid)
+void ArchiveJournal::remove(const QString &uid, int revision)
 {
     // Not synced: should the removal be lost, a replay finds the inspection stored.
     QMutexLocker locked(&m_mutex);
-    if (m_lock)
-        QFile::remove(entryPath(m_token, uid));
+    if (!m_lock || m_revisions.value(uid, revision) > revision)
+        return;
+    QFile::remove(entryPath(m_token, uid));
+    m_revisions.remove(uid);
 }
 
 void ArchiveJournal::adoptFrom(const QString &token)
@@ -231,6 +237,6 @@ QString ArchiveJournal::setAside(const Inspection &inspection)
                          QStringLiteral("/Kromaglen_archive.refused-") + inspection.uid +
                          kEntrySuffix;
     DurableFile::write(path, InspectionJson::encode({inspection}));
-    remove(inspection.uid);
+    remove(inspection.uid, inspection.revision);
     return path;
 }

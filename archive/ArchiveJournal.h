@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QMutex>
 #include <QString>
@@ -31,7 +32,9 @@ public:
     ArchiveJournal(const ArchiveJournal &) = delete;
     ArchiveJournal &operator=(const ArchiveJournal &) = delete;
 
-    // Whether the folder holds entries of any program (cheap: one listing).
+    // Whether the folder holds entries of any program, or what one that
+    // ended without tidying left (a cut-off write, its lock file), which a
+    // takeOver() clears away (cheap: one listing).
     static bool hasEntries(const QString &folder);
 
     const QString &folder() const { return m_folder; }
@@ -40,8 +43,9 @@ public:
     void open();
     // Writes the inspection durably (replacing an earlier copy of it). Throws Failure.
     void write(const Inspection &inspection);
-    // After the archive committed it.
-    void remove(const QString &uid);
+    // After the archive committed this revision of it; an entry holding a
+    // later one (stored again meanwhile) stays.
+    void remove(const QString &uid, int revision);
     // This program's entries and those of programs that are gone (taken
     // over), oldest first; also the older version's pending file.
     QList<Inspection> takeOver();
@@ -61,4 +65,5 @@ private:
     QString m_folder;
     QString m_token;
     std::unique_ptr<OwnerLock> m_lock;
+    QHash<QString, int> m_revisions; // by uid: the revision its entry holds, while there
 };

@@ -22,8 +22,8 @@ class ReadingLog;
 // inspection program sent its category once more while the readings were
 // kept, replaces the earlier copy rather than adding another. The writer's
 // thread, and with it the SQL driver, starts with the first store, or at once
-// when the journal holds inspections an earlier run left. Lives on the window
-// thread.
+// when the journal holds inspections (or a cut-off write or lock file) an
+// earlier run left. Lives on the window thread.
 class ArchiveRecorder : public QObject
 {
     Q_OBJECT

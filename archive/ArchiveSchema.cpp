@@ -133,6 +133,11 @@ void ArchiveSchema::upgrade(ArchiveDatabase &db)
     db.begin();
     try {
         if (!db.isSqlite()) {
+            // Upgrading a large archive may take longer than a store is given:
+            // it runs to its end, and the stations opening the archive
+            // meanwhile wait for it rather than fail.
+            db.exec(QStringLiteral("SET LOCAL statement_timeout = 0"));
+            db.exec(QStringLiteral("SET LOCAL lock_timeout = %1").arg(kUpgradeWaitMs));
             // Stations sharing the database must not upgrade it side by side.
             db.exec(QStringLiteral("SELECT pg_advisory_xact_lock(4747)"));
             db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS archive_schema"

@@ -9,6 +9,9 @@ class ArchiveDatabase;
 namespace ArchiveSchema {
 
 inline constexpr int kVersion = 4;
+// PostgreSQL: how long a station waits for another's upgrade (or for the
+// locks its own needs) before it gives up and tries again later.
+inline constexpr int kUpgradeWaitMs = 600000;
 
 int version(ArchiveDatabase &db);
 // Throws ArchiveError (TooNew for an archive a newer program wrote).

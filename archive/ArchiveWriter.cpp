@@ -148,7 +148,7 @@ void ArchiveWriter::storeInto(ArchiveDatabase &db)
         }
         m_pending.removeFirst();
         m_lastReason.clear();
-        m_journal.remove(pending.inspection.uid);
+        m_journal.remove(pending.inspection.uid, pending.inspection.revision);
         Q_EMIT stored(pending.inspection.id, pending.inspection.uid);
     }
 }

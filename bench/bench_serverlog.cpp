@@ -5,18 +5,13 @@
 // (whose lines fill the log up to its bound in lines), and in all.
 // On the X display when there is one (xvfb-run -a), offscreen otherwise.
 //   bench_serverlog [SECONDS per flood, 60 when not given]
+#include "FloodingClient.h"
 #include "ProcessUsage.h"
 #include "WizardFixture.h"
 
 #include <QElapsedTimer>
-#include <arpa/inet.h>
-#include <atomic>
 #include <csignal>
 #include <cstdio>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -27,47 +22,17 @@ struct Flood
     qint64 peakGrownBytes = 0;
 };
 
-int connectTo(quint16 port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(port);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 // Sends `line` again and again for `seconds` from a thread of its own, and
 // with `replies` reads the replies on another. The window's event loop runs
 // meanwhile on this thread.
 Flood flood(quint16 port, const QByteArray &line, bool replies, int seconds)
 {
-    const int fd = connectTo(port);
-    if (fd < 0) {
+    FloodingClient client(
+        port, line, replies ? FloodingClient::Replies::Read : FloodingClient::Replies::Unread);
+    if (!client.connected()) {
         std::fprintf(stderr, "no connection to port %u\n", port);
         std::exit(1);
     }
-    const QByteArray requests =
-        QByteArray(line + "\r\n").repeated(qMax(1, 65536 / (line.size() + 2)));
-    const long perSend = requests.size() / (line.size() + 2);
-    std::atomic<bool> stop = false;
-    std::atomic<long> sent = 0;
-    std::thread sender([&] {
-        while (!stop) {
-            if (::send(fd, requests.constData(), size_t(requests.size()), MSG_NOSIGNAL) <= 0)
-                return;
-            sent += perSend;
-        }
-    });
-    std::thread reader([&] {
-        char buffer[65536];
-        while (replies && ::recv(fd, buffer, sizeof buffer, 0) > 0) {
-        }
-    });
     Flood result;
     const qint64 start = residentBytes();
     QElapsedTimer clock;
@@ -76,15 +41,11 @@ Flood flood(quint16 port, const QByteArray &line, bool replies, int seconds)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         result.peakGrownBytes = qMax(result.peakGrownBytes, residentBytes() - start);
     }
-    stop = true;
-    ::shutdown(fd, SHUT_RDWR);
-    sender.join();
-    reader.join();
-    ::close(fd);
+    client.stop();
     for (int i = 0; i < 20; ++i) // the connection's end and the last batch
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     result.grownBytes = residentBytes() - start;
-    result.requests = sent;
+    result.requests = client.sent();
     return result;
 }
 

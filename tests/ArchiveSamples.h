@@ -90,4 +90,17 @@ inline QStringList version3Columns()
     };
 }
 
+// A PostgreSQL archive of version 1 holding one inspection, "old" (N1), with
+// two readings: AL 350 µm on point 10 and FE 45 µm typed on point 3.
+inline QStringList version1PostgresArchive()
+{
+    return version1Tables(false) +
+           QStringList{"CREATE TABLE archive_schema (version INTEGER NOT NULL)",
+                       "INSERT INTO archive_schema VALUES (1)",
+                       "INSERT INTO inspection (uid, started_ms, ended_ms, category) VALUES"
+                       " ('old', 1700000000000, 1700000300000, 'N1')",
+                       "INSERT INTO reading VALUES (1, 0, 10, 'AL', 350, 0, 1700000100000)",
+                       "INSERT INTO reading VALUES (1, 1, 3, 'FE', 45, 1, 1700000200000)"};
+}
+
 } // namespace

@@ -94,16 +94,27 @@ public:
         return hostPath(m_values.value("other_ca"));
     }
 
+    // A connection of the test's own, past the archive's code: the trusted
+    // user's, opened when it could be (QSqlDatabase::removeDatabase(name) after).
+    QSqlDatabase rawConnection(const QString &name, const QString &database,
+                               const QString &options = {}) const
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", name);
+        db.setHostName("127.0.0.1");
+        db.setPort(port());
+        db.setUserName(user());
+        db.setDatabaseName(database);
+        db.setConnectOptions(options);
+        db.open();
+        return db;
+    }
+
     bool createDatabase(const QString &name, const QString &owner = {})
     {
         bool created = false;
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", "kfz-test-createdb");
-            db.setHostName("127.0.0.1");
-            db.setPort(port());
-            db.setUserName(user());
-            db.setDatabaseName("postgres");
-            if (!db.open()) {
+            QSqlDatabase db = rawConnection("kfz-test-createdb", "postgres");
+            if (!db.isOpen()) {
                 m_problem = db.lastError().text();
             } else {
                 // Anew: a server given to the suite may have served an earlier run.

@@ -784,6 +784,54 @@ private Q_SLOTS:
         QCOMPARE(journalEntries(journalFolder), 0);
     }
 
+    // Stored again (after going back) while the writer was still storing the
+    // first copy: committing the first leaves the second's journal entry, so
+    // a kill before the second is stored loses nothing.
+    void aLaterCopyJournaledMeanwhileStaysJournaled()
+    {
+        const QString file = path("later.sqlite");
+        const QString folder = path("later.journal");
+        Inspection first = sampleInspection();
+        Inspection second = first;
+        second.revision = 2;
+        second.readings.removeLast();
+        {
+            ArchiveJournal journal(folder);
+            ArchiveWriter writer(fileLocation(file), journal);
+            journal.write(first);
+            journal.write(second);
+            writer.store(first); // the second's store not yet on the writer's thread
+            QCOMPARE(journalEntries(folder), 1);
+        } // killed here
+        ArchiveJournal journal(folder);
+        ArchiveWriter writer(fileLocation(file), journal);
+        writer.replay();
+        QCOMPARE(journalEntries(folder), 0);
+        const QList<InspectionSummary> list = listAll(file);
+        QCOMPARE(list.size(), 1);
+        second.id = list.first().id;
+        QVERIFY(*loadFrom(file, second.id) == second);
+    }
+
+    // A program killed while writing its first entry, or while it had nothing
+    // to store, leaves no entry: a cut-off write and its lock file. The next
+    // start tidies them.
+    void whatAKilledProgramLeftIsTidiedAtTheNextStart()
+    {
+        const QString folder = path("tidy.journal");
+        QVERIFY(QDir().mkpath(folder));
+        writeAll(folder + "/w1x2.cut.json.new", "[{\"uid\":");
+        writeAll(folder + "/w1x2.lock", "");
+        writeAll(folder + "/w1x3.lock", "");
+        {
+            ArchiveRecorder recorder(fileLocation(path("tidy.sqlite")), folder);
+            QVERIFY(recorder.writerStarted());
+            // Its own lock file only.
+            QTRY_COMPARE(QDir(folder).entryList(QDir::Files).size(), 1);
+        }
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList());
+    }
+
     void aRefusedInspectionIsSetAsideAndTheRestGoOn()
     {
         const QString file = path("refusing.sqlite");

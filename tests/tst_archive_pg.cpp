@@ -167,23 +167,11 @@ private:
         {
             ArchiveDatabase db(location("kfz_v1"));
             // Version 1 as the first release created it, by hand.
-            QSqlDatabase raw = QSqlDatabase::addDatabase("QPSQL", "v1");
-            raw.setHostName("127.0.0.1");
-            raw.setPort(m_server->port());
-            raw.setUserName(m_server->user());
-            raw.setDatabaseName("kfz_v1");
-            QVERIFY(raw.open());
+            QSqlDatabase raw = m_server->rawConnection("v1", "kfz_v1");
+            QVERIFY2(raw.isOpen(), qPrintable(raw.lastError().text()));
             QSqlQuery q(raw);
-            for (const QString &sql : version1Tables(false))
+            for (const QString &sql : version1PostgresArchive())
                 QVERIFY2(q.exec(sql), qPrintable(sql));
-            for (const char *sql :
-                 {"CREATE TABLE archive_schema (version INTEGER NOT NULL)",
-                  "INSERT INTO archive_schema VALUES (1)",
-                  "INSERT INTO inspection (uid, started_ms, ended_ms, category) VALUES"
-                  " ('old', 1700000000000, 1700000300000, 'N1')",
-                  "INSERT INTO reading VALUES (1, 0, 10, 'AL', 350, 0, 1700000100000)",
-                  "INSERT INTO reading VALUES (1, 1, 3, 'FE', 45, 1, 1700000200000)"})
-                QVERIFY2(q.exec(sql), sql);
             q = QSqlQuery();
             raw = QSqlDatabase();
             QSqlDatabase::removeDatabase("v1");
@@ -624,12 +612,8 @@ private Q_SLOTS:
             made.open();
         }
         where.options = "statement_timeout=1000;lock_timeout=60000";
-        QSqlDatabase other = QSqlDatabase::addDatabase("QPSQL", "holder");
-        other.setHostName("127.0.0.1");
-        other.setPort(m_server->port());
-        other.setUserName(m_server->user());
-        other.setDatabaseName("kfz_archive");
-        QVERIFY(other.open());
+        QSqlDatabase other = m_server->rawConnection("holder", "kfz_archive");
+        QVERIFY2(other.isOpen(), qPrintable(other.lastError().text()));
         QSqlQuery q(other);
         QVERIFY(other.transaction());
         QVERIFY(q.exec("LOCK TABLE inspection IN ACCESS EXCLUSIVE MODE"));
@@ -665,12 +649,8 @@ private Q_SLOTS:
     void aSessionHoldingTheLocks()
     {
         const ArchiveLocation where = location("kfz_archive");
-        QSqlDatabase other = QSqlDatabase::addDatabase("QPSQL", "other");
-        other.setHostName("127.0.0.1");
-        other.setPort(m_server->port());
-        other.setUserName(m_server->user());
-        other.setDatabaseName("kfz_archive");
-        QVERIFY(other.open());
+        QSqlDatabase other = m_server->rawConnection("other", "kfz_archive");
+        QVERIFY2(other.isOpen(), qPrintable(other.lastError().text()));
         QSqlQuery q(other);
         QTemporaryDir folder;
         ArchiveJournal journal(folder.filePath("journal"));

@@ -4,16 +4,14 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QThread>
-#include <atomic>
-#include <thread>
 
 #ifdef Q_OS_UNIX
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "FloodingClient.h"
 #endif
 
 #include "Cp1250.h"
@@ -76,21 +74,6 @@ QByteArray readLine(QTcpSocket &socket)
 }
 
 #ifdef Q_OS_UNIX
-// A plain blocking socket to the server, outside Qt's buffering.
-int rawConnection(quint16 port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(port);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&to), sizeof to) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 // Reads what the server sends until it closes the connection (or the time
 // is up), letting the server, which runs on this thread, work meanwhile.
 QByteArray readToTheEnd(int fd, int timeoutMs = 5000)
@@ -398,15 +381,8 @@ private Q_SLOTS:
                            },
                            [](const QString &) {});
         server.start();
-        const int flooder = rawConnection(server.serverPort());
-        QVERIFY(flooder >= 0);
-        std::atomic<bool> stop = false;
-        std::thread flood([flooder, &stop] {
-            const QByteArray requests = QByteArray("VIN\r\n").repeated(2000);
-            while (!stop && ::send(flooder, requests.constData(), size_t(requests.size()),
-                                   MSG_NOSIGNAL) > 0) {
-            }
-        });
+        FloodingClient flood(server.serverPort(), "VIN", FloodingClient::Replies::Unread);
+        QVERIFY(flood.connected());
         QTest::qWait(500);
         // What a wait of the fairness bound overruns now, with the flood on.
         const qint64 slack = Timing::slackMs(250);
@@ -425,10 +401,7 @@ private Q_SLOTS:
             slowest = qMax(slowest, asked.elapsed());
         }
         const qint64 grown = residentBytes() - start;
-        stop = true;
-        ::shutdown(flooder, SHUT_RDWR);
-        flood.join();
-        ::close(flooder);
+        flood.stop();
         QVERIFY(served > 1000);
         QVERIFY2(slowest < 250 + slack,
                  qPrintable(QStringLiteral("another client waited %1 ms, slack %2 ms")
