@@ -4,6 +4,7 @@
 #include "ProcessLimits.h"
 #include "Registry.h"
 #include "SerialGaugePort.h"
+#include "SoundModule.h"
 #include "SystemShell.h"
 #include "ToneBeeper.h"
 #include "WavPlayer.h"
@@ -57,11 +58,13 @@ int main(int argc, char *argv[])
 
     SerialGaugePort port;
     const std::unique_ptr<Registry> registry = Registry::system();
-    WavPlayer player;
+    // The sound card is reached through a module loaded with the first sound.
+    SoundModule soundModule(QCoreApplication::applicationDirPath());
+    WavPlayer player(soundModule.output());
 #ifdef Q_OS_WIN
     WinBeeper beeper;
 #else
-    ToneBeeper beeper;
+    ToneBeeper beeper(soundModule);
 #endif
     SystemShell shell;
     // The archive writes on a thread of its own and finishes after the window,

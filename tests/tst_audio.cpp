@@ -151,11 +151,13 @@ class StalledPcmOutput : public PcmOutput
 {
 public:
     bool available() const override { return true; }
-    bool supports(const QAudioFormat &) const override { return true; }
-    void start(const QAudioFormat &, int) override {}
+    bool supports(const PcmFormat &) const override { return true; }
+    bool start(const PcmFormat &, int) override { return true; }
     qint64 room() const override { return m_taken < 1000 ? 1000 : 0; }
     void write(QByteArrayView pcm) override { m_taken += pcm.size(); }
     void stop() override {}
+    qint64 written() const override { return m_taken; }
+    qint64 played() const override { return 0; }
 
 private:
     qint64 m_taken = 0;
@@ -376,7 +378,7 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(wavFile(200));
         file.close();
-        WavPlayer player(nullptr, std::make_unique<StalledPcmOutput>());
+        WavPlayer player(std::make_unique<StalledPcmOutput>());
         QSignalSpy ended(&player, &SoundPlayer::endEvent);
         player.open(file.fileName());
         player.setWait(true);
