@@ -13,8 +13,10 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QImageReader>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QTimer>
 
 #ifdef KFZ_TEST_HOOK
@@ -47,7 +49,11 @@ int main(int argc, char *argv[])
     ProcessLimits::raiseDescriptorLimit();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KromaglenForZov"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/kromaglenforzov.png")));
+    // Read as the PNG it is: a reader left to detect the format loads every
+    // image format plugin (JPEG, GIF, ICO and their libraries) to ask them first.
+    QImageReader iconReader(QStringLiteral(":/icons/kromaglenforzov.png"), "png");
+    iconReader.setAutoDetectImageFormat(false);
+    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(iconReader.read())));
     // The Linux launcher's way to tell a user who started the program from
     // the desktop's menu why it cannot start; nothing else is done.
     if (argc == 3 && qstrcmp(argv[1], "--launcher-error") == 0) {
