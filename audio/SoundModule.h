@@ -9,7 +9,7 @@
 #include <mutex>
 
 // The sound card's output comes from a module of its own beside the program
-// (kfz-soundcard), loaded with the first sound: a program that stays silent
+// (KromaglenSound), loaded with the first sound: a program that stays silent
 // never loads the audio libraries and the sound server's client. A module
 // that cannot be loaded counts as a computer without a sound output: the
 // players fail as they do there, and the program says so in the same words.

@@ -8,7 +8,7 @@ class PcmOutput;
 // that a module left over from another build is refused rather than called.
 namespace SoundModuleEntry {
 
-inline constexpr char kFileName[] = "kfz-soundcard";
+inline constexpr char kFileName[] = "KromaglenSound";
 inline constexpr char kFunction[] = "kfzCreateSoundCardOutput";
 inline constexpr int kVersion = 1;
 

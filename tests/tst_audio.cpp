@@ -403,9 +403,9 @@ private Q_SLOTS:
         clip.close();
         if (!moduleContent.isEmpty()) {
 #ifdef Q_OS_WIN
-            QFile fake(dir.filePath("kfz-soundcard.dll"));
+            QFile fake(dir.filePath("KromaglenSound.dll"));
 #else
-            QFile fake(dir.filePath("kfz-soundcard.so"));
+            QFile fake(dir.filePath("KromaglenSound.so"));
 #endif
             QVERIFY(fake.open(QIODevice::WriteOnly));
             fake.write(moduleContent);
