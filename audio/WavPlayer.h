@@ -21,7 +21,7 @@ public:
     static constexpr int kStallMs = 3000;
     static constexpr int kFeedIntervalMs = 10;
 
-    WavPlayer(std::unique_ptr<PcmOutput> output, QObject *parent = nullptr);
+    explicit WavPlayer(std::unique_ptr<PcmOutput> output, QObject *parent = nullptr);
     ~WavPlayer() override;
 
     void close() override;
