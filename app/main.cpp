@@ -4,6 +4,7 @@
 #include "ProcessLimits.h"
 #include "Registry.h"
 #include "SerialGaugePort.h"
+#include "SoundModule.h"
 #include "SystemShell.h"
 #include "ToneBeeper.h"
 #include "WavPlayer.h"
@@ -12,8 +13,10 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QImageReader>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QTimer>
 
 #ifdef KFZ_TEST_HOOK
@@ -46,7 +49,11 @@ int main(int argc, char *argv[])
     ProcessLimits::raiseDescriptorLimit();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KromaglenForZov"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/kromaglenforzov.png")));
+    // Read as the PNG it is: a reader left to detect the format loads every
+    // image format plugin (JPEG, GIF, ICO and their libraries) to ask them first.
+    QImageReader iconReader(QStringLiteral(":/icons/kromaglenforzov.png"), "png");
+    iconReader.setAutoDetectImageFormat(false);
+    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(iconReader.read())));
     // The Linux launcher's way to tell a user who started the program from
     // the desktop's menu why it cannot start; nothing else is done.
     if (argc == 3 && qstrcmp(argv[1], "--launcher-error") == 0) {
@@ -57,11 +64,13 @@ int main(int argc, char *argv[])
 
     SerialGaugePort port;
     const std::unique_ptr<Registry> registry = Registry::system();
-    WavPlayer player;
+    // The sound card is reached through a module loaded with the first sound.
+    SoundModule soundModule(QCoreApplication::applicationDirPath());
+    WavPlayer player(soundModule.output());
 #ifdef Q_OS_WIN
     WinBeeper beeper;
 #else
-    ToneBeeper beeper;
+    ToneBeeper beeper(soundModule);
 #endif
     SystemShell shell;
     // The archive writes on a thread of its own and finishes after the window,

@@ -1,5 +1,7 @@
 #include "PcmPump.h"
 
+#include "Failure.h"
+
 PcmPump::PcmPump(std::unique_ptr<PcmOutput> output, int feedIntervalMs, QObject *parent)
     : QObject(parent), m_output(std::move(output)), m_feeder(this), m_idle(this)
 {
@@ -12,11 +14,13 @@ PcmPump::PcmPump(std::unique_ptr<PcmOutput> output, int feedIntervalMs, QObject 
 
 PcmPump::~PcmPump() = default;
 
-void PcmPump::start(const QAudioFormat &format, int bufferMs)
+void PcmPump::start(const PcmFormat &format, int bufferMs)
 {
     if (m_format != format)
         m_queued.clear(); // samples of another format
-    m_output->start(format, bufferMs);
+    if (!m_output->start(format, bufferMs))
+        throw Failure(QStringLiteral("Exception"),
+                      QStringLiteral("The audio output cannot be opened"));
     m_format = format;
     m_feeder.start();
 }
@@ -48,5 +52,5 @@ void PcmPump::closeWhenIdle()
         return;
     m_feeder.stop();
     m_output->stop();
-    m_format = QAudioFormat();
+    m_format = PcmFormat();
 }

@@ -25,7 +25,7 @@ public:
     PcmOutput &output() const { return *m_output; }
     // Opens the output for the format (see PcmOutput::start) and keeps it fed.
     // Throws Failure.
-    void start(const QAudioFormat &format, int bufferMs);
+    void start(const PcmFormat &format, int bufferMs);
     void append(const QByteArray &pcm);
     // Drops the samples not yet handed to the output.
     void drop() { m_queued.clear(); }
@@ -48,6 +48,6 @@ private:
     std::unique_ptr<PcmOutput> m_output;
     QTimer m_feeder;
     QTimer m_idle;
-    QAudioFormat m_format;
+    PcmFormat m_format;
     QByteArray m_queued;
 };

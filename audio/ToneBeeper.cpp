@@ -2,11 +2,9 @@
 
 #include "Failure.h"
 #include "PcmPump.h"
+#include "SoundModule.h"
 
-#include <QAudioDevice>
-#include <QAudioFormat>
 #include <QElapsedTimer>
-#include <QMediaDevices>
 #include <QSemaphore>
 #include <cmath>
 #include <deque>
@@ -38,14 +36,13 @@ QByteArray sineTone(int frequencyHz, int durationMs)
 class SinkToneOutput : public ToneOutput
 {
 public:
+    explicit SinkToneOutput(SoundModule &module) : m_module(module) {}
+
     void play(int frequencyHz, int durationMs, std::function<void()> done) override
     {
-        QAudioFormat format;
-        format.setSampleRate(kSampleRate);
-        format.setChannelCount(1);
-        format.setSampleFormat(QAudioFormat::Int16);
+        const PcmFormat format{kSampleRate, 1};
         if (!m_pump) {
-            m_pump = std::make_unique<PcmPump>(std::make_unique<PcmOutput>(), kFeedIntervalMs);
+            m_pump = std::make_unique<PcmPump>(m_module.output(), kFeedIntervalMs);
             connect(m_pump.get(), &PcmPump::fed, this, &SinkToneOutput::tellPlayed);
         }
         try {
@@ -76,12 +73,16 @@ private:
         }
     }
 
+    SoundModule &m_module;
     std::unique_ptr<PcmPump> m_pump;
     std::deque<std::pair<qint64, std::function<void()>>>
         m_pending; // last byte of each tone, its caller
 };
 
-ToneBeeper::ToneBeeper() : ToneBeeper(std::make_unique<SinkToneOutput>()) {}
+ToneBeeper::ToneBeeper(SoundModule &module) : ToneBeeper(std::make_unique<SinkToneOutput>(module))
+{
+    m_module = &module;
+}
 
 ToneBeeper::ToneBeeper(std::unique_ptr<ToneOutput> output) : m_output(output.release())
 {
@@ -99,7 +100,7 @@ ToneBeeper::~ToneBeeper()
 
 bool ToneBeeper::audible() const
 {
-    return !QMediaDevices::audioOutputs().isEmpty();
+    return !m_module || m_module->available();
 }
 
 void ToneBeeper::Beep(int frequencyHz, int durationMs)

@@ -8,6 +8,8 @@
 #include <memory>
 #include <mutex>
 
+class SoundModule;
+
 // Where the beeper's tones are played; lives on the beeper's own thread.
 class ToneOutput : public QObject
 {
@@ -28,8 +30,10 @@ class ToneBeeper : public Beeper
 public:
     static constexpr int kMarginMs = 1000;
 
-    ToneBeeper();
-    // Tones go to the given output instead of the sound card.
+    // Tones go to the sound card, through the module's output.
+    explicit ToneBeeper(SoundModule &module);
+    // Tones go to the given output instead of the sound card; they count as
+    // audible.
     explicit ToneBeeper(std::unique_ptr<ToneOutput> output);
     ~ToneBeeper() override;
     void Beep(int frequencyHz, int durationMs) override;
@@ -39,4 +43,5 @@ private:
     QThread m_thread;
     std::once_flag m_started;
     ToneOutput *m_output = nullptr;
+    SoundModule *m_module = nullptr;
 };

@@ -121,9 +121,8 @@ std::optional<WavFile> WavFile::parse(const QByteArray &content, Refusal *refusa
         return refuse(Refusal::NotWav);
 
     WavFile wav;
-    wav.format.setChannelCount(channels);
-    wav.format.setSampleRate(rate);
-    wav.format.setSampleFormat(QAudioFormat::Int16);
+    wav.format.channelCount = channels;
+    wav.format.sampleRate = rate;
     // Whole frames only: bytes beyond the last one are dropped.
     const qsizetype frame = qsizetype(sampleBytes) * channels;
     const qsizetype count = samples.size() / frame * channels;

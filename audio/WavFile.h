@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QAudioFormat>
+#include "PcmFormat.h"
+
 #include <QByteArray>
 #include <optional>
 
@@ -11,7 +12,7 @@
 // own sample format.
 struct WavFile
 {
-    QAudioFormat format;
+    PcmFormat format;
     QByteArray pcm;
 
     // Why a file is not read: not a WAV file at all, or a WAV file whose

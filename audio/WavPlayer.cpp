@@ -17,7 +17,7 @@ constexpr int kBufferMs = 120;
 
 } // namespace
 
-WavPlayer::WavPlayer(QObject *parent, std::unique_ptr<PcmOutput> output)
+WavPlayer::WavPlayer(std::unique_ptr<PcmOutput> output, QObject *parent)
     : SoundPlayer(parent), m_pump(std::move(output), kFeedIntervalMs)
 {
     connect(&m_pump, &PcmPump::fed, this, &WavPlayer::onFed);
@@ -29,7 +29,7 @@ int WavPlayer::playingMsLeft() const
 {
     if (!m_playing)
         return 0;
-    return int(m_format.durationForBytes(qint32(m_pump.queued())) / 1000) + kBufferMs + kStallMs;
+    return int(m_format.durationForBytes(m_pump.queued()) / 1000) + kBufferMs + kStallMs;
 }
 
 void WavPlayer::close()

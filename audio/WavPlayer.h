@@ -3,7 +3,6 @@
 #include "PcmPump.h"
 #include "SoundPlayer.h"
 
-#include <QAudioFormat>
 #include <memory>
 
 // The WAV player on the default audio output, through one output stream that
@@ -22,8 +21,7 @@ public:
     static constexpr int kStallMs = 3000;
     static constexpr int kFeedIntervalMs = 10;
 
-    explicit WavPlayer(QObject *parent = nullptr,
-                       std::unique_ptr<PcmOutput> output = std::make_unique<PcmOutput>());
+    explicit WavPlayer(std::unique_ptr<PcmOutput> output, QObject *parent = nullptr);
     ~WavPlayer() override;
 
     void close() override;
@@ -37,7 +35,7 @@ private:
     void finish();
 
     PcmPump m_pump;
-    QAudioFormat m_format;
+    PcmFormat m_format;
     QByteArray m_clip;
     bool m_open = false;
     bool m_playing = false;

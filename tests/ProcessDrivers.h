@@ -29,7 +29,8 @@ class Wizard
 {
 public:
     Wizard(const QString &folder, const QString &registry, quint16 port,
-           QProcessEnvironment env = QProcessEnvironment::systemEnvironment())
+           QProcessEnvironment env = QProcessEnvironment::systemEnvironment(),
+           const QString &executable = program("app/KromaglenForZov_hooked"))
     {
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("KROMAGLEN_REGISTRY", registry);
@@ -37,7 +38,7 @@ public:
         m_process.setProcessEnvironment(env);
         m_process.setWorkingDirectory(folder);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(program("app/KromaglenForZov_hooked"));
+        m_process.start(executable);
         m_process.waitForStarted();
     }
     ~Wizard()

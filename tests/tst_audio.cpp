@@ -11,6 +11,7 @@
 #include "FeedbackSounds.h"
 #include "Paths.h"
 #include "PointCatalogue.h"
+#include "SoundModule.h"
 #include "SoundOptions.h"
 #include "SpokenNumber.h"
 #include "Timing.h"
@@ -151,11 +152,13 @@ class StalledPcmOutput : public PcmOutput
 {
 public:
     bool available() const override { return true; }
-    bool supports(const QAudioFormat &) const override { return true; }
-    void start(const QAudioFormat &, int) override {}
+    bool supports(const PcmFormat &) const override { return true; }
+    bool start(const PcmFormat &, int) override { return true; }
     qint64 room() const override { return m_taken < 1000 ? 1000 : 0; }
     void write(QByteArrayView pcm) override { m_taken += pcm.size(); }
     void stop() override {}
+    qint64 written() const override { return m_taken; }
+    qint64 played() const override { return 0; }
 
 private:
     qint64 m_taken = 0;
@@ -186,6 +189,13 @@ QByteArray wavFile(int ms)
     out += pcm;
     qToLittleEndian(quint32(out.size() - 8), out.data() + 4);
     return out;
+}
+
+// Whether Qt Multimedia is in this process: on Linux, where the maps say so.
+bool multimediaLoaded()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6Multimedia");
 }
 
 } // namespace
@@ -340,6 +350,89 @@ private Q_SLOTS:
         }
     }
 
+    // Nothing of the sound card is loaded until a sound needs the output:
+    // neither making the players nor asking nothing of them loads it.
+    void theSoundCardModuleLoadsWithTheFirstSound()
+    {
+        QTemporaryDir dir;
+        QFile file(dir.filePath("clip.wav"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(wavFile(50));
+        file.close();
+        SoundModule module(QStringLiteral(KFZ_SOUND_MODULE_DIR));
+        WavPlayer player(module.output());
+        ToneBeeper beeper(module);
+        QVERIFY(!module.loaded());
+#ifdef Q_OS_LINUX
+        QVERIFY(!multimediaLoaded());
+#endif
+        bool opened = true;
+        try {
+            player.open(file.fileName());
+        } catch (const Failure &) {
+            opened = false; // no sound output on this computer
+        }
+        QVERIFY2(module.loaded(), qPrintable(module.loadError()));
+        QVERIFY(module.loadError().isEmpty());
+#ifdef Q_OS_LINUX
+        QVERIFY(multimediaLoaded());
+#endif
+        QCOMPARE(beeper.audible(), module.available());
+        QCOMPARE(opened, module.available());
+    }
+
+    // A module that is missing, or is no library, leaves the program as it is
+    // on a computer without a sound output: the player fails the way it does
+    // there (not as an unplayable file, so the program turns to the
+    // speaker), the beeper is not audible (so the program says so), and a
+    // beep still lasts its length without hanging.
+    void aModuleThatCannotLoadIsNoSoundOutput_data()
+    {
+        QTest::addColumn<QByteArray>("moduleContent");
+        QTest::newRow("missing") << QByteArray();
+        QTest::newRow("not a library") << QByteArray("MZ not a library at all");
+    }
+
+    void aModuleThatCannotLoadIsNoSoundOutput()
+    {
+        QFETCH(QByteArray, moduleContent);
+        QTemporaryDir dir;
+        QFile clip(dir.filePath("clip.wav"));
+        QVERIFY(clip.open(QIODevice::WriteOnly));
+        clip.write(wavFile(50));
+        clip.close();
+        if (!moduleContent.isEmpty()) {
+#ifdef Q_OS_WIN
+            QFile fake(dir.filePath("KromaglenSound.dll"));
+#else
+            QFile fake(dir.filePath("KromaglenSound.so"));
+#endif
+            QVERIFY(fake.open(QIODevice::WriteOnly));
+            fake.write(moduleContent);
+        }
+        SoundModule module(dir.path());
+        WavPlayer player(module.output());
+        try {
+            player.open(clip.fileName());
+            QFAIL("a player without the module opened a clip");
+        } catch (const UnplayableSound &) {
+            QFAIL("a missing module passed for an unplayable file");
+        } catch (const Failure &f) {
+            QCOMPARE(f.text(), QStringLiteral("No audio output device"));
+        }
+        QVERIFY(!module.loaded());
+        QVERIFY(!module.loadError().isEmpty());
+        ToneBeeper beeper(module);
+        QVERIFY(!beeper.audible());
+        QElapsedTimer clock;
+        clock.start();
+        beeper.Beep(300, 80);
+        QVERIFY(clock.elapsed() >= 80);
+        QVERIFY(clock.elapsed() < 80 + ToneBeeper::kMarginMs);
+        // The player goes on failing the same way, and nothing is tried again.
+        QVERIFY_THROWS_EXCEPTION(Failure, player.open(clip.fileName()));
+    }
+
     // A tone output that stalls holds a beep up no longer than its length and
     // a margin, and its late end does not end the next beep.
     void aStalledToneOutputIsNotWaitedFor()
@@ -376,7 +469,7 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(wavFile(200));
         file.close();
-        WavPlayer player(nullptr, std::make_unique<StalledPcmOutput>());
+        WavPlayer player(std::make_unique<StalledPcmOutput>());
         QSignalSpy ended(&player, &SoundPlayer::endEvent);
         player.open(file.fileName());
         player.setWait(true);

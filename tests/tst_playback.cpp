@@ -348,6 +348,39 @@ private Q_SLOTS:
         QVERIFY(w.waitFor("readings 0", QStringLiteral("FE 5 µm"), 8000));
     }
 
+    // The sound card module missing beside the program, with a sound server
+    // that would play: the program goes on as on a computer without a sound
+    // output: the speaker is chosen, the message is said, the work goes on.
+    void withoutTheSoundCardModuleItSaysSoOnce()
+    {
+        NullSink sink;
+        if (!sink.start())
+            QSKIP("no PulseAudio here");
+        QTemporaryDir dir;
+        const QString folder = dir.path();
+        QVERIFY(QFile::link(QStringLiteral(KFZ_BINARY_DIR "/hang"), folder + "/hang"));
+        {
+            QFile f(folder + "/Kromaglen_sound.ini");
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("10\r\n");
+        }
+        // The program alone in a folder of its own.
+        QVERIFY(QDir(folder).mkdir("bin"));
+        const QString alone = folder + "/bin/KromaglenForZov_hooked";
+        QVERIFY(QFile::copy(program("app/KromaglenForZov_hooked"), alone));
+        GaugeSimulator gauge(folder);
+        QVERIFY(gauge.started());
+        Wizard w(folder, folder + "/registry.reg", freePort(), sink.env, alone);
+        QCOMPARE(w.cmd("get CB_Sound"), QStringLiteral("Hangkártya"));
+        connectWithKey(w, gauge, folder);
+        QVERIFY(w.waitFor("info", QStringLiteral("A program nem tud hangot adni: a számítógépen "
+                                                 "nincs hangkimenet!")));
+        QCOMPARE(w.cmd("get CB_Sound"), QStringLiteral("Speaker"));
+        gauge.send("fe 5");
+        QVERIFY(w.waitFor("readings 0", QStringLiteral("FE 5 µm"), 8000));
+        QVERIFY(soundingSegments(sink.stop(), 300).isEmpty());
+    }
+
     // A station's own recordings in the codings recorders write (24-bit,
     // floating point, the extensible header) are heard, and the sound card
     // stays chosen. A compressed one is beeped and named once, and still
