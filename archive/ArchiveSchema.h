@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QString>
+
 class ArchiveDatabase;
+class VerdictBands;
 
 // The archive's tables and their history. A SQLite file carries its schema
 // version in PRAGMA user_version, a PostgreSQL database in the table
@@ -8,9 +11,12 @@ class ArchiveDatabase;
 // one transaction, so a new archive and an old one end up alike.
 namespace ArchiveSchema {
 
-inline constexpr int kVersion = 3;
+inline constexpr int kVersion = 5;
 
 int version(ArchiveDatabase &db);
+// The worst verdict (a Verdict value) of an inspection's row as SQL, judged
+// with the given limits.
+QString worstVerdict(bool sqlite, const VerdictBands &bands);
 // Throws ArchiveError (TooNew for an archive a newer program wrote).
 void upgrade(ArchiveDatabase &db);
 
