@@ -4,6 +4,8 @@
 #include "ArchiveQuery.h"
 #include "RowBatch.h"
 
+#include <QHash>
+
 #include <map>
 
 namespace {
@@ -52,6 +54,36 @@ QVariant storedWorst(const Inspection &inspection, const InspectionSummary &summ
     if (!bands || !bands->of(Substrate::FE).valid() || !bands->of(Substrate::AL).valid())
         return QVariant(QMetaType(QMetaType::Int));
     return int(bands->worst(summary));
+}
+
+// The inspection's own row: its columns, in the order of headValues().
+QString headColumns()
+{
+    return QStringLiteral("station, started_ms, ended_ms, category, points_measured,"
+                          " reading_count, fe_min, fe_max, al_min, al_max, revision, ") +
+           ArchiveStore::kLimitColumns + QStringLiteral(", worst, uid");
+}
+constexpr int kHeadValueCount = 19;
+
+QVariantList headValues(const Inspection &inspection)
+{
+    const InspectionSummary s = summarise(inspection);
+    QVariantList values{text(inspection.station),
+                        ms(inspection.started),
+                        ms(inspection.ended),
+                        text(inspection.category),
+                        s.pointsMeasured,
+                        s.readingCount,
+                        optionalInt(s.minimum[int(Substrate::FE)]),
+                        optionalInt(s.maximum[int(Substrate::FE)]),
+                        optionalInt(s.minimum[int(Substrate::AL)]),
+                        optionalInt(s.maximum[int(Substrate::AL)]),
+                        inspection.revision};
+    values += limitValues(inspection.judgedWith);
+    values.append(storedWorst(inspection, s));
+    values.append(inspection.uid);
+    Q_ASSERT(values.size() == kHeadValueCount);
+    return values;
 }
 
 } // namespace
@@ -112,8 +144,11 @@ void ArchiveStore::storeAll(QList<Inspection> &inspections)
     m_db.begin();
     try {
         Batches batches(m_db);
-        for (Inspection &inspection : inspections)
-            write(inspection, batches);
+        const qsizetype perStatement =
+            std::max(1, RowBatch::valuesPerStatement(m_db) / kHeadValueCount);
+        for (qsizetype first = 0; first < inspections.size(); first += perStatement)
+            writeHeads(inspections, first, std::min(perStatement, inspections.size() - first),
+                       batches);
         batches.flush();
         m_db.commit();
     } catch (...) {
@@ -122,66 +157,72 @@ void ArchiveStore::storeAll(QList<Inspection> &inspections)
     }
 }
 
-void ArchiveStore::write(Inspection &inspection, Batches &batches)
+void ArchiveStore::writeHeads(QList<Inspection> &inspections, qsizetype first, qsizetype count,
+                              Batches &batches)
 {
-    const InspectionSummary s = summarise(inspection);
-    QVariantList values{text(inspection.station),
-                        ms(inspection.started),
-                        ms(inspection.ended),
-                        text(inspection.category),
-                        s.pointsMeasured,
-                        s.readingCount,
-                        optionalInt(s.minimum[int(Substrate::FE)]),
-                        optionalInt(s.maximum[int(Substrate::FE)]),
-                        optionalInt(s.minimum[int(Substrate::AL)]),
-                        optionalInt(s.maximum[int(Substrate::AL)]),
-                        inspection.revision};
-    values += limitValues(inspection.judgedWith);
-    values.append(storedWorst(inspection, s));
-    values.append(inspection.uid);
-    // A new inspection is one statement; only one stored before looks further.
-    QSqlQuery insert = m_db.exec(
-        QStringLiteral("INSERT INTO inspection (station, started_ms, ended_ms, category,"
-                       " points_measured, reading_count, fe_min, fe_max, al_min, al_max,"
-                       " revision, ") +
-            kLimitColumns +
-            QStringLiteral(", worst, uid) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?,"
-                           " ?, ?, ?) ON CONFLICT (uid) DO NOTHING RETURNING id"),
-        values);
-    if (insert.next()) {
-        inspection.id = insert.value(0).toLongLong();
-        insert.finish();
-        if (inspection.id <= 0)
-            throw ArchiveError(ArchiveError::Cause::Failed,
-                               QStringLiteral("Az új vizsgálat azonosítója nem olvasható"));
-    } else {
-        insert.finish();
-        QSqlQuery existing = m_db.exec(
-            QStringLiteral("SELECT id, revision FROM inspection WHERE uid = ?"), {inspection.uid});
-        if (!existing.next())
-            throw ArchiveError(ArchiveError::Cause::Failed,
-                               QStringLiteral("A vizsgálat sem új, sem meglévő: ") +
-                                   inspection.uid);
-        inspection.id = existing.value(0).toLongLong();
-        const int storedRevision = existing.value(1).toInt();
-        existing.finish();
-        // Already there (a replay after the commit), or a later store of it is.
-        if (storedRevision >= inspection.revision)
-            return;
-        m_db.exec(QStringLiteral("UPDATE inspection SET station = ?, started_ms = ?, ended_ms = ?,"
-                                 " category = ?, points_measured = ?, reading_count = ?,"
-                                 " fe_min = ?, fe_max = ?, al_min = ?, al_max = ?, revision = ?,"
-                                 " fe_thin_below = ?, fe_factory_up_to = ?, fe_repainted_up_to = ?,"
-                                 " al_thin_below = ?, al_factory_up_to = ?, al_repainted_up_to = ?,"
-                                 " worst = ? WHERE uid = ?"),
-                  values);
-        // Rows of this inspection may still wait in the batches.
-        batches.flush();
-        for (const char *table : {"plan_point", "reading", "sent_point", "point_summary"})
-            m_db.exec(QStringLiteral("DELETE FROM %1 WHERE inspection_id = ?")
-                          .arg(QLatin1StringView(table)),
-                      {inspection.id});
+    // New inspections go in many to a statement; those stored before are
+    // looked at one by one.
+    QVariantList values;
+    for (qsizetype n = first; n < first + count; ++n)
+        values += headValues(inspections[n]);
+    QString sql =
+        QStringLiteral("INSERT INTO inspection (") + headColumns() + QStringLiteral(") VALUES ");
+    const QString marks =
+        u'(' + QStringList(kHeadValueCount, QStringLiteral("?")).join(QStringLiteral(", ")) + u')';
+    for (qsizetype n = 0; n < count; ++n)
+        sql += (n ? QStringLiteral(", ") : QString()) + marks;
+    QSqlQuery insert = m_db.exec(sql + QStringLiteral(" ON CONFLICT (uid) DO NOTHING"
+                                                      " RETURNING id, uid"),
+                                 values);
+    QHash<QString, qint64> made;
+    while (insert.next())
+        made.insert(insert.value(1).toString(), insert.value(0).toLongLong());
+    insert.finish();
+    for (qsizetype n = first; n < first + count; ++n) {
+        Inspection &inspection = inspections[n];
+        // Taken out: the same uid again later in the list is one stored before.
+        const qint64 id = made.take(inspection.uid);
+        if (id > 0) {
+            inspection.id = id;
+            writeRows(inspection, batches);
+        } else if (rewrite(inspection, batches)) {
+            writeRows(inspection, batches);
+        }
     }
+}
+
+bool ArchiveStore::rewrite(Inspection &inspection, Batches &batches)
+{
+    QSqlQuery existing = m_db.exec(
+        QStringLiteral("SELECT id, revision FROM inspection WHERE uid = ?"), {inspection.uid});
+    if (!existing.next())
+        throw ArchiveError(ArchiveError::Cause::Failed,
+                           QStringLiteral("Az új vizsgálat azonosítója nem olvasható: ") +
+                               inspection.uid);
+    inspection.id = existing.value(0).toLongLong();
+    const int storedRevision = existing.value(1).toInt();
+    existing.finish();
+    // Already there (a replay after the commit), or a later store of it is.
+    if (storedRevision >= inspection.revision)
+        return false;
+    m_db.exec(QStringLiteral("UPDATE inspection SET station = ?, started_ms = ?, ended_ms = ?,"
+                             " category = ?, points_measured = ?, reading_count = ?,"
+                             " fe_min = ?, fe_max = ?, al_min = ?, al_max = ?, revision = ?,"
+                             " fe_thin_below = ?, fe_factory_up_to = ?, fe_repainted_up_to = ?,"
+                             " al_thin_below = ?, al_factory_up_to = ?, al_repainted_up_to = ?,"
+                             " worst = ? WHERE uid = ?"),
+              headValues(inspection));
+    // Rows of this inspection may still wait in the batches.
+    batches.flush();
+    for (const char *table : {"plan_point", "reading", "sent_point", "point_summary"})
+        m_db.exec(
+            QStringLiteral("DELETE FROM %1 WHERE inspection_id = ?").arg(QLatin1StringView(table)),
+            {inspection.id});
+    return true;
+}
+
+void ArchiveStore::writeRows(const Inspection &inspection, Batches &batches)
+{
     for (qsizetype i = 0; i < inspection.plan.size(); ++i) {
         const PlanEntry &e = inspection.plan.at(i);
         batches.plan.add({inspection.id, int(i), e.index, int(e.ticked)});

@@ -62,7 +62,11 @@ public:
 
 private:
     struct Batches;
-    void write(Inspection &inspection, Batches &batches);
+    void writeHeads(QList<Inspection> &inspections, qsizetype first, qsizetype count,
+                    Batches &batches);
+    // Replaces an inspection stored before when this is a later store of it.
+    bool rewrite(Inspection &inspection, Batches &batches);
+    void writeRows(const Inspection &inspection, Batches &batches);
 
     ArchiveDatabase &m_db;
 };

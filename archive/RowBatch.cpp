@@ -15,8 +15,13 @@ RowBatch::RowBatch(ArchiveDatabase &db, const QString &table, const QStringList 
       m_head(QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(table, columns.join(u", "))),
       m_rowMarks(u'(' + QStringList(columns.size(), QStringLiteral("?")).join(u", ") + u')'),
       m_columns(int(columns.size())),
-      m_rowsPerStatement((db.isSqlite() ? kSqliteValues : kServerValues) / int(columns.size()))
+      m_rowsPerStatement(valuesPerStatement(db) / int(columns.size()))
 {
+}
+
+int RowBatch::valuesPerStatement(const ArchiveDatabase &db)
+{
+    return db.isSqlite() ? kSqliteValues : kServerValues;
 }
 
 QString RowBatch::statement(int rows) const

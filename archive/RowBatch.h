@@ -15,6 +15,9 @@ class RowBatch
 public:
     RowBatch(ArchiveDatabase &db, const QString &table, const QStringList &columns);
 
+    // How many values one statement may carry.
+    static int valuesPerStatement(const ArchiveDatabase &db);
+
     void add(const QVariantList &row);
     void flush();
 
