@@ -27,6 +27,7 @@ FilterStatisticsDialog::FilterStatisticsDialog(const QString &what, QWidget *par
         {QStringLiteral("#"), QStringLiteral("Pont"), QStringLiteral("n"), QStringLiteral("Min"),
          QStringLiteral("Max"), QStringLiteral("Átlag"), QStringLiteral("Szórás")});
     TW_Points->verticalHeader()->hide();
+    TW_Points->verticalHeader()->setDefaultSectionSize(21);
     TW_Points->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TW_Points->setSelectionBehavior(QAbstractItemView::SelectRows);
     TW_Points->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);

@@ -342,6 +342,38 @@ private Q_SLOTS:
         }
     }
 
+    // New inspections go in many to a statement: the same one twice in a
+    // batch still ends as its latest store, with the sums of that store.
+    void aBatchHoldingAnInspectionTwice()
+    {
+        QFETCH_GLOBAL(QString, backend);
+        const ArchiveLocation l = location(backend, "twice");
+        NEED_SERVER(l.kind != ArchiveLocation::Kind::SqliteFile || !l.file.isEmpty());
+        ArchiveDatabase db(l);
+        db.open();
+        Inspection first = sampleInspection();
+        Inspection other = sampleInspection();
+        Inspection later = first;
+        later.revision = 2;
+        later.readings = {{7, Substrate::FE, 200, ReadingSource::Gauge, first.started}};
+        QList<Inspection> batch{first, other, later, first};
+        ArchiveStore store(db);
+        store.storeAll(batch);
+        QCOMPARE(batch.at(0).id, batch.at(2).id);
+        QCOMPARE(batch.at(3).id, batch.at(0).id);
+        QCOMPARE(store.count(), 2);
+        QCOMPARE(store.load(batch.at(0).id)->readings, later.readings);
+        QCOMPARE(store.load(batch.at(1).id)->readings, other.readings);
+        ArchiveQuery query(db);
+        ArchiveFilter f;
+        f.station = first.station;
+        const QList<PointStatistics> stats = query.statistics(f);
+        QCOMPARE(stats.size(), 5); // points 0, 1, 10, 15 of the other, 7 of the later store
+        QCOMPARE(stats.at(2).point, 7);
+        QCOMPARE(stats.at(2).n, 1);
+        QCOMPARE(stats.at(2).mean, 200.0);
+    }
+
     void version3ArchiveIsUpgraded()
     {
         QFETCH_GLOBAL(QString, backend);
