@@ -99,27 +99,16 @@ QString ArchiveQuery::keyOf(ArchiveSortKey key, const ArchiveFilter &filter)
     return QStringLiteral("started_ms");
 }
 
-ArchivePage ArchiveQuery::page(const ArchiveFilter &filter, const ArchiveOrder &order, int limit,
-                               const std::optional<ArchiveCursor> &after)
+ArchiveQuery::Chunk ArchiveQuery::fetch(const Where &w, const QString &key,
+                                        const ArchiveOrder &order, int limit)
 {
-    Where w = where(filter);
     const bool byMoment = order.key == ArchiveSortKey::Started;
-    const QString key = keyOf(order.key, filter);
     const QString way = order.descending ? QStringLiteral(" DESC") : QString();
-    // The key, then the moment and the id, all one way: one index serves it.
-    const QString tuple = byMoment ? QStringLiteral("(started_ms, id)")
-                                   : u'(' + key + QStringLiteral(", started_ms, id)");
-    if (after) {
-        w.sql += QStringLiteral(" AND ") + tuple + (order.descending ? u'<' : u'>') +
-                 (byMoment ? QStringLiteral(" (?, ?)") : QStringLiteral(" (?, ?, ?)"));
-        if (!byMoment)
-            w.values.append(after->key);
-        w.values << after->started << after->id;
-    }
     QString sql = QStringLiteral("SELECT id, started_ms, category, station, points_measured,"
                                  " reading_count, fe_min, fe_max, al_min, al_max, ") +
                   ArchiveStore::kLimitColumns + QStringLiteral(", ") + key +
                   QStringLiteral(" FROM inspection WHERE ") + w.sql + QStringLiteral(" ORDER BY ");
+    // The key, then the moment and the id, all one way: one index serves it.
     if (!byMoment)
         sql += key + way + QStringLiteral(", ");
     sql += QStringLiteral("started_ms") + way + QStringLiteral(", id") + way;
@@ -127,17 +116,15 @@ ArchivePage ArchiveQuery::page(const ArchiveFilter &filter, const ArchiveOrder &
         sql +=
             QStringLiteral(" LIMIT %1").arg(qint64(limit) + 1); // one more: is there a next page?
     QSqlQuery query = m_db.exec(sql, w.values);
-    ArchivePage out;
+    Chunk out;
     QHash<QString, QString> shared; // one copy of each category and station text
     const auto intern = [&shared](const QString &text) {
         auto at = shared.constFind(text);
         return at != shared.constEnd() ? *at : *shared.insert(text, text);
     };
-    QVariant lastKey;
     while (query.next()) {
         if (limit >= 0 && out.rows.size() == limit) {
-            const InspectionSummary &last = out.rows.constLast();
-            out.next = ArchiveCursor{lastKey, last.started.toMSecsSinceEpoch(), last.id};
+            out.more = true;
             break;
         }
         InspectionSummary s;
@@ -152,9 +139,54 @@ ArchivePage ArchiveQuery::page(const ArchiveFilter &filter, const ArchiveOrder &
             s.maximum[i] = optionalInt(query.value(7 + 2 * i));
         }
         s.judgedWith = ArchiveStore::limitsAt(query, 10);
-        lastKey = query.value(16);
+        out.lastKey = query.value(16);
         out.rows.append(s);
     }
+    return out;
+}
+
+ArchivePage ArchiveQuery::page(const ArchiveFilter &filter, const ArchiveOrder &order, int limit,
+                               const std::optional<ArchiveCursor> &after)
+{
+    const Where base = where(filter);
+    const bool byMoment = order.key == ArchiveSortKey::Started;
+    const QString key = keyOf(order.key, filter);
+    Chunk got;
+    if (!after) {
+        got = fetch(base, key, order, limit);
+    } else {
+        // After the last row: written so that the index is entered at that
+        // row (a row-value comparison would be read from the start). First
+        // the rest of the last row's key, then the keys beyond it.
+        const QString beyond = order.descending ? QStringLiteral(" < ") : QStringLiteral(" > ");
+        const QString upTo = order.descending ? QStringLiteral(" <= ") : QStringLiteral(" >= ");
+        Where rest = base;
+        if (!byMoment) {
+            rest.sql += QStringLiteral(" AND ") + key + QStringLiteral(" = ?");
+            rest.values.append(after->key);
+        }
+        rest.sql += QStringLiteral(" AND started_ms") + upTo + QStringLiteral("? AND (started_ms") +
+                    beyond + QStringLiteral("? OR id") + beyond + QStringLiteral("?)");
+        rest.values << after->started << after->started << after->id;
+        got = fetch(rest, key, order, limit);
+        if (!byMoment && !got.more) {
+            Where next = base;
+            next.sql += QStringLiteral(" AND ") + key + beyond + QStringLiteral("?");
+            next.values.append(after->key);
+            const int left = limit < 0 ? -1 : limit - int(got.rows.size());
+            Chunk more = fetch(next, key, order, left);
+            got.more = more.more;
+            if (!more.rows.isEmpty()) {
+                got.rows += more.rows;
+                got.lastKey = more.lastKey;
+            }
+        }
+    }
+    ArchivePage out;
+    out.rows = std::move(got.rows);
+    if (got.more && !out.rows.isEmpty())
+        out.next = ArchiveCursor{got.lastKey, out.rows.constLast().started.toMSecsSinceEpoch(),
+                                 out.rows.constLast().id};
     return out;
 }
 

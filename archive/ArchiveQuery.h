@@ -61,7 +61,14 @@ private:
         QString sql;
         QVariantList values;
     };
+    struct Chunk
+    {
+        QList<InspectionSummary> rows;
+        QVariant lastKey; // the sort key of the last row
+        bool more = false;
+    };
     Where where(const ArchiveFilter &filter, const QString &prefix = {});
+    Chunk fetch(const Where &w, const QString &key, const ArchiveOrder &order, int limit);
     QString verdictOf(const ArchiveFilter &filter, const QString &prefix = {});
     QString keyOf(ArchiveSortKey key, const ArchiveFilter &filter);
     QString text(const QString &column) const;
