@@ -318,6 +318,11 @@ ArchiveFilter ArchiveWindow::filter() const
 
 void ArchiveWindow::fillChoices(QComboBox *combo, const QStringList &values, const QString &none)
 {
+    QStringList now;
+    for (int i = 1; i < combo->count(); ++i)
+        now.append(combo->itemData(i).toString());
+    if (now == values && combo->count() > 0)
+        return; // as it is: refilling a long list costs more than reading it
     const QVariant chosen = combo->currentIndex() > 0 ? combo->currentData() : QVariant();
     combo->clear();
     combo->addItem(QStringLiteral("(mind)"));
@@ -474,9 +479,14 @@ void ArchiveWindow::showInspection(qint64 id)
         m_showAgain = id;
         return;
     }
+    // Shown already, and nothing stored since: the list was only read anew.
+    if (m_shown && m_shown->id == id && !m_stamp.isEmpty() && m_shownStamp == m_stamp)
+        return;
     const auto got = std::make_shared<std::optional<Inspection>>();
+    const QString stamp = m_stamp;
     if (!read([got, id](ArchiveDatabase &db) { *got = ArchiveStore(db).load(id); }))
         return;
+    m_shownStamp = stamp;
     if (const qint64 next = std::exchange(m_showAgain, 0); next && next != id) {
         showInspection(next); // chosen meanwhile
         return;

@@ -109,6 +109,7 @@ private:
     QString m_problem;
     QString m_stamp;
     std::optional<Inspection> m_shown;
+    QString m_shownStamp; // the archive's stamp when m_shown was read
     QTimer m_poll;
     ArchiveOrder m_order;
     std::optional<ArchiveCursor> m_next; // where the next page starts
