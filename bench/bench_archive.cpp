@@ -433,21 +433,29 @@ private:
             auto *state = dialog->findChild<QLabel *>("L_State");
             QElapsedTimer clock;
             clock.start();
-            while (state->text().startsWith(u"Számolás") && clock.elapsed() < 120000)
+            while (state->text().startsWith(u"Számolás") && clock.elapsed() < 180000)
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            if (!state->text().contains(u"vizsgálat"))
+                std::printf("  (the dialog says: %s)\n", qPrintable(state->text()));
             delete dialog;
         });
         const QString sums = "SELECT s.point, SUM(s.n), MIN(s.minimum), MAX(s.maximum),"
                              " SUM(s.total), SUM(s.squares) FROM point_summary s";
-        const double bareSums = once([&] {
-            QSqlQuery q = bare.exec(
-                where.isEmpty()
-                    ? QString(sums + " GROUP BY s.point")
-                    : QString(sums + " JOIN inspection i ON i.id = s.inspection_id WHERE " + where +
-                              " GROUP BY s.point"));
-            while (q.next()) {
-            }
-        });
+        double bareSums = 0;
+        try {
+            bareSums = once([&] {
+                QSqlQuery q = bare.exec(
+                    where.isEmpty()
+                        ? QString(sums + " GROUP BY s.point")
+                        : QString(sums + " JOIN inspection i ON i.id = s.inspection_id WHERE " +
+                                  where + " GROUP BY s.point"));
+                while (q.next()) {
+                }
+            });
+        } catch (const ArchiveError &e) {
+            std::printf("  %-36s bare SQL failed: %s\n", what, qPrintable(e.text()));
+            return;
+        }
         report(what, window, bareSums, 1000);
         if (!fromReadings)
             return;
