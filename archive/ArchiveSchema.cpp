@@ -148,10 +148,15 @@ QStringList step5(bool sqlite)
     for (const char *column :
          {"started_ms", "category", "station", "worst", "points_measured", "reading_count"}) {
         const QString name = QLatin1StringView(column);
+        // Text is compared by code point on both: PostgreSQL's own order
+        // follows the server's locale, and an index serves one order only.
+        const QString key = !sqlite && (name == u"category" || name == u"station")
+                                ? name + QStringLiteral(" COLLATE \"C\"")
+                                : name;
         sql.append(QStringLiteral("CREATE INDEX inspection_by_%1 ON inspection (%2)")
                        .arg(name.section(u'_', 0, 0),
                             name == u"started_ms" ? QStringLiteral("started_ms, id")
-                                                  : name + QStringLiteral(", started_ms, id")));
+                                                  : key + QStringLiteral(", started_ms, id")));
     }
     return sql;
 }
