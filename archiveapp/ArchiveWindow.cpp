@@ -378,7 +378,6 @@ void ArchiveWindow::refresh()
         fillChoices(CB_Station, got->stations, QStringLiteral("(nincs állomás)"));
         m_next = got->page.next;
         m_list->setInspections(got->page.rows, m_next.has_value());
-        countRows();
     } else if (!m_closing) {
         m_next.reset();
         m_list->setInspections({});
@@ -401,6 +400,10 @@ void ArchiveWindow::refresh()
         none.fill(Verdict::None);
         W_Diagram->setPoints(none, {});
     }
+    // Behind the chosen inspection's read: the count of millions of rows
+    // must not hold up what the window shows.
+    if (ok)
+        countRows();
     if (std::exchange(m_refreshAgain, false))
         refresh();
 }
