@@ -222,6 +222,9 @@ void ArchiveSchema::upgrade(ArchiveDatabase &db)
         if (!db.isSqlite()) {
             // Stations sharing the database must not upgrade it side by side.
             db.exec(QStringLiteral("SELECT pg_advisory_xact_lock(4747)"));
+            // A step over millions of rows outlasts the statement limit of
+            // ordinary reads and writes; this transaction alone goes without it.
+            db.exec(QStringLiteral("SET LOCAL statement_timeout = 0"));
             db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS archive_schema"
                                    " (version INTEGER NOT NULL)"));
         }
