@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QString>
+
 class ArchiveDatabase;
+class VerdictBands;
 
 // The archive's tables and their history. A SQLite file carries its schema
 // version in PRAGMA user_version, a PostgreSQL database in the table
@@ -8,12 +11,15 @@ class ArchiveDatabase;
 // one transaction, so a new archive and an old one end up alike.
 namespace ArchiveSchema {
 
-inline constexpr int kVersion = 4;
+inline constexpr int kVersion = 5;
 // PostgreSQL: how long a station waits for another's upgrade (or for the
 // locks its own needs) before it gives up and tries again later.
 inline constexpr int kUpgradeWaitMs = 600000;
 
 int version(ArchiveDatabase &db);
+// The worst verdict (a Verdict value) of an inspection's row as SQL, judged
+// with the given limits.
+QString worstVerdict(bool sqlite, const VerdictBands &bands);
 // Throws ArchiveError (TooNew for an archive a newer program wrote).
 void upgrade(ArchiveDatabase &db);
 

@@ -1,8 +1,12 @@
 #include "ArchiveStore.h"
 
 #include "ArchiveDatabase.h"
+#include "ArchiveQuery.h"
+#include "RowBatch.h"
 
 #include <QHash>
+
+#include <map>
 
 namespace {
 
@@ -27,16 +31,6 @@ QVariant optionalInt(const std::optional<int> &value)
     return value ? QVariant(*value) : QVariant(QMetaType(QMetaType::Int));
 }
 
-std::optional<int> optionalInt(const QVariant &value)
-{
-    return value.isNull() ? std::nullopt : std::optional(value.toInt());
-}
-
-// The six limit columns, FE then AL, each thin/factory/repainted.
-const QString kLimitColumns =
-    QStringLiteral("fe_thin_below, fe_factory_up_to, fe_repainted_up_to,"
-                   " al_thin_below, al_factory_up_to, al_repainted_up_to");
-
 QVariantList limitValues(const std::optional<VerdictBands> &bands)
 {
     QVariantList out;
@@ -52,8 +46,49 @@ QVariantList limitValues(const std::optional<VerdictBands> &bands)
     return out;
 }
 
-// The limits read from six columns starting at `first`; none when any is missing.
-std::optional<VerdictBands> limitsAt(const QSqlQuery &query, int first)
+// The worst verdict under the limits the inspection was judged with; none
+// without usable limits (then it is judged with today's whenever shown).
+QVariant storedWorst(const Inspection &inspection, const InspectionSummary &summary)
+{
+    const std::optional<VerdictBands> &bands = inspection.judgedWith;
+    if (!bands || !bands->of(Substrate::FE).valid() || !bands->of(Substrate::AL).valid())
+        return QVariant(QMetaType(QMetaType::Int));
+    return int(bands->worst(summary));
+}
+
+// The inspection's own row: its columns, in the order of headValues().
+QString headColumns()
+{
+    return QStringLiteral("station, started_ms, ended_ms, category, points_measured,"
+                          " reading_count, fe_min, fe_max, al_min, al_max, revision, ") +
+           ArchiveStore::kLimitColumns + QStringLiteral(", worst, plate, inspector, uid");
+}
+constexpr int kHeadValueCount = 21;
+
+QVariantList headValues(const Inspection &inspection)
+{
+    const InspectionSummary s = summarise(inspection);
+    QVariantList values{text(inspection.station),
+                        ms(inspection.started),
+                        ms(inspection.ended),
+                        text(inspection.category),
+                        s.pointsMeasured,
+                        s.readingCount,
+                        optionalInt(s.minimum[int(Substrate::FE)]),
+                        optionalInt(s.maximum[int(Substrate::FE)]),
+                        optionalInt(s.minimum[int(Substrate::AL)]),
+                        optionalInt(s.maximum[int(Substrate::AL)]),
+                        inspection.revision};
+    values += limitValues(inspection.judgedWith);
+    values.append(storedWorst(inspection, s));
+    values << text(inspection.plate) << text(inspection.inspector) << inspection.uid;
+    Q_ASSERT(values.size() == kHeadValueCount);
+    return values;
+}
+
+} // namespace
+
+std::optional<VerdictBands> ArchiveStore::limitsAt(const QSqlQuery &query, int first)
 {
     VerdictBands bands;
     for (int i = 0; i < kSubstrateCount; ++i) {
@@ -72,7 +107,30 @@ std::optional<VerdictBands> limitsAt(const QSqlQuery &query, int first)
     return bands;
 }
 
-} // namespace
+// The rows an inspection has beside its own, gathered over a transaction.
+struct ArchiveStore::Batches
+{
+    explicit Batches(ArchiveDatabase &db)
+        : plan(db, QStringLiteral("plan_point"), {"inspection_id", "position", "point", "ticked"}),
+          reading(db, QStringLiteral("reading"),
+                  {"inspection_id", "seq", "point", "substrate", "value", "typed", "taken_ms"}),
+          sent(db, QStringLiteral("sent_point"), {"inspection_id", "point", "sent_ms"}),
+          summary(db, QStringLiteral("point_summary"),
+                  {"inspection_id", "point", "n", "total", "squares", "minimum", "maximum"})
+    {
+    }
+
+    void flush()
+    {
+        for (RowBatch *batch : {&plan, &reading, &sent, &summary})
+            batch->flush();
+    }
+
+    RowBatch plan;
+    RowBatch reading;
+    RowBatch sent;
+    RowBatch summary;
+};
 
 void ArchiveStore::store(Inspection &inspection)
 {
@@ -85,8 +143,13 @@ void ArchiveStore::storeAll(QList<Inspection> &inspections)
 {
     m_db.begin();
     try {
-        for (Inspection &inspection : inspections)
-            write(inspection);
+        Batches batches(m_db);
+        const qsizetype perStatement =
+            std::max(1, RowBatch::valuesPerStatement(m_db) / kHeadValueCount);
+        for (qsizetype first = 0; first < inspections.size(); first += perStatement)
+            writeHeads(inspections, first, std::min(perStatement, inspections.size() - first),
+                       batches);
+        batches.flush();
         m_db.commit();
     } catch (...) {
         m_db.rollback();
@@ -94,79 +157,105 @@ void ArchiveStore::storeAll(QList<Inspection> &inspections)
     }
 }
 
-void ArchiveStore::write(Inspection &inspection)
+void ArchiveStore::writeHeads(QList<Inspection> &inspections, qsizetype first, qsizetype count,
+                              Batches &batches)
 {
-    const InspectionSummary s = summarise(inspection);
-    QVariantList values{text(inspection.station),
-                        ms(inspection.started),
-                        ms(inspection.ended),
-                        text(inspection.category),
-                        s.pointsMeasured,
-                        s.readingCount,
-                        optionalInt(s.minimum[int(Substrate::FE)]),
-                        optionalInt(s.maximum[int(Substrate::FE)]),
-                        optionalInt(s.minimum[int(Substrate::AL)]),
-                        optionalInt(s.maximum[int(Substrate::AL)]),
-                        inspection.revision};
-    values += limitValues(inspection.judgedWith);
-    values << text(inspection.plate) << text(inspection.inspector) << inspection.uid;
+    // New inspections go in many to a statement; those stored before are
+    // looked at one by one.
+    QVariantList values;
+    for (qsizetype n = first; n < first + count; ++n)
+        values += headValues(inspections[n]);
+    QString sql =
+        QStringLiteral("INSERT INTO inspection (") + headColumns() + QStringLiteral(") VALUES ");
+    const QString marks =
+        u'(' + QStringList(kHeadValueCount, QStringLiteral("?")).join(QStringLiteral(", ")) + u')';
+    for (qsizetype n = 0; n < count; ++n)
+        sql += (n ? QStringLiteral(", ") : QString()) + marks;
+    QSqlQuery insert = m_db.exec(sql + QStringLiteral(" ON CONFLICT (uid) DO NOTHING"
+                                                      " RETURNING id, uid"),
+                                 values);
+    QHash<QString, qint64> made;
+    while (insert.next())
+        made.insert(insert.value(1).toString(), insert.value(0).toLongLong());
+    insert.finish();
+    for (qsizetype n = first; n < first + count; ++n) {
+        Inspection &inspection = inspections[n];
+        // Taken out: the same uid again later in the list is one stored before.
+        const qint64 id = made.take(inspection.uid);
+        if (id > 0) {
+            inspection.id = id;
+            writeRows(inspection, batches);
+        } else if (rewrite(inspection, batches)) {
+            writeRows(inspection, batches);
+        }
+    }
+}
+
+bool ArchiveStore::rewrite(Inspection &inspection, Batches &batches)
+{
     QSqlQuery existing = m_db.exec(
         QStringLiteral("SELECT id, revision FROM inspection WHERE uid = ?"), {inspection.uid});
-    if (existing.next()) {
-        inspection.id = existing.value(0).toLongLong();
-        const int storedRevision = existing.value(1).toInt();
-        existing.finish();
-        // Already there (a replay after the commit), or a later store of it is.
-        if (storedRevision >= inspection.revision)
-            return;
-        m_db.exec(QStringLiteral("UPDATE inspection SET station = ?, started_ms = ?, ended_ms = ?,"
-                                 " category = ?, points_measured = ?, reading_count = ?,"
-                                 " fe_min = ?, fe_max = ?, al_min = ?, al_max = ?, revision = ?,"
-                                 " fe_thin_below = ?, fe_factory_up_to = ?, fe_repainted_up_to = ?,"
-                                 " al_thin_below = ?, al_factory_up_to = ?, al_repainted_up_to = ?,"
-                                 // Typed in the archive window: the wizard's copy has none,
-                                 // and what is there stays.
-                                 " plate = COALESCE(NULLIF(?, ''), plate),"
-                                 " inspector = COALESCE(NULLIF(?, ''), inspector)"
-                                 " WHERE uid = ?"),
-                  values);
-        for (const char *table : {"plan_point", "reading", "sent_point"})
-            m_db.exec(QStringLiteral("DELETE FROM %1 WHERE inspection_id = ?")
-                          .arg(QLatin1StringView(table)),
-                      {inspection.id});
-    } else {
-        existing.finish();
-        QSqlQuery insert = m_db.exec(
-            QStringLiteral("INSERT INTO inspection (station, started_ms, ended_ms, category,"
-                           " points_measured, reading_count, fe_min, fe_max, al_min, al_max,"
-                           " revision, ") +
-                kLimitColumns +
-                QStringLiteral(", plate, inspector, uid) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?,"
-                               " ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-            values);
-        inspection.id = insert.lastInsertId().toLongLong();
-        if (inspection.id <= 0)
-            throw ArchiveError(ArchiveError::Cause::Failed,
-                               QStringLiteral("Az új vizsgálat azonosítója nem olvasható"));
-    }
-    QSqlQuery plan = m_db.prepare(QStringLiteral(
-        "INSERT INTO plan_point (inspection_id, position, point, ticked) VALUES (?, ?, ?, ?)"));
+    if (!existing.next())
+        throw ArchiveError(ArchiveError::Cause::Failed,
+                           QStringLiteral("Az új vizsgálat azonosítója nem olvasható: ") +
+                               inspection.uid);
+    inspection.id = existing.value(0).toLongLong();
+    const int storedRevision = existing.value(1).toInt();
+    existing.finish();
+    // Already there (a replay after the commit), or a later store of it is.
+    if (storedRevision >= inspection.revision)
+        return false;
+    m_db.exec(QStringLiteral("UPDATE inspection SET station = ?, started_ms = ?, ended_ms = ?,"
+                             " category = ?, points_measured = ?, reading_count = ?,"
+                             " fe_min = ?, fe_max = ?, al_min = ?, al_max = ?, revision = ?,"
+                             " fe_thin_below = ?, fe_factory_up_to = ?, fe_repainted_up_to = ?,"
+                             " al_thin_below = ?, al_factory_up_to = ?, al_repainted_up_to = ?,"
+                             " worst = ?,"
+                             // Typed in the archive window: the wizard's copy has none,
+                             // and what is there stays.
+                             " plate = COALESCE(NULLIF(?, ''), plate),"
+                             " inspector = COALESCE(NULLIF(?, ''), inspector)"
+                             " WHERE uid = ?"),
+              headValues(inspection));
+    // Rows of this inspection may still wait in the batches.
+    batches.flush();
+    for (const char *table : {"plan_point", "reading", "sent_point", "point_summary"})
+        m_db.exec(
+            QStringLiteral("DELETE FROM %1 WHERE inspection_id = ?").arg(QLatin1StringView(table)),
+            {inspection.id});
+    return true;
+}
+
+void ArchiveStore::writeRows(const Inspection &inspection, Batches &batches)
+{
     for (qsizetype i = 0; i < inspection.plan.size(); ++i) {
         const PlanEntry &e = inspection.plan.at(i);
-        m_db.run(plan, {inspection.id, int(i), e.index, int(e.ticked)});
+        batches.plan.add({inspection.id, int(i), e.index, int(e.ticked)});
     }
-    QSqlQuery reading = m_db.prepare(
-        QStringLiteral("INSERT INTO reading (inspection_id, seq, point, substrate, value, typed,"
-                       " taken_ms) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+    struct Sums
+    {
+        qint64 n = 0, total = 0, squares = 0;
+        int minimum = 0, maximum = 0;
+    };
+    std::map<int, Sums> sums;
     for (qsizetype i = 0; i < inspection.readings.size(); ++i) {
         const ArchivedReading &r = inspection.readings.at(i);
-        m_db.run(reading, {inspection.id, int(i), r.point, substrateName(r.substrate), r.value,
-                           int(r.source == ReadingSource::Typed), ms(r.takenAt)});
+        batches.reading.add({inspection.id, int(i), r.point, substrateName(r.substrate), r.value,
+                             int(r.source == ReadingSource::Typed), ms(r.takenAt)});
+        if (!isValidPoint(r.point) || !isValidValue(r.value))
+            continue; // never read back
+        Sums &sum = sums[r.point];
+        sum.minimum = sum.n ? std::min(sum.minimum, r.value) : r.value;
+        sum.maximum = sum.n ? std::max(sum.maximum, r.value) : r.value;
+        ++sum.n;
+        sum.total += r.value;
+        sum.squares += qint64(r.value) * r.value;
     }
-    QSqlQuery sent = m_db.prepare(
-        QStringLiteral("INSERT INTO sent_point (inspection_id, point, sent_ms) VALUES (?, ?, ?)"));
+    for (const auto &[point, sum] : sums)
+        batches.summary.add(
+            {inspection.id, point, sum.n, sum.total, sum.squares, sum.minimum, sum.maximum});
     for (const SentPoint &p : inspection.sent)
-        m_db.run(sent, {inspection.id, p.point, ms(p.sentAt)});
+        batches.sent.add({inspection.id, p.point, ms(p.sentAt)});
 }
 
 std::optional<Inspection> ArchiveStore::load(qint64 id)
@@ -237,50 +326,12 @@ void ArchiveStore::setDetails(qint64 id, const QString &plate, const QString &in
 
 QList<InspectionSummary> ArchiveStore::list(const ArchiveFilter &filter)
 {
-    QString sql = QStringLiteral("SELECT id, started_ms, category, station, points_measured,"
-                                 " reading_count, fe_min, fe_max, al_min, al_max, ") +
-                  kLimitColumns +
-                  QStringLiteral(" FROM inspection WHERE started_ms >= ? AND started_ms < ?");
-    QVariantList values{ms(filter.from),
-                        filter.to.isValid() ? ms(filter.to) : QVariant(qint64(1) << 62)};
-    if (filter.category) {
-        sql += QStringLiteral(" AND category = ?");
-        values.append(text(*filter.category));
-    }
-    sql += QStringLiteral(" ORDER BY started_ms DESC, id DESC");
-    QSqlQuery query = m_db.exec(sql, values);
-    QList<InspectionSummary> out;
-    QHash<QString, QString> shared; // one copy of each category and station text
-    const auto intern = [&shared](const QString &text) {
-        auto at = shared.constFind(text);
-        return at != shared.constEnd() ? *at : *shared.insert(text, text);
-    };
-    while (query.next()) {
-        InspectionSummary s;
-        s.id = query.value(0).toLongLong();
-        s.started = time(query.value(1));
-        s.category = intern(query.value(2).toString());
-        s.station = intern(query.value(3).toString());
-        s.pointsMeasured = query.value(4).toInt();
-        s.readingCount = query.value(5).toInt();
-        for (int i = 0; i < kSubstrateCount; ++i) {
-            s.minimum[i] = optionalInt(query.value(6 + 2 * i));
-            s.maximum[i] = optionalInt(query.value(7 + 2 * i));
-        }
-        s.judgedWith = limitsAt(query, 10);
-        out.append(s);
-    }
-    return out;
+    return ArchiveQuery(m_db).page(filter, {}, -1).rows;
 }
 
 QStringList ArchiveStore::categories()
 {
-    QSqlQuery query =
-        m_db.exec(QStringLiteral("SELECT DISTINCT category FROM inspection ORDER BY category"));
-    QStringList out;
-    while (query.next())
-        out.append(query.value(0).toString());
-    return out;
+    return ArchiveQuery(m_db).categories();
 }
 
 int ArchiveStore::count()
@@ -291,6 +342,8 @@ int ArchiveStore::count()
 
 QString ArchiveStore::changeStamp()
 {
-    QSqlQuery query = m_db.exec(QStringLiteral("SELECT COUNT(*), MAX(ended_ms) FROM inspection"));
+    // Two index look-ups; a count would read millions of rows at every poll.
+    QSqlQuery query = m_db.exec(QStringLiteral("SELECT (SELECT MAX(id) FROM inspection),"
+                                               " (SELECT MAX(ended_ms) FROM inspection)"));
     return query.next() ? query.value(0).toString() + u'/' + query.value(1).toString() : QString();
 }

@@ -8,14 +8,27 @@
 #include "Inspection.h"
 
 class ArchiveDatabase;
+class QSqlQuery;
 
 // Which inspections the list shows: started within [from, to), of one
-// category (an empty text: those without) or of every category.
+// category (an empty text: those without) or of every category, of one
+// station or of all, of one worst verdict or of any.
 struct ArchiveFilter
 {
+    ArchiveFilter(QDateTime from = {}, QDateTime to = {}, std::optional<QString> category = {})
+        : from(std::move(from)), to(std::move(to)), category(std::move(category))
+    {
+    }
+
     QDateTime from;
     QDateTime to;
     std::optional<QString> category;
+    std::optional<QString> station;
+    std::optional<Verdict> verdict;
+    // How the verdict is found: with today's limits when re-judging, and for
+    // inspections stored without limits; otherwise with the stored ones.
+    VerdictBands bands;
+    bool rejudging = false;
 };
 
 // Reading and writing inspections over an open connection. Every failure is
@@ -42,8 +55,21 @@ public:
     // Changes whenever an inspection is added or stored again.
     QString changeStamp();
 
+    // The six limit columns, FE then AL, each thin/factory/repainted, and
+    // the limits read from them starting at column `first` (none when any
+    // is missing or they are out of order).
+    static inline const QString kLimitColumns =
+        QStringLiteral("fe_thin_below, fe_factory_up_to, fe_repainted_up_to,"
+                       " al_thin_below, al_factory_up_to, al_repainted_up_to");
+    static std::optional<VerdictBands> limitsAt(const QSqlQuery &query, int first);
+
 private:
-    void write(Inspection &inspection);
+    struct Batches;
+    void writeHeads(QList<Inspection> &inspections, qsizetype first, qsizetype count,
+                    Batches &batches);
+    // Replaces an inspection stored before when this is a later store of it.
+    bool rewrite(Inspection &inspection, Batches &batches);
+    void writeRows(const Inspection &inspection, Batches &batches);
 
     ArchiveDatabase &m_db;
 };

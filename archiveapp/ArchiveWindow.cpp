@@ -6,6 +6,7 @@
 #include "CarDiagramWidget.h"
 #include "CsvExport.h"
 #include "DateFormat.h"
+#include "FilterStatisticsDialog.h"
 #include "InspectionDetails.h"
 #include "InspectionListModel.h"
 #include "InspectionReport.h"
@@ -30,7 +31,6 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScreen>
-#include <QSortFilterProxyModel>
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -136,9 +136,21 @@ void ArchiveWindow::buildWindow()
     DE_To->setObjectName(QStringLiteral("DE_To"));
     CB_Category = new QComboBox;
     CB_Category->setObjectName(QStringLiteral("CB_Category"));
-    CB_Category->setMinimumContentsLength(28);
+    CB_Category->setMinimumContentsLength(16);
     CB_Category->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     connect(CB_Category, &QComboBox::activated, this, &ArchiveWindow::refresh);
+    CB_Station = new QComboBox;
+    CB_Station->setObjectName(QStringLiteral("CB_Station"));
+    CB_Station->setMinimumContentsLength(10);
+    CB_Station->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    connect(CB_Station, &QComboBox::activated, this, &ArchiveWindow::refresh);
+    CB_Verdict = new QComboBox;
+    CB_Verdict->setObjectName(QStringLiteral("CB_Verdict"));
+    CB_Verdict->addItem(QStringLiteral("(mind)"));
+    for (Verdict v :
+         {Verdict::Filler, Verdict::Repainted, Verdict::Thin, Verdict::Factory, Verdict::None})
+        CB_Verdict->addItem(verdictName(v), int(v));
+    connect(CB_Verdict, &QComboBox::activated, this, &ArchiveWindow::refresh);
     filters->addWidget(new QLabel(QStringLiteral("Ettől:")));
     filters->addWidget(DE_From);
     filters->addWidget(new QLabel(QStringLiteral("Eddig:")));
@@ -146,21 +158,28 @@ void ArchiveWindow::buildWindow()
     filters->addSpacing(12);
     filters->addWidget(new QLabel(QStringLiteral("Kategória:")));
     filters->addWidget(CB_Category, 1);
+    filters->addSpacing(12);
+    filters->addWidget(new QLabel(QStringLiteral("Állomás:")));
+    filters->addWidget(CB_Station);
+    filters->addSpacing(12);
+    filters->addWidget(new QLabel(QStringLiteral("Legrosszabb:")));
+    filters->addWidget(CB_Verdict);
     outer->addLayout(filters);
 
     auto *split = new QSplitter(Qt::Horizontal);
     m_list = new InspectionListModel(this);
     m_list->setBands(m_settings.bands);
-    m_sortedList = new QSortFilterProxyModel(this);
-    m_sortedList->setSourceModel(m_list);
-    m_sortedList->setSortRole(InspectionListModel::kSortRole);
+    connect(m_list, &InspectionListModel::moreWanted, this, &ArchiveWindow::fetchNextPage);
     TV_Inspections = new QTableView;
     TV_Inspections->setObjectName(QStringLiteral("TV_Inspections"));
-    TV_Inspections->setModel(m_sortedList);
+    TV_Inspections->setModel(m_list);
     TV_Inspections->setSelectionBehavior(QAbstractItemView::SelectRows);
     TV_Inspections->setSelectionMode(QAbstractItemView::ExtendedSelection);
     TV_Inspections->setSortingEnabled(true);
     TV_Inspections->sortByColumn(InspectionListModel::Date, Qt::DescendingOrder);
+    // The archive sorts: a click on a header reads the list again in that order.
+    connect(TV_Inspections->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
+            &ArchiveWindow::onSortChanged);
     TV_Inspections->verticalHeader()->hide();
     TV_Inspections->verticalHeader()->setDefaultSectionSize(22);
     TV_Inspections->horizontalHeader()->setStretchLastSection(true);
@@ -225,6 +244,8 @@ void ArchiveWindow::buildWindow()
     split->setSizes({600, 680});
     outer->addWidget(split, 1);
     setCentralWidget(central);
+    // No smaller than the filter row and the details need with this font.
+    setMinimumSize(kMinimumSize.expandedTo(minimumSizeHint()));
 }
 
 QWidget *ArchiveWindow::buildDetails()
@@ -315,6 +336,8 @@ void ArchiveWindow::buildActions()
         QKeySequence(Qt::CTRL | Qt::Key_R), &ArchiveWindow::askExportPdf);
     add(QStringLiteral("A_Print"), QStringLiteral("Nyomtatás…"), QKeySequence::Print,
         &ArchiveWindow::askPrint);
+    add(QStringLiteral("A_Statistics"), QStringLiteral("Statisztika…"),
+        QKeySequence(Qt::CTRL | Qt::Key_T), &ArchiveWindow::askStatistics);
     bar->addSeparator();
     add(QStringLiteral("A_Bands"), QStringLiteral("Minősítési határok…"), QKeySequence(),
         &ArchiveWindow::askBands);
@@ -396,19 +419,40 @@ ArchiveFilter ArchiveWindow::filter() const
     f.to = DE_To->date().addDays(1).startOfDay();
     if (CB_Category->currentIndex() > 0)
         f.category = CB_Category->currentData().toString();
+    if (CB_Station->currentIndex() > 0)
+        f.station = CB_Station->currentData().toString();
+    if (CB_Verdict->currentIndex() > 0)
+        f.verdict = Verdict(CB_Verdict->currentData().toInt());
+    f.bands = m_settings.bands;
+    f.rejudging = m_rejudging;
     return f;
 }
 
-void ArchiveWindow::fillCategories(const QStringList &categories)
+void ArchiveWindow::fillChoices(QComboBox *combo, const QStringList &values, const QString &none)
 {
-    const QVariant chosen =
-        CB_Category->currentIndex() > 0 ? CB_Category->currentData() : QVariant();
-    CB_Category->clear();
-    CB_Category->addItem(QStringLiteral("(mind)"));
-    for (const QString &c : categories)
-        CB_Category->addItem(c.isEmpty() ? QStringLiteral("(nincs kategória)") : c, c);
-    const int at = chosen.isValid() ? CB_Category->findData(chosen) : 0;
-    CB_Category->setCurrentIndex(std::max(0, at));
+    QStringList now;
+    for (int i = 1; i < combo->count(); ++i)
+        now.append(combo->itemData(i).toString());
+    if (now == values && combo->count() > 0)
+        return; // as it is: refilling a long list costs more than reading it
+    const QVariant chosen = combo->currentIndex() > 0 ? combo->currentData() : QVariant();
+    combo->clear();
+    combo->addItem(QStringLiteral("(mind)"));
+    for (const QString &c : values)
+        combo->addItem(c.isEmpty() ? none : c, c);
+    const int at = chosen.isValid() ? combo->findData(chosen) : 0;
+    combo->setCurrentIndex(std::max(0, at));
+}
+
+void ArchiveWindow::onSortChanged(int column, Qt::SortOrder order)
+{
+    static const ArchiveSortKey keys[] = {ArchiveSortKey::Started, ArchiveSortKey::Category,
+                                          ArchiveSortKey::Points,  ArchiveSortKey::Readings,
+                                          ArchiveSortKey::Worst,   ArchiveSortKey::Station};
+    if (column < 0 || column >= InspectionListModel::ColumnCount)
+        return;
+    m_order = {keys[column], order == Qt::DescendingOrder};
+    refresh();
 }
 
 void ArchiveWindow::refresh()
@@ -423,24 +467,31 @@ void ArchiveWindow::refresh()
     {
         QString stamp;
         QStringList categories;
-        QList<InspectionSummary> list;
-        int total = 0;
+        QStringList stations;
+        ArchivePage page;
     };
     const auto got = std::make_shared<Read>();
     const ArchiveFilter f = filter();
-    const bool ok = read([got, f](ArchiveDatabase &db) {
-        ArchiveStore store(db);
-        got->stamp = store.changeStamp();
-        got->categories = store.categories();
-        got->list = store.list(f);
-        got->total = store.count();
+    // As many rows as were scrolled through, so that the place is kept.
+    const int rows = std::max(kPageSize, m_list->rowCount());
+    m_live->store(++m_generation);
+    m_pageAsked = false;
+    const bool ok = read([got, f, order = m_order, rows](ArchiveDatabase &db) {
+        got->stamp = ArchiveStore(db).changeStamp();
+        ArchiveQuery query(db);
+        got->categories = query.categories();
+        got->stations = query.stations();
+        got->page = query.page(f, order, rows);
     });
+    m_matching.reset();
     if (ok) {
         m_stamp = got->stamp;
-        fillCategories(got->categories);
-        m_list->setInspections(got->list);
-        m_total = got->total;
+        fillChoices(CB_Category, got->categories, QStringLiteral("(nincs kategória)"));
+        fillChoices(CB_Station, got->stations, QStringLiteral("(nincs állomás)"));
+        m_next = got->page.next;
+        m_list->setInspections(got->page.rows, m_next.has_value());
     } else if (!m_closing) {
+        m_next.reset();
         m_list->setInspections({});
     }
     updateStatus();
@@ -449,8 +500,7 @@ void ArchiveWindow::refresh()
     const int row = shown ? m_list->rowOf(shown) : -1;
     if (row >= 0) {
         TV_Inspections->selectionModel()->setCurrentIndex(
-            m_sortedList->mapFromSource(m_list->index(row, 0)),
-            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            m_list->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         showInspection(shown); // stored again meanwhile: show what is stored now
     } else if (m_list->rowCount() > 0) {
         TV_Inspections->selectRow(0);
@@ -462,16 +512,73 @@ void ArchiveWindow::refresh()
         none.fill(Verdict::None);
         W_Diagram->setPoints(none, {});
     }
+    // Behind the chosen inspection's read: the count of millions of rows
+    // must not hold up what the window shows.
+    if (ok)
+        countRows();
     if (std::exchange(m_refreshAgain, false))
         refresh();
 }
 
+void ArchiveWindow::fetchNextPage()
+{
+    if (m_pageAsked || !m_next || m_closing)
+        return;
+    m_pageAsked = true;
+    const auto page = std::make_shared<ArchivePage>();
+    const quint64 generation = m_generation;
+    m_reader->post(
+        [page, f = filter(), order = m_order, after = *m_next, live = m_live,
+         generation](ArchiveDatabase &db) {
+            if (live->load() == generation)
+                *page = ArchiveQuery(db).page(f, order, kPageSize, after);
+        },
+        this,
+        [this, page, generation](const std::optional<ArchiveError> &error) {
+            if (generation != m_generation || m_closing)
+                return; // the list was read anew meanwhile
+            m_pageAsked = false;
+            if (error) {
+                showReadProblem(*error);
+                return;
+            }
+            m_next = page->next;
+            m_list->appendInspections(page->rows, m_next.has_value());
+        });
+}
+
+void ArchiveWindow::countRows()
+{
+    // Counting a large archive takes longer than its first page: the list is
+    // shown first and the count follows.
+    const auto counts = std::make_shared<std::pair<qint64, qint64>>();
+    const quint64 generation = m_generation;
+    m_reader->post(
+        [counts, f = filter(), live = m_live, generation](ArchiveDatabase &db) {
+            if (live->load() != generation)
+                return;
+            ArchiveQuery query(db);
+            counts->first = query.count(f);
+            counts->second = ArchiveStore(db).count();
+        },
+        this,
+        [this, counts, generation](const std::optional<ArchiveError> &error) {
+            if (generation != m_generation || m_closing || error)
+                return;
+            m_matching = counts->first;
+            m_total = counts->second;
+            updateStatus();
+        });
+}
+
 void ArchiveWindow::updateStatus()
 {
-    statusBar()->showMessage(QStringLiteral("%1 vizsgálat látható (összesen %2) – archívum: %3")
-                                 .arg(m_list->rowCount())
-                                 .arg(m_total)
-                                 .arg(m_location.describe()));
+    statusBar()->showMessage(
+        (m_matching ? QStringLiteral("%1 vizsgálat felel meg a szűrésnek (összesen %2)")
+                          .arg(*m_matching)
+                          .arg(m_total)
+                    : QStringLiteral("Számolás…")) +
+        QStringLiteral(" – archívum: %1").arg(m_location.describe()));
 }
 
 void ArchiveWindow::onSelectionChanged()
@@ -487,9 +594,14 @@ void ArchiveWindow::showInspection(qint64 id)
         m_showAgain = id;
         return;
     }
+    // Shown already, and nothing stored since: the list was only read anew.
+    if (m_shown && m_shown->id == id && !m_stamp.isEmpty() && m_shownStamp == m_stamp)
+        return;
     const auto got = std::make_shared<std::optional<Inspection>>();
+    const QString stamp = m_stamp;
     if (!read([got, id](ArchiveDatabase &db) { *got = ArchiveStore(db).load(id); }))
         return;
+    m_shownStamp = stamp;
     if (const qint64 next = std::exchange(m_showAgain, 0); next && next != id) {
         showInspection(next); // chosen meanwhile
         return;
@@ -515,6 +627,9 @@ void ArchiveWindow::setRejudging(bool on)
     m_list->setRejudging(on);
     if (m_shown)
         showShown();
+    // The verdict filter and sort judge anew as well.
+    if (CB_Verdict->currentIndex() > 0 || m_order.key == ArchiveSortKey::Worst)
+        refresh();
 }
 
 void ArchiveWindow::showShown()
@@ -657,6 +772,8 @@ bool ArchiveWindow::saveBands(const VerdictBands &bands, QString *error)
     m_list->setBands(bands);
     if (m_shown)
         showShown();
+    if (CB_Verdict->currentIndex() > 0 || m_order.key == ArchiveSortKey::Worst)
+        refresh();
     try {
         ArchiveSettings::writeBands(m_settingsPath, bands);
     } catch (const Failure &f) {
@@ -824,6 +941,46 @@ void ArchiveWindow::askPrint()
         return;
     if (!InspectionReport(*m_shown, bandsFor(m_shown->judgedWith)).paint(printer))
         QMessageBox::warning(this, windowTitle(), QStringLiteral("A nyomtatás nem sikerült."));
+}
+
+void ArchiveWindow::askStatistics()
+{
+    const ArchiveFilter f = filter();
+    QStringList what{QStringLiteral("%1 – %2").arg(DE_From->date().toString(DateFormat::kShort),
+                                                   DE_To->date().toString(DateFormat::kShort))};
+    for (QComboBox *combo : {CB_Category, CB_Station, CB_Verdict}) {
+        if (combo->currentIndex() > 0)
+            what.append(combo->currentText());
+    }
+    if (m_rejudging)
+        what.append(QStringLiteral("a mai határokkal"));
+    auto *dialog =
+        new FilterStatisticsDialog(QStringLiteral("A szűrésnek megfelelő vizsgálatok pontjai: ") +
+                                       what.join(QStringLiteral(", ")),
+                                   this);
+    dialog->setObjectName(QStringLiteral("D_Statistics"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+    // Summed by the archive on the reader's thread; the window goes on meanwhile.
+    struct Result
+    {
+        QList<PointStatistics> points;
+        qint64 inspections = 0;
+    };
+    const auto result = std::make_shared<Result>();
+    m_reader->post(
+        [result, f](ArchiveDatabase &db) {
+            ArchiveQuery query(db);
+            result->points = query.statistics(f);
+            result->inspections = query.count(f);
+        },
+        dialog,
+        [dialog, result](const std::optional<ArchiveError> &error) {
+            if (error)
+                dialog->setProblem(QStringLiteral("Az archívum nem olvasható: ") + error->text());
+            else
+                dialog->setStatistics(result->points, result->inspections);
+        });
 }
 
 void ArchiveWindow::askBands()

@@ -4,9 +4,11 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
+#include <atomic>
 #include <memory>
 #include <optional>
 
+#include "ArchiveQuery.h"
 #include "ArchiveReader.h"
 #include "ArchiveSettings.h"
 #include "ArchiveStore.h"
@@ -19,12 +21,13 @@ class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QSortFilterProxyModel;
 class QTableView;
 
-// The archive window: the list of inspections, filtered by date and
-// category; for the chosen one the car diagram and the table of its points;
-// CSV and PDF export, printing, and the verdict limits. Reads the archive the
+// The archive window: the list of inspections, filtered by date, category,
+// station and worst verdict, sorted by the clicked column, read from the
+// archive a page at a time as it is scrolled; for the chosen one the car
+// diagram and the table of its points; the statistics of each point over the
+// filter; CSV and PDF export, printing, and the verdict limits. Reads the archive the
 // wizard writes, on the reader's thread, and notices when it changes (also
 // when the wizard replaced a damaged file). The calls that read return when
 // the reading is done, or after kWaitMs, the window going on meanwhile; a
@@ -43,6 +46,8 @@ public:
     // How long a call that reads waits for the answer before the window goes
     // on without it (and takes it up when it comes).
     static constexpr int kWaitMs = 2000;
+    // Rows read at a time.
+    static constexpr int kPageSize = 200;
 
     ArchiveWindow(ArchiveSettings settings, QString settingsPath, QWidget *parent = nullptr);
     ~ArchiveWindow() override;
@@ -98,7 +103,11 @@ private:
     void showReadProblem(const ArchiveError &e);
     void showShown();
     ArchiveFilter filter() const;
-    void fillCategories(const QStringList &categories);
+    static void fillChoices(QComboBox *combo, const QStringList &values, const QString &none);
+    void onSortChanged(int column, Qt::SortOrder order);
+    void fetchNextPage();
+    void countRows();
+    void askStatistics();
     void onSelectionChanged();
     void onPoll();
     using ExportFunction = bool (ArchiveWindow::*)(const QString &path, QString *error);
@@ -131,16 +140,27 @@ private:
     QString m_storedPlate;
     QString m_storedInspector;
     QString m_exportFolder;
+    QString m_shownStamp; // the archive's stamp when m_shown was read
     QTimer m_poll;
-    int m_total = 0;
+    ArchiveOrder m_order;
+    std::optional<ArchiveCursor> m_next; // where the next page starts
+    // Counts the lists read: a page or a count for an earlier one is dropped.
+    quint64 m_generation = 0;
+    // The same, for the reader's thread: a page or count asked for a list read
+    // anew since is not run at all.
+    std::shared_ptr<std::atomic<quint64>> m_live = std::make_shared<std::atomic<quint64>>(0);
+    bool m_pageAsked = false;
+    std::optional<qint64> m_matching; // the filter's rows, once counted
+    qint64 m_total = 0;
 
     QDateEdit *DE_From = nullptr;
     QDateEdit *DE_To = nullptr;
     QComboBox *CB_Category = nullptr;
+    QComboBox *CB_Station = nullptr;
+    QComboBox *CB_Verdict = nullptr;
     QLabel *L_Banner = nullptr;
     QTableView *TV_Inspections = nullptr;
     InspectionListModel *m_list = nullptr;
-    QSortFilterProxyModel *m_sortedList = nullptr; // what TV_Inspections shows
     QLabel *L_Inspection = nullptr;
     CarDiagramWidget *W_Diagram = nullptr;
     QTableView *TV_Points = nullptr;

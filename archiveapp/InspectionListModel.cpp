@@ -3,7 +3,6 @@
 #include "VerdictColours.h"
 
 #include <QBrush>
-#include <algorithm>
 
 namespace {
 
@@ -14,29 +13,61 @@ QString categoryText(const QString &category)
 
 } // namespace
 
-void InspectionListModel::setInspections(QList<InspectionSummary> inspections)
+Verdict InspectionListModel::worstOf(const InspectionSummary &s) const
+{
+    return (m_rejudging || !s.judgedWith ? m_bands : *s.judgedWith).worst(s);
+}
+
+void InspectionListModel::setInspections(QList<InspectionSummary> inspections, bool more)
 {
     beginResetModel();
     m_rows = std::move(inspections);
-    std::sort(m_rows.begin(), m_rows.end(),
-              [](const InspectionSummary &a, const InspectionSummary &b) { return a.id > b.id; });
     m_worst.clear();
     m_worst.reserve(m_rows.size());
     for (const InspectionSummary &s : m_rows)
-        m_worst.append((m_rejudging || !s.judgedWith ? m_bands : *s.judgedWith).worst(s));
+        m_worst.append(worstOf(s));
+    m_more = more;
+    m_asked = false;
     endResetModel();
+}
+
+void InspectionListModel::appendInspections(const QList<InspectionSummary> &inspections, bool more)
+{
+    m_asked = false;
+    m_more = more;
+    if (inspections.isEmpty())
+        return;
+    beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + inspections.size() - 1));
+    for (const InspectionSummary &s : inspections) {
+        m_rows.append(s);
+        m_worst.append(worstOf(s));
+    }
+    endInsertRows();
+}
+
+bool InspectionListModel::canFetchMore(const QModelIndex &parent) const
+{
+    return !parent.isValid() && m_more && !m_asked;
+}
+
+void InspectionListModel::fetchMore(const QModelIndex &parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    m_asked = true;
+    Q_EMIT moreWanted();
 }
 
 void InspectionListModel::setBands(const VerdictBands &bands)
 {
     m_bands = bands;
-    setInspections(std::move(m_rows));
+    setInspections(std::move(m_rows), m_more);
 }
 
 void InspectionListModel::setRejudging(bool on)
 {
     m_rejudging = on;
-    setInspections(std::move(m_rows));
+    setInspections(std::move(m_rows), m_more);
 }
 
 int InspectionListModel::rowOf(qint64 id) const
@@ -66,22 +97,6 @@ QVariant InspectionListModel::data(const QModelIndex &index, int role) const
     const Verdict worst = m_worst.at(index.row());
     if (role == kIdRole)
         return s.id;
-    if (role == kSortRole) {
-        switch (index.column()) {
-        case Date:
-            return s.started;
-        case Category:
-            return s.category;
-        case Points:
-            return s.pointsMeasured;
-        case Readings:
-            return s.readingCount;
-        case Worst:
-            return int(worst);
-        case Station:
-            return s.station;
-        }
-    }
     if (role == Qt::DisplayRole) {
         switch (index.column()) {
         case Date:

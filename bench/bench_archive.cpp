@@ -1,30 +1,49 @@
-// The archive at the size of years of inspections: building an archive of
-// 100,000 inspections, opening and filtering it (library and window), and
-// what a store costs the wizard's window thread.
-//   bench_archive [FOLDER]   (default kfz-arch-bench in the user's cache folder, e.g.
-//                             ~/.cache/kfz-arch-bench; the large archive is kept there)
+// A chain's archive: 50 stations over five years, two million inspections
+// and some fifty million readings, on SQLite and (given an address) on
+// PostgreSQL. Each thing the archive window does is timed against the bare
+// SQL statement of the same result in the same run: opening to the newest
+// rows, each filter, a sort by another column, statistics over a filter
+// (also against the same figures summed from the readings); and what a
+// store costs the wizard's window thread.
+//   bench_archive [--postgres ADDRESS [--skip-sqlite]] [FOLDER]
+// FOLDER (default kfz-arch-bench in the user's cache folder, e.g.
+// ~/.cache/kfz-arch-bench) keeps the large SQLite archive; ADDRESS is a
+// postgresql:// address of a database the benchmark may fill (once).
+// The archive is built once: a tenth of it stored through ArchiveStore, as
+// the filler does, then copied nine times over in SQL, each copy half a year
+// later, which takes minutes rather than an hour.
 #include "ArchiveDatabase.h"
+#include "ArchiveQuery.h"
 #include "ArchiveRecorder.h"
 #include "ArchiveSampler.h"
 #include "ArchiveStore.h"
 #include "ArchiveWindow.h"
 #include "BenchStats.h"
+#include "InspectionListModel.h"
 #include "ReadingLog.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QHeaderView>
+#include <QLabel>
 #include <QSignalSpy>
+#include <QSqlQuery>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
 #include <ctime>
 
 namespace {
 
-constexpr int kInspections = 100000;
+constexpr int kInspections = 2000000;
+constexpr int kCopies = 10;
+constexpr int kBase = kInspections / kCopies;
+constexpr int kDays = 1826;
 
 ArchiveLocation fileLocation(const QString &path)
 {
@@ -47,110 +66,416 @@ double msSince(const QElapsedTimer &clock)
     return double(clock.nsecsElapsed()) / 1e6;
 }
 
-// Two years back from today, newest last.
+// Five years back from today, newest last; the base covers the first tenth.
 QDateTime startOf(int n)
 {
-    const QDateTime first = QDateTime(QDate::currentDate().addYears(-2), QTime(7, 0));
-    return first.addSecs(qint64(n) * 2 * 365 * 24 * 3600 / kInspections);
+    static const QDateTime first = QDateTime::currentDateTimeUtc().addDays(-kDays);
+    return first.addMSecs(qint64(kDays) * 24 * 3600 * 1000 / kInspections * n);
 }
 
-void buildLarge(const QString &file)
+qint64 scalar(ArchiveDatabase &db, const QString &sql)
 {
-    {
-        try {
-            ArchiveDatabase db(fileLocation(file));
-            db.open();
-            if (ArchiveStore(db).count() == kInspections)
-                return;
-        } catch (const Failure &) {
+    QSqlQuery q = db.exec(sql);
+    return q.next() ? q.value(0).toLongLong() : -1;
+}
+
+// The copies of the first kBase inspections, each `shift` ms later than the one before.
+void copyBase(ArchiveDatabase &db, qint64 shift)
+{
+    const QString limits = ArchiveStore::kLimitColumns;
+    for (int k = 1; k < kCopies; ++k) {
+        QElapsedTimer clock;
+        clock.start();
+        const QString id = QStringLiteral("%1 + %2").arg("%1").arg(qint64(k) * kBase);
+        const QString later = QString::number(qint64(k) * shift);
+        db.begin();
+        db.exec(QStringLiteral(
+                    "INSERT INTO inspection (id, uid, started_ms, ended_ms, category, station,"
+                    " points_measured, reading_count, fe_min, fe_max, al_min, al_max, revision, "
+                    "%1, worst) SELECT id + %2, uid || '-%3', started_ms + %4, ended_ms + %4,"
+                    " category, station, points_measured, reading_count, fe_min, fe_max, al_min,"
+                    " al_max, revision, %1, worst FROM inspection WHERE id <= %5")
+                    .arg(limits)
+                    .arg(qint64(k) * kBase)
+                    .arg(k)
+                    .arg(later)
+                    .arg(kBase));
+        const QString of = QStringLiteral(" WHERE inspection_id <= %1").arg(kBase);
+        const QString moved = QStringLiteral("inspection_id + %1").arg(qint64(k) * kBase);
+        db.exec("INSERT INTO plan_point (inspection_id, position, point, ticked) SELECT " + moved +
+                ", position, point, ticked FROM plan_point" + of);
+        db.exec("INSERT INTO reading (inspection_id, seq, point, substrate, value, typed,"
+                " taken_ms) SELECT " +
+                moved + ", seq, point, substrate, value, typed, taken_ms + " + later +
+                " FROM reading" + of);
+        db.exec("INSERT INTO sent_point (inspection_id, point, sent_ms) SELECT " + moved +
+                ", point, sent_ms + " + later + " FROM sent_point" + of);
+        db.exec("INSERT INTO point_summary (inspection_id, point, n, total, squares, minimum,"
+                " maximum) SELECT " +
+                moved + ", point, n, total, squares, minimum, maximum FROM point_summary" + of);
+        db.commit();
+        std::printf("  copy %d of %d in %.1f s\n", k, kCopies - 1, msSince(clock) / 1000);
+        std::fflush(stdout);
+    }
+    if (!db.isSqlite()) {
+        db.exec("SELECT setval(pg_get_serial_sequence('inspection', 'id'),"
+                " (SELECT MAX(id) FROM inspection))");
+        db.exec("ANALYZE");
+    } else {
+        db.exec("ANALYZE");
+    }
+}
+
+// Makes the archive hold kInspections, keeping one that does.
+void buildLarge(const ArchiveLocation &location)
+{
+    ArchiveDatabase db(location);
+    db.open();
+    const qint64 count = scalar(db, "SELECT COUNT(*) FROM inspection");
+    if (count == kInspections)
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    if (db.isSqlite()) {
+        db.exec("PRAGMA synchronous=OFF");
+        db.exec("PRAGMA cache_size=-262144");
+    } else {
+        // A copy of millions of rows is one statement.
+        db.exec("SET statement_timeout = 0");
+        db.exec("SET idle_in_transaction_session_timeout = 0");
+    }
+    // A base stored earlier (by the filler, ids from 1) is cut to size;
+    // anything else is started anew.
+    if (count < kBase || scalar(db, "SELECT MAX(id) FROM inspection") != count) {
+        if (count > 0)
+            throw Failure("Exception",
+                          location.describe() + " holds something else: give an empty archive");
+        ArchiveStore store(db);
+        ArchiveSampler sampler(4747, 50);
+        for (int n = 0; n < kBase;) {
+            QList<Inspection> batch;
+            for (int b = 0; b < 2000; ++b, ++n)
+                batch.append(sampler.next(startOf(n)));
+            store.storeAll(batch);
         }
+        std::printf("  stored %d in %.1f s\n", kBase, msSince(clock) / 1000);
+    } else if (count > kBase) {
+        db.begin();
+        for (const char *table : {"plan_point", "reading", "sent_point", "point_summary"})
+            db.exec(QStringLiteral("DELETE FROM %1 WHERE inspection_id > %2")
+                        .arg(QLatin1StringView(table))
+                        .arg(kBase));
+        db.exec(QStringLiteral("DELETE FROM inspection WHERE id > %1").arg(kBase));
+        db.commit();
     }
-    QFile::remove(file);
-    QFile::remove(file + "-wal");
-    QFile::remove(file + "-shm");
-    QElapsedTimer clock;
-    clock.start();
-    ArchiveDatabase db(fileLocation(file));
-    db.open();
-    db.exec("PRAGMA synchronous=OFF");
-    ArchiveStore store(db);
-    ArchiveSampler sampler;
-    for (int n = 0; n < kInspections;) {
-        QList<Inspection> batch;
-        for (int b = 0; b < 2000; ++b, ++n)
-            batch.append(sampler.next(startOf(n)));
-        store.storeAll(batch);
-    }
-    db.exec("PRAGMA wal_checkpoint(TRUNCATE)");
-    std::printf("built %d inspections in %.1f s (%.0f MB)\n", kInspections, msSince(clock) / 1000,
-                double(QFileInfo(file).size()) / 1e6);
+    const qint64 first = scalar(db, "SELECT MIN(started_ms) FROM inspection");
+    const qint64 last = scalar(db, "SELECT MAX(started_ms) FROM inspection");
+    copyBase(db, (last - first) * kBase / (kBase - 1));
+    if (db.isSqlite())
+        db.exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    std::printf("built %s: %lld inspections, %lld readings in %.1f s\n",
+                qPrintable(location.describe()), scalar(db, "SELECT COUNT(*) FROM inspection"),
+                scalar(db, "SELECT COUNT(*) FROM reading"), msSince(clock) / 1000);
 }
 
-void libraryTimings(const QString &file)
+// The median of three runs, in ms.
+double median3(const std::function<void()> &run)
 {
-    QElapsedTimer clock;
-    clock.start();
-    ArchiveDatabase db(fileLocation(file));
-    db.open();
-    ArchiveStore store(db);
-    const double open = msSince(clock);
-    clock.start();
-    const QList<InspectionSummary> all = store.list({});
-    const double listAll = msSince(clock);
-    clock.start();
-    const QDate today = QDate::currentDate();
-    const auto month =
-        store.list({today.addDays(-30).startOfDay(), today.addDays(1).startOfDay(), {}});
-    const double listMonth = msSince(clock);
-    clock.start();
-    const auto cars = store.list({{}, {}, VehicleCategoryTable::row(19)});
-    const double listCategory = msSince(clock);
-    clock.start();
-    const QStringList categories = store.categories();
-    const double categoryList = msSince(clock);
-    clock.start();
-    const auto one = store.load(all.at(all.size() / 2).id);
-    const double load = msSince(clock);
-    std::printf("library: open %.1f ms; list all %lld in %.1f ms; last 30 days %lld in %.1f ms;\n"
-                "         one category %lld in %.1f ms; %lld categories in %.1f ms; load one "
-                "(%lld readings) %.2f ms\n",
-                open, qlonglong(all.size()), listAll, qlonglong(month.size()), listMonth,
-                qlonglong(cars.size()), listCategory, qlonglong(categories.size()), categoryList,
-                qlonglong(one->readings.size()), load);
+    std::vector<double> ms;
+    for (int n = 0; n < 3; ++n) {
+        QElapsedTimer clock;
+        clock.start();
+        run();
+        ms.push_back(msSince(clock));
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[1];
 }
 
-void windowTimings(const QString &folder, const QString &file)
+void report(const char *what, double windowMs, double bareMs, double goalMs)
 {
-    ArchiveSettings settings;
-    settings.location = fileLocation(file);
-    QElapsedTimer clock;
-    clock.start();
-    ArchiveWindow window(settings, folder + "/bench.ini");
-    window.show();
-    QCoreApplication::processEvents();
-    const double open = msSince(clock);
-    auto *from = window.findChild<QDateEdit *>("DE_From");
-    auto *list = window.findChild<QTableView *>("TV_Inspections");
-    clock.start();
-    from->setDate(QDate::currentDate().addYears(-3));
-    QCoreApplication::processEvents();
-    const double widen = msSince(clock);
-    const int shownAll = list->model()->rowCount();
-    auto *category = window.findChild<QComboBox *>("CB_Category");
-    clock.start();
-    category->setCurrentIndex(category->findData(VehicleCategoryTable::row(19)));
-    Q_EMIT category->activated(category->currentIndex());
-    QCoreApplication::processEvents();
-    const double byCategory = msSince(clock);
-    const int shownCategory = list->model()->rowCount();
-    clock.start();
-    list->sortByColumn(4, Qt::DescendingOrder);
-    QCoreApplication::processEvents();
-    const double sort = msSince(clock);
-    std::printf("window: open with the last 30 days %.0f ms; all %d rows %.0f ms; one category "
-                "(%d rows) %.0f ms; sorted by verdict %.0f ms\n",
-                open, shownAll, widen, shownCategory, byCategory, sort);
+    std::printf("  %-36s %8.1f ms   bare SQL %8.1f ms   %5.2fx   %s\n", what, windowMs, bareMs,
+                windowMs / std::max(0.01, bareMs), windowMs <= goalMs ? "ok" : "OVER GOAL");
+    std::fflush(stdout);
 }
+
+// The bare statement of a page: the same rows the window shows first.
+void barePage(ArchiveDatabase &db, const QString &where, const QString &order)
+{
+    QSqlQuery q =
+        db.exec("SELECT id, started_ms, category, station, points_measured,"
+                " reading_count, fe_min, fe_max, al_min, al_max, " +
+                ArchiveStore::kLimitColumns + " FROM inspection WHERE " + where + " ORDER BY " +
+                order + " LIMIT " + QString::number(ArchiveWindow::kPageSize));
+    while (q.next()) {
+    }
+}
+
+class WindowBench
+{
+public:
+    WindowBench(const QString &folder, const ArchiveLocation &location)
+        : m_folder(folder), m_location(location)
+    {
+    }
+
+    void run()
+    {
+        ArchiveDatabase bare(m_location);
+        bare.open();
+        const bool sqlite = bare.isSqlite();
+        const QString text = sqlite ? QString() : QStringLiteral(" COLLATE \"C\"");
+        const QDate today = QDate::currentDate();
+        const auto msOf = [](QDate d) {
+            return QString::number(d.startOfDay().toMSecsSinceEpoch());
+        };
+        const QString recent = "started_ms >= " + msOf(today.addDays(-30)) + " AND started_ms < " +
+                               msOf(today.addDays(1));
+        const QString newest = "started_ms DESC, id DESC";
+
+        ArchiveSettings settings;
+        settings.location = m_location;
+        // Opening: the window made and shown, to the newest rows in the list.
+        std::unique_ptr<ArchiveWindow> window;
+        const double open = median3([&] {
+            window.reset();
+            window = std::make_unique<ArchiveWindow>(settings, m_folder + "/bench.ini");
+            window->setPollInterval(3600 * 1000);
+            window->show();
+            QCoreApplication::processEvents();
+            if (list()->model()->rowCount() == 0)
+                std::printf("  (the window shows no rows)\n");
+        });
+        // The bare anchor opens a connection as the window's reader does for each read.
+        const double bareOpen = median3([&] {
+            ArchiveDatabase db(m_location);
+            db.open(ArchiveDatabase::Access::ReadOnly);
+            barePage(db, recent, newest);
+        });
+        report("open, newest rows shown", open, bareOpen, 300);
+        settle();
+        ArchiveWindow &w = *window;
+
+        auto *from = w.findChild<QDateEdit *>("DE_From");
+        const QString year = "started_ms >= " + msOf(today.addYears(-1)) + " AND started_ms < " +
+                             msOf(today.addDays(1));
+        measure(
+            "date: the last year", [&](int n) { from->setDate(today.addYears(-1).addDays(n % 2)); },
+            [&] { barePage(bare, year, newest); }, 300);
+        const QString all = "started_ms >= " + msOf(today.addYears(-6)) + " AND started_ms < " +
+                            msOf(today.addDays(1));
+        measure(
+            "date: all five years", [&](int n) { from->setDate(today.addYears(-6).addDays(-n)); },
+            [&] { barePage(bare, all, newest); }, 300);
+
+        const QString category = VehicleCategoryTable::row(19);
+        measure(
+            "category (of all years)",
+            [&](int n) { choose("CB_Category", n % 2 ? QVariant() : QVariant(category)); },
+            [&] {
+                QSqlQuery q = bare.prepare("SELECT id FROM inspection WHERE " + all +
+                                           " AND category" + text + " = ? ORDER BY " + newest +
+                                           " LIMIT " + QString::number(ArchiveWindow::kPageSize));
+                bare.run(q, {category});
+                while (q.next()) {
+                }
+            },
+            300);
+        choose("CB_Category", QVariant());
+        const QString station = ArchiveSampler::stationName(7);
+        measure(
+            "station (of all years)",
+            [&](int n) { choose("CB_Station", n % 2 ? QVariant() : QVariant(station)); },
+            [&] {
+                QSqlQuery q = bare.prepare("SELECT id FROM inspection WHERE " + all +
+                                           " AND station" + text + " = ? ORDER BY " + newest +
+                                           " LIMIT " + QString::number(ArchiveWindow::kPageSize));
+                bare.run(q, {station});
+                while (q.next()) {
+                }
+            },
+            300);
+        measure(
+            "verdict: filler (with the station)",
+            [&](int n) { choose("CB_Verdict", n % 2 ? QVariant() : int(Verdict::Filler)); },
+            [&] {
+                QSqlQuery q =
+                    bare.prepare("SELECT id FROM inspection WHERE " + all + " AND station" + text +
+                                 " = ? AND worst = 4 ORDER BY " + newest + " LIMIT " +
+                                 QString::number(ArchiveWindow::kPageSize));
+                bare.run(q, {station});
+                while (q.next()) {
+                }
+            },
+            300);
+        choose("CB_Station", QVariant());
+        measure(
+            "verdict: filler (all stations)",
+            [&](int n) { choose("CB_Verdict", n % 2 ? QVariant() : int(Verdict::Filler)); },
+            [&] { barePage(bare, all + " AND worst = 4", newest); }, 300);
+        choose("CB_Verdict", QVariant());
+        QTableView *view = list();
+        measure(
+            "sort by station (all years)",
+            [&](int n) {
+                view->sortByColumn(InspectionListModel::Station,
+                                   n % 2 ? Qt::AscendingOrder : Qt::DescendingOrder);
+            },
+            [&] { barePage(bare, all, "station" + text + " DESC, started_ms DESC, id DESC"); },
+            300);
+        measure(
+            "sort by verdict (all years)",
+            [&](int n) {
+                view->sortByColumn(InspectionListModel::Worst,
+                                   n % 2 ? Qt::AscendingOrder : Qt::DescendingOrder);
+            },
+            [&] { barePage(bare, all, "worst DESC, started_ms DESC, id DESC"); }, 300);
+        view->sortByColumn(InspectionListModel::Date, Qt::DescendingOrder);
+        settle();
+        // Scrolling: the next page after the first.
+        const double scroll = median3([&] {
+            const int before = view->model()->rowCount();
+            view->scrollToBottom();
+            QElapsedTimer clock;
+            clock.start();
+            while (view->model()->rowCount() == before && clock.elapsed() < 10000)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        });
+        QSqlQuery last =
+            bare.exec("SELECT started_ms FROM inspection WHERE " + all + " ORDER BY " + newest +
+                      " LIMIT 1 OFFSET " + QString::number(ArchiveWindow::kPageSize - 1));
+        const QString after = last.next() ? last.value(0).toString() : QStringLiteral("0");
+        last.finish();
+        report("next page on scrolling", scroll,
+               median3([&] { barePage(bare, all + " AND started_ms < " + after, newest); }), 300);
+
+        // Statistics: one station over one month, and the whole archive.
+        choose("CB_Station", station);
+        from->setDate(today.addMonths(-1));
+        settle();
+        statistics("statistics: one station, one month", bare,
+                   "i.started_ms >= " + msOf(today.addMonths(-1)) + " AND i.started_ms < " +
+                       msOf(today.addDays(1)) + " AND i.station" + text + " = '" + station + "'",
+                   true);
+        choose("CB_Station", QVariant());
+        from->setDate(today.addYears(-1));
+        settle();
+        statistics("statistics: one year, all stations", bare, year);
+        from->setDate(today.addYears(-6));
+        settle();
+        statistics("statistics: the whole archive", bare, QString());
+    }
+
+private:
+    QTableView *list() const { return m_window()->findChild<QTableView *>("TV_Inspections"); }
+
+    ArchiveWindow *m_window() const
+    {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (auto *a = qobject_cast<ArchiveWindow *>(w))
+                return a;
+        }
+        return nullptr;
+    }
+
+    // Until the count of the list is in: the next step is timed on its own.
+    void settle()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (m_window()->statusBar()->currentMessage().startsWith(u"Számolás") &&
+               clock.elapsed() < 60000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+
+    void choose(const char *name, const QVariant &value)
+    {
+        auto *combo = m_window()->findChild<QComboBox *>(name);
+        const int at = value.isValid() ? combo->findData(value) : 0;
+        if (at < 0)
+            std::printf("  (%s has no %s)\n", name, qPrintable(value.toString()));
+        combo->setCurrentIndex(std::max(0, at));
+        Q_EMIT combo->activated(combo->currentIndex());
+    }
+
+    void measure(const char *what, const std::function<void(int)> &change,
+                 const std::function<void()> &bare, double goalMs)
+    {
+        std::vector<double> ms;
+        for (int n = 0; n < 3; ++n) {
+            QElapsedTimer clock;
+            clock.start();
+            change(n * 2);
+            ms.push_back(msSince(clock));
+            settle();
+            if (n < 2) {
+                change(n * 2 + 1); // and back, untimed
+                settle();
+            }
+        }
+        std::sort(ms.begin(), ms.end());
+        report(what, ms[1], median3(bare), goalMs);
+    }
+
+    // Once each: over a year or more a run takes seconds to minutes.
+    void statistics(const char *what, ArchiveDatabase &bare, const QString &where,
+                    bool fromReadings = false)
+    {
+        const auto once = [](const std::function<void()> &run) {
+            QElapsedTimer clock;
+            clock.start();
+            run();
+            return msSince(clock);
+        };
+        const double window = once([&] {
+            m_window()->findChild<QAction *>("A_Statistics")->trigger();
+            QWidget *dialog = m_window()->findChild<QWidget *>("D_Statistics");
+            auto *state = dialog->findChild<QLabel *>("L_State");
+            QElapsedTimer clock;
+            clock.start();
+            while (state->text().startsWith(u"Számolás") && clock.elapsed() < 180000)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            if (!state->text().contains(u"vizsgálat"))
+                std::printf("  (the dialog says: %s)\n", qPrintable(state->text()));
+            delete dialog;
+        });
+        const QString sums = "SELECT s.point, SUM(s.n), MIN(s.minimum), MAX(s.maximum),"
+                             " SUM(s.total), SUM(s.squares) FROM point_summary s";
+        double bareSums = 0;
+        try {
+            bareSums = once([&] {
+                QSqlQuery q = bare.exec(
+                    where.isEmpty()
+                        ? QString(sums + " GROUP BY s.point")
+                        : QString(sums + " JOIN inspection i ON i.id = s.inspection_id WHERE " +
+                                  where + " GROUP BY s.point"));
+                while (q.next()) {
+                }
+            });
+        } catch (const ArchiveError &e) {
+            std::printf("  %-36s bare SQL failed: %s\n", what, qPrintable(e.text()));
+            return;
+        }
+        report(what, window, bareSums, 1000);
+        if (!fromReadings)
+            return;
+        QElapsedTimer clock;
+        clock.start();
+        QSqlQuery q =
+            bare.exec("SELECT r.point, COUNT(*), MIN(r.value), MAX(r.value), SUM(r.value),"
+                      " SUM(CAST(r.value AS BIGINT) * r.value) FROM reading r" +
+                      (where.isEmpty() ? QString(" GROUP BY r.point")
+                                       : " JOIN inspection i ON i.id = r.inspection_id WHERE " +
+                                             where + " GROUP BY r.point"));
+        while (q.next()) {
+        }
+        std::printf("  %-36s %8.1f ms   (the same summed from every reading, once)\n", "",
+                    msSince(clock));
+    }
+
+    QString m_folder;
+    ArchiveLocation m_location;
+};
 
 void storeCost(const QString &folder)
 {
@@ -222,16 +547,46 @@ int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    QString postgres;
+    if (const qsizetype at = args.indexOf("--postgres"); at >= 0 && at + 1 < args.size()) {
+        postgres = args.at(at + 1);
+        args.remove(at, 2);
+    }
     // The user's own cache: a fixed folder in /tmp is another user's on a shared machine.
     const QString folder =
-        argc > 1 ? QString::fromLocal8Bit(argv[1])
-                 : QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
-                       QStringLiteral("/kfz-arch-bench");
+        !args.isEmpty() ? args.first()
+                        : QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                              QStringLiteral("/kfz-arch-bench");
     QDir().mkpath(folder);
-    const QString file = folder + "/archive-100k.sqlite";
-    buildLarge(file);
-    libraryTimings(file);
-    windowTimings(folder, file);
+    QList<ArchiveLocation> archives;
+    if (const qsizetype at = args.indexOf("--skip-sqlite"); at >= 0)
+        args.remove(at);
+    else
+        archives.append(fileLocation(folder + "/archive-2m.sqlite"));
+    if (!postgres.isEmpty()) {
+        QString error;
+        const std::optional<ArchiveLocation> l = ArchiveLocation::parse(postgres, &error);
+        if (!l) {
+            std::fprintf(stderr, "bench_archive: %s\n", qPrintable(error));
+            return 2;
+        }
+        archives.append(*l);
+    } else {
+        std::printf("(no --postgres ADDRESS: SQLite only)\n");
+    }
+    try {
+        for (const ArchiveLocation &l : archives) {
+            buildLarge(l);
+            std::printf("%s, %d inspections (window vs the bare statement; goals 300 ms, "
+                        "statistics 1 s, at most 1.5x):\n",
+                        qPrintable(l.describe()), kInspections);
+            WindowBench(folder, l).run();
+        }
+    } catch (const Failure &f) {
+        std::fprintf(stderr, "bench_archive: %s\n", qPrintable(f.reason()));
+        return 1;
+    }
     storeCost(folder);
     return 0;
 }

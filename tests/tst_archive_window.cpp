@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDialogButtonBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QImage>
@@ -22,9 +23,12 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "ArchiveDatabase.h"
 #include "ArchiveJournal.h"
@@ -42,6 +46,26 @@
 #include "VerdictColours.h"
 
 namespace {
+
+// The longest time the window thread went without running its events.
+class WindowWatch : public QObject
+{
+public:
+    WindowWatch()
+    {
+        m_clock.start();
+        m_timer.setTimerType(Qt::PreciseTimer);
+        connect(&m_timer, &QTimer::timeout, this,
+                [this] { m_longest = std::max(m_longest, m_clock.restart()); });
+        m_timer.start(1);
+    }
+    qint64 longestGapMs() const { return std::max(m_longest, m_clock.elapsed()); }
+
+private:
+    QElapsedTimer m_clock;
+    QTimer m_timer;
+    qint64 m_longest = 0;
+};
 
 bool near(const QColor &a, const QColor &b, int tolerance = 40)
 {
@@ -341,19 +365,106 @@ private Q_SLOTS:
         QCOMPARE(readFile(csv).count('\n'),
                  1 + countOf.value(sorted.at(1)) + countOf.value(sorted.at(2)));
 
-        // What the wizard stores meanwhile is sorted in, ties newest stored
-        // first either way, and the shown inspection stays chosen.
+        // What the wizard stores meanwhile is sorted in, ties by the moment
+        // the same way as the column, and the shown inspection stays chosen.
         const qint64 shown = w.shownInspection()->id;
         w.setPollInterval(50);
         const qint64 alsoRepainted = store(1, 250, 5);
         QTRY_COMPARE(view->model()->rowCount(), 5);
         QCOMPARE(listedIds(view),
                  view->horizontalHeader()->sortIndicatorOrder() == Qt::AscendingOrder
-                     ? QList<qint64>({factory, thin, alsoRepainted, repainted, filler})
+                     ? QList<qint64>({factory, thin, repainted, alsoRepainted, filler})
                      : QList<qint64>({filler, alsoRepainted, repainted, thin, factory}));
         QCOMPARE(w.shownInspection()->id, shown);
         QCOMPARE(view->currentIndex().model(), view->model());
         QCOMPARE(view->currentIndex().data(Qt::UserRole).toLongLong(), shown);
+    }
+
+    // More rows than a page: the first page shows the newest at once, the
+    // rest come as the list is scrolled, each once and in order; the station
+    // and verdict filters and the statistics of the filter, through the widgets.
+    void largeListInPagesWithFilters()
+    {
+        const QString file = m_dir.filePath("pages.sqlite");
+        const QDateTime now = QDateTime::currentDateTime().addSecs(-3600);
+        const int count = ArchiveWindow::kPageSize * 2 + 37;
+        QList<Inspection> all;
+        for (int n = 0; n < count; ++n) {
+            // Pairs share a moment: the id breaks the tie.
+            Inspection i = sampleInspection(now.addSecs(-60 * (n / 2)));
+            i.station = n % 3 ? QStringLiteral("Állomás 01") : QStringLiteral("Állomás 02");
+            if (n % 4 == 0)
+                i.readings = {{3, Substrate::FE, 120, ReadingSource::Gauge, i.started}};
+            all.append(i);
+        }
+        {
+            ArchiveDatabase db(settings(file).location);
+            db.open();
+            ArchiveStore(db).storeAll(all);
+        }
+        QList<qint64> newestFirst;
+        for (const Inspection &i : all)
+            newestFirst.append(i.id);
+        // Stored newest first by moment; within a moment the higher id first.
+        for (int n = 0; n + 1 < count; n += 2)
+            std::swap(newestFirst[n], newestFirst[n + 1]);
+
+        ArchiveWindow w(settings(file), m_dir.filePath("a.ini"));
+        w.resize(1200, 800);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTableView *view = list(w);
+        QCOMPARE(view->model()->rowCount(), ArchiveWindow::kPageSize);
+        QCOMPARE(listedIds(view), newestFirst.mid(0, ArchiveWindow::kPageSize));
+        QTRY_VERIFY(w.statusBar()->currentMessage().startsWith(
+            QStringLiteral("%1 vizsgálat felel meg").arg(count)));
+        for (int scrolls = 0; scrolls < 10 && view->model()->rowCount() < count; ++scrolls) {
+            const int before = view->model()->rowCount();
+            view->scrollToBottom();
+            QTRY_VERIFY(view->model()->rowCount() > before);
+        }
+        QCOMPARE(listedIds(view), newestFirst);
+
+        // A station, then its inspections of one verdict; the window runs meanwhile.
+        WindowWatch watch;
+        auto *station = w.findChild<QComboBox *>("CB_Station");
+        QCOMPARE(station->count(), 3);
+        station->setCurrentIndex(station->findData(QStringLiteral("Állomás 02")));
+        Q_EMIT station->activated(station->currentIndex());
+        QList<qint64> expected;
+        for (qint64 id : newestFirst) {
+            if ((id - all.first().id) % 3 == 0)
+                expected.append(id);
+        }
+        for (int n = 0; n < 10 && view->model()->canFetchMore({}); ++n) {
+            const int before = view->model()->rowCount();
+            view->model()->fetchMore({});
+            QTRY_VERIFY(view->model()->rowCount() > before);
+        }
+        QCOMPARE(listedIds(view), expected);
+        auto *verdict = w.findChild<QComboBox *>("CB_Verdict");
+        verdict->setCurrentIndex(verdict->findData(int(Verdict::Factory)));
+        Q_EMIT verdict->activated(verdict->currentIndex());
+        QList<qint64> factory;
+        for (qint64 id : expected) {
+            if ((id - all.first().id) % 4 == 0)
+                factory.append(id);
+        }
+        QCOMPARE(listedIds(view), factory);
+        QTRY_VERIFY(w.statusBar()->currentMessage().startsWith(
+            QStringLiteral("%1 vizsgálat felel meg").arg(factory.size())));
+        QVERIFY2(watch.longestGapMs() < 500, qPrintable(QString::number(watch.longestGapMs())));
+
+        // The statistics of what the filter picks: point 3 at 120 each time.
+        w.findChild<QAction *>("A_Statistics")->trigger();
+        auto *dialog = w.findChild<QDialog *>("D_Statistics");
+        QVERIFY(dialog);
+        auto *table = dialog->findChild<QTableWidget *>("TW_Points");
+        QTRY_COMPARE(table->rowCount(), 1);
+        QCOMPARE(table->item(0, 0)->text(), QStringLiteral("4"));
+        QCOMPARE(table->item(0, 2)->text(), QString::number(factory.size()));
+        QCOMPARE(table->item(0, 5)->text(), QStringLiteral("120,0"));
+        QCOMPARE(table->item(0, 6)->text(), QStringLiteral("0,0"));
     }
 
     void verdictsAsJudgedUnlessRejudged()

@@ -138,6 +138,8 @@ private Q_SLOTS:
             << QByteArray("--count takes a number");
         QTest::newRow("fill count zero") << kFill << QStringList{"--count", "0", "a.sqlite"} << 2
                                          << QByteArray("--count takes a number");
+        QTest::newRow("fill stations zero") << kFill << QStringList{"--stations", "0", "a.sqlite"}
+                                            << 2 << QByteArray("--stations takes a number");
         QTest::newRow("fill days negative") << kFill << QStringList{"--days", "-3", "a.sqlite"} << 2
                                             << QByteArray("--days takes a number");
         QTest::newRow("fill two files")
@@ -175,7 +177,9 @@ private Q_SLOTS:
         const QString archive = dir.filePath("Kromaglen_archive.sqlite");
         Run r = run(kFill, {"--count", "3", "--days", "2", archive});
         QCOMPARE(r.exitCode, 0);
-        QCOMPARE(r.out, "3 inspections added to " + archive.toUtf8() + '\n');
+        QVERIFY2(
+            r.out.startsWith(QByteArray("3 inspections added to " + archive.toUtf8() + " in ")),
+            r.out.constData());
         const QByteArray made = readAll(archive);
         QVERIFY(made.startsWith("SQLite format 3"));
 

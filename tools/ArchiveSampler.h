@@ -1,10 +1,11 @@
 #pragma once
 
-// Plausible inspections for large archives: two years of a busy station,
-// mostly passenger cars, 10 to 23 points measured with 1 to 3 readings each,
-// now and then a repainted or filled panel.
+// Plausible inspections for large archives: a chain of stations, mostly
+// passenger cars, 10 to 23 points measured with one or two readings each
+// (about 25 an inspection), now and then a repainted or filled panel.
 #include <QRandomGenerator>
 #include <QUuid>
+#include <algorithm>
 
 #include "Inspection.h"
 #include "PointCatalogue.h"
@@ -13,13 +14,22 @@
 class ArchiveSampler
 {
 public:
-    explicit ArchiveSampler(quint32 seed = 4747) : m_random(seed) {}
+    explicit ArchiveSampler(quint32 seed = 4747, int stations = 3)
+        : m_random(seed), m_stations(std::max(1, stations))
+    {
+    }
+
+    // "Állomás 01", "Állomás 02", ...
+    static QString stationName(int n)
+    {
+        return QStringLiteral("Állomás %1").arg(n, 2, 10, QLatin1Char('0'));
+    }
 
     Inspection next(const QDateTime &start)
     {
         Inspection i;
         i.uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        i.station = QStringLiteral("ALLOMAS-%1").arg(m_random.bounded(1, 4));
+        i.station = stationName(m_random.bounded(1, m_stations + 1));
         i.started = start;
         const int roll = m_random.bounded(100);
         i.category = roll < 60   ? VehicleCategoryTable::row(13)
@@ -35,7 +45,7 @@ public:
                 continue;
             const bool repainted = m_random.bounded(100) < 6;
             const bool filler = m_random.bounded(100) < 2;
-            for (int r = m_random.bounded(1, 4); r > 0; --r) {
+            for (int r = m_random.bounded(1, 3); r > 0; --r) {
                 at = at.addMSecs(m_random.bounded(2000, 9000));
                 const int base = filler ? 420 : repainted ? 220 : 105;
                 i.readings.append({p, p == 10 && roll % 7 == 0 ? Substrate::AL : Substrate::FE,
@@ -50,4 +60,5 @@ public:
 
 private:
     QRandomGenerator m_random;
+    int m_stations = 3;
 };

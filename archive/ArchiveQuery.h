@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QList>
+#include <QStringList>
+#include <QVariant>
+#include <optional>
+
+#include "ArchiveStore.h"
+#include "PointStatistics.h"
+
+class ArchiveDatabase;
+
+// What the list is sorted by, and which way. Rows that tie are ordered by
+// the moment they started, then by their id, the same way.
+enum class ArchiveSortKey { Started, Category, Points, Readings, Worst, Station };
+
+struct ArchiveOrder
+{
+    ArchiveSortKey key = ArchiveSortKey::Started;
+    bool descending = true;
+};
+
+// Where a page ended: the next one starts after this row.
+struct ArchiveCursor
+{
+    QVariant key;
+    qint64 started = 0;
+    qint64 id = 0;
+};
+
+struct ArchivePage
+{
+    QList<InspectionSummary> rows;
+    std::optional<ArchiveCursor> next; // none after the last row
+};
+
+// The list of a large archive read a page at a time, filtered and sorted by
+// the database through an index for each filter and sort; counts, and the
+// statistics of each point over a filter summed by the database from the
+// per-point sums kept beside each inspection, never from the readings.
+// Every failure is an ArchiveError.
+class ArchiveQuery
+{
+public:
+    explicit ArchiveQuery(ArchiveDatabase &db) : m_db(db) {}
+
+    // Up to `limit` rows after `after` (from the first without); limit < 0: all.
+    ArchivePage page(const ArchiveFilter &filter, const ArchiveOrder &order, int limit,
+                     const std::optional<ArchiveCursor> &after = std::nullopt);
+    qint64 count(const ArchiveFilter &filter);
+    // The categories and the stations in the archive, sorted ("" for none).
+    QStringList categories() { return distinct(QStringLiteral("category")); }
+    QStringList stations() { return distinct(QStringLiteral("station")); }
+    // One entry per point measured in the filter's inspections, by point;
+    // `verdict` and `substrates` are not filled.
+    QList<PointStatistics> statistics(const ArchiveFilter &filter);
+
+private:
+    struct Where
+    {
+        QString sql;
+        QVariantList values;
+    };
+    struct Chunk
+    {
+        QList<InspectionSummary> rows;
+        QVariant lastKey; // the sort key of the last row
+        bool more = false;
+    };
+    Where where(const ArchiveFilter &filter, const QString &prefix = {});
+    Chunk fetch(const Where &w, const QString &key, const ArchiveOrder &order, int limit);
+    QString verdictOf(const ArchiveFilter &filter, const QString &prefix = {});
+    QString keyOf(ArchiveSortKey key, const ArchiveFilter &filter);
+    QString text(const QString &column) const;
+    QStringList distinct(const QString &column);
+    bool coversAll(const ArchiveFilter &filter);
+
+    ArchiveDatabase &m_db;
+    std::optional<bool> m_allJudged;
+};
