@@ -129,6 +129,11 @@ QStringList step5(bool sqlite)
                          .arg(VerdictBands::kLargest));
     QStringList sql{
         QStringLiteral("ALTER TABLE inspection ADD COLUMN worst INTEGER"),
+        // Which write touched the row last, so that the window notices a
+        // store of an older inspection or a plate typed elsewhere.
+        QStringLiteral("ALTER TABLE inspection ADD COLUMN changed BIGINT NOT NULL DEFAULT 0"),
+        QStringLiteral("UPDATE inspection SET changed = id"),
+        QStringLiteral("CREATE INDEX inspection_changed ON inspection (changed)"),
         QStringLiteral("UPDATE inspection SET worst = ") + stored + QStringLiteral(" WHERE ") +
             valid.join(QStringLiteral(" AND ")),
         QStringLiteral("CREATE TABLE point_summary (inspection_id BIGINT NOT NULL,"

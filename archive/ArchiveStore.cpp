@@ -61,11 +61,11 @@ QString headColumns()
 {
     return QStringLiteral("station, started_ms, ended_ms, category, points_measured,"
                           " reading_count, fe_min, fe_max, al_min, al_max, revision, ") +
-           ArchiveStore::kLimitColumns + QStringLiteral(", worst, plate, inspector, uid");
+           ArchiveStore::kLimitColumns + QStringLiteral(", worst, plate, inspector, changed, uid");
 }
-constexpr int kHeadValueCount = 21;
+constexpr int kHeadValueCount = 22;
 
-QVariantList headValues(const Inspection &inspection)
+QVariantList headValues(const Inspection &inspection, qint64 change)
 {
     const InspectionSummary s = summarise(inspection);
     QVariantList values{text(inspection.station),
@@ -81,7 +81,7 @@ QVariantList headValues(const Inspection &inspection)
                         inspection.revision};
     values += limitValues(inspection.judgedWith);
     values.append(storedWorst(inspection, s));
-    values << text(inspection.plate) << text(inspection.inspector) << inspection.uid;
+    values << text(inspection.plate) << text(inspection.inspector) << change << inspection.uid;
     Q_ASSERT(values.size() == kHeadValueCount);
     return values;
 }
@@ -143,6 +143,7 @@ void ArchiveStore::storeAll(QList<Inspection> &inspections)
 {
     m_db.begin();
     try {
+        m_change = nextChange();
         Batches batches(m_db);
         const qsizetype perStatement =
             std::max(1, RowBatch::valuesPerStatement(m_db) / kHeadValueCount);
@@ -164,7 +165,7 @@ void ArchiveStore::writeHeads(QList<Inspection> &inspections, qsizetype first, q
     // looked at one by one.
     QVariantList values;
     for (qsizetype n = first; n < first + count; ++n)
-        values += headValues(inspections[n]);
+        values += headValues(inspections[n], m_change);
     QString sql =
         QStringLiteral("INSERT INTO inspection (") + headColumns() + QStringLiteral(") VALUES ");
     const QString marks =
@@ -214,9 +215,9 @@ bool ArchiveStore::rewrite(Inspection &inspection, Batches &batches)
                              // Typed in the archive window: the wizard's copy has none,
                              // and what is there stays.
                              " plate = COALESCE(NULLIF(?, ''), plate),"
-                             " inspector = COALESCE(NULLIF(?, ''), inspector)"
-                             " WHERE uid = ?"),
-              headValues(inspection));
+                             " inspector = COALESCE(NULLIF(?, ''), inspector),"
+                             " changed = ? WHERE uid = ?"),
+              headValues(inspection, m_change));
     // Rows of this inspection may still wait in the batches.
     batches.flush();
     for (const char *table : {"plan_point", "reading", "sent_point", "point_summary"})
@@ -316,9 +317,9 @@ std::optional<Inspection> ArchiveStore::load(qint64 id)
 void ArchiveStore::setDetails(qint64 id, const QString &plate, const QString &inspector)
 {
     // The revision stays: the wizard's next store of it must still be taken.
-    QSqlQuery update =
-        m_db.exec(QStringLiteral("UPDATE inspection SET plate = ?, inspector = ? WHERE id = ?"),
-                  {text(plate), text(inspector), id});
+    QSqlQuery update = m_db.exec(
+        QStringLiteral("UPDATE inspection SET plate = ?, inspector = ?, changed = ? WHERE id = ?"),
+        {text(plate), text(inspector), nextChange(), id});
     if (update.numRowsAffected() != 1)
         throw ArchiveError(ArchiveError::Cause::Failed,
                            QStringLiteral("A(z) %1. sz. vizsgálat nincs az archívumban").arg(id));
@@ -340,10 +341,24 @@ int ArchiveStore::count()
     return query.next() ? query.value(0).toInt() : 0;
 }
 
+qint64 ArchiveStore::nextChange()
+{
+    QSqlQuery query = m_db.exec(QStringLiteral("SELECT MAX(changed) FROM inspection"));
+    return (query.next() ? query.value(0).toLongLong() : 0) + 1;
+}
+
 QString ArchiveStore::changeStamp()
 {
-    // Two index look-ups; a count would read millions of rows at every poll.
-    QSqlQuery query = m_db.exec(QStringLiteral("SELECT (SELECT MAX(id) FROM inspection),"
-                                               " (SELECT MAX(ended_ms) FROM inspection)"));
-    return query.next() ? query.value(0).toString() + u'/' + query.value(1).toString() : QString();
+    // Index look-ups only; a count would read millions of rows at every poll.
+    // Stations storing side by side may take the same mark, or commit a lower
+    // one after a higher: the sum of the latest marks still moves with each.
+    QSqlQuery query =
+        m_db.exec(QStringLiteral("SELECT (SELECT MAX(changed) FROM inspection),"
+                                 " (SELECT SUM(changed) FROM (SELECT changed FROM inspection"
+                                 " ORDER BY changed DESC LIMIT %1) latest),"
+                                 " (SELECT MAX(id) FROM inspection)")
+                      .arg(kStampRows));
+    return query.next() ? query.value(0).toString() + u'/' + query.value(1).toString() + u'/' +
+                              query.value(2).toString()
+                        : QString();
 }

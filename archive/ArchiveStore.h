@@ -52,8 +52,12 @@ public:
     // The categories in the archive, sorted; "" for inspections without one.
     QStringList categories();
     int count();
-    // Changes whenever an inspection is added or stored again.
+    // Changes whenever an inspection is added, stored again or given a plate
+    // or an inspector: each write marks the rows it touches with the next
+    // number of the `changed` column.
     QString changeStamp();
+    // How many of the latest marks the stamp sums.
+    static constexpr int kStampRows = 1000;
 
     // The six limit columns, FE then AL, each thin/factory/repainted, and
     // the limits read from them starting at column `first` (none when any
@@ -70,6 +74,9 @@ private:
     // Replaces an inspection stored before when this is a later store of it.
     bool rewrite(Inspection &inspection, Batches &batches);
     void writeRows(const Inspection &inspection, Batches &batches);
+    // The mark of the next write: one above the highest stored.
+    qint64 nextChange();
 
     ArchiveDatabase &m_db;
+    qint64 m_change = 0; // the mark of the rows the running transaction writes
 };

@@ -457,6 +457,39 @@ private Q_SLOTS:
         QCOMPARE(older.readings, back.readings);
     }
 
+    void stampMovesWithEveryWrite()
+    {
+        const QString file = path("stamp.sqlite");
+        ArchiveDatabase db(fileLocation(file));
+        db.open();
+        ArchiveStore store(db);
+        Inspection older = sampleInspection(QDateTime(QDate(2024, 5, 1), QTime(8, 0)));
+        Inspection newer = sampleInspection(QDateTime(QDate(2024, 5, 2), QTime(8, 0)));
+        store.store(older);
+        store.store(newer);
+        QString stamp = store.changeStamp();
+        const auto moved = [&] {
+            const QString now = store.changeStamp();
+            const bool changed = now != stamp;
+            stamp = now;
+            return changed;
+        };
+        // The older one stored again (the wizard went back to it): neither the
+        // newest id nor the latest end moves, the stamp must.
+        Inspection replay = older;
+        ++older.revision;
+        older.readings.removeLast();
+        store.store(older);
+        QVERIFY(moved());
+        // A copy the journal replays changes nothing, and neither does the stamp.
+        store.store(replay);
+        QVERIFY(!moved());
+        // A plate typed in another window.
+        store.setDetails(older.id, "ABC-123", {});
+        QVERIFY(moved());
+        QVERIFY(!moved());
+    }
+
     void listFilters()
     {
         const QString file = path("list.sqlite");

@@ -107,7 +107,7 @@ private Q_SLOTS:
         if (m_server->missing())
             QSKIP(qPrintable(m_server->problem() + ": the shared archive is not tested"));
         QVERIFY2(m_server->running(), qPrintable(m_server->problem()));
-        for (const char *db : {"kfz_archive", "kfz_v1", "kfz_race", "kfz_tls"})
+        for (const char *db : {"kfz_archive", "kfz_v1", "kfz_race", "kfz_tls", "kfz_stamp"})
             QVERIFY2(m_server->createDatabase(db), qPrintable(m_server->problem()));
         QVERIFY2(m_server->createDatabase("kfz_station", m_server->passwordUser()),
                  qPrintable(m_server->problem()));
@@ -272,6 +272,29 @@ private Q_SLOTS:
         ArchiveDatabase db(where);
         db.open();
         QCOMPARE(ArchiveStore(db).count(), 4);
+    }
+
+    // Two stations writing side by side take the same mark, and the one that
+    // began first may commit last: the window still sees its change.
+    void aLateCommitMovesTheStamp()
+    {
+        try {
+            ArchiveDatabase first(location("kfz_stamp"));
+            first.open();
+            ArchiveDatabase second(location("kfz_stamp"));
+            second.open();
+            Inspection typedOn = sampleInspection();
+            ArchiveStore(first).store(typedOn);
+            first.begin();
+            ArchiveStore(first).setDetails(typedOn.id, "LATE-001", "Kiss Anna");
+            Inspection meanwhile = sampleInspection();
+            ArchiveStore(second).store(meanwhile);
+            const QString before = ArchiveStore(second).changeStamp();
+            first.commit();
+            QVERIFY(ArchiveStore(second).changeStamp() != before);
+        } catch (const Failure &f) {
+            QFAIL(qPrintable(f.reason()));
+        }
     }
 
     void recorderAndWindowThroughTheSettingsLine()
