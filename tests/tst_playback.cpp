@@ -103,6 +103,15 @@ QString describe(const QList<Segment> &segments)
 }
 
 // Picks the simulator's port, presses "Tovább" and sends the gauge's key.
+// Makes `folder` a working folder with the recordings and the sound card chosen.
+bool withSoundCardChosen(const QString &folder)
+{
+    if (!QFile::link(QStringLiteral(KFZ_BINARY_DIR "/hang"), folder + "/hang"))
+        return false;
+    QFile f(folder + "/Kromaglen_sound.ini");
+    return f.open(QIODevice::WriteOnly) && f.write("10\r\n") == 4;
+}
+
 void connectWithKey(Wizard &w, GaugeSimulator &gauge, const QString &folder)
 {
     w.cmd("choose ComComboBox1 " + folder + "/gauge");
@@ -287,12 +296,7 @@ private Q_SLOTS:
             QSKIP("no PulseAudio here");
         QTemporaryDir dir;
         const QString folder = dir.path();
-        QVERIFY(QFile::link(QStringLiteral(KFZ_BINARY_DIR "/hang"), folder + "/hang"));
-        {
-            QFile f(folder + "/Kromaglen_sound.ini");
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("10\r\n");
-        }
+        QVERIFY(withSoundCardChosen(folder));
         GaugeSimulator gauge(folder);
         QVERIFY(gauge.started());
         {
@@ -358,12 +362,7 @@ private Q_SLOTS:
             QSKIP("no PulseAudio here");
         QTemporaryDir dir;
         const QString folder = dir.path();
-        QVERIFY(QFile::link(QStringLiteral(KFZ_BINARY_DIR "/hang"), folder + "/hang"));
-        {
-            QFile f(folder + "/Kromaglen_sound.ini");
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("10\r\n");
-        }
+        QVERIFY(withSoundCardChosen(folder));
         // The program alone in a folder of its own.
         QVERIFY(QDir(folder).mkdir("bin"));
         const QString alone = folder + "/bin/KromaglenForZov_hooked";
