@@ -191,6 +191,16 @@ QByteArray wavFile(int ms)
     return out;
 }
 
+// Such a file of the given length in `dir`; its path, or none when it
+// cannot be written.
+QString clipFile(const QTemporaryDir &dir, int ms)
+{
+    QFile file(dir.filePath(QStringLiteral("clip.wav")));
+    const QByteArray wav = wavFile(ms);
+    return file.open(QIODevice::WriteOnly) && file.write(wav) == wav.size() ? file.fileName()
+                                                                            : QString();
+}
+
 // Whether Qt Multimedia is in this process: on Linux, where the maps say so.
 bool multimediaLoaded()
 {
@@ -355,10 +365,8 @@ private Q_SLOTS:
     void theSoundCardModuleLoadsWithTheFirstSound()
     {
         QTemporaryDir dir;
-        QFile file(dir.filePath("clip.wav"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(wavFile(50));
-        file.close();
+        const QString clip = clipFile(dir, 50);
+        QVERIFY(!clip.isEmpty());
         SoundModule module(QStringLiteral(KFZ_SOUND_MODULE_DIR));
         WavPlayer player(module.output());
         ToneBeeper beeper(module);
@@ -368,7 +376,7 @@ private Q_SLOTS:
 #endif
         bool opened = true;
         try {
-            player.open(file.fileName());
+            player.open(clip);
         } catch (const Failure &) {
             opened = false; // no sound output on this computer
         }
@@ -465,13 +473,11 @@ private Q_SLOTS:
     void aStalledSoundCardIsNotWaitedFor()
     {
         QTemporaryDir dir;
-        QFile file(dir.filePath("clip.wav"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(wavFile(200));
-        file.close();
+        const QString clip = clipFile(dir, 200);
+        QVERIFY(!clip.isEmpty());
         WavPlayer player(std::make_unique<StalledPcmOutput>());
         QSignalSpy ended(&player, &SoundPlayer::endEvent);
-        player.open(file.fileName());
+        player.open(clip);
         player.setWait(true);
         const qint64 slack = Timing::slackMs(200 + WavPlayer::kStallMs, 1000);
         QElapsedTimer clock;
