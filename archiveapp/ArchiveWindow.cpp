@@ -37,6 +37,7 @@
 #include <QTableView>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <atomic>
 
 namespace {
 
@@ -961,15 +962,22 @@ void ArchiveWindow::askStatistics()
     dialog->setObjectName(QStringLiteral("D_Statistics"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
-    // Summed by the archive on the reader's thread; the window goes on meanwhile.
+    // Summed by the archive on a thread; the window goes on meanwhile.
     struct Result
     {
         QList<PointStatistics> points;
         qint64 inspections = 0;
     };
     const auto result = std::make_shared<Result>();
-    m_reader->post(
-        [result, f](ArchiveDatabase &db) {
+    // A dialog closed before its turn came costs the archive nothing.
+    const auto wanted = std::make_shared<std::atomic<bool>>(true);
+    connect(dialog, &QObject::destroyed, dialog, [wanted] { *wanted = false; });
+    if (!m_statisticsReader)
+        m_statisticsReader = std::make_unique<ArchiveReader>(m_location);
+    m_statisticsReader->post(
+        [result, f, wanted](ArchiveDatabase &db) {
+            if (!*wanted)
+                return;
             ArchiveQuery query(db);
             result->points = query.statistics(f);
             result->inspections = query.count(f);

@@ -126,6 +126,10 @@ private:
     ArchiveLocation m_location;
     QString m_locationNotice;
     std::unique_ptr<ArchiveReader> m_reader;
+    // Statistics over a wide filter may take seconds: they are summed on a
+    // reader of their own, made with the first, so the list's pages and the
+    // chosen inspection never wait behind them.
+    std::unique_ptr<ArchiveReader> m_statisticsReader;
     QPointer<QEventLoop> m_waiting;
     int m_inFlight = 0;
     bool m_refreshAgain = false;

@@ -5,7 +5,9 @@
 // a postgresql:// address, encrypted connections checked against a CA,
 // credentials from libpq's password and service files, and a server that does
 // not answer.
+#include <QAction>
 #include <QDateEdit>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -578,6 +580,62 @@ private Q_SLOTS:
         proxy.stall(false);
         QTRY_VERIFY_WITH_TIMEOUT(banner->isHidden(), ArchiveWindow::kPollMs * 2 + 6000);
         QCOMPARE(window.findChild<QTableView *>("TV_Inspections")->model()->rowCount(), rows);
+    }
+
+    void statisticsDoNotHoldTheList()
+    {
+        QVERIFY2(m_server->createDatabase("kfz_stats_queue"), qPrintable(m_server->problem()));
+        const ArchiveLocation where = location("kfz_stats_queue");
+        {
+            ArchiveDatabase db(where);
+            db.open();
+            ArchiveStore store(db);
+            Inspection older = sampleInspection(QDateTime::currentDateTime().addDays(-10));
+            Inspection recent = sampleInspection(QDateTime::currentDateTime().addSecs(-60));
+            store.store(older);
+            store.store(recent);
+        }
+        ArchiveSettings settings;
+        settings.location = where;
+        ArchiveWindow window(settings, QDir::temp().filePath("kfz-arch-pg-stats.ini"));
+        QAbstractItemModel *list = window.findChild<QTableView *>("TV_Inspections")->model();
+        QCOMPARE(list->rowCount(), 2);
+
+        // Another session holds every table but the inspections' list: the
+        // statistics wait for it, up to the lock time-out.
+        const auto drop = qScopeGuard([] { QSqlDatabase::removeDatabase("stats-holder"); });
+        QSqlDatabase other = m_server->rawConnection("stats-holder", "kfz_stats_queue");
+        QVERIFY2(other.isOpen(), qPrintable(other.lastError().text()));
+        {
+            QSqlQuery q(other);
+            QVERIFY(other.transaction());
+            QVERIFY(q.exec("SELECT tablename FROM pg_tables WHERE schemaname = current_schema()"
+                           " AND tablename <> 'inspection'"));
+            QStringList tables;
+            while (q.next())
+                tables.append(q.value(0).toString());
+            QVERIFY(tables.contains("point_summary"));
+            QVERIFY(q.exec("LOCK TABLE " + tables.join(", ") + " IN ACCESS EXCLUSIVE MODE"));
+        }
+        window.findChild<QAction *>("A_Statistics")->trigger();
+        auto *dialog = window.findChild<QDialog *>("D_Statistics");
+        QVERIFY(dialog);
+        auto *state = dialog->findChild<QLabel *>("L_State");
+        QTest::qWait(200);
+        QCOMPARE(state->text(), QStringLiteral("Számolás…"));
+
+        // Meanwhile the list follows a narrower date at once.
+        QElapsedTimer clock;
+        clock.start();
+        window.findChild<QDateEdit *>("DE_From")->setDate(QDate::currentDate().addDays(-2));
+        QTRY_COMPARE_WITH_TIMEOUT(list->rowCount(), 1, ArchiveDatabase::kLockTimeoutMs - 1500);
+        qInfo("the list followed the filter in %lld ms with statistics waiting", clock.elapsed());
+        QCOMPARE(state->text(), QStringLiteral("Számolás…"));
+
+        // Let go: the statistics arrive.
+        QVERIFY(other.rollback());
+        QTRY_VERIFY2_WITH_TIMEOUT(state->text().startsWith(u"2 vizsgálat"),
+                                  qPrintable(state->text()), 5000);
     }
 
     void aPlateTypedWhileTheServerStallsIsNotLost()
