@@ -82,19 +82,25 @@ ArchiveReader::ArchiveReader(ArchiveLocation location, QObject *parent)
 
 ArchiveReader::~ArchiveReader()
 {
-    m_watchTimer.stop();
-    QThread *thread = m_thread;
-    Worker *worker = m_worker;
-    QMetaObject::invokeMethod(worker, [worker, thread] {
-        worker->stop();
-        thread->quit();
-    });
-    if (thread->wait(QDeadlineTimer(kStopWaitMs))) {
-        delete worker;
-        delete thread;
+    finish();
+    if (m_thread->wait(*m_stopBy)) {
+        delete m_worker;
+        delete m_thread;
     }
     // Otherwise a server stopped answering mid-read: the thread is left to
     // the end of the program rather than holding the window open.
+}
+
+void ArchiveReader::finish()
+{
+    if (m_stopBy)
+        return;
+    m_stopBy = QDeadlineTimer(kStopWaitMs);
+    m_watchTimer.stop();
+    QMetaObject::invokeMethod(m_worker, [worker = m_worker, thread = m_thread] {
+        worker->stop();
+        thread->quit();
+    });
 }
 
 void ArchiveReader::post(Job job, QObject *context, Done done)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QThread>
 #include <QTimer>
@@ -37,12 +38,17 @@ public:
     // Runs `job` on the reader's thread, then `done` on `context`'s thread
     // (not at all once `context` is gone).
     void post(Job job, QObject *context, Done done);
+    // Asks the thread to end after its current job, without waiting; the
+    // destructor then waits only what is left of kStopWaitMs from here, so
+    // several readers of a window let go together.
+    void finish();
 
 private:
     class Worker;
     void watch();
 
     QTimer m_watchTimer;
+    std::optional<QDeadlineTimer> m_stopBy;
     QThread *m_thread = nullptr;
     Worker *m_worker = nullptr;
 };

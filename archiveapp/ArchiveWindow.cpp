@@ -75,6 +75,11 @@ ArchiveWindow::~ArchiveWindow()
     m_closing = true;
     if (m_waiting)
         m_waiting->quit();
+    // Both readers let go at once: a stalled server holds the window's end
+    // for one wait, not one per reader.
+    if (m_statisticsReader)
+        m_statisticsReader->finish();
+    m_reader->finish();
 }
 
 void ArchiveWindow::closeEvent(QCloseEvent *event)

@@ -650,6 +650,46 @@ private Q_SLOTS:
                                   qPrintable(state->text()), 5000);
     }
 
+    void closingWithBothReadersStuck()
+    {
+        QVERIFY2(m_server->createDatabase("kfz_close_stuck"), qPrintable(m_server->problem()));
+        const ArchiveLocation where = location("kfz_close_stuck");
+        {
+            ArchiveDatabase db(where);
+            db.open();
+            Inspection recent = sampleInspection(QDateTime::currentDateTime().addSecs(-60));
+            ArchiveStore(db).store(recent);
+        }
+        ArchiveSettings settings;
+        settings.location = where;
+        auto window = std::make_unique<ArchiveWindow>(
+            settings, QDir::temp().filePath("kfz-arch-pg-close.ini"));
+        settle(*window);
+
+        // Every table held by another session: the statistics and the list
+        // both wait on it.
+        const auto drop = qScopeGuard([] { QSqlDatabase::removeDatabase("close-holder"); });
+        QSqlDatabase other = m_server->rawConnection("close-holder", "kfz_close_stuck");
+        QVERIFY2(other.isOpen(), qPrintable(other.lastError().text()));
+        QSqlQuery q(other);
+        QVERIFY(other.transaction());
+        QVERIFY(q.exec("SELECT string_agg(tablename, ', ') FROM pg_tables"
+                       " WHERE schemaname = current_schema()"));
+        QVERIFY(q.next());
+        QVERIFY(q.exec("LOCK TABLE " + q.value(0).toString() + " IN ACCESS EXCLUSIVE MODE"));
+        window->findChild<QAction *>("A_Statistics")->trigger();
+        window->refresh();
+
+        // Closing lets go of both within one wait.
+        QElapsedTimer clock;
+        clock.start();
+        window.reset();
+        qInfo("closed in %lld ms with both readers waiting", clock.elapsed());
+        QVERIFY2(clock.elapsed() < ArchiveReader::kStopWaitMs + 1000,
+                 qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(other.rollback());
+    }
+
     void aPlateTypedWhileTheServerStallsIsNotLost()
     {
         Inspection recent = sampleInspection(QDateTime::currentDateTime().addSecs(-30));
