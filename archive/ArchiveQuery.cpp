@@ -189,10 +189,11 @@ ArchivePage ArchiveQuery::page(const ArchiveFilter &filter, const ArchiveOrder &
 
 qint64 ArchiveQuery::count(const ArchiveFilter &filter)
 {
-    const Where w = where(filter);
-    QSqlQuery query =
-        m_db.exec(QStringLiteral("SELECT COUNT(*) FROM inspection WHERE ") + w.sql, w.values);
-    return query.next() ? query.value(0).toLongLong() : 0;
+    // Over years, from the counts kept per day and block as the statistics.
+    const Where all = sums(filter, true);
+    QSqlQuery query = m_db.exec(
+        QStringLiteral("SELECT SUM(n) FROM (") + all.sql + QStringLiteral(") parts"), all.values);
+    return query.next() ? query.value(0).toString().toLongLong() : 0;
 }
 
 QStringList ArchiveQuery::distinct(const QString &column)
@@ -221,20 +222,22 @@ bool ArchiveQuery::allJudged()
 }
 
 ArchiveQuery::Where ArchiveQuery::summed(ArchiveFilter filter, qint64 from, qint64 to,
-                                         const QString &also)
+                                         bool counting, const QString &also)
 {
     filter.from = QDateTime::fromMSecsSinceEpoch(from, Qt::UTC);
     filter.to = QDateTime::fromMSecsSinceEpoch(to, Qt::UTC);
     Where w = where(filter, QStringLiteral("i."));
-    w.sql = QStringLiteral("SELECT s.point, SUM(s.n) n, SUM(s.total) total, SUM(s.squares)"
-                           " squares, MIN(s.minimum) minimum, MAX(s.maximum) maximum"
-                           " FROM point_summary s JOIN inspection i ON i.id = s.inspection_id"
-                           " WHERE ") +
-            w.sql + also + QStringLiteral(" GROUP BY s.point");
+    w.sql = (counting ? QStringLiteral("SELECT -1 point, COUNT(*) n, 0 total, 0 squares,"
+                                       " 0 minimum, 0 maximum FROM inspection i WHERE ")
+                      : QStringLiteral("SELECT s.point, SUM(s.n) n, SUM(s.total) total,"
+                                       " SUM(s.squares) squares, MIN(s.minimum) minimum,"
+                                       " MAX(s.maximum) maximum FROM point_summary s"
+                                       " JOIN inspection i ON i.id = s.inspection_id WHERE ")) +
+            w.sql + also + (counting ? QString() : QStringLiteral(" GROUP BY s.point"));
     return w;
 }
 
-QList<PointStatistics> ArchiveQuery::statistics(const ArchiveFilter &filter)
+ArchiveQuery::Where ArchiveQuery::sums(const ArchiveFilter &filter, bool counting)
 {
     const qint64 from = ms(filter.from).toLongLong();
     const qint64 to = filter.to.isValid() ? filter.to.toMSecsSinceEpoch() : kNoEnd;
@@ -249,16 +252,17 @@ QList<PointStatistics> ArchiveQuery::statistics(const ArchiveFilter &filter)
     const qint64 endDay = to <= 0 ? 0 : to / day;
     QList<Where> parts;
     if (!*m_rollups || (filter.verdict && filter.rejudging) || firstDay >= endDay) {
-        parts.append(summed(filter, from, to));
+        parts.append(summed(filter, from, to, counting));
     } else {
         if (from < firstDay * day)
-            parts.append(summed(filter, from, firstDay * day));
+            parts.append(summed(filter, from, firstDay * day, counting));
         if (endDay * day < to)
-            parts.append(summed(filter, endDay * day, to));
+            parts.append(summed(filter, endDay * day, to, counting));
         Where kept{
             QStringLiteral("SELECT point, SUM(n) n, SUM(total) total, SUM(squares) squares,"
                            " MIN(minimum) minimum, MAX(maximum) maximum FROM point_rollup"
-                           " WHERE grain = ? AND category = ? AND worst = ?"),
+                           " WHERE grain = ? AND category = ? AND worst = ? AND ") +
+                (counting ? QStringLiteral("point = -1") : QStringLiteral("point >= 0")),
             {(filter.category ? ArchiveRollup::Category : 0) |
                  (filter.verdict ? ArchiveRollup::Verdict : 0),
              filter.category && !filter.category->isNull() ? *filter.category : QStringLiteral(""),
@@ -286,7 +290,7 @@ QList<PointStatistics> ArchiveQuery::statistics(const ArchiveFilter &filter)
         }
         // Inspections stored without limits are judged one by one.
         if (filter.verdict && !allJudged())
-            parts.append(summed(filter, firstDay * day, endDay * day,
+            parts.append(summed(filter, firstDay * day, endDay * day, counting,
                                 QStringLiteral(" AND i.worst IS NULL")));
     }
     Where all;
@@ -294,6 +298,12 @@ QList<PointStatistics> ArchiveQuery::statistics(const ArchiveFilter &filter)
         all.sql += (all.sql.isEmpty() ? QString() : QStringLiteral(" UNION ALL ")) + part.sql;
         all.values += part.values;
     }
+    return all;
+}
+
+QList<PointStatistics> ArchiveQuery::statistics(const ArchiveFilter &filter)
+{
+    const Where all = sums(filter, false);
     QSqlQuery query =
         m_db.exec(QStringLiteral("SELECT point, SUM(n), MIN(minimum), MAX(maximum),"
                                  " SUM(total), SUM(squares) FROM (") +

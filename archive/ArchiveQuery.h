@@ -75,9 +75,13 @@ private:
     QString text(const QString &column) const;
     QStringList distinct(const QString &column);
     bool allJudged();
-    // Per point, the sums of the inspections of the filter started in
-    // [from, to) (and `also`), from the sums kept beside each inspection.
-    Where summed(ArchiveFilter filter, qint64 from, qint64 to, const QString &also = {});
+    // Per point (n, total, squares, minimum, maximum), the sums over the
+    // filter's inspections; counting: how many, as point -1.
+    Where sums(const ArchiveFilter &filter, bool counting);
+    // The same of those started in [from, to) (and `also`), from the sums
+    // kept beside each inspection.
+    Where summed(ArchiveFilter filter, qint64 from, qint64 to, bool counting,
+                 const QString &also = {});
 
     ArchiveDatabase &m_db;
     std::optional<bool> m_allJudged;

@@ -20,18 +20,30 @@ QString day()
     return QStringLiteral("i.started_ms / %1").arg(ArchiveRollup::kDayMs);
 }
 
-// The day rows of the inspections `where` picks, split as each grain of
-// `grains` says, summed from point_summary (s) of the inspections (i).
+// The rows of the inspections (i) `where` picks, each split as the grain of
+// g says, in the span and bucket given: per point summed from point_summary
+// (s), and how many inspections as point -1 (also those without readings).
+// `where` is used twice: its values are bound twice.
+QString summed(const QString &joined, const QString &span, const QString &bucket,
+               const QString &where)
+{
+    const QString keys = QStringLiteral("g.grain, CASE WHEN g.grain IN (1, 3) THEN i.category"
+                                        " ELSE '' END, CASE WHEN g.grain >= 2 THEN"
+                                        " COALESCE(i.worst, -1) ELSE -1 END, ") +
+                         span + QStringLiteral(", ") + bucket + QStringLiteral(", i.station");
+    const QString picked = QStringLiteral(" CROSS JOIN ") + joined +
+                           QStringLiteral(" WHERE i.started_ms >= 0 AND ") + where;
+    return QStringLiteral("SELECT ") + keys + QStringLiteral(", s.point, ") + kSums +
+           QStringLiteral(" FROM inspection i JOIN point_summary s ON s.inspection_id = i.id") +
+           picked + QStringLiteral(" GROUP BY 1, 2, 3, 4, 5, 6, 7 UNION ALL SELECT ") + keys +
+           QStringLiteral(", -1, COUNT(*), 0, 0, 0, 0 FROM inspection i") + picked +
+           QStringLiteral(" GROUP BY 1, 2, 3, 4, 5, 6 ORDER BY 1, 2, 3, 4, 5, 6, 7");
+}
+
+// The day rows of the inspections `where` picks, for each grain of `grains`.
 QString daysFromSummaries(const QString &grains, const QString &where)
 {
-    return QStringLiteral("SELECT g.grain, CASE WHEN g.grain IN (1, 3) THEN i.category"
-                          " ELSE '' END, CASE WHEN g.grain >= 2 THEN COALESCE(i.worst, -1)"
-                          " ELSE -1 END, 1, ") +
-           day() + QStringLiteral(", i.station, s.point, ") + kSums +
-           QStringLiteral(" FROM inspection i JOIN point_summary s ON s.inspection_id = i.id"
-                          " CROSS JOIN ") +
-           grains + QStringLiteral(" g WHERE i.started_ms >= 0 AND ") + where +
-           QStringLiteral(" GROUP BY 1, 2, 3, 5, 6, 7 ORDER BY 1, 2, 3, 5, 6, 7");
+    return summed(grains + QStringLiteral(" g"), QStringLiteral("1"), day(), where);
 }
 
 // The block rows summed from the day rows of `table` that `where` picks.
@@ -109,20 +121,15 @@ void ArchiveRollup::update(const QList<qint64> &added, const QList<Day> &days,
         lock(days + changed);
     // The new inspections are added to their day and block rows.
     const QString addTo =
-        QStringLiteral("INSERT INTO point_rollup (") + kColumns +
-        QStringLiteral(") SELECT g.grain, CASE WHEN g.grain IN (1, 3) THEN i.category ELSE ''"
-                       " END, CASE WHEN g.grain >= 2 THEN COALESCE(i.worst, -1) ELSE -1 END,"
-                       " z.span, CASE WHEN z.span = 1 THEN ") +
-        day() + QStringLiteral(" ELSE ") + day() +
-        QStringLiteral(" / %1 END, i.station, s.point, ").arg(kBlockDays) + kSums +
-        QStringLiteral(" FROM inspection i JOIN point_summary s ON s.inspection_id = i.id"
-                       " CROSS JOIN ") +
-        kAllGrains +
-        QStringLiteral(" g CROSS JOIN (SELECT 1 AS span UNION ALL SELECT %1) z").arg(kBlockDays) +
-        QStringLiteral(" WHERE i.started_ms >= 0 AND i.id IN (ids) GROUP BY 1, 2, 3, 4, 5, 6, 7"
-                       // One order for every writer: rows are locked in it.
-                       " ORDER BY 1, 2, 3, 4, 5, 6, 7 ON CONFLICT (") +
-        kKey +
+        QStringLiteral("INSERT INTO point_rollup (") + kColumns + QStringLiteral(") ") +
+        summed(kAllGrains + QStringLiteral(" g CROSS JOIN (SELECT 1 AS span UNION ALL SELECT %1) z")
+                                .arg(kBlockDays),
+               QStringLiteral("z.span"),
+               QStringLiteral("CASE WHEN z.span = 1 THEN ") + day() + QStringLiteral(" ELSE ") +
+                   day() + QStringLiteral(" / %1 END").arg(kBlockDays),
+               QStringLiteral("i.id IN (ids)")) +
+        // Rows are locked in the order given, the same in every writer.
+        QStringLiteral(" ON CONFLICT (") + kKey +
         QStringLiteral(") DO UPDATE SET n = point_rollup.n + excluded.n,"
                        " total = point_rollup.total + excluded.total,"
                        " squares = point_rollup.squares + excluded.squares,"
@@ -139,7 +146,7 @@ void ArchiveRollup::update(const QList<qint64> &added, const QList<Day> &days,
         m_db.exec(QString(addTo).replace(QStringLiteral("(ids)"),
                                          u'(' + QStringList(count, QStringLiteral("?")).join(u',') +
                                              u')'),
-                  ids);
+                  ids + ids);
     }
     // The days an inspection left or entered, then their blocks.
     std::set<std::pair<QString, qint64>> blocks;
@@ -174,7 +181,8 @@ void ArchiveRollup::sumDay(const Day &d)
         QStringLiteral("INSERT INTO point_rollup (") + kColumns + QStringLiteral(") ") +
             daysFromSummaries(kAllGrains, station + QStringLiteral(" = ? AND i.started_ms >= ?"
                                                                    " AND i.started_ms < ?")),
-        {d.station, d.day * kDayMs, (d.day + 1) * kDayMs});
+        {d.station, d.day * kDayMs, (d.day + 1) * kDayMs, d.station, d.day * kDayMs,
+         (d.day + 1) * kDayMs});
 }
 
 void ArchiveRollup::sumBlock(const QString &station, qint64 block)

@@ -14,10 +14,10 @@ class ArchiveDatabase;
 // one UTC day (span 1) or in one block of kBlockDays UTC days (span
 // kBlockDays), split by category, by stored worst verdict (-1: none stored)
 // or by both, as its grain says; a column the grain does not split by holds
-// '' or -1. Fixed UTC buckets do not depend on the time zone of a reader.
-// Counts, sums and sums of squares add up exactly, the lowest and highest
-// reading do too; taking an inspection out is not a subtraction, so the
-// buckets it leaves are summed again from point_summary.
+// '' or -1. Point -1 counts the inspections (n) of its bucket. Fixed UTC buckets do not depend on
+// the time zone of a reader. Counts, sums and sums of squares add up exactly, the lowest and
+// highest reading do too; taking an inspection out is not a subtraction, so the buckets it leaves
+// are summed again from point_summary.
 class ArchiveRollup
 {
 public:

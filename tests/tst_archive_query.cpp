@@ -294,8 +294,8 @@ class TestArchiveQuery : public QObject
         return m_archives.value(backend);
     }
 
-    // The statistics of each range with each kind of filter, against those
-    // of the readings of `all` as they were last stored.
+    // The statistics and the count of each range with each kind of filter,
+    // against those of the readings of `all` as they were last stored.
     void checkStatistics(ArchiveDatabase &db, const QList<Inspection> &all, const char *when)
     {
         ArchiveQuery query(db);
@@ -330,12 +330,15 @@ class TestArchiveQuery : public QObject
             for (const auto &[kind, filter] : filters) {
                 const QString what = QStringLiteral("%1: %2, %3").arg(when, range, kind);
                 QMap<int, QList<ArchivedReading>> byPoint;
+                qint64 inspections = 0;
                 for (const Inspection &i : all) {
                     if (!matches(summarise(i), filter))
                         continue;
+                    ++inspections;
                     for (const ArchivedReading &reading : i.readings)
                         byPoint[reading.point].append(reading);
                 }
+                QVERIFY2(query.count(filter) == inspections, qPrintable(what));
                 const QList<PointStatistics> got = query.statistics(filter);
                 QVERIFY2(got.size() == byPoint.size(), qPrintable(what));
                 nonEmpty += got.isEmpty() ? 0 : 1;
@@ -465,9 +468,10 @@ private Q_SLOTS:
         }
     }
 
-    // The sums kept per day and per block of days give what the readings
-    // give, wherever the range ends and with each filter, also after later
-    // stores move inspections to another station, category, day or verdict.
+    // The sums and counts kept per day and per block of days give what the
+    // readings give, wherever the range ends and with each filter, also after
+    // later stores move inspections to another station, category, day or
+    // verdict or leave one without readings.
     void statisticsAtDayAndBlockBorders()
     {
         QFETCH_GLOBAL(QString, backend);
