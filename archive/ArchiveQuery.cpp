@@ -1,6 +1,7 @@
 #include "ArchiveQuery.h"
 
 #include "ArchiveDatabase.h"
+#include "ArchiveRollup.h"
 #include "ArchiveSchema.h"
 #include "PointCatalogue.h"
 
@@ -50,13 +51,8 @@ QString ArchiveQuery::verdictOf(const ArchiveFilter &filter, const QString &pref
         return today;
     // Inspections stored without limits are judged with today's; the stored
     // verdict alone goes through its index.
-    if (!m_allJudged) {
-        QSqlQuery unjudged =
-            m_db.exec(QStringLiteral("SELECT 1 FROM inspection WHERE worst IS NULL LIMIT 1"));
-        m_allJudged = !unjudged.next();
-    }
-    return *m_allJudged ? prefix + QStringLiteral("worst")
-                        : QStringLiteral("COALESCE(%1worst, %2)").arg(prefix, today);
+    return allJudged() ? prefix + QStringLiteral("worst")
+                       : QStringLiteral("COALESCE(%1worst, %2)").arg(prefix, today);
 }
 
 ArchiveQuery::Where ArchiveQuery::where(const ArchiveFilter &filter, const QString &prefix)
@@ -193,10 +189,11 @@ ArchivePage ArchiveQuery::page(const ArchiveFilter &filter, const ArchiveOrder &
 
 qint64 ArchiveQuery::count(const ArchiveFilter &filter)
 {
-    const Where w = where(filter);
-    QSqlQuery query =
-        m_db.exec(QStringLiteral("SELECT COUNT(*) FROM inspection WHERE ") + w.sql, w.values);
-    return query.next() ? query.value(0).toLongLong() : 0;
+    // Over years, from the counts kept per day and block as the statistics.
+    const Where all = sums(filter, true);
+    QSqlQuery query = m_db.exec(
+        QStringLiteral("SELECT SUM(n) FROM (") + all.sql + QStringLiteral(") parts"), all.values);
+    return query.next() ? query.value(0).toString().toLongLong() : 0;
 }
 
 QStringList ArchiveQuery::distinct(const QString &column)
@@ -214,37 +211,104 @@ QStringList ArchiveQuery::distinct(const QString &column)
     return out;
 }
 
-bool ArchiveQuery::coversAll(const ArchiveFilter &filter)
+bool ArchiveQuery::allJudged()
 {
-    if (filter.category || filter.station || filter.verdict)
-        return false;
-    // Each in a statement of its own: together SQLite would read every row.
-    QSqlQuery span = m_db.exec(QStringLiteral("SELECT (SELECT MIN(started_ms) FROM inspection),"
-                                              " (SELECT MAX(started_ms) FROM inspection)"));
-    if (!span.next() || span.value(0).isNull())
-        return true;
+    if (!m_allJudged) {
+        QSqlQuery unjudged =
+            m_db.exec(QStringLiteral("SELECT 1 FROM inspection WHERE worst IS NULL LIMIT 1"));
+        m_allJudged = !unjudged.next();
+    }
+    return *m_allJudged;
+}
+
+ArchiveQuery::Where ArchiveQuery::summed(ArchiveFilter filter, qint64 from, qint64 to,
+                                         bool counting, const QString &also)
+{
+    filter.from = QDateTime::fromMSecsSinceEpoch(from, Qt::UTC);
+    filter.to = QDateTime::fromMSecsSinceEpoch(to, Qt::UTC);
+    Where w = where(filter, QStringLiteral("i."));
+    w.sql = (counting ? QStringLiteral("SELECT -1 point, COUNT(*) n, 0 total, 0 squares,"
+                                       " 0 minimum, 0 maximum FROM inspection i WHERE ")
+                      : QStringLiteral("SELECT s.point, SUM(s.n) n, SUM(s.total) total,"
+                                       " SUM(s.squares) squares, MIN(s.minimum) minimum,"
+                                       " MAX(s.maximum) maximum FROM point_summary s"
+                                       " JOIN inspection i ON i.id = s.inspection_id WHERE ")) +
+            w.sql + also + (counting ? QString() : QStringLiteral(" GROUP BY s.point"));
+    return w;
+}
+
+ArchiveQuery::Where ArchiveQuery::sums(const ArchiveFilter &filter, bool counting)
+{
+    const qint64 from = ms(filter.from).toLongLong();
     const qint64 to = filter.to.isValid() ? filter.to.toMSecsSinceEpoch() : kNoEnd;
-    return ms(filter.from).toLongLong() <= span.value(0).toLongLong() &&
-           span.value(1).toLongLong() < to;
+    if (!m_rollups)
+        m_rollups = ArchiveSchema::version(m_db) >= 6;
+    // Whole UTC days inside the range come from the sums kept per day and
+    // per block of days; the ends, and what the stored verdict cannot
+    // answer, from the sums of each inspection.
+    constexpr qint64 day = ArchiveRollup::kDayMs;
+    constexpr qint64 block = ArchiveRollup::kBlockDays;
+    const qint64 firstDay = from <= 0 ? 0 : (from + day - 1) / day;
+    const qint64 endDay = to <= 0 ? 0 : to / day;
+    QList<Where> parts;
+    if (!*m_rollups || (filter.verdict && filter.rejudging) || firstDay >= endDay) {
+        parts.append(summed(filter, from, to, counting));
+    } else {
+        if (from < firstDay * day)
+            parts.append(summed(filter, from, firstDay * day, counting));
+        if (endDay * day < to)
+            parts.append(summed(filter, endDay * day, to, counting));
+        Where kept{
+            QStringLiteral("SELECT point, SUM(n) n, SUM(total) total, SUM(squares) squares,"
+                           " MIN(minimum) minimum, MAX(maximum) maximum FROM point_rollup"
+                           " WHERE grain = ? AND category = ? AND worst = ? AND ") +
+                (counting ? QStringLiteral("point = -1") : QStringLiteral("point >= 0")),
+            {(filter.category ? ArchiveRollup::Category : 0) |
+                 (filter.verdict ? ArchiveRollup::Verdict : 0),
+             filter.category && !filter.category->isNull() ? *filter.category : QStringLiteral(""),
+             filter.verdict ? int(*filter.verdict) : -1}};
+        if (filter.station) {
+            kept.sql += QStringLiteral(" AND station = ?");
+            kept.values.append(filter.station->isNull() ? QStringLiteral("") : *filter.station);
+        }
+        const auto buckets = [&](qint64 span, qint64 first, qint64 end) {
+            if (first >= end)
+                return;
+            Where w = kept;
+            w.sql += QStringLiteral(" AND span = ? AND bucket >= ? AND bucket < ? GROUP BY point");
+            w.values << span << first << end;
+            parts.append(w);
+        };
+        const qint64 firstBlock = (firstDay + block - 1) / block;
+        const qint64 endBlock = endDay / block;
+        if (firstBlock < endBlock) {
+            buckets(1, firstDay, firstBlock * block);
+            buckets(block, firstBlock, endBlock);
+            buckets(1, endBlock * block, endDay);
+        } else {
+            buckets(1, firstDay, endDay);
+        }
+        // Inspections stored without limits are judged one by one.
+        if (filter.verdict && !allJudged())
+            parts.append(summed(filter, firstDay * day, endDay * day, counting,
+                                QStringLiteral(" AND i.worst IS NULL")));
+    }
+    Where all;
+    for (const Where &part : parts) {
+        all.sql += (all.sql.isEmpty() ? QString() : QStringLiteral(" UNION ALL ")) + part.sql;
+        all.values += part.values;
+    }
+    return all;
 }
 
 QList<PointStatistics> ArchiveQuery::statistics(const ArchiveFilter &filter)
 {
-    const QString sums = QStringLiteral("SELECT s.point, SUM(s.n), MIN(s.minimum),"
-                                        " MAX(s.maximum), SUM(s.total), SUM(s.squares)"
-                                        " FROM point_summary s");
-    QSqlQuery query;
-    if (coversAll(filter)) {
-        // The whole archive: the inspections need not be looked at.
-        query = m_db.exec(sums + QStringLiteral(" GROUP BY s.point ORDER BY s.point"));
-    } else {
-        const Where w = where(filter, QStringLiteral("i."));
-        query = m_db.exec(sums +
-                              QStringLiteral(" JOIN inspection i ON i.id = s.inspection_id"
-                                             " WHERE ") +
-                              w.sql + QStringLiteral(" GROUP BY s.point ORDER BY s.point"),
-                          w.values);
-    }
+    const Where all = sums(filter, false);
+    QSqlQuery query =
+        m_db.exec(QStringLiteral("SELECT point, SUM(n), MIN(minimum), MAX(maximum),"
+                                 " SUM(total), SUM(squares) FROM (") +
+                      all.sql + QStringLiteral(") parts GROUP BY point ORDER BY point"),
+                  all.values);
     QList<PointStatistics> out;
     while (query.next()) {
         PointStatistics s;

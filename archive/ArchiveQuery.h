@@ -37,7 +37,8 @@ struct ArchivePage
 // The list of a large archive read a page at a time, filtered and sorted by
 // the database through an index for each filter and sort; counts, and the
 // statistics of each point over a filter summed by the database from the
-// per-point sums kept beside each inspection, never from the readings.
+// per-point sums kept for each station's days and blocks of days, and
+// beside each inspection for the rest, never from the readings.
 // Every failure is an ArchiveError.
 class ArchiveQuery
 {
@@ -73,8 +74,16 @@ private:
     QString keyOf(ArchiveSortKey key, const ArchiveFilter &filter);
     QString text(const QString &column) const;
     QStringList distinct(const QString &column);
-    bool coversAll(const ArchiveFilter &filter);
+    bool allJudged();
+    // Per point (n, total, squares, minimum, maximum), the sums over the
+    // filter's inspections; counting: how many, as point -1.
+    Where sums(const ArchiveFilter &filter, bool counting);
+    // The same of those started in [from, to) (and `also`), from the sums
+    // kept beside each inspection.
+    Where summed(ArchiveFilter filter, qint64 from, qint64 to, bool counting,
+                 const QString &also = {});
 
     ArchiveDatabase &m_db;
     std::optional<bool> m_allJudged;
+    std::optional<bool> m_rollups; // whether the archive keeps the sums of days
 };

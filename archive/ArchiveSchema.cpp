@@ -1,6 +1,7 @@
 #include "ArchiveSchema.h"
 
 #include "ArchiveDatabase.h"
+#include "ArchiveRollup.h"
 
 #include "PointCatalogue.h"
 #include "VerdictBands.h"
@@ -180,6 +181,9 @@ QStringList step(int to, bool sqlite)
         return step4();
     case 5:
         return step5(sqlite);
+    case 6:
+        // Version 6: the per-point sums of each station's days and blocks of days.
+        return ArchiveRollup::schema(sqlite);
     }
     return {};
 }

@@ -2,6 +2,7 @@
 
 #include "ArchiveDatabase.h"
 #include "ArchiveQuery.h"
+#include "ArchiveRollup.h"
 #include "RowBatch.h"
 
 #include <QHash>
@@ -54,6 +55,13 @@ QVariant storedWorst(const Inspection &inspection, const InspectionSummary &summ
     if (!bands || !bands->of(Substrate::FE).valid() || !bands->of(Substrate::AL).valid())
         return QVariant(QMetaType(QMetaType::Int));
     return int(bands->worst(summary));
+}
+
+// The station's UTC day of a start (a negative day: before 1970, in no bucket).
+ArchiveRollup::Day dayOf(const QVariant &station, const QVariant &startedMs)
+{
+    const qint64 started = startedMs.toLongLong();
+    return {station.toString(), started < 0 ? -1 : ArchiveRollup::dayOf(started)};
 }
 
 // The inspection's own row: its columns, in the order of headValues().
@@ -130,6 +138,11 @@ struct ArchiveStore::Batches
     RowBatch reading;
     RowBatch sent;
     RowBatch summary;
+    // For the per-point sums of days and blocks: the new inspections and
+    // their days, and the days an inspection stored again left or entered.
+    QList<qint64> added;
+    QList<ArchiveRollup::Day> addedDays;
+    QList<ArchiveRollup::Day> changedDays;
 };
 
 void ArchiveStore::store(Inspection &inspection)
@@ -151,6 +164,7 @@ void ArchiveStore::storeAll(QList<Inspection> &inspections)
             writeHeads(inspections, first, std::min(perStatement, inspections.size() - first),
                        batches);
         batches.flush();
+        ArchiveRollup(m_db).update(batches.added, batches.addedDays, batches.changedDays);
         m_db.commit();
     } catch (...) {
         m_db.rollback();
@@ -185,6 +199,8 @@ void ArchiveStore::writeHeads(QList<Inspection> &inspections, qsizetype first, q
         const qint64 id = made.take(inspection.uid);
         if (id > 0) {
             inspection.id = id;
+            batches.added.append(id);
+            batches.addedDays.append(dayOf(text(inspection.station), ms(inspection.started)));
             writeRows(inspection, batches);
         } else if (rewrite(inspection, batches)) {
             writeRows(inspection, batches);
@@ -195,17 +211,25 @@ void ArchiveStore::writeHeads(QList<Inspection> &inspections, qsizetype first, q
 bool ArchiveStore::rewrite(Inspection &inspection, Batches &batches)
 {
     QSqlQuery existing = m_db.exec(
-        QStringLiteral("SELECT id, revision FROM inspection WHERE uid = ?"), {inspection.uid});
+        QStringLiteral("SELECT id, revision, station, started_ms FROM inspection WHERE uid = ?"),
+        {inspection.uid});
     if (!existing.next())
         throw ArchiveError(ArchiveError::Cause::Failed,
                            QStringLiteral("Az új vizsgálat azonosítója nem olvasható: ") +
                                inspection.uid);
     inspection.id = existing.value(0).toLongLong();
     const int storedRevision = existing.value(1).toInt();
+    const ArchiveRollup::Day before = dayOf(existing.value(2), existing.value(3));
     existing.finish();
     // Already there (a replay after the commit), or a later store of it is.
     if (storedRevision >= inspection.revision)
         return false;
+    // Its sums leave the day it had and go to the day it has now.
+    for (const ArchiveRollup::Day &d :
+         {before, dayOf(text(inspection.station), ms(inspection.started))}) {
+        if (d.day >= 0)
+            batches.changedDays.append(d);
+    }
     m_db.exec(QStringLiteral("UPDATE inspection SET station = ?, started_ms = ?, ended_ms = ?,"
                              " category = ?, points_measured = ?, reading_count = ?,"
                              " fe_min = ?, fe_max = ?, al_min = ?, al_max = ?, revision = ?,"

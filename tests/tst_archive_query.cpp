@@ -12,6 +12,7 @@
 
 #include "ArchiveDatabase.h"
 #include "ArchiveQuery.h"
+#include "ArchiveRollup.h"
 #include "ArchiveSamples.h"
 #include "ArchiveSchema.h"
 #include "ArchiveStore.h"
@@ -172,6 +173,68 @@ QList<std::pair<QString, ArchiveFilter>> someFilters()
     return out;
 }
 
+// A day that starts a block of days, and inspections on both sides of it:
+// on the midnights of it and of the blocks around, a millisecond off them,
+// and spread over the days between.
+constexpr qint64 kDay = ArchiveRollup::kDayMs;
+constexpr qint64 kBorder = 20128; // 2025-02-09, day 629 * 32 since 1970
+static_assert(kBorder % ArchiveRollup::kBlockDays == 0);
+
+QList<Inspection> borderInspections()
+{
+    QRandomGenerator random(1970);
+    QList<qint64> moments;
+    for (qint64 d : {kBorder - 32, kBorder, kBorder + 32, kBorder + 64}) {
+        for (qint64 off : {-1, 0, 1})
+            moments.append(d * kDay + off);
+    }
+    for (qint64 d = kBorder - 70; d < kBorder + 100; d += 3)
+        moments.append(d * kDay + random.bounded(kDay));
+    QList<Inspection> out;
+    for (qsizetype n = 0; n < moments.size(); ++n) {
+        Inspection i;
+        i.uid = QStringLiteral("border-%1").arg(n);
+        i.started = QDateTime::fromMSecsSinceEpoch(moments.at(n), Qt::UTC);
+        i.ended = i.started.addSecs(300);
+        i.category = kCategories.at(random.bounded(int(kCategories.size())));
+        i.station = kStations.at(random.bounded(int(kStations.size())));
+        for (int p = random.bounded(1, 5); p > 0; --p) {
+            const int point = random.bounded(6);
+            for (int r = random.bounded(1, 3); r > 0; --r)
+                i.readings.append({point, Substrate::FE,
+                                   QList<int>{40, 100, 150, 200, 400}.at(random.bounded(5)) +
+                                       random.bounded(-5, 6),
+                                   ReadingSource::Gauge, i.started});
+        }
+        if (n % 5 == 2)
+            i.judgedWith.reset(); // judged with today's limits whenever shown
+        else
+            i.judgedWith = VerdictBands();
+        out.append(i);
+    }
+    return out;
+}
+
+// Ranges whose ends fall inside days, on midnights, on the borders of
+// blocks, over several blocks, and open at either end.
+QList<std::pair<QString, ArchiveFilter>> borderRanges()
+{
+    const auto at = [](qint64 ms) { return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC); };
+    return {
+        {"whole archive", ArchiveFilter()},
+        {"one block", ArchiveFilter(at(kBorder * kDay), at((kBorder + 32) * kDay))},
+        {"over the border", ArchiveFilter(at((kBorder - 1) * kDay), at((kBorder + 1) * kDay))},
+        {"a millisecond in", ArchiveFilter(at(kBorder * kDay + 1), at((kBorder + 64) * kDay))},
+        {"inside days, three blocks", ArchiveFilter(at((kBorder - 33) * kDay + 5 * 3600000),
+                                                    at((kBorder + 64) * kDay + 3 * 3600000))},
+        {"midnights, blocks and days",
+         ArchiveFilter(at((kBorder - 40) * kDay), at((kBorder + 70) * kDay))},
+        {"from only", ArchiveFilter(at((kBorder - 5) * kDay + 7))},
+        {"to only", ArchiveFilter({}, at((kBorder + 33) * kDay - 1))},
+        {"within one day", ArchiveFilter(at(kBorder * kDay + 1000), at(kBorder * kDay + 2000))},
+    };
+}
+
 } // namespace
 
 // A machine without PostgreSQL's server skips (expected-skips.txt says where
@@ -229,6 +292,69 @@ class TestArchiveQuery : public QObject
             m_archives.insert(backend, l);
         }
         return m_archives.value(backend);
+    }
+
+    // The statistics and the count of each range with each kind of filter,
+    // against those of the readings of `all` as they were last stored.
+    void checkStatistics(ArchiveDatabase &db, const QList<Inspection> &all, const char *when)
+    {
+        ArchiveQuery query(db);
+        VerdictBands today;
+        today.set(Substrate::FE, {50, 130, 250});
+        int nonEmpty = 0;
+        for (const auto &[range, r] : borderRanges()) {
+            QList<std::pair<QString, ArchiveFilter>> filters;
+            ArchiveFilter f = r;
+            f.bands = today;
+            filters.append({"", f});
+            ArchiveFilter c = f;
+            c.category = kCategories.at(1);
+            filters.append({"category", c});
+            ArchiveFilter st = f;
+            st.station = kStations.at(2);
+            filters.append({"station", st});
+            for (Verdict v : {Verdict::Factory, Verdict::Repainted, Verdict::Filler}) {
+                ArchiveFilter byVerdict = f;
+                byVerdict.verdict = v;
+                filters.append({"verdict", byVerdict});
+                byVerdict.category = kCategories.at(0);
+                filters.append({"verdict and category", byVerdict});
+                byVerdict.station = kStations.at(0);
+                filters.append({"verdict, category and station", byVerdict});
+                byVerdict.rejudging = true;
+                filters.append({"re-judged, category and station", byVerdict});
+            }
+            ArchiveFilter rejudged = st;
+            rejudged.rejudging = true;
+            filters.append({"re-judged, station", rejudged});
+            for (const auto &[kind, filter] : filters) {
+                const QString what = QStringLiteral("%1: %2, %3").arg(when, range, kind);
+                QMap<int, QList<ArchivedReading>> byPoint;
+                qint64 inspections = 0;
+                for (const Inspection &i : all) {
+                    if (!matches(summarise(i), filter))
+                        continue;
+                    ++inspections;
+                    for (const ArchivedReading &reading : i.readings)
+                        byPoint[reading.point].append(reading);
+                }
+                QVERIFY2(query.count(filter) == inspections, qPrintable(what));
+                const QList<PointStatistics> got = query.statistics(filter);
+                QVERIFY2(got.size() == byPoint.size(), qPrintable(what));
+                nonEmpty += got.isEmpty() ? 0 : 1;
+                for (const PointStatistics &s : got) {
+                    const PointStatistics e =
+                        PointStatistics::of(s.point, byPoint.value(s.point), {});
+                    QVERIFY2(s.n == e.n && s.minimum == e.minimum && s.maximum == e.maximum,
+                             qPrintable(what));
+                    QVERIFY2(qAbs(s.mean - e.mean) < 1e-9, qPrintable(what));
+                    QVERIFY2(s.deviation.has_value() == e.deviation.has_value(), qPrintable(what));
+                    if (e.deviation)
+                        QVERIFY2(qAbs(*s.deviation - *e.deviation) < 1e-6, qPrintable(what));
+                }
+            }
+        }
+        QVERIFY(nonEmpty > 80); // the filters do pick something
     }
 
 private Q_SLOTS:
@@ -340,6 +466,55 @@ private Q_SLOTS:
                     QVERIFY2(qAbs(*s.deviation - *e.deviation) < 1e-6, qPrintable(name));
             }
         }
+    }
+
+    // The sums and counts kept per day and per block of days give what the
+    // readings give, wherever the range ends and with each filter, also after
+    // later stores move inspections to another station, category, day or
+    // verdict or leave one without readings.
+    void statisticsAtDayAndBlockBorders()
+    {
+        QFETCH_GLOBAL(QString, backend);
+        const ArchiveLocation l = location(backend, "borders");
+        NEED_SERVER(l.kind != ArchiveLocation::Kind::SqliteFile || !l.file.isEmpty());
+        ArchiveDatabase db(l);
+        db.open();
+        ArchiveStore store(db);
+        QList<Inspection> all = borderInspections();
+        QList<Inspection> batch = all.mid(0, all.size() - 10);
+        store.storeAll(batch);
+        for (qsizetype n = batch.size(); n < all.size(); ++n)
+            store.store(all[n]);
+        for (qsizetype n = 0; n < batch.size(); ++n)
+            all[n].id = batch.at(n).id;
+        checkStatistics(db, all, "stored");
+        if (QTest::currentTestFailed())
+            return;
+
+        // Later stores of some: each moves to another bucket or verdict.
+        const auto again = [&all](qsizetype n) -> Inspection & {
+            ++all[n].revision;
+            return all[n];
+        };
+        again(3).station = kStations.at((kStations.indexOf(all.at(3).station) + 1) % 3);
+        again(4).category = kCategories.at((kCategories.indexOf(all.at(4).category) + 1) % 3);
+        again(5).started = all.at(5).started.addDays(40);
+        again(6).readings = {{2, Substrate::FE, 900, ReadingSource::Gauge, all.at(6).started}};
+        again(7).judgedWith.reset();
+        again(8).readings.clear();
+        QList<Inspection> later{all.at(3), all.at(4), all.at(5)};
+        Inspection beside = all.at(5); // a new one on the day another leaves
+        beside.uid = QStringLiteral("beside");
+        beside.revision = 1;
+        beside.started = all.at(5).started.addDays(-40);
+        later.append(beside);
+        store.storeAll(later);
+        beside.id = later.last().id;
+        all.append(beside);
+        for (qsizetype n : {6, 7, 8})
+            store.store(all[n]);
+        checkStatistics(db, all, "stored again");
+        QCOMPARE(ArchiveRollup(db).differences(), 0);
     }
 
     // Each filter and each sort enters its own index (PostgreSQL counts the
