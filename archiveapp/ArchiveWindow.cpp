@@ -490,6 +490,7 @@ void ArchiveWindow::refresh()
         got->page = query.page(f, order, rows);
     });
     m_matching.reset();
+    m_countProblem.clear();
     if (ok) {
         m_stamp = got->stamp;
         fillChoices(CB_Category, got->categories, QStringLiteral("(nincs kategória)"));
@@ -569,22 +570,28 @@ void ArchiveWindow::countRows()
         },
         this,
         [this, counts, generation](const std::optional<ArchiveError> &error) {
-            if (generation != m_generation || m_closing || error)
+            if (generation != m_generation || m_closing)
                 return;
-            m_matching = counts->first;
-            m_total = counts->second;
+            if (error) {
+                m_countProblem = error->text();
+            } else {
+                m_matching = counts->first;
+                m_total = counts->second;
+            }
             updateStatus();
         });
 }
 
 void ArchiveWindow::updateStatus()
 {
-    statusBar()->showMessage(
-        (m_matching ? QStringLiteral("%1 vizsgálat felel meg a szűrésnek (összesen %2)")
-                          .arg(*m_matching)
-                          .arg(m_total)
-                    : QStringLiteral("Számolás…")) +
-        QStringLiteral(" – archívum: %1").arg(m_location.describe()));
+    QString count = QStringLiteral("Számolás…");
+    if (m_matching)
+        count = QStringLiteral("%1 vizsgálat felel meg a szűrésnek (összesen %2)")
+                    .arg(*m_matching)
+                    .arg(m_total);
+    else if (!m_countProblem.isEmpty())
+        count = QStringLiteral("A vizsgálatok nem számolhatók meg: ") + m_countProblem;
+    statusBar()->showMessage(count + QStringLiteral(" – archívum: %1").arg(m_location.describe()));
 }
 
 void ArchiveWindow::onSelectionChanged()

@@ -155,6 +155,7 @@ private:
     std::shared_ptr<std::atomic<quint64>> m_live = std::make_shared<std::atomic<quint64>>(0);
     bool m_pageAsked = false;
     std::optional<qint64> m_matching; // the filter's rows, once counted
+    QString m_countProblem;           // why they could not be counted
     qint64 m_total = 0;
 
     QDateEdit *DE_From = nullptr;

@@ -650,6 +650,39 @@ private Q_SLOTS:
                                   qPrintable(state->text()), 5000);
     }
 
+    void aCountThatFailsIsSaid()
+    {
+        QVERIFY2(m_server->createDatabase("kfz_count_fails"), qPrintable(m_server->problem()));
+        ArchiveLocation where = location("kfz_count_fails");
+        {
+            ArchiveDatabase db(where);
+            db.open();
+            Inspection recent = sampleInspection(QDateTime::currentDateTime().addSecs(-60));
+            ArchiveStore(db).store(recent);
+        }
+        // The sums the count reads are held by another session; the list is not.
+        const auto drop = qScopeGuard([] { QSqlDatabase::removeDatabase("count-holder"); });
+        QSqlDatabase other = m_server->rawConnection("count-holder", "kfz_count_fails");
+        QVERIFY2(other.isOpen(), qPrintable(other.lastError().text()));
+        QSqlQuery q(other);
+        QVERIFY(other.transaction());
+        QVERIFY(q.exec("LOCK TABLE point_rollup IN ACCESS EXCLUSIVE MODE"));
+        where.options = "lock_timeout=500";
+        ArchiveSettings settings;
+        settings.location = where;
+        ArchiveWindow window(settings, QDir::temp().filePath("kfz-arch-pg-count.ini"));
+        QCOMPARE(window.findChild<QTableView *>("TV_Inspections")->model()->rowCount(), 1);
+        // Said, not left "counting" for ever.
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            window.statusBar()->currentMessage().contains(u"nem számolhatók meg"),
+            qPrintable(window.statusBar()->currentMessage()), 10000);
+        QVERIFY(other.rollback());
+        window.refresh();
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            window.statusBar()->currentMessage().startsWith(u"1 vizsgálat felel meg"),
+            qPrintable(window.statusBar()->currentMessage()), 10000);
+    }
+
     void closingWithBothReadersStuck()
     {
         QVERIFY2(m_server->createDatabase("kfz_close_stuck"), qPrintable(m_server->problem()));
