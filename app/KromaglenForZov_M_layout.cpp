@@ -140,8 +140,6 @@ void TF_Main::buildWindow()
                      QString(12, u' ') + QStringLiteral("Adatok átadása") + QString(12, u' '));
 
     buildConfigPage(TS_Config);
-    buildMeasPage(TS_Meas);
-    buildSendPage(TS_Send);
 }
 
 void TF_Main::buildConfigPage(QWidget *page)

@@ -189,6 +189,7 @@ private Q_SLOTS:
     void everyControlHasItsFont()
     {
         WizardFixture f;
+        f.toHandoverPage(); // every page built
         QStringList wrong = fontMismatches(f.window.get(), kWizardFonts);
         wrong += fontMismatches(f.info, kInfoDialogFonts);
         wrong += fontMismatches(f.question, kQuestionDialogFonts);
@@ -283,6 +284,7 @@ private Q_SLOTS:
     void longValuesShowEveryDigit()
     {
         WizardFixture f;
+        f.connectWithKey();
         auto *panel = f.w<QLabel>("P_ActMeasValue");
         for (const QString &value : {QStringLiteral("8888"), QStringLiteral("1000"),
                                      QStringLiteral("65535"), QStringLiteral("7")}) {
