@@ -61,7 +61,6 @@ TF_Main::TF_Main(const TF_MainServices &services, QWidget *parent)
 {
     m_gauge.setReconnectPauseMs(services.reconnectPauseMs);
     buildWindow();
-    m_display.setLog(M_ServerLog);
     FormCreate();
     connectArchive();
 }
@@ -85,19 +84,13 @@ void TF_Main::setDialogs(TF_MyShowMessage *info, TF_MessageDlg *question)
 
 void TF_Main::FormCreate()
 {
-    // A tool-tip stays up for as long as the mouse stays on its control.
-    for (QWidget *w : findChildren<QWidget *>())
-        w->setToolTipDuration(kHintPauseMs);
-    // Enter presses the button that has the focus, as Space does.
-    for (QPushButton *button : findChildren<QPushButton *>())
-        button->setAutoDefault(true);
+    prepareControls(this);
     PC_Steps->setActivePage(int(WizardPage::Config));
     const int tabHeight = TPageControl::kTabHeight;
     setFixedSize(914, tabHeight + Label3->y() + Label3->height() + 5);
     PC_Steps->setGeometry(rect());
 
-    connectHandlers();
-    buildLinkLostNotice();
+    connectConfigHandlers();
     connectGaugeSession();
     connect(&m_sounds, &FeedbackSounds::playbackError, this,
             [this](const QString &text) { showErrorBox(text); });
@@ -124,7 +117,17 @@ void TF_Main::FormCreate()
     BB_SetAll->setFocus();
 }
 
-void TF_Main::connectHandlers()
+void TF_Main::prepareControls(QWidget *root)
+{
+    // A tool-tip stays up for as long as the mouse stays on its control.
+    for (QWidget *w : root->findChildren<QWidget *>())
+        w->setToolTipDuration(kHintPauseMs);
+    // Enter presses the button that has the focus, as Space does.
+    for (QPushButton *button : root->findChildren<QPushButton *>())
+        button->setAutoDefault(true);
+}
+
+void TF_Main::connectConfigHandlers()
 {
     connect(PC_Steps, &TPageControl::changing, this, handled(&TF_Main::PC_StepsChanging));
     connect(CLB_WhatToMeas, &QListView::clicked, this, handled(&TF_Main::planRowClicked));
@@ -149,6 +152,24 @@ void TF_Main::connectHandlers()
     onClick(BB_FindPort, &TF_Main::BB_FindPortClick);
     onClick(BB_ConfigCancel, &TF_Main::BB_ConfigCancelClick);
     onClick(BB_ConfigNext, &TF_Main::BB_ConfigNextClick);
+    connect(CB_Save, &QComboBox::editTextChanged, this, handled(&TF_Main::CB_SaveChange));
+    connect(CB_Save, &TComboBox::closeUp, this, handled(&TF_Main::CB_SaveCloseUp));
+    connect(ComComboBox1, &QComboBox::activated, this, handled(&TF_Main::ComComboBox1Change));
+    connect(CB_Sound, &QComboBox::activated, this, handled(&TF_Main::CB_SoundChange));
+    connect(CB_SpeakNum, &QComboBox::activated, this, handled(&TF_Main::CB_SpeakNumChange));
+    connect(LB_KGLista, &QListWidget::itemClicked, this, handled(&TF_Main::LB_KGListaClick));
+}
+
+void TF_Main::ensureMeasPage()
+{
+    if (BB_MeasBack)
+        return;
+    buildMeasPage(TS_Meas);
+    buildLinkLostNotice();
+    prepareControls(TS_Meas);
+    const auto onClick = [this](QPushButton *button, void (TF_Main::*handler)()) {
+        connect(button, &QPushButton::clicked, this, handled(handler));
+    };
     onClick(BB_MeasStepBack, &TF_Main::BB_MeasStepBackClick);
     onClick(BB_MeasStepForward, &TF_Main::BB_MeasStepForwardClick);
     onClick(BB_MeasDelete, &TF_Main::BB_MeasDeleteClick);
@@ -156,19 +177,24 @@ void TF_Main::connectHandlers()
     onClick(BB_MeasBack, &TF_Main::BB_MeasBackClick);
     onClick(BB_MeasCancel, &TF_Main::BB_ConfigCancelClick);
     onClick(BB_MeasNext, &TF_Main::BB_MeasNextClick);
-    onClick(BB_SendBack, &TF_Main::BB_SendBackClick);
-    onClick(BB_SendCancel, &TF_Main::BB_SendCancelClick);
-    connect(CB_Save, &QComboBox::editTextChanged, this, handled(&TF_Main::CB_SaveChange));
-    connect(CB_Save, &TComboBox::closeUp, this, handled(&TF_Main::CB_SaveCloseUp));
-    connect(ComComboBox1, &QComboBox::activated, this, handled(&TF_Main::ComComboBox1Change));
-    connect(CB_Sound, &QComboBox::activated, this, handled(&TF_Main::CB_SoundChange));
-    connect(CB_SpeakNum, &QComboBox::activated, this, handled(&TF_Main::CB_SpeakNumChange));
-    connect(LB_KGLista, &QListWidget::itemClicked, this, handled(&TF_Main::LB_KGListaClick));
     connect(CB_ActMeasName, &QComboBox::activated, this, handled(&TF_Main::measuringPointPicked));
     connect(P_ActMeasValue, &TPanel::doubleClicked, this,
             handled(&TF_Main::P_ActMeasValueDblClick));
     connect(P_ActMetal, &TPanel::doubleClicked, this, handled(&TF_Main::P_ActMetalDblClick));
     SE_KeziBevitel->findChild<QLineEdit *>()->installEventFilter(this);
+    connect(&m_gauge, &GaugeSession::linkUp, L_LinkLost, &QWidget::hide);
+}
+
+void TF_Main::ensureSendPage()
+{
+    if (M_ServerLog)
+        return;
+    buildSendPage(TS_Send);
+    prepareControls(TS_Send);
+    connect(BB_SendBack, &QPushButton::clicked, this, handled(&TF_Main::BB_SendBackClick));
+    connect(BB_SendCancel, &QPushButton::clicked, this, handled(&TF_Main::BB_SendCancelClick));
+    // The server's lines since start-up have waited for the log.
+    m_display.setLog(M_ServerLog);
 }
 
 void TF_Main::JavaAddonCheck()
@@ -388,7 +414,7 @@ bool TF_Main::eventFilter(QObject *watched, QEvent *event)
         const QString name = watched->objectName();
         if (name == u"Label3" || name == u"Label4" || name == u"Label5")
             handled (&TF_Main::Label3Click)();
-    } else if (event->type() == QEvent::MouseButtonDblClick &&
+    } else if (event->type() == QEvent::MouseButtonDblClick && SE_KeziBevitel &&
                watched == SE_KeziBevitel->findChild<QLineEdit *>()) {
         handled (&TF_Main::SE_KeziBevitelDblClick)();
         return true;

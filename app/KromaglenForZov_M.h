@@ -152,17 +152,23 @@ private:
     void FormCreate();
     bool FormCloseQuery();
     void FormClose();
-    void connectHandlers();
+    // Hint time and Enter for the controls inside root, once they are built.
+    void prepareControls(QWidget *root);
+    void connectConfigHandlers();
     void JavaAddonCheck();
     void LoadStoredPort();
     void LoadPresetsFile();
     void LoadSoundOptions();
     void StartServerAtStartup();
-    // Building the pages
+    // Building the pages. The measuring and the handover page are built when
+    // the wizard first moves towards them: until then nothing on them can be
+    // seen, and the window starts with less to create and keep.
     void buildWindow();
     void buildConfigPage(QWidget *page);
     void buildMeasPage(QWidget *page);
     void buildSendPage(QWidget *page);
+    void ensureMeasPage();
+    void ensureSendPage();
     QLabel *makeWebLabel(QWidget *page, const QString &name, int top);
     void buildLinkLostNotice();
     // Plan and presets

@@ -44,7 +44,7 @@ TF_MessageDlg::TF_MessageDlg(QWidget *parent)
     m_question->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_question->setWordWrap(true);
     m_question->setFont(timesBold19());
-    m_question->setStyleSheet(QStringLiteral("color: navy;"));
+    setTextColour(m_question, QColor(QStringLiteral("navy")));
 
     m_yes = new QPushButton(QStringLiteral("&Igen"), this);
     m_yes->setObjectName(QStringLiteral("BB_Yes"));

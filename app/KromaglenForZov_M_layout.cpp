@@ -97,7 +97,7 @@ QLabel *TF_Main::makeWebLabel(QWidget *page, const QString &name, int top)
     QFont f = l->font();
     f.setUnderline(true);
     l->setFont(f);
-    l->setStyleSheet(QStringLiteral("color: green;"));
+    setTextColour(l, QColor(QStringLiteral("green")));
     l->setCursor(Qt::PointingHandCursor);
     l->move(0, top);
     l->adjustSize();
@@ -140,8 +140,6 @@ void TF_Main::buildWindow()
                      QString(12, u' ') + QStringLiteral("Adatok átadása") + QString(12, u' '));
 
     buildConfigPage(TS_Config);
-    buildMeasPage(TS_Meas);
-    buildSendPage(TS_Send);
 }
 
 void TF_Main::buildConfigPage(QWidget *page)
@@ -203,7 +201,7 @@ void TF_Main::buildConfigPage(QWidget *page)
         "Várja meg, amíg kigyullad a Kromaglen-en a kapcsolatot jelző zöld lámpa, utána  nyomja "
         "meg a Cal gombot a mérés megkezdéséhez!"));
     L_KellMenu->setFont(times(21, true));
-    L_KellMenu->setStyleSheet(QStringLiteral("color: red;"));
+    setTextColour(L_KellMenu, QColor(QStringLiteral("red")));
     L_KellMenu->setAlignment(Qt::AlignCenter);
     L_KellMenu->setWordWrap(true);
     L_KellMenu->hide();

@@ -72,7 +72,6 @@ void TF_Main::connectGaugeSession()
 {
     m_gauge.setHandlers([this](const GaugeFrame &frame) { ComPort1RxChar_GetMenu(frame); },
                         [this](const GaugeFrame &frame) { ComPort1RxChar(frame); });
-    connect(&m_gauge, &GaugeSession::linkUp, L_LinkLost, &QWidget::hide);
     connect(&m_gauge, &GaugeSession::linkLost, this, &TF_Main::onLinkLost);
     connect(&m_gauge, &GaugeSession::closeFailed, this, &TF_Main::showCloseFailure);
 }

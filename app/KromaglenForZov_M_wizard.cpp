@@ -64,6 +64,7 @@ void TF_Main::setSoundControlsVisible(bool visible)
 
 void TF_Main::BB_ConfigNextClick()
 {
+    ensureMeasPage();
     // Both saves below fail alike (a folder that cannot be written): one box.
     m_oneSaveFailureBox = true;
     m_saveFailureShown = false;
@@ -145,6 +146,8 @@ void TF_Main::setHandoverStatus(int point, bool sent)
 
 void TF_Main::showHandoverStatus(int point)
 {
+    if (!m_handoverStatus.at(size_t(point)))
+        return; // the page is not built yet; its first summary fills every field
     const bool sent = m_sent.at(size_t(point));
     showStatus(m_handoverStatus.at(size_t(point)),
                sent ? QStringLiteral("Elküldve") : QStringLiteral("Nincs elküldve"),
@@ -172,6 +175,7 @@ bool TF_Main::showMeasurementStatuses()
 
 void TF_Main::BB_MeasNextClick()
 {
+    ensureSendPage();
     SE_KeziBevitel->hide();
     BB_MeasNext->setEnabled(false);
     if (!showMeasurementStatuses()) {

@@ -39,7 +39,7 @@ TF_MyShowMessage::TF_MyShowMessage(QWidget *parent)
     m_message->setWordWrap(true);
     m_message->setFixedHeight(105);
     m_message->setFont(Fonts::font(Fonts::kTimes, 19, true));
-    m_message->setStyleSheet(QStringLiteral("color: maroon;"));
+    setTextColour(m_message, QColor(QStringLiteral("maroon")));
 
     auto *separator = new QLabel(QString(164, u'-'), this);
     separator->setObjectName(QStringLiteral("Label2"));

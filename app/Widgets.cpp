@@ -52,6 +52,13 @@ private:
 
 } // namespace
 
+void setTextColour(QWidget *widget, const QColor &colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}
+
 void centreOnScreen(QWidget *window)
 {
     const QScreen *screen = window->screen();

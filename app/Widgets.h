@@ -13,6 +13,10 @@
 // Places a top-level window's frame in the middle of its screen.
 void centreOnScreen(QWidget *window);
 
+// A label's text colour, through its palette: a style sheet would load Qt's
+// style sheet machinery for one colour.
+void setTextColour(QWidget *widget, const QColor &colour);
+
 // Where a window frame of the given size stands on the screen without
 // covering another: below it, above it, right or left of it, as near its
 // middle as the screen allows; nothing where none of these fits.

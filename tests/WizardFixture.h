@@ -125,6 +125,16 @@ struct WizardFixture : FakeStation
         click("BB_ConfigNext");
     }
 
+    // From the first page to the last with nothing measured, the
+    // incompleteness accepted; the measuring and the handover page are built
+    // on the way.
+    void toHandoverPage()
+    {
+        connectWithKey();
+        answerNext(true);
+        click("BB_MeasNext");
+    }
+
     // Counts the information messages posted to the window (its only
     // private events).
     struct PostedMessages : QObject

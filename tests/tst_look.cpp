@@ -189,6 +189,7 @@ private Q_SLOTS:
     void everyControlHasItsFont()
     {
         WizardFixture f;
+        f.toHandoverPage(); // every page built
         QStringList wrong = fontMismatches(f.window.get(), kWizardFonts);
         wrong += fontMismatches(f.info, kInfoDialogFonts);
         wrong += fontMismatches(f.question, kQuestionDialogFonts);
@@ -283,6 +284,7 @@ private Q_SLOTS:
     void longValuesShowEveryDigit()
     {
         WizardFixture f;
+        f.connectWithKey();
         auto *panel = f.w<QLabel>("P_ActMeasValue");
         for (const QString &value : {QStringLiteral("8888"), QStringLiteral("1000"),
                                      QStringLiteral("65535"), QStringLiteral("7")}) {
@@ -291,6 +293,33 @@ private Q_SLOTS:
             const auto [first, last] = inkColumns(panel->grab().toImage(), room);
             QVERIFY2(first > room.left() && last < room.right(), qPrintable(value));
         }
+    }
+
+    // Coloured texts are drawn in their colour: somewhere a glyph covers a
+    // whole pixel in it.
+    void textsAreDrawnInTheirColours()
+    {
+        WizardFixture f;
+        f.window->ShowInfo(QStringLiteral("Üzenet"), QString());
+        QCOMPARE(f.shownMessage(), QStringLiteral("Üzenet"));
+        f.question->findChild<QLabel *>(QStringLiteral("L_Question"))->setText(u"Kérdés?"_qs);
+        const std::tuple<QWidget *, const char *, QColor> rows[] = {
+            {f.window.get(), "Label3", QColor(0, 128, 0)},
+            {f.window.get(), "L_KellMenu", QColor(255, 0, 0)},
+            {f.info, "L_Message", QColor(128, 0, 0)},
+            {f.question, "L_Question", QColor(0, 0, 128)}};
+        QStringList wrong;
+        for (const auto &[window, name, colour] : rows) {
+            const QImage drawn =
+                window->findChild<QWidget *>(QLatin1String(name))->grab().toImage();
+            bool found = false;
+            for (int y = 0; y < drawn.height() && !found; ++y)
+                for (int x = 0; x < drawn.width() && !found; ++x)
+                    found = drawn.pixelColor(x, y).rgb() == colour.rgb();
+            if (!found)
+                wrong.append(QLatin1String(name));
+        }
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u", ")));
     }
 
     void windowsSitInTheMiddleOfTheScreen()
