@@ -8,9 +8,11 @@
 // station storing alone. The archive is then checked: every inspection
 // there exactly once with its rows.
 //   bench_writers [STATIONS [COUNT]]   (default 20 stations, 500 inspections each)
+#include "ArchiveSettings.h"
 #include "ArchiveStations.h"
 #include "PostgresCluster.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
 
@@ -81,8 +83,18 @@ Run runStations(const PostgresCluster &server, const QString &database, const QS
     Run run;
     Stations stations;
     for (int n = 0; n < count; ++n) {
-        stations.push_back(std::make_unique<Station>(QStringLiteral(KFZ_WRITER_HELPER),
-                                                     folder + QStringLiteral("/station%1").arg(n)));
+        const QString home = folder + QStringLiteral("/station%1").arg(n);
+        stations.push_back(std::make_unique<Station>(QStringLiteral(KFZ_WRITER_HELPER), home));
+        // Each a station of its own, as a chain's computers are.
+        QFile settings(home + u'/' + ArchiveSettings::kFileName);
+        if (!settings.open(QIODevice::WriteOnly) ||
+            settings.write(
+                QStringLiteral("station=Sor %1\r\n").arg(n + 1, 2, 10, QChar(u'0')).toLatin1()) <
+                0) {
+            run.failures.append(QStringLiteral("no settings file in ") + home);
+            return run;
+        }
+        settings.close();
         stations.back()->start(address(server, database), each);
     }
     if (!startTogether(stations, 120000)) {

@@ -17,7 +17,9 @@
 //     <readings> <plan points> <sent points>" before each store call and
 //     "journaled <uid> <revision>" after it, "failed <text>" for what the
 //     archive reported, and at the end "done" (exit 0) when all are stored
-//     and nothing failed. COUNT 0 only replays what a killed run left.
+//     and nothing failed. COUNT 0 only replays what a killed run left. The
+//     station's name comes from the folder's archive settings file, as the
+//     wizard's does; without one it is the computer's.
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <cstdio>
@@ -25,6 +27,7 @@
 
 #include "ArchiveJournal.h"
 #include "ArchiveRecorder.h"
+#include "ArchiveSettings.h"
 #include "ReadingLog.h"
 
 namespace {
@@ -68,6 +71,7 @@ QList<PlanEntry> planOf(int n)
 int station(const ArchiveLocation &location, const QString &folder, int count)
 {
     ArchiveRecorder recorder(location, folder + u'/' + ArchiveJournal::kFolder);
+    recorder.setSettingsPath(folder + u'/' + ArchiveSettings::kFileName);
     int failures = 0;
     QObject::connect(&recorder, &ArchiveRecorder::failed, [&failures](const QString &message) {
         ++failures;
