@@ -103,6 +103,42 @@ class TestArchivePostgres : public QObject
                                  10000);
     }
 
+    // A new database `name` holding an inspection started at each moment given.
+    ArchiveLocation freshArchive(const char *name, const QList<QDateTime> &starts)
+    {
+        [&] { QVERIFY2(m_server->createDatabase(name), qPrintable(m_server->problem())); }();
+        const ArchiveLocation where = location(name);
+        ArchiveDatabase db(where);
+        db.open();
+        ArchiveStore store(db);
+        for (const QDateTime &start : starts) {
+            Inspection inspection = sampleInspection(start);
+            store.store(inspection);
+        }
+        return where;
+    }
+
+    // Another session, `connection`, holding the tables of `database` that
+    // `which` (a condition on tablename) picks, in a transaction it leaves
+    // open until QSqlDatabase::database(connection) ends it. Their names.
+    QStringList holdTables(const QString &connection, const QString &database, const QString &which)
+    {
+        QStringList tables;
+        [&] {
+            QSqlDatabase other = m_server->rawConnection(connection, database);
+            QVERIFY2(other.isOpen(), qPrintable(other.lastError().text()));
+            QSqlQuery q(other);
+            QVERIFY(other.transaction());
+            QVERIFY(q.exec("SELECT tablename FROM pg_tables WHERE schemaname = current_schema()"
+                           " AND " +
+                           which));
+            while (q.next())
+                tables.append(q.value(0).toString());
+            QVERIFY(q.exec("LOCK TABLE " + tables.join(", ") + " IN ACCESS EXCLUSIVE MODE"));
+        }();
+        return tables;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -596,17 +632,9 @@ private Q_SLOTS:
 
     void statisticsDoNotHoldTheList()
     {
-        QVERIFY2(m_server->createDatabase("kfz_stats_queue"), qPrintable(m_server->problem()));
-        const ArchiveLocation where = location("kfz_stats_queue");
-        {
-            ArchiveDatabase db(where);
-            db.open();
-            ArchiveStore store(db);
-            Inspection older = sampleInspection(QDateTime::currentDateTime().addDays(-10));
-            Inspection recent = sampleInspection(QDateTime::currentDateTime().addSecs(-60));
-            store.store(older);
-            store.store(recent);
-        }
+        const ArchiveLocation where =
+            freshArchive("kfz_stats_queue", {QDateTime::currentDateTime().addDays(-10),
+                                             QDateTime::currentDateTime().addSecs(-60)});
         ArchiveSettings settings;
         settings.location = where;
         ArchiveWindow window(settings, QDir::temp().filePath("kfz-arch-pg-stats.ini"));
@@ -616,19 +644,9 @@ private Q_SLOTS:
         // Another session holds every table but the inspections' list: the
         // statistics wait for it, up to the lock time-out.
         const auto drop = qScopeGuard([] { QSqlDatabase::removeDatabase("stats-holder"); });
-        QSqlDatabase other = m_server->rawConnection("stats-holder", "kfz_stats_queue");
-        QVERIFY2(other.isOpen(), qPrintable(other.lastError().text()));
-        {
-            QSqlQuery q(other);
-            QVERIFY(other.transaction());
-            QVERIFY(q.exec("SELECT tablename FROM pg_tables WHERE schemaname = current_schema()"
-                           " AND tablename <> 'inspection'"));
-            QStringList tables;
-            while (q.next())
-                tables.append(q.value(0).toString());
-            QVERIFY(tables.contains("point_summary"));
-            QVERIFY(q.exec("LOCK TABLE " + tables.join(", ") + " IN ACCESS EXCLUSIVE MODE"));
-        }
+        const QStringList held =
+            holdTables("stats-holder", "kfz_stats_queue", "tablename <> 'inspection'");
+        QVERIFY(held.contains("point_summary"));
         window.findChild<QAction *>("A_Statistics")->trigger();
         auto *dialog = window.findChild<QDialog *>("D_Statistics");
         QVERIFY(dialog);
@@ -645,28 +663,20 @@ private Q_SLOTS:
         QCOMPARE(state->text(), QStringLiteral("Számolás…"));
 
         // Let go: the statistics arrive.
-        QVERIFY(other.rollback());
+        QVERIFY(QSqlDatabase::database("stats-holder").rollback());
         QTRY_VERIFY2_WITH_TIMEOUT(state->text().startsWith(u"2 vizsgálat"),
                                   qPrintable(state->text()), 5000);
     }
 
     void aCountThatFailsIsSaid()
     {
-        QVERIFY2(m_server->createDatabase("kfz_count_fails"), qPrintable(m_server->problem()));
-        ArchiveLocation where = location("kfz_count_fails");
-        {
-            ArchiveDatabase db(where);
-            db.open();
-            Inspection recent = sampleInspection(QDateTime::currentDateTime().addSecs(-60));
-            ArchiveStore(db).store(recent);
-        }
+        ArchiveLocation where =
+            freshArchive("kfz_count_fails", {QDateTime::currentDateTime().addSecs(-60)});
         // The sums the count reads are held by another session; the list is not.
         const auto drop = qScopeGuard([] { QSqlDatabase::removeDatabase("count-holder"); });
-        QSqlDatabase other = m_server->rawConnection("count-holder", "kfz_count_fails");
-        QVERIFY2(other.isOpen(), qPrintable(other.lastError().text()));
-        QSqlQuery q(other);
-        QVERIFY(other.transaction());
-        QVERIFY(q.exec("LOCK TABLE point_rollup IN ACCESS EXCLUSIVE MODE"));
+        holdTables("count-holder", "kfz_count_fails", "tablename = 'point_rollup'");
+        if (QTest::currentTestFailed())
+            return;
         where.options = "lock_timeout=500";
         ArchiveSettings settings;
         settings.location = where;
@@ -676,7 +686,7 @@ private Q_SLOTS:
         QTRY_VERIFY2_WITH_TIMEOUT(
             window.statusBar()->currentMessage().contains(u"nem számolhatók meg"),
             qPrintable(window.statusBar()->currentMessage()), 10000);
-        QVERIFY(other.rollback());
+        QVERIFY(QSqlDatabase::database("count-holder").rollback());
         window.refresh();
         QTRY_VERIFY2_WITH_TIMEOUT(
             window.statusBar()->currentMessage().startsWith(u"1 vizsgálat felel meg"),
@@ -685,14 +695,8 @@ private Q_SLOTS:
 
     void closingWithBothReadersStuck()
     {
-        QVERIFY2(m_server->createDatabase("kfz_close_stuck"), qPrintable(m_server->problem()));
-        const ArchiveLocation where = location("kfz_close_stuck");
-        {
-            ArchiveDatabase db(where);
-            db.open();
-            Inspection recent = sampleInspection(QDateTime::currentDateTime().addSecs(-60));
-            ArchiveStore(db).store(recent);
-        }
+        const ArchiveLocation where =
+            freshArchive("kfz_close_stuck", {QDateTime::currentDateTime().addSecs(-60)});
         ArchiveSettings settings;
         settings.location = where;
         auto window = std::make_unique<ArchiveWindow>(
@@ -702,14 +706,9 @@ private Q_SLOTS:
         // Every table held by another session: the statistics and the list
         // both wait on it.
         const auto drop = qScopeGuard([] { QSqlDatabase::removeDatabase("close-holder"); });
-        QSqlDatabase other = m_server->rawConnection("close-holder", "kfz_close_stuck");
-        QVERIFY2(other.isOpen(), qPrintable(other.lastError().text()));
-        QSqlQuery q(other);
-        QVERIFY(other.transaction());
-        QVERIFY(q.exec("SELECT string_agg(tablename, ', ') FROM pg_tables"
-                       " WHERE schemaname = current_schema()"));
-        QVERIFY(q.next());
-        QVERIFY(q.exec("LOCK TABLE " + q.value(0).toString() + " IN ACCESS EXCLUSIVE MODE"));
+        holdTables("close-holder", "kfz_close_stuck", "true");
+        if (QTest::currentTestFailed())
+            return;
         window->findChild<QAction *>("A_Statistics")->trigger();
         window->refresh();
 
@@ -720,7 +719,7 @@ private Q_SLOTS:
         qInfo("closed in %lld ms with both readers waiting", clock.elapsed());
         QVERIFY2(clock.elapsed() < ArchiveReader::kStopWaitMs + 1000,
                  qPrintable(QString::number(clock.elapsed())));
-        QVERIFY(other.rollback());
+        QVERIFY(QSqlDatabase::database("close-holder").rollback());
     }
 
     void aPlateTypedWhileTheServerStallsIsNotLost()
