@@ -123,6 +123,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("error"); // none: the gauge hangs up
         QTest::newRow("hang-up") << int(QSerialPort::NoError);
+        QTest::newRow("resource error") << int(QSerialPort::ResourceError);
+        QTest::newRow("unknown error") << int(QSerialPort::UnknownError);
     }
     void anEndedDeviceLosesTheLinkUntilReopened()
     {
