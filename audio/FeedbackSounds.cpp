@@ -104,7 +104,7 @@ void FeedbackSounds::waitUntilSilent()
     QCoreApplication::processEvents();
     // A sound that does not end in its time (a stalled output) is not waited
     // for any longer: the next sound closes it.
-    const QDeadlineTimer deadline(m_player.playingMsLeft() + kWaitMarginMs);
+    const QDeadlineTimer deadline(m_player.playingMsLeft() + m_waitMarginMs);
     while (m_player.isPlaying() && !deadline.hasExpired()) {
         QEventLoop loop;
         connect(&m_player, &SoundPlayer::stopped, &loop, &QEventLoop::quit);

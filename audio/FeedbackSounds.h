@@ -21,6 +21,8 @@ public:
     static QString eventFile(FeedbackEvent event); // "hang\MERES_OK.wav"
 
     explicit FeedbackSounds(SoundPlayer &player, QObject *parent = nullptr);
+    // How long past its time a sound is waited for (kWaitMarginMs).
+    void setWaitMarginMs(int ms) { m_waitMarginMs = ms; }
 
     // Plays the event. point is the current point's catalogue index, whose
     // name follows NextPoint (none when negative); valueText is the value to
@@ -49,4 +51,5 @@ private:
     // started, as they would behind a play that blocks the window.
     bool m_holdEndEvents = false;
     int m_heldEndEvents = 0;
+    int m_waitMarginMs = kWaitMarginMs;
 };
