@@ -55,7 +55,7 @@ const QString kPresetsFile = QStringLiteral("Kromaglen.ini");
 TF_Main::TF_Main(const TF_MainServices &services, QWidget *parent)
     : QWidget(parent), m_services(services), m_presets(kPresetsFile), m_gauge(*services.port),
       m_server(services.serverPort), m_beepWorker(*services.beeper), m_sounds(*services.player),
-      m_display(kServerLogMaxLines, kServerLogMaxChars,
+      m_display(services.serverLogMaxLines, services.serverLogMaxChars,
                 [this](int point) { showHandoverStatus(point); }),
       m_systemPorts(std::async(std::launch::async, &PortList::systemPorts))
 {
