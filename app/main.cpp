@@ -1,6 +1,7 @@
 #include "ArchiveJournal.h"
 #include "ArchiveRecorder.h"
 #include "ArchiveSettings.h"
+#include "EventLog.h"
 #include "ProcessLimits.h"
 #include "Registry.h"
 #include "SerialGaugePort.h"
@@ -80,6 +81,8 @@ int main(int argc, char *argv[])
         ArchiveSettings::read(ArchiveSettings::kFileName).usableLocation(&archiveNotice);
     ArchiveRecorder archive(archiveLocation, ArchiveJournal::kFolder, archiveNotice);
     archive.setSettingsPath(ArchiveSettings::kFileName);
+    EventLog log(EventLog::kFileName, QStringLiteral("KromaglenForZov")); // for the IT person
+    QObject::connect(&archive, &ArchiveRecorder::failed, &log, &EventLog::writeMessage);
 
     TF_MainServices services;
     services.port = &port;
