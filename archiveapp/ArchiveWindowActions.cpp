@@ -58,6 +58,7 @@ bool ArchiveWindow::exportCsv(const QString &path, CsvExportRun::Request request
             const QString file =
                 QDir::toNativeSeparators(QFileInfo(run->path()).absoluteFilePath());
             run->deleteLater();
+            m_export = nullptr; // the next may start at once
             const QString message =
                 ok ? QStringLiteral("%1 vizsgálat (%2 mérés)%3 exportálva ide:\n%4")
                          .arg(count)

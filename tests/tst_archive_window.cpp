@@ -24,11 +24,14 @@
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 
 #include "ArchiveDatabase.h"
 #include "ArchiveJournal.h"
@@ -40,6 +43,8 @@
 #include "CarDiagram.h"
 #include "CarDiagramWidget.h"
 #include "Cp1250.h"
+#include "EventLog.h"
+#include "FilterStatisticsDialog.h"
 #include "InspectionDetails.h"
 #include "InspectionListModel.h"
 #include "InspectionReport.h"
@@ -504,6 +509,55 @@ private Q_SLOTS:
         QCOMPARE(table->item(0, 2)->text(), QString::number(factory.size()));
         QCOMPARE(table->item(0, 5)->text(), QStringLiteral("120,0"));
         QCOMPARE(table->item(0, 6)->text(), QStringLiteral("0,0"));
+        dialog->close();
+
+        // Thin or worse: the station's others (the samples' worst is filler), no factory one.
+        verdict->setCurrentIndex(verdict->findData(int(Verdict::Thin)));
+        Q_EMIT verdict->activated(verdict->currentIndex());
+        SETTLE(w);
+        for (int n = 0; n < 10 && view->model()->canFetchMore({}); ++n) {
+            const int before = view->model()->rowCount();
+            view->model()->fetchMore({});
+            QTRY_VERIFY(view->model()->rowCount() > before);
+        }
+        QCOMPARE(view->model()->rowCount(), expected.size() - factory.size());
+
+        // The verdicts counted per station over every inspection, as CSV too.
+        station->setCurrentIndex(0);
+        verdict->setCurrentIndex(0);
+        Q_EMIT verdict->activated(0);
+        SETTLE(w);
+        w.findChild<QAction *>("A_Statistics")->trigger();
+        dialog = w.findChild<QDialog *>("D_Statistics");
+        auto *split = dialog->findChild<QComboBox *>("CB_Split");
+        auto *counts = dialog->findChild<QTableWidget *>("TW_Verdicts");
+        QTRY_COMPARE(counts->rowCount(), 1);
+        split->setCurrentIndex(split->findData(int(ArchiveSplit::Station)));
+        Q_EMIT split->activated(split->currentIndex());
+        QTRY_COMPARE(counts->rowCount(), 3); // two stations and their sum
+        const int factoryColumn = 1, fillerColumn = 4, totalColumn = 5;
+        QList<QStringList> rows;
+        for (int row = 0; row < 3; ++row) {
+            rows.append(QStringList());
+            for (int c = 0; c < counts->columnCount(); ++c)
+                rows.last().append(counts->item(row, c)->text());
+        }
+        int factoryOf02 = 0, allOf02 = 0;
+        for (int n = 0; n < count; ++n) {
+            allOf02 += n % 3 == 0;
+            factoryOf02 += n % 3 == 0 && n % 4 == 0;
+        }
+        QCOMPARE(rows.at(1),
+                 QStringList({"Állomás 02", QString::number(factoryOf02), "0", "0",
+                              QString::number(allOf02 - factoryOf02), QString::number(allOf02)}));
+        QCOMPARE(rows.at(2).at(totalColumn), QString::number(count));
+        QCOMPARE(rows.at(2).at(factoryColumn).toInt() + rows.at(2).at(fillerColumn).toInt(), count);
+        const QString csv = QString::fromUtf8(static_cast<FilterStatisticsDialog *>(dialog)->csv());
+        QVERIFY2(csv.contains(QStringLiteral("Állomás;Gyári fényezés;Gyanúsan vékony;Újrafényezett;"
+                                             "Gittelt;Összesen\r\n")) &&
+                     csv.contains(rows.at(1).join(u';') + QStringLiteral("\r\n")) &&
+                     csv.contains(QStringLiteral("#;Pont;n;Min;Max;Átlag;Szórás\r\n")),
+                 qPrintable(csv));
     }
 
     void verdictsAsJudgedUnlessRejudged()
@@ -665,6 +719,101 @@ private Q_SLOTS:
         }
     }
 
+    // Through the window as a person exports: Ctrl+A with more rows than a
+    // page loaded takes every inspection of the filter; the choice survives
+    // the list being read anew after a store; a partial choice exports
+    // exactly its rows, as they were when the export was asked for.
+    void exportTakesWhatIsChosen()
+    {
+        const QString file = m_dir.filePath("export.sqlite");
+        const QDateTime now = QDateTime::currentDateTime().addSecs(-7200);
+        QList<Inspection> all;
+        for (int n = 0; n < ArchiveWindow::kPageSize + 30; ++n) {
+            Inspection i = sampleInspection(now.addSecs(-60 * n));
+            i.readings = {{n % 23, Substrate::FE, 100 + n, ReadingSource::Gauge, i.started}};
+            all.append(i);
+        }
+        {
+            ArchiveDatabase db(settings(file).location);
+            db.open();
+            ArchiveStore(db).storeAll(all);
+        }
+        const auto idsIn = [](const QString &csv) {
+            QSet<QString> ids;
+            const QList<QByteArray> lines = readFile(csv).split('\n');
+            for (qsizetype n = 1; n < lines.size(); ++n) {
+                if (!lines.at(n).isEmpty())
+                    ids.insert(QString::fromUtf8(lines.at(n).split(';').first()));
+            }
+            return ids;
+        };
+        ArchiveWindow w(settings(file), m_dir.filePath("a.ini"));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        SETTLE(w);
+        QTableView *view = list(w);
+        QCOMPARE(view->model()->rowCount(), ArchiveWindow::kPageSize);
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+        // The wizard stores one more meanwhile: all stay chosen, the new one too.
+        w.setPollInterval(50);
+        Inspection later = sampleInspection(QDateTime::currentDateTime().addSecs(-60));
+        {
+            ArchiveDatabase db(settings(file).location);
+            db.open();
+            ArchiveStore(db).store(later);
+        }
+        QTRY_COMPARE(view->model()->index(0, 0).data(Qt::UserRole).toLongLong(), later.id);
+        SETTLE(w);
+        QCOMPARE(view->selectionModel()->selectedRows().size(), view->model()->rowCount());
+        QString told;
+        answerDialog<QFileDialog>([&](QFileDialog *dialog) {
+            dialog->selectFile(m_dir.filePath("vizsgalatok.csv"));
+            static_cast<QDialog *>(dialog)->accept();
+        });
+        QSignalSpy exported(&w, &ArchiveWindow::exportFinished);
+        QTest::keyClick(view, Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(exported.wait(20000));
+        told = exported.first().at(1).toString();
+        QVERIFY2(told.contains(QStringLiteral("%1 vizsgálat").arg(all.size() + 1)) &&
+                     told.contains(u"vizsgalatok.csv"),
+                 qPrintable(told));
+        QCOMPARE(idsIn(m_dir.filePath("vizsgalatok.csv")).size(), all.size() + 1);
+        for (QMessageBox *box : w.findChildren<QMessageBox *>("D_Told"))
+            box->close();
+
+        // Two rows chosen; a store re-reads the list; exactly those two go.
+        const auto rowAt = [&](int row) {
+            return view->visualRect(view->model()->index(row, 0)).center();
+        };
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rowAt(2));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, rowAt(5));
+        SETTLE(w);
+        const QSet<QString> chosen{view->model()->index(2, 0).data(Qt::UserRole).toString(),
+                                   view->model()->index(5, 0).data(Qt::UserRole).toString()};
+        const CsvExportRun::Request asked = w.exportRequest();
+        ++later.revision;
+        later.ended = QDateTime::currentDateTime().addSecs(3600); // ends last, as a store does
+        later.readings.append({3, Substrate::FE, 99, ReadingSource::Gauge, later.ended});
+        {
+            ArchiveDatabase db(settings(file).location);
+            db.open();
+            ArchiveStore(db).store(later);
+        }
+        QTRY_COMPARE(view->model()->index(0, InspectionListModel::Readings).data().toInt(),
+                     int(later.readings.size()));
+        SETTLE(w);
+        QCOMPARE(view->selectionModel()->selectedRows().size(), 2);
+        QVERIFY(exportCsv(w, m_dir.filePath("two.csv")).contains(u"2 vizsgálat"));
+        QCOMPARE(idsIn(m_dir.filePath("two.csv")), chosen);
+        // The request taken when asked is what goes, whatever is chosen after.
+        view->selectRow(7);
+        QSignalSpy done(&w, &ArchiveWindow::exportFinished);
+        QVERIFY(w.exportCsv(m_dir.filePath("asked.csv"), asked));
+        QVERIFY(done.wait(10000));
+        QCOMPARE(idsIn(m_dir.filePath("asked.csv")), chosen);
+    }
+
     void csvOfTheChosenInspections()
     {
         ArchiveWindow w(settings(m_file), m_dir.filePath("a.ini"));
@@ -819,6 +968,40 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(none));
     }
 
+    // The log for the IT person: what the window cannot read, once however
+    // often the poll meets it, with the time and the program; a log past its
+    // size starts anew, keeping the one before.
+    void logForTheItPerson()
+    {
+        const QString damaged = m_dir.filePath("damaged-log.sqlite");
+        {
+            QFile f(damaged);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray("nem adatbázis ").repeated(400));
+        }
+        const QString path = m_dir.filePath("Kromaglen.log");
+        EventLog log(path, QStringLiteral("KromaglenArchive"), 600);
+        {
+            ArchiveWindow w(settings(damaged), m_dir.filePath("a.ini"));
+            w.setLog(&log);
+            w.setPollInterval(20);
+            SETTLE(w);
+            QTest::qWait(200);
+        }
+        const QString text = QString::fromUtf8(readFile(path));
+        static const QRegularExpression line(
+            QStringLiteral("^\\d{4}\\.\\d\\d\\.\\d\\d\\. \\d\\d:\\d\\d:\\d\\d KromaglenArchive: "
+                           "Az archívum .* nem olvasható: .*félreteszi"));
+        QStringList lines = text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(line.match(lines.first().remove(QChar(0xFEFF))).hasMatch(), qPrintable(text));
+        for (int n = 0; n < 20; ++n)
+            log.write(QStringLiteral("%1. sor, hogy a napló megteljen").arg(n));
+        QVERIFY(QFileInfo(path).size() <= 600);
+        QVERIFY(QFile::exists(path + ".1"));
+        QVERIFY(QFileInfo(path + ".1").size() <= 600);
+    }
+
     void plateAndInspectorTypedInTheWindow()
     {
         Inspection wizard = sampleInspection(QDateTime::currentDateTime().addSecs(-1800));
@@ -937,42 +1120,74 @@ private Q_SLOTS:
             QVERIFY2(content.contains(text), qPrintable(text));
     }
 
-    void fitsASmallScreen()
+    // In every style: no larger at its smallest than a 1024×768 screen less a
+    // taskbar and the frame and title bar the system adds, with every input
+    // and action whole there; at its usual size the list's columns readable.
+    void fitsA1024x768ScreenInEveryStyle()
     {
-        ArchiveWindow w(settings(m_file), m_dir.filePath("a.ini"));
-        SETTLE(w);
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        // Within 1366×768 less a taskbar and a title bar.
-        const QSize least = w.minimumSize().expandedTo(w.minimumSizeHint());
-        QVERIFY2(least.width() <= 1300 && least.height() <= 690,
-                 qPrintable(QStringLiteral("%1×%2").arg(least.width()).arg(least.height())));
-        // Opened no larger than the screen has room for.
-        const QSize free = w.screen()->availableGeometry().size();
-        QVERIFY(w.width() <= std::max(free.width(), least.width()));
-        QVERIFY(w.height() <= std::max(free.height(), least.height()));
-        // As small as it goes, everything is there to use.
-        w.resize(1, 1);
-        QTRY_COMPARE(w.size(), least);
-        for (const char *name : {"TV_Inspections", "CB_Category", "W_Diagram", "TV_Points",
-                                 "LE_Plate", "LE_Inspector", "BB_SaveDetails"}) {
-            auto *widget = w.findChild<QWidget *>(name);
-            QVERIFY(widget);
-            const QRect at(widget->mapTo(&w, QPoint(0, 0)), widget->size());
-            QVERIFY2(widget->isVisible() && w.rect().contains(at) && at.width() >= 60 &&
-                         at.height() >= 20,
-                     qPrintable(QStringLiteral("%1 at %2,%3 %4×%5 in %6×%7")
-                                    .arg(name)
-                                    .arg(at.x())
-                                    .arg(at.y())
-                                    .arg(at.width())
-                                    .arg(at.height())
-                                    .arg(w.width())
-                                    .arg(w.height())));
+        const QString before = QApplication::style()->name();
+        const auto restore = qScopeGuard([&] { QApplication::setStyle(before); });
+        for (const QString &style : QStyleFactory::keys()) {
+            QApplication::setStyle(style);
+            ArchiveWindow w(settings(m_file), m_dir.filePath("a.ini"));
+            SETTLE(w);
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            const QSize least = w.minimumSize().expandedTo(w.minimumSizeHint());
+            const auto where = [&](const QString &what, const QRect &at) {
+                return QStringLiteral("%1: %2 at %3,%4 %5×%6 in %7×%8")
+                    .arg(style, what)
+                    .arg(at.x())
+                    .arg(at.y())
+                    .arg(at.width())
+                    .arg(at.height())
+                    .arg(w.width())
+                    .arg(w.height());
+            };
+            QVERIFY2(least.width() <= 1024 - 16 && least.height() <= 768 - 40 - 48,
+                     qPrintable(where(QStringLiteral("smallest"), QRect({}, least))));
+            // Opened no larger than the screen has room for.
+            const QSize free = w.screen()->availableGeometry().size();
+            QVERIFY(w.width() <= std::max(free.width(), least.width()));
+            QVERIFY(w.height() <= std::max(free.height(), least.height()));
+            w.resize(1, 1);
+            QTRY_COMPARE(w.size(), least);
+            QList<QWidget *> inputs;
+            for (const char *name :
+                 {"TV_Inspections", "DE_From", "DE_To", "BB_Today", "BB_ThisYear", "CB_Category",
+                  "CB_Station", "CB_Verdict", "W_Diagram", "TV_Points", "LE_Plate", "LE_Inspector",
+                  "BB_SaveDetails"})
+                inputs.append(w.findChild<QWidget *>(name));
+            auto *bar = w.findChild<QToolBar *>("TB_Actions");
+            for (QAction *action : bar->actions()) {
+                if (!action->isSeparator())
+                    inputs.append(bar->widgetForAction(action));
+            }
+            for (QWidget *widget : inputs) {
+                QVERIFY(widget);
+                const QRect at(widget->mapTo(&w, QPoint(0, 0)), widget->size());
+                QVERIFY2(widget->isVisible() && w.rect().contains(at) &&
+                             at.width() >= std::min(40, widget->sizeHint().width()) &&
+                             at.height() >= 18,
+                         qPrintable(where(
+                             widget->objectName() + widget->property("text").toString(), at)));
+            }
+            QVERIFY(w.findChild<QTableView *>("TV_Points")->height() >= 100);
+            // At the size it opens at on a larger screen, "Állomás" and its
+            // neighbours are whole in the list.
+            w.resize(1280, 860);
+            QTRY_COMPARE(w.size(), QSize(1280, 860));
+            QHeaderView *header = list(w)->horizontalHeader();
+            for (int c = 0; c < InspectionListModel::ColumnCount; ++c) {
+                const QString title =
+                    list(w)->model()->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+                const int right = header->sectionViewportPosition(c) +
+                                  header->fontMetrics().horizontalAdvance(title);
+                QVERIFY2(header->sectionSize(c) >= header->fontMetrics().horizontalAdvance(title) &&
+                             right <= header->viewport()->width(),
+                         qPrintable(style + u' ' + title));
+            }
         }
-        QVERIFY(w.findChild<QTableView *>("TV_Points")->height() >= 120);
-        w.resize(1920, 1040);
-        QTRY_COMPARE(w.size(), QSize(1920, 1040));
     }
 
     void saveDialogsOpenInTheDocumentsFolder()
