@@ -378,7 +378,7 @@ QString ArchiveStore::changeStamp()
     // one after a higher: the sum of the latest marks still moves with each.
     QSqlQuery query =
         m_db.exec(QStringLiteral("SELECT (SELECT MAX(changed) FROM inspection),"
-                                 " (SELECT SUM(changed) FROM (SELECT changed FROM inspection"
+                                 " (SELECT CAST(SUM(changed) AS BIGINT) FROM (SELECT changed FROM inspection"
                                  " ORDER BY changed DESC LIMIT %1) latest),"
                                  " (SELECT MAX(id) FROM inspection)")
                       .arg(kStampRows));
