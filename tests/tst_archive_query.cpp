@@ -17,6 +17,7 @@
 #include "ArchiveSamples.h"
 #include "ArchiveSchema.h"
 #include "ArchiveStore.h"
+#include "InspectionDetails.h"
 #include "PostgresCluster.h"
 
 namespace {
@@ -604,6 +605,35 @@ private Q_SLOTS:
         QCOMPARE(stats.at(2).point, 7);
         QCOMPARE(stats.at(2).n, 1);
         QCOMPARE(stats.at(2).mean, 200.0);
+    }
+
+    // What one engine stores the other stores too: the longest values the
+    // program takes, and a category line as long as the inspection program
+    // may send (which PostgreSQL's index would refuse whole).
+    void theLongestValuesFitBoth()
+    {
+        QFETCH_GLOBAL(QString, backend);
+        const ArchiveLocation l = location(backend, "longest");
+        NEED_SERVER(l.kind != ArchiveLocation::Kind::SqliteFile || !l.file.isEmpty());
+        ArchiveDatabase db(l);
+        db.open();
+        Inspection i = sampleInspection();
+        i.category = QString(16384, u'ő');
+        i.station = QString(InspectionDetails::kNameMaxLength, u'Ő');
+        i.inspector = QString(InspectionDetails::kNameMaxLength, u'Ű');
+        i.plate = QStringLiteral("ŐŰÉÁ-1234-567 890");
+        for (int p = 0; p < 23; ++p) {
+            for (int r = 0; r < 10; ++r)
+                i.readings.append({p, Substrate::AL, VerdictBands::kLargest, ReadingSource::Typed,
+                                   i.started.addSecs(p)});
+        }
+        ArchiveStore store(db);
+        store.store(i);
+        Inspection back = *store.load(i.id);
+        QCOMPARE(back.category, QString(kCategoryMaxLength, u'ő'));
+        back.category = i.category;
+        QVERIFY(back == i);
+        QCOMPARE(ArchiveQuery(db).categories(), QStringList{QString(kCategoryMaxLength, u'ő')});
     }
 
     // A hundred thousand inspections written in SQL: counted and summed
