@@ -47,6 +47,7 @@ void ArchiveDatabase::open(Access access)
     openConnection();
     try {
         if (isSqlite() && !isReadOnly()) {
+            refuseForeignDatabase();
             useWriteAheadLog();
             exec(QStringLiteral("PRAGMA synchronous=FULL"));
         } else if (!isSqlite()) {
@@ -143,6 +144,21 @@ void ArchiveDatabase::applySessionLimits()
         }
         exec(QStringLiteral("SELECT set_config(?, ?, false)"), {key, value});
     }
+}
+
+void ArchiveDatabase::refuseForeignDatabase()
+{
+    // Tables in a file without a schema version are another program's:
+    // neither switched to a write-ahead log nor given the archive's tables.
+    if (ArchiveSchema::version(*this) != 0)
+        return;
+    QSqlQuery tables = exec(QStringLiteral("SELECT 1 FROM sqlite_master LIMIT 1"));
+    if (tables.next())
+        throw ArchiveError(ArchiveError::Cause::Failed,
+                           m_location.file +
+                               QStringLiteral(": nem a program archívuma, hanem egy másik program "
+                                              "adatbázisa, ezért a program nem nyúl hozzá "
+                                              "(talán rossz fájlt nevez meg az archive= sor?)"));
 }
 
 void ArchiveDatabase::useWriteAheadLog()

@@ -69,6 +69,7 @@ public:
     static QString moveAside(const QString &file);
 
 private:
+    void refuseForeignDatabase();
     void useWriteAheadLog();
     void openConnection();
     void applySessionLimits();
