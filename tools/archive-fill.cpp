@@ -134,6 +134,8 @@ int main(int argc, char *argv[])
                                     << qRound(n * 1000.0 / reported) << " a second\n";
             }
         }
+        // The planner's statistics, as they are after a large fill.
+        db.keepStatistics(ArchiveDatabase::Statistics::Now);
     } catch (const Failure &f) {
         QTextStream(stderr) << "kfz-archive-fill: " << f.reason() << '\n';
         return kFailed;
