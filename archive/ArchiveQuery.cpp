@@ -24,14 +24,6 @@ std::optional<int> optionalInt(const QVariant &value)
 
 constexpr qint64 kNoEnd = qint64(1) << 62;
 
-// A sum the database gives exactly (PostgreSQL as a numeric text).
-long double exact(const QVariant &value)
-{
-    bool whole = false;
-    const qlonglong n = value.toString().toLongLong(&whole);
-    return whole ? (long double)n : (long double)value.toString().toDouble();
-}
-
 } // namespace
 
 QString ArchiveQuery::text(const QString &column) const
@@ -192,9 +184,10 @@ qint64 ArchiveQuery::count(const ArchiveFilter &filter)
 {
     // Over years, from the counts kept per day and block as the statistics.
     const Where all = sums(filter, true);
-    QSqlQuery query = m_db.exec(
-        QStringLiteral("SELECT SUM(n) FROM (") + all.sql + QStringLiteral(") parts"), all.values);
-    return query.next() ? query.value(0).toString().toLongLong() : 0;
+    QSqlQuery query = m_db.exec(QStringLiteral("SELECT CAST(SUM(n) AS BIGINT) FROM (") + all.sql +
+                                    QStringLiteral(") parts"),
+                                all.values);
+    return query.next() ? query.value(0).toLongLong() : 0;
 }
 
 QStringList ArchiveQuery::distinct(const QString &column)
@@ -308,8 +301,9 @@ QList<PointStatistics> ArchiveQuery::statistics(const ArchiveFilter &filter)
 {
     const Where all = sums(filter, false);
     QSqlQuery query =
-        m_db.exec(QStringLiteral("SELECT point, SUM(n), MIN(minimum), MAX(maximum),"
-                                 " SUM(total), SUM(squares) FROM (") +
+        m_db.exec(QStringLiteral("SELECT point, CAST(SUM(n) AS BIGINT), MIN(minimum),"
+                                 " MAX(maximum), CAST(SUM(total) AS BIGINT),"
+                                 " CAST(SUM(squares) AS BIGINT) FROM (") +
                       all.sql + QStringLiteral(") parts GROUP BY point ORDER BY point"),
                   all.values);
     QList<PointStatistics> out;
@@ -322,10 +316,11 @@ QList<PointStatistics> ArchiveQuery::statistics(const ArchiveFilter &filter)
         s.n = int(std::min<qint64>(n, std::numeric_limits<int>::max()));
         s.minimum = query.value(2).toInt();
         s.maximum = query.value(3).toInt();
-        // Exact integers from the database; long double keeps the
-        // difference of the two large sums from losing the deviation.
-        const long double total = exact(query.value(4));
-        const long double squares = exact(query.value(5));
+        // Exact integers from the database (cast: PostgreSQL's numeric sums
+        // reach Qt as doubles); long double keeps the difference of the two
+        // large sums from losing the deviation.
+        const long double total = query.value(4).toLongLong();
+        const long double squares = query.value(5).toLongLong();
         s.mean = double(total / n);
         if (n > 1) {
             const long double spread = (squares - total * total / n) / (n - 1);

@@ -126,8 +126,9 @@ void ArchiveRecorder::readingsDiscarded()
     }
 }
 
-void ArchiveRecorder::categoryReceived(const QString &category)
+void ArchiveRecorder::categoryReceived(const QString &line)
 {
+    const QString category = boundedCategory(line);
     const QDateTime now = QDateTime::currentDateTime();
     if (m_revision > 0) {
         m_nextCategory = category;

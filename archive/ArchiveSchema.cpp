@@ -227,6 +227,7 @@ void ArchiveSchema::upgrade(ArchiveDatabase &db)
 {
     if (current(db))
         return;
+    bool changed = false;
     db.begin();
     try {
         if (!db.isSqlite()) {
@@ -248,7 +249,7 @@ void ArchiveSchema::upgrade(ArchiveDatabase &db)
                                               "ismeri)")
                                    .arg(current)
                                    .arg(kVersion));
-        const bool changed = current < kVersion;
+        changed = current < kVersion;
         for (; current < kVersion; ++current) {
             for (const QString &sql : step(current + 1, db.isSqlite()))
                 db.exec(sql);
@@ -260,6 +261,9 @@ void ArchiveSchema::upgrade(ArchiveDatabase &db)
         db.rollback();
         throw;
     }
+    // The planner's statistics of the new tables and indexes.
+    if (changed)
+        db.keepStatistics(ArchiveDatabase::Statistics::Now);
 }
 
 QString ArchiveSchema::worstVerdict(bool sqlite, const VerdictBands &bands)

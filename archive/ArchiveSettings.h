@@ -7,7 +7,8 @@
 #include "VerdictBands.h"
 
 // The archive's settings file, "Kromaglen_archive.ini" in the working folder:
-// code page 1250, CR LF, one "key=value" a line, ';' starts a comment.
+// code page 1250 (or UTF-8, as an editor may save it, read and written back
+// as such), CR LF, one "key=value" a line, ';' starts a comment.
 //   archive=<file name or postgresql:// address>
 //   FE=<thin below>;<factory up to>;<repainted up to>   (and AL=...)
 //   station=<the station's name, stored with each inspection>
@@ -37,10 +38,14 @@ struct ArchiveSettings
     StationProfile profile;
     QStringList problems;
     QString locationProblem; // also among `problems`
+    QString stationProblem;  // also among `problems`
 
     // The location to write to: the one set, or the local file when that
     // cannot be used in this build or is malformed; `notice` then says why.
     ArchiveLocation usableLocation(QString *notice) const;
+    // What the wizard tells the user about these settings: the notice of
+    // usableLocation() and a station line it cannot use; empty when all is well.
+    QString wizardNotice() const;
 
     static QString defaultStation();
     static ArchiveSettings read(const QString &path);
