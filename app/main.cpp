@@ -81,7 +81,7 @@ int main(int argc, char *argv[])
                             archiveSettings.wizardNotice());
     archive.setSettingsPath(ArchiveSettings::kFileName);
     EventLog log(EventLog::kFileName, QStringLiteral("KromaglenForZov")); // for the IT person
-    QObject::connect(&archive, &ArchiveRecorder::failed, &log, &EventLog::writeMessage);
+    QObject::connect(&archive, &ArchiveRecorder::logged, &log, &EventLog::write);
 
     TF_MainServices services;
     services.port = &port;

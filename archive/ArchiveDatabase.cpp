@@ -55,7 +55,7 @@ void ArchiveDatabase::open(Access access)
             applySessionLimits();
         }
         if (!isReadOnly()) {
-            ArchiveSchema::upgrade(*this);
+            m_upgradedFrom = ArchiveSchema::upgrade(*this);
             m_ready = true;
             return;
         }

@@ -223,11 +223,12 @@ bool current(ArchiveDatabase &db)
 
 } // namespace
 
-void ArchiveSchema::upgrade(ArchiveDatabase &db)
+std::optional<int> ArchiveSchema::upgrade(ArchiveDatabase &db)
 {
     if (current(db))
-        return;
+        return std::nullopt;
     bool changed = false;
+    int found = 0;
     db.begin();
     try {
         if (!db.isSqlite()) {
@@ -241,7 +242,7 @@ void ArchiveSchema::upgrade(ArchiveDatabase &db)
             db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS archive_schema"
                                    " (version INTEGER NOT NULL)"));
         }
-        int current = version(db);
+        int current = found = version(db);
         if (current > kVersion)
             throw ArchiveError(ArchiveError::Cause::TooNew,
                                QStringLiteral("Az archívumot a program egy újabb változata írta "
@@ -264,6 +265,7 @@ void ArchiveSchema::upgrade(ArchiveDatabase &db)
     // The planner's statistics of the new tables and indexes.
     if (changed)
         db.keepStatistics(ArchiveDatabase::Statistics::Now);
+    return changed && found > 0 ? std::optional(found) : std::nullopt;
 }
 
 QString ArchiveSchema::worstVerdict(bool sqlite, const VerdictBands &bands)

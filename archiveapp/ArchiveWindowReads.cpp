@@ -73,6 +73,8 @@ void ArchiveWindow::showReadProblem(const ArchiveError &e)
 void ArchiveWindow::setLog(EventLog *log)
 {
     m_log = log;
+    if (log)
+        connect(m_reader.get(), &ArchiveReader::upgraded, log, &EventLog::write);
     if (!m_locationNotice.isEmpty())
         this->log(m_locationNotice);
 }

@@ -31,11 +31,6 @@ void EventLog::write(const QString &text)
     file.write(file.size() == 0 ? QByteArray("\xEF\xBB\xBF") + bytes : bytes);
 }
 
-void EventLog::writeMessage(const QString &message, const QString &description)
-{
-    write(description.isEmpty() ? message : message + QStringLiteral(" | ") + description);
-}
-
 void EventLog::rotate(qint64 size)
 {
     if (size <= m_maxBytes)

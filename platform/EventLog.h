@@ -26,8 +26,6 @@ public:
 
     // A line of text; newlines in it are joined with " | ".
     void write(const QString &text);
-    // A message and its description, as the programs tell the user.
-    void writeMessage(const QString &message, const QString &description);
 
 private:
     void rotate(qint64 size);

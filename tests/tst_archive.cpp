@@ -606,6 +606,7 @@ private Q_SLOTS:
             ArchiveDatabase db(fileLocation(file));
             db.open();
             QCOMPARE(ArchiveSchema::version(db), ArchiveSchema::kVersion);
+            QCOMPARE(db.upgradedFrom(), std::optional<int>(1)); // for the log
             const QList<InspectionSummary> list = ArchiveStore(db).list({});
             QCOMPARE(list.size(), 1);
             QCOMPARE(list.first().pointsMeasured, 2);
