@@ -161,6 +161,8 @@ void ArchiveWindow::buildWindow()
     TV_Inspections->setSelectionBehavior(QAbstractItemView::SelectRows);
     TV_Inspections->setSelectionMode(QAbstractItemView::ExtendedSelection);
     TV_Inspections->setSortingEnabled(true);
+    // One line a row: a long category ends in "…" (whole in its tool-tip).
+    TV_Inspections->setWordWrap(false);
     TV_Inspections->sortByColumn(InspectionListModel::Date, Qt::DescendingOrder);
     // The archive sorts: a click on a header reads the list again in that order.
     connect(TV_Inspections->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
@@ -215,6 +217,7 @@ void ArchiveWindow::buildWindow()
     TV_Points->setModel(m_points);
     TV_Points->setSelectionBehavior(QAbstractItemView::SelectRows);
     TV_Points->setSelectionMode(QAbstractItemView::SingleSelection);
+    TV_Points->setWordWrap(false);
     TV_Points->verticalHeader()->hide();
     TV_Points->verticalHeader()->setDefaultSectionSize(21);
     TV_Points->horizontalHeader()->setStretchLastSection(true);
