@@ -812,6 +812,15 @@ private Q_SLOTS:
         QVERIFY(w.exportCsv(m_dir.filePath("asked.csv"), asked));
         QVERIFY(done.wait(10000));
         QCOMPARE(idsIn(m_dir.filePath("asked.csv")), chosen);
+
+        // A disk that fills up: said, and no cut-off file left in its place.
+        SmallDisk disk(16);
+        if (!disk.mounted())
+            QSKIP(qPrintable(disk.reason()));
+        view->selectAll();
+        const QString full = exportCsv(w, disk.filePath("all.csv"));
+        QVERIFY2(full.startsWith(u'!') && full.contains(u"nem sikerült"), qPrintable(full));
+        QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
     void csvOfTheChosenInspections()
