@@ -21,6 +21,10 @@ class HandoverDisplay : public QObject
 
 public:
     static constexpr int kBatchMs = 40;
+    // The log's bounds in the program: about 8 MB of text, days of a
+    // station's traffic.
+    static constexpr int kMaxLines = 100000;
+    static constexpr qsizetype kMaxChars = 4 * 1024 * 1024;
     // Shows a point's handover status as it stands then.
     using ShowStatus = std::function<void(int point)>;
 

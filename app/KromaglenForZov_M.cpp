@@ -53,7 +53,7 @@ TF_Main::TF_Main(const TF_MainServices &services, QWidget *parent)
       m_measuring(m_gauge, *services.player, *services.beeper),
       m_handover(services.serverPort, m_measuring.log(), [this] { return m_flow.page(); }),
       m_flow(m_gauge, m_measuring, m_handover, *this, services.archive, kPresetsFile),
-      m_display(kServerLogMaxLines, kServerLogMaxChars,
+      m_display(services.serverLogMaxLines, services.serverLogMaxChars,
                 [this](int point) { showHandoverStatus(point); }),
       m_systemPorts(std::async(std::launch::async, &PortList::systemPorts))
 {

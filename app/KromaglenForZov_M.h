@@ -49,6 +49,9 @@ struct TF_MainServices
     ArchiveRecorder *archive = nullptr;
     // The gauge link's repair pause.
     int reconnectPauseMs = GaugeSession::kReconnectPauseMs;
+    // How much of the handover traffic the last page's log keeps.
+    int serverLogMaxLines = HandoverDisplay::kMaxLines;
+    qsizetype serverLogMaxChars = HandoverDisplay::kMaxChars;
 };
 
 // The wizard's window: choose the points, connect to the gauge and measure,
@@ -61,9 +64,6 @@ class TF_Main : public QWidget, private Asker
 
 public:
     static inline const QString kWebAddress = QStringLiteral("https://www.kromaglen.example");
-    static constexpr int kServerLogMaxLines = 100000;
-    // About 8 MB of text: days of a station's traffic.
-    static constexpr qsizetype kServerLogMaxChars = 4 * 1024 * 1024;
 
     explicit TF_Main(const TF_MainServices &services, QWidget *parent = nullptr);
     ~TF_Main() override;

@@ -135,7 +135,7 @@ void FeedbackSounds::MP_SoundNotify()
     // A sound that does not end in its time (a stalled output) is not waited
     // for any longer: the next sound closes it.
     m_chainWaiting = true;
-    m_chainDeadline.start(m_player.playingMsLeft() + kWaitMarginMs);
+    m_chainDeadline.start(m_player.playingMsLeft() + m_waitMarginMs);
 }
 
 void FeedbackSounds::continueChain()

@@ -27,6 +27,8 @@ public:
     static QString eventFile(FeedbackEvent event); // "hang\MERES_OK.wav"
 
     explicit FeedbackSounds(SoundPlayer &player, QObject *parent = nullptr);
+    // How long past its time a sound is waited for (kWaitMarginMs).
+    void setWaitMarginMs(int ms) { m_waitMarginMs = ms; }
 
     // Plays the event. point is the current point's catalogue index, whose
     // name follows NextPoint (none when negative); valueText is the value to
@@ -77,4 +79,5 @@ private:
     bool m_chainWaiting = false;
     bool m_firstOfChain = false;
     QTimer m_chainDeadline;
+    int m_waitMarginMs = kWaitMarginMs;
 };

@@ -22,6 +22,10 @@ struct WizardFixture : FakeStation
 {
     using Files = QList<std::pair<QString, QByteArray>>;
 
+    // A tenth of the program's server log: a flood fills it ten times sooner.
+    static constexpr int kServerLogMaxLines = HandoverDisplay::kMaxLines / 10;
+    static constexpr qsizetype kServerLogMaxChars = HandoverDisplay::kMaxChars / 10;
+
     // Folders may stand where files would be; a gauge link of the test's own
     // (a real serial port) may stand in for the fake one; an archive
     // recorder of the test's own may follow the inspection.
@@ -36,7 +40,10 @@ struct WizardFixture : FakeStation
             write(name, content);
         for (const QString &name : folders)
             QDir(dir.path()).mkdir(name);
-        WizardWindows windows = showWizard(services(dir.path(), serverPort, gauge));
+        TF_MainServices s = services(dir.path(), serverPort, gauge);
+        s.serverLogMaxLines = kServerLogMaxLines;
+        s.serverLogMaxChars = kServerLogMaxChars;
+        WizardWindows windows = showWizard(s);
         window = std::move(windows.main);
         info = windows.info;
         question = windows.question;

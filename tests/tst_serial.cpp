@@ -67,9 +67,9 @@ private Q_SLOTS:
         QTRY_COMPARE(lost.size(), 1);
         // The ended device no longer wakes the program: it idles.
         const qint64 before = processorMs();
-        QTest::qWait(1500);
+        QTest::qWait(600);
         const qint64 used = processorMs() - before;
-        QVERIFY2(used < 300, qPrintable(QStringLiteral("%1 ms of processor in 1.5 s").arg(used)));
+        QVERIFY2(used < 100, qPrintable(QStringLiteral("%1 ms of processor in 0.6 s").arg(used)));
         QVERIFY(rx.isEmpty());
         QCOMPARE(lost.size(), 1);
         QVERIFY(port.connected()); // still counts as open until repaired
