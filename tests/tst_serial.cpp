@@ -1,3 +1,4 @@
+#include <QSerialPortInfo>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -81,6 +82,20 @@ private Q_SLOTS:
         port.open();
         QVERIFY(gauge->send(",ME"));
         QTRY_COMPARE(rx.size(), 1);
+    }
+
+    // The system's ports read from sysfs are the ones Qt's own listing
+    // finds through udev.
+    void systemPortsAreThoseQtLists()
+    {
+        QStringList qt;
+        for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+            qt.append(info.portName());
+        QStringList ours = PortList::systemPorts();
+        ours.removeDuplicates();
+        qt.sort();
+        ours.sort();
+        QCOMPARE(ours, qt);
     }
 
     void portListMergesTheRegistry()
