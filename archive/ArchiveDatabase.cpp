@@ -151,10 +151,12 @@ void ArchiveDatabase::refuseForeignDatabase()
 {
     // Tables in a file without a schema version are another program's:
     // neither switched to a write-ahead log nor given the archive's tables.
-    if (ArchiveSchema::version(*this) != 0)
-        return;
-    QSqlQuery tables = exec(QStringLiteral("SELECT 1 FROM sqlite_master LIMIT 1"));
-    if (tables.next())
+    // Both are read in one statement: a program making the archive at this
+    // moment is seen before it began or with its version written, never
+    // with its tables and not yet its version.
+    QSqlQuery found = exec(QStringLiteral("SELECT (SELECT user_version FROM pragma_user_version),"
+                                          " EXISTS (SELECT 1 FROM sqlite_master)"));
+    if (found.next() && found.value(0).toInt() == 0 && found.value(1).toBool())
         throw ArchiveError(ArchiveError::Cause::Failed,
                            m_location.file +
                                QStringLiteral(": nem a program archívuma, hanem egy másik program "
