@@ -25,8 +25,6 @@ public:
     // station's traffic.
     static constexpr int kMaxLines = 100000;
     static constexpr qsizetype kMaxChars = 4 * 1024 * 1024;
-    // A peer's text longer than this is shown cut here.
-    static constexpr qsizetype kMaxLineChars = 1000;
     // Shows a point's handover status as it stands then.
     using ShowStatus = std::function<void(int point)>;
 
@@ -44,10 +42,6 @@ public:
     void append(const QString &line);
     // Shows what waits, now.
     void flush();
-
-    // A peer's text as the log shows it: past kMaxLineChars characters it is
-    // cut, and its length follows.
-    static QString shortened(const QString &text);
 
 private:
     void schedule();

@@ -6,6 +6,7 @@
 #include "InspectionListModel.h"
 #include "PointCatalogue.h"
 #include "PointTableModel.h"
+#include "YearTyping.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -161,6 +162,8 @@ void ArchiveWindow::buildWindow()
     TV_Inspections->setSelectionBehavior(QAbstractItemView::SelectRows);
     TV_Inspections->setSelectionMode(QAbstractItemView::ExtendedSelection);
     TV_Inspections->setSortingEnabled(true);
+    // One line a row: a long category ends in "…" (whole in its tool-tip).
+    TV_Inspections->setWordWrap(false);
     TV_Inspections->sortByColumn(InspectionListModel::Date, Qt::DescendingOrder);
     // The archive sorts: a click on a header reads the list again in that order.
     connect(TV_Inspections->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
@@ -215,6 +218,7 @@ void ArchiveWindow::buildWindow()
     TV_Points->setModel(m_points);
     TV_Points->setSelectionBehavior(QAbstractItemView::SelectRows);
     TV_Points->setSelectionMode(QAbstractItemView::SingleSelection);
+    TV_Points->setWordWrap(false);
     TV_Points->verticalHeader()->hide();
     TV_Points->verticalHeader()->setDefaultSectionSize(21);
     TV_Points->horizontalHeader()->setStretchLastSection(true);
@@ -284,9 +288,7 @@ QLayout *ArchiveWindow::buildFilters()
                               50);
         // Read when a date is complete, not at each digit typed into it.
         edit->setKeyboardTracking(false);
-        // Entered with the year chosen, so a year can be typed at once (a
-        // second click chooses the month or the day).
-        edit->installEventFilter(this);
+        new YearTyping(edit);
         connect(edit, &QDateEdit::dateChanged, this, &ArchiveWindow::refresh);
     }
     DE_From->setObjectName(QStringLiteral("DE_From"));
@@ -348,16 +350,6 @@ QLayout *ArchiveWindow::buildFilters()
     choices->addWidget(CB_Verdict);
     rows->addLayout(choices);
     return rows;
-}
-
-bool ArchiveWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::FocusIn && (watched == DE_From || watched == DE_To)) {
-        auto *edit = static_cast<QDateEdit *>(watched);
-        QTimer::singleShot(0, edit,
-                           [edit] { edit->setSelectedSection(QDateTimeEdit::YearSection); });
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 void ArchiveWindow::setRange(const QDate &from, const QDate &to)

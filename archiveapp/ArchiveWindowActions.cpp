@@ -65,9 +65,12 @@ bool ArchiveWindow::exportCsv(const QString &path, CsvExportRun::Request request
                          .arg(readings)
                          .arg(all ? QStringLiteral(", a szűrés összes vizsgálata,") : QString(),
                               file)
-                   : QStringLiteral("A CSV exportálás nem sikerült (%1): %2").arg(file, error);
-            tell(message, !ok);
-            if (!ok)
+                : run->cancelled()
+                    ? QStringLiteral("A CSV exportálás megszakítva, a fájl nem készült el: %1")
+                          .arg(file)
+                    : QStringLiteral("A CSV exportálás nem sikerült (%1): %2").arg(file, error);
+            tell(message, !ok && !run->cancelled());
+            if (!ok && !run->cancelled())
                 log(message);
             Q_EMIT exportFinished(ok, message);
         });

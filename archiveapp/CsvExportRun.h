@@ -40,6 +40,7 @@ public:
 
     void start();
     void cancel() { m_state->cancelled = true; }
+    bool cancelled() const { return m_state->cancelled; }
     const QString &path() const { return m_path; }
 
 Q_SIGNALS:

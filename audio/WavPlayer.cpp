@@ -3,7 +3,6 @@
 #include "Failure.h"
 #include "WavFile.h"
 
-#include <QEventLoop>
 #include <QFile>
 
 namespace {
@@ -85,18 +84,12 @@ void WavPlayer::play()
     if (!m_open)
         fail(QStringLiteral("No sound file is open"));
     m_notifyThisPlay = takeNotify();
-    const bool wait = takeWait();
     m_pump.start(m_format, kBufferMs);
     m_pump.drop();
     m_pump.append(m_clip);
     m_playing = true;
     m_stalledFeeds = 0;
     m_pump.feed();
-    if (wait && m_playing) {
-        QEventLoop loop;
-        connect(this, &SoundPlayer::stopped, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
 }
 
 void WavPlayer::finish()

@@ -78,7 +78,25 @@ struct WizardFixture : FakeStation
         return found;
     }
 
-    void click(const char *name) const { QTest::mouseClick(w<QPushButton>(name), Qt::LeftButton); }
+    // Clicks, then lets what the click began run its course: an answered
+    // question, a connect wait, a repair.
+    void click(const char *name) const
+    {
+        QTest::mouseClick(w<QPushButton>(name), Qt::LeftButton);
+        settle();
+    }
+    void close() const
+    {
+        window->close();
+        settle();
+    }
+    void settle() const
+    {
+        using Stage = WizardFlow::Stage;
+        const WizardFlow &flow = window->flow();
+        QTRY_VERIFY(!flow.asking() && !flow.summarising() && !flow.repairing() &&
+                    flow.stage() != Stage::Opening && flow.stage() != Stage::Connecting);
+    }
 
     // Answers the next question dialog; records its question text.
     void answerNext(bool yes)
@@ -130,6 +148,7 @@ struct WizardFixture : FakeStation
     {
         duringConnectWait([this] { port.feed(",ME"); });
         click("BB_ConfigNext");
+        QTRY_COMPARE(window->activePage(), WizardPage::Meas);
     }
 
     // From the first page to the last with nothing measured, the

@@ -32,6 +32,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 
 #include "ArchiveDatabase.h"
 #include "ArchiveJournal.h"
@@ -271,6 +272,33 @@ private Q_SLOTS:
         SETTLE(w);
         QCOMPARE(view->model()->rowCount(), 0);
         QVERIFY(!w.shownInspection());
+
+        // "Ez az év", then a year typed as soon as the field is entered.
+        category->setCurrentIndex(0);
+        Q_EMIT category->activated(0);
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::mouseClick(w.findChild<QToolButton *>("BB_ThisYear"), Qt::LeftButton);
+        SETTLE(w);
+        auto *from = w.findChild<QDateEdit *>("DE_From");
+        QCOMPARE(from->date(), QDate(QDate::currentDate().year(), 1, 1));
+        QCOMPARE(w.findChild<QDateEdit *>("DE_To")->date(), QDate::currentDate());
+        // Clicked on the month, as a person does.
+        auto *text = from->findChild<QLineEdit *>();
+        const int month = text->fontMetrics().horizontalAdvance(QStringLiteral("2024.1")) +
+                          text->textMargins().left() + 3;
+        QTest::mouseClick(text, Qt::LeftButton, {}, QPoint(month, text->height() / 2));
+        QCOMPARE(from->currentSection(), QDateTimeEdit::MonthSection);
+        const QDate before = from->date();
+        QTest::keyClicks(from, QString::number(m_old.started.date().year() - 1));
+        QTest::keyClick(from, Qt::Key_Return);
+        SETTLE(w);
+        QCOMPARE(from->date(),
+                 QDate(m_old.started.date().year() - 1, before.month(), before.day()));
+        ArchiveDatabase db(settings(m_file).location);
+        db.open();
+        QCOMPARE(view->model()->rowCount(), ArchiveStore(db).count());
     }
 
     void diagramAndPointTable()
@@ -813,6 +841,15 @@ private Q_SLOTS:
         QVERIFY(w.exportCsv(m_dir.filePath("asked.csv"), asked));
         QVERIFY(done.wait(10000));
         QCOMPARE(idsIn(m_dir.filePath("asked.csv")), chosen);
+
+        // A disk that fills up: said, and no cut-off file left in its place.
+        SmallDisk disk(16);
+        if (!disk.mounted())
+            QSKIP(qPrintable(disk.reason()));
+        view->selectAll();
+        const QString full = exportCsv(w, disk.filePath("all.csv"));
+        QVERIFY2(full.startsWith(u'!') && full.contains(u"nem sikerült"), qPrintable(full));
+        QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
     void csvOfTheChosenInspections()

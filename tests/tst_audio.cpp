@@ -79,16 +79,10 @@ public:
     void play() override
     {
         m_notifyPlay = takeNotify();
-        const bool wait = takeWait();
         log.append(QFileInfo(m_open).baseName());
         m_playing = true;
         if (log.last() != endless)
             m_timer.start(30);
-        if (wait) {
-            QEventLoop loop;
-            connect(this, &SoundPlayer::stopped, &loop, &QEventLoop::quit);
-            loop.exec();
-        }
     }
     bool isPlaying() const override { return m_playing; }
     int playingMsLeft() const override { return m_playing ? 30 : 0; }
@@ -272,12 +266,25 @@ private Q_SLOTS:
         QVERIFY(!SoundOptions().read(dir.filePath("missing.ini")));
     }
 
+    // The point's name follows NEXT's end, and the sounds are busy until it
+    // has started; a name that cannot be played is the caller's to handle.
     void nextPointThenItsName()
     {
         TimedPlayer player;
         FeedbackSounds sounds(player);
+        QSignalSpy settled(&sounds, &FeedbackSounds::settled);
+        QSignalSpy failed(&sounds, &FeedbackSounds::failedLater);
         sounds.play(FeedbackEvent::NextPoint, true, pointIndex(u"HOOD"), QString());
-        QCOMPARE(player.log, (QStringList{"NEXT", "HOOD"}));
+        QCOMPARE(player.log, QStringList{"NEXT"});
+        QVERIFY(sounds.busy());
+        QTRY_COMPARE(player.log, (QStringList{"NEXT", "HOOD"}));
+        QVERIFY(!sounds.busy());
+        QCOMPARE(settled.size(), 1);
+        player.missing.append(Paths::local(QStringLiteral("hang\\VIN.wav")));
+        sounds.play(FeedbackEvent::NextPoint, true, pointIndex(u"VIN"), QString());
+        QTRY_COMPARE(failed.size(), 1);
+        QCOMPARE(failed.first().first().value<FeedbackEvent>(), FeedbackEvent::NextPoint);
+        QVERIFY(!sounds.busy());
         sounds.play(FeedbackEvent::MeasurementOk, false, -1, QStringLiteral("12"));
         QCOMPARE(player.log.last(), QStringLiteral("MERES_OK"));
         player.missing.append(Paths::local(QStringLiteral("hang\\NEMMERHET.wav")));
@@ -480,12 +487,13 @@ private Q_SLOTS:
         constexpr int kStall = 300;
         player.setStallMs(kStall);
         QSignalSpy ended(&player, &SoundPlayer::endEvent);
+        QSignalSpy stopped(&player, &SoundPlayer::stopped);
         player.open(clip);
-        player.setWait(true);
         const qint64 slack = Timing::slackMs(200 + kStall, 1000);
         QElapsedTimer clock;
         clock.start();
         player.play();
+        QVERIFY(stopped.wait(200 + kStall + int(slack)));
         const qint64 waited = clock.elapsed();
         QVERIFY2(waited < 200 + kStall + slack,
                  qPrintable(QStringLiteral("%1 ms, slack %2 ms").arg(waited).arg(slack)));
@@ -507,6 +515,8 @@ private Q_SLOTS:
         QElapsedTimer clock;
         clock.start();
         sounds.SpeakNumber(QStringLiteral("7"));
+        QVERIFY(sounds.busy());
+        QTRY_VERIFY_WITH_TIMEOUT(!sounds.busy(), int(30 + kMargin + slack));
         const qint64 waited = clock.elapsed();
         QVERIFY2(waited < 30 + kMargin + slack,
                  qPrintable(QStringLiteral("%1 ms, slack %2 ms").arg(waited).arg(slack)));

@@ -18,6 +18,7 @@
 #include "Cp1250.h"
 #include "Failure.h"
 #include "HandoverProtocol.h"
+#include "HandoverRequest.h"
 #include "HandoverServer.h"
 #include "ProcessUsage.h"
 #include "Timing.h"
@@ -66,19 +67,6 @@ struct LoggingServer
     int served = 0;  // request lines handed to the handler
     int written = 0; // replies the server reported written
 };
-
-QByteArray readLine(QTcpSocket &socket)
-{
-    QByteArray reply;
-    QElapsedTimer clock;
-    clock.start();
-    while (!reply.endsWith("\r\n") && clock.elapsed() < 3000) {
-        QCoreApplication::processEvents();
-        socket.waitForReadyRead(5);
-        reply += socket.readAll();
-    }
-    return reply;
-}
 
 #ifdef Q_OS_UNIX
 // Reads what the server sends until it closes the connection (or the time

@@ -178,9 +178,9 @@ private Q_SLOTS:
             if (!answered)
                 f.question->findChild<QPushButton *>(QStringLiteral("BB_No"))->click();
         });
-        f.window->close(); // asks "Biztos bezárja a varázslót?"
+        f.close(); // asks "Biztos bezárja a varázslót?"
         QVERIFY(answered);
-        QCOMPARE(!f.window->isVisible(), closes);
+        QTRY_COMPARE(!f.window->isVisible(), closes);
     }
 
     // A full disk: every settings file keeps its old bytes, and the user is
@@ -383,7 +383,7 @@ private Q_SLOTS:
         QCOMPARE(f.window->activePage(), WizardPage::Send);
         const auto *log = f.w<QPlainTextEdit>("M_ServerLog");
         QVERIFY(log->toPlainText().count(u'\n') >= categories);
-        const QString cut = QString(HandoverDisplay::kMaxLineChars - 9, u'x') +
+        const QString cut = QString(HandoverController::kMaxLineChars - 9, u'x') +
                             QStringLiteral("… (16009 karakter)");
         QVERIFY(log->toPlainText().contains("In: category=" + cut + "\nIn: HOOD\nOut: -"));
         // Two lines of about a thousand characters each: half as much again
@@ -407,7 +407,7 @@ private Q_SLOTS:
         QCOMPARE(replies, requests);
         QTRY_VERIFY(log->document()->lastBlock().text().startsWith("Out: xxx"));
         QCOMPARE(log->document()->lastBlock().text(),
-                 "Out: " + QString(HandoverDisplay::kMaxLineChars, u'x') +
+                 "Out: " + QString(HandoverController::kMaxLineChars, u'x') +
                      QStringLiteral("… (16001 karakter)"));
         QVERIFY(log->document()->characterCount() <= WizardFixture::kServerLogMaxChars);
         const qint64 grown = residentBytes() - start;
