@@ -1,6 +1,7 @@
 #include "ArchiveJournal.h"
 #include "ArchiveRecorder.h"
 #include "ArchiveSettings.h"
+#include "EventLog.h"
 #include "ProcessLimits.h"
 #include "Registry.h"
 #include "SerialGaugePort.h"
@@ -75,11 +76,12 @@ int main(int argc, char *argv[])
     SystemShell shell;
     // The archive writes on a thread of its own and finishes after the window,
     // waiting a few seconds at most: the journal keeps what it could not store.
-    QString archiveNotice;
-    const ArchiveLocation archiveLocation =
-        ArchiveSettings::read(ArchiveSettings::kFileName).usableLocation(&archiveNotice);
-    ArchiveRecorder archive(archiveLocation, ArchiveJournal::kFolder, archiveNotice);
+    const ArchiveSettings archiveSettings = ArchiveSettings::read(ArchiveSettings::kFileName);
+    ArchiveRecorder archive(archiveSettings.usableLocation(nullptr), ArchiveJournal::kFolder,
+                            archiveSettings.wizardNotice());
     archive.setSettingsPath(ArchiveSettings::kFileName);
+    EventLog log(EventLog::kFileName, QStringLiteral("KromaglenForZov")); // for the IT person
+    QObject::connect(&archive, &ArchiveRecorder::logged, &log, &EventLog::write);
 
     TF_MainServices services;
     services.port = &port;

@@ -47,6 +47,7 @@ void ArchiveDatabase::open(Access access)
     openConnection();
     try {
         if (isSqlite() && !isReadOnly()) {
+            refuseForeignDatabase();
             useWriteAheadLog();
             exec(QStringLiteral("PRAGMA synchronous=FULL"));
         } else if (!isSqlite()) {
@@ -54,7 +55,8 @@ void ArchiveDatabase::open(Access access)
             applySessionLimits();
         }
         if (!isReadOnly()) {
-            ArchiveSchema::upgrade(*this);
+            m_upgradedFrom = ArchiveSchema::upgrade(*this);
+            m_ready = true;
             return;
         }
         const int version = ArchiveSchema::version(*this);
@@ -145,6 +147,23 @@ void ArchiveDatabase::applySessionLimits()
     }
 }
 
+void ArchiveDatabase::refuseForeignDatabase()
+{
+    // Tables in a file without a schema version are another program's:
+    // neither switched to a write-ahead log nor given the archive's tables.
+    // Both are read in one statement: a program making the archive at this
+    // moment is seen before it began or with its version written, never
+    // with its tables and not yet its version.
+    QSqlQuery found = exec(QStringLiteral("SELECT (SELECT user_version FROM pragma_user_version),"
+                                          " EXISTS (SELECT 1 FROM sqlite_master)"));
+    if (found.next() && found.value(0).toInt() == 0 && found.value(1).toBool())
+        throw ArchiveError(ArchiveError::Cause::Failed,
+                           m_location.file +
+                               QStringLiteral(": nem a program archívuma, hanem egy másik program "
+                                              "adatbázisa, ezért a program nem nyúl hozzá "
+                                              "(talán rossz fájlt nevez meg az archive= sor?)"));
+}
+
 void ArchiveDatabase::useWriteAheadLog()
 {
     // Two connections switching a new file at the same moment: SQLite answers
@@ -165,10 +184,46 @@ void ArchiveDatabase::useWriteAheadLog()
     }
 }
 
+void ArchiveDatabase::keepStatistics(Statistics when)
+{
+    if (!isSqlite()) {
+        // The server's autovacuum keeps them as the tables grow.
+        if (when == Statistics::Now)
+            exec(QStringLiteral("ANALYZE"));
+        return;
+    }
+    if (when == Statistics::WhenGrown) {
+        // Rows at the last count, against the newest id: two look-ups.
+        qint64 counted = 0;
+        QSqlQuery stat(m_db);
+        if (stat.exec(QStringLiteral("SELECT stat FROM sqlite_stat1 WHERE tbl = 'inspection'"
+                                     " AND idx IS NOT NULL LIMIT 1")) &&
+            stat.next())
+            counted = stat.value(0).toString().section(u' ', 0, 0).toLongLong();
+        stat = QSqlQuery();
+        QSqlQuery newest = exec(QStringLiteral("SELECT MAX(id) FROM inspection"));
+        if (!newest.next() || newest.value(0).toLongLong() <= 2 * counted)
+            return;
+    }
+    // A sample of each index: milliseconds even for millions of rows.
+    exec(QStringLiteral("PRAGMA analysis_limit = 1000"));
+    exec(QStringLiteral("ANALYZE"));
+}
+
 void ArchiveDatabase::close()
 {
     if (!m_db.isValid())
         return;
+    if (m_ready && m_db.isOpen() && isSqlite()) {
+        // SQLite's planner knows only what ANALYZE counted: without it a sort
+        // over years reads the whole range instead of the sort's index.
+        try {
+            keepStatistics(Statistics::WhenGrown);
+        } catch (const ArchiveError &) {
+            // Not this archive's (or a locked moment): the next close tries again.
+        }
+    }
+    m_ready = false;
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connectionName);

@@ -37,10 +37,17 @@ public:
     // nothing (a SQLite file in a place this program cannot write is read as it is).
     void open(Access access = Access::ReadWrite);
     bool isReadOnly() const { return m_access == Access::ReadOnly; }
+    // The schema version an older archive had when open() upgraded it.
+    std::optional<int> upgradedFrom() const { return m_upgradedFrom; }
     void close();
     bool isOpen() const { return m_db.isOpen(); }
     // Reads the whole file's structure (SQLite only); throws Damaged.
     void checkIntegrity();
+    // Has the query planner's statistics counted afresh (ANALYZE): now (after
+    // an upgrade or a large fill), or when the archive has grown to twice what
+    // they last counted (SQLite; a read-write connection does so on closing).
+    enum class Statistics { Now, WhenGrown };
+    void keepStatistics(Statistics when);
 
     const ArchiveLocation &location() const { return m_location; }
     bool isSqlite() const { return m_location.kind == ArchiveLocation::Kind::SqliteFile; }
@@ -69,11 +76,14 @@ public:
     static QString moveAside(const QString &file);
 
 private:
+    void refuseForeignDatabase();
     void useWriteAheadLog();
     void openConnection();
     void applySessionLimits();
 
     Access m_access = Access::ReadWrite;
+    std::optional<int> m_upgradedFrom;
+    bool m_ready = false; // opened for writing, its schema up to date
     // The session settings taken out of the libpq options.
     QStringList m_sessionSettings;
     ArchiveLocation m_location;

@@ -33,9 +33,11 @@ std::optional<ArchiveLocation> ArchiveLocation::parse(const QString &text, QStri
         location.file = value;
         return location;
     }
-    // A space cannot be part of a URL: it is the user's own, as in a
-    // certificate's path under "C:/Program Files".
-    const QUrl url(QString(value).replace(u' ', QStringLiteral("%20")), QUrl::StrictMode);
+    // A space or a backslash cannot be part of a URL: it is the user's own, as
+    // in a certificate's path "C:\Program Files\kfz\root.crt".
+    const QUrl url(
+        QString(value).replace(u' ', QStringLiteral("%20")).replace(u'\\', QStringLiteral("%5C")),
+        QUrl::StrictMode);
     const QString database = url.path().mid(1);
     // A service of libpq's service file may name the server and the database.
     const bool service = QUrlQuery(url).hasQueryItem(QStringLiteral("service"));

@@ -24,14 +24,6 @@ std::optional<int> optionalInt(const QVariant &value)
 
 constexpr qint64 kNoEnd = qint64(1) << 62;
 
-// A sum the database gives exactly (PostgreSQL as a numeric text).
-long double exact(const QVariant &value)
-{
-    bool whole = false;
-    const qlonglong n = value.toString().toLongLong(&whole);
-    return whole ? (long double)n : (long double)value.toString().toDouble();
-}
-
 } // namespace
 
 QString ArchiveQuery::text(const QString &column) const
@@ -71,7 +63,8 @@ ArchiveQuery::Where ArchiveQuery::where(const ArchiveFilter &filter, const QStri
         w.values.append(filter.station->isNull() ? QStringLiteral("") : *filter.station);
     }
     if (filter.verdict) {
-        w.sql += QStringLiteral(" AND ") + verdictOf(filter, prefix) + QStringLiteral(" = ?");
+        w.sql += QStringLiteral(" AND ") + verdictOf(filter, prefix) +
+                 (filter.orWorse ? QStringLiteral(" >= ?") : QStringLiteral(" = ?"));
         w.values.append(int(*filter.verdict));
     }
     return w;
@@ -191,9 +184,10 @@ qint64 ArchiveQuery::count(const ArchiveFilter &filter)
 {
     // Over years, from the counts kept per day and block as the statistics.
     const Where all = sums(filter, true);
-    QSqlQuery query = m_db.exec(
-        QStringLiteral("SELECT SUM(n) FROM (") + all.sql + QStringLiteral(") parts"), all.values);
-    return query.next() ? query.value(0).toString().toLongLong() : 0;
+    QSqlQuery query = m_db.exec(QStringLiteral("SELECT CAST(SUM(n) AS BIGINT) FROM (") + all.sql +
+                                    QStringLiteral(") parts"),
+                                all.values);
+    return query.next() ? query.value(0).toLongLong() : 0;
 }
 
 QStringList ArchiveQuery::distinct(const QString &column)
@@ -261,7 +255,9 @@ ArchiveQuery::Where ArchiveQuery::sums(const ArchiveFilter &filter, bool countin
         Where kept{
             QStringLiteral("SELECT point, SUM(n) n, SUM(total) total, SUM(squares) squares,"
                            " MIN(minimum) minimum, MAX(maximum) maximum FROM point_rollup"
-                           " WHERE grain = ? AND category = ? AND worst = ? AND ") +
+                           " WHERE grain = ? AND category = ? AND worst ") +
+                (filter.verdict && filter.orWorse ? QStringLiteral(">= ? AND ")
+                                                  : QStringLiteral("= ? AND ")) +
                 (counting ? QStringLiteral("point = -1") : QStringLiteral("point >= 0")),
             {(filter.category ? ArchiveRollup::Category : 0) |
                  (filter.verdict ? ArchiveRollup::Verdict : 0),
@@ -305,8 +301,9 @@ QList<PointStatistics> ArchiveQuery::statistics(const ArchiveFilter &filter)
 {
     const Where all = sums(filter, false);
     QSqlQuery query =
-        m_db.exec(QStringLiteral("SELECT point, SUM(n), MIN(minimum), MAX(maximum),"
-                                 " SUM(total), SUM(squares) FROM (") +
+        m_db.exec(QStringLiteral("SELECT point, CAST(SUM(n) AS BIGINT), MIN(minimum),"
+                                 " MAX(maximum), CAST(SUM(total) AS BIGINT),"
+                                 " CAST(SUM(squares) AS BIGINT) FROM (") +
                       all.sql + QStringLiteral(") parts GROUP BY point ORDER BY point"),
                   all.values);
     QList<PointStatistics> out;
@@ -319,16 +316,41 @@ QList<PointStatistics> ArchiveQuery::statistics(const ArchiveFilter &filter)
         s.n = int(std::min<qint64>(n, std::numeric_limits<int>::max()));
         s.minimum = query.value(2).toInt();
         s.maximum = query.value(3).toInt();
-        // Exact integers from the database; long double keeps the
-        // difference of the two large sums from losing the deviation.
-        const long double total = exact(query.value(4));
-        const long double squares = exact(query.value(5));
+        // Exact integers from the database (cast: PostgreSQL's numeric sums
+        // reach Qt as doubles); long double keeps the difference of the two
+        // large sums from losing the deviation.
+        const long double total = query.value(4).toLongLong();
+        const long double squares = query.value(5).toLongLong();
         s.mean = double(total / n);
         if (n > 1) {
             const long double spread = (squares - total * total / n) / (n - 1);
             s.deviation = double(std::sqrt(std::max<long double>(0, spread)));
         }
         out.append(s);
+    }
+    return out;
+}
+
+QList<VerdictCounts> ArchiveQuery::verdictCounts(const ArchiveFilter &filter, ArchiveSplit split)
+{
+    const QString group = split == ArchiveSplit::Station    ? text(QStringLiteral("station"))
+                          : split == ArchiveSplit::Category ? text(QStringLiteral("category"))
+                                                            : QStringLiteral("''");
+    const Where w = where(filter);
+    QSqlQuery query =
+        m_db.exec(QStringLiteral("SELECT g, v, COUNT(*) FROM (SELECT %1 g, %2 v"
+                                 " FROM inspection WHERE %3) grouped"
+                                 " GROUP BY g, v ORDER BY %4")
+                      .arg(group, verdictOf(filter), w.sql, text(QStringLiteral("g"))),
+                  w.values);
+    QList<VerdictCounts> out;
+    while (query.next()) {
+        const QString g = query.value(0).toString();
+        if (out.isEmpty() || out.constLast().group != g)
+            out.append(VerdictCounts{g, {}});
+        const int v = query.value(1).toInt();
+        if (v >= 0 && v < int(out.last().counts.size()))
+            out.last().counts[size_t(v)] += query.value(2).toString().toLongLong();
     }
     return out;
 }

@@ -223,10 +223,12 @@ bool current(ArchiveDatabase &db)
 
 } // namespace
 
-void ArchiveSchema::upgrade(ArchiveDatabase &db)
+std::optional<int> ArchiveSchema::upgrade(ArchiveDatabase &db)
 {
     if (current(db))
-        return;
+        return std::nullopt;
+    bool changed = false;
+    int found = 0;
     db.begin();
     try {
         if (!db.isSqlite()) {
@@ -240,7 +242,7 @@ void ArchiveSchema::upgrade(ArchiveDatabase &db)
             db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS archive_schema"
                                    " (version INTEGER NOT NULL)"));
         }
-        int current = version(db);
+        int current = found = version(db);
         if (current > kVersion)
             throw ArchiveError(ArchiveError::Cause::TooNew,
                                QStringLiteral("Az archívumot a program egy újabb változata írta "
@@ -248,7 +250,7 @@ void ArchiveSchema::upgrade(ArchiveDatabase &db)
                                               "ismeri)")
                                    .arg(current)
                                    .arg(kVersion));
-        const bool changed = current < kVersion;
+        changed = current < kVersion;
         for (; current < kVersion; ++current) {
             for (const QString &sql : step(current + 1, db.isSqlite()))
                 db.exec(sql);
@@ -260,6 +262,10 @@ void ArchiveSchema::upgrade(ArchiveDatabase &db)
         db.rollback();
         throw;
     }
+    // The planner's statistics of the new tables and indexes.
+    if (changed)
+        db.keepStatistics(ArchiveDatabase::Statistics::Now);
+    return changed && found > 0 ? std::optional(found) : std::nullopt;
 }
 
 QString ArchiveSchema::worstVerdict(bool sqlite, const VerdictBands &bands)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 class ArchiveDatabase;
 class VerdictBands;
@@ -21,6 +22,7 @@ int version(ArchiveDatabase &db);
 // with the given limits.
 QString worstVerdict(bool sqlite, const VerdictBands &bands);
 // Throws ArchiveError (TooNew for an archive a newer program wrote).
-void upgrade(ArchiveDatabase &db);
+// Returns the version an existing archive had when this call upgraded it.
+std::optional<int> upgrade(ArchiveDatabase &db);
 
 } // namespace ArchiveSchema

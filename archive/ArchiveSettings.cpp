@@ -6,12 +6,54 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QStringDecoder>
 #include <QSysInfo>
 
 namespace {
 
+const QByteArray kUtf8Mark("\xEF\xBB\xBF");
+
+// The file's text as it was written: a file that is valid UTF-8 and holds a
+// character beyond ASCII (saved by a Linux editor, or by Notepad, perhaps with
+// a byte-order mark) is UTF-8; any other is code page 1250, as the program
+// writes it. Code page 1250 text with an accent is practically never valid
+// UTF-8 ("ő" is the byte 0xF5, which UTF-8 never uses).
+struct SettingsText
+{
+    QString text;
+    bool utf8 = false;
+    bool mark = false;
+
+    explicit SettingsText(QByteArrayView content)
+    {
+        mark = content.startsWith(kUtf8Mark);
+        const QByteArrayView body = mark ? content.sliced(kUtf8Mark.size()) : content;
+        const bool ascii =
+            std::all_of(body.begin(), body.end(), [](char c) { return uchar(c) < 0x80; });
+        if (!ascii || mark) {
+            QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+            QString decoded = decode(body);
+            if (!decode.hasError()) {
+                text = std::move(decoded);
+                utf8 = true;
+                return;
+            }
+        }
+        mark = false;
+        text = Cp1250::decode(content);
+    }
+
+    QByteArray encode(const QString &changed) const
+    {
+        return utf8 ? (mark ? kUtf8Mark : QByteArray()) + changed.toUtf8()
+                    : Cp1250::encode(changed);
+    }
+};
+
 const QString kLocationKey = QStringLiteral("archive");
 const QString kStationKey = QStringLiteral("station");
+// The profile's lines: a text of at most kProfileMaxLength characters each.
+constexpr int kProfileMaxLength = 120;
 
 // A comment may follow the place after a blank: "archive=x.sqlite ; a régi gépen".
 QString withoutComment(const QString &value)
@@ -74,10 +116,22 @@ QStringList templateLines()
     lines.append(QStringLiteral("; station= az állomás neve a jegyzőkönyvön és az exportban "
                                 "(alapértelmezés: a számítógép neve), legfeljebb %1 karakter")
                      .arg(InspectionDetails::kNameMaxLength));
+    lines.append(QStringLiteral("; name=, address=, phone= az állomás neve, címe és "
+                                "telefonszáma a jelentés fejlécén; logo= egy képfájl (PNG, JPG)"));
     lines.append(QStringLiteral("; FE=, AL= minősítési határok µm-ben: gyanúsan vékony, ha "
                                 "kisebb mint; gyári legfeljebb; újrafényezett legfeljebb"));
     lines.append(QStringLiteral("archive=") + ArchiveLocation::kDefaultFile);
     return lines;
+}
+
+QString *profileField(StationProfile &profile, const QString &key)
+{
+    const QString k = key.toLower();
+    return k == u"name"      ? &profile.name
+           : k == u"address" ? &profile.address
+           : k == u"phone"   ? &profile.phone
+           : k == u"logo"    ? &profile.logo
+                             : nullptr;
 }
 
 } // namespace
@@ -104,7 +158,7 @@ ArchiveSettings ArchiveSettings::read(const QString &path)
 ArchiveSettings ArchiveSettings::parse(QByteArrayView content)
 {
     ArchiveSettings settings;
-    const QStringList lines = Cp1250::decode(content).split(u'\n');
+    const QStringList lines = SettingsText(content).text.split(u'\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString line = lines.at(i).trimmed();
         if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
@@ -125,11 +179,20 @@ ArchiveSettings ArchiveSettings::parse(QByteArrayView content)
             const std::optional<QString> station =
                 InspectionDetails::name(nameWithoutComment(value), &why);
             if (!station)
-                problem(QStringLiteral("az állomás neve ") + why);
+                problem(settings.stationProblem = QStringLiteral("az állomás neve ") + why);
             else if (station->isEmpty())
-                problem(QStringLiteral("az állomás neve üres"));
+                problem(settings.stationProblem = QStringLiteral("az állomás neve üres"));
             else
                 settings.station = *station;
+        } else if (QString *field = profileField(settings.profile, key)) {
+            const QString text = nameWithoutComment(value).simplified();
+            if (text.size() > kProfileMaxLength)
+                problem(QStringLiteral("legfeljebb %1 karakter lehet").arg(kProfileMaxLength));
+            else if (std::any_of(text.begin(), text.end(),
+                                 [](QChar c) { return c.category() == QChar::Other_Control; }))
+                problem(QStringLiteral("vezérlőkaraktert tartalmaz"));
+            else
+                *field = text;
         } else if (auto substrate = substrateFromName(key.toUpper())) {
             if (auto bands = parseBands(value))
                 settings.bands.set(*substrate, *bands);
@@ -160,9 +223,23 @@ ArchiveLocation ArchiveSettings::usableLocation(QString *notice) const
     return ArchiveLocation();
 }
 
+QString ArchiveSettings::wizardNotice() const
+{
+    QString notice;
+    usableLocation(&notice);
+    if (!stationProblem.isEmpty())
+        notice += (notice.isEmpty() ? QString() : QStringLiteral("\r")) +
+                  QStringLiteral("Hibás a station= sor a ") + kFileName +
+                  QStringLiteral(" fájlban (") + stationProblem +
+                  QStringLiteral("), ezért a mérések a számítógép nevével (") + defaultStation() +
+                  QStringLiteral(") kerülnek az archívumba.");
+    return notice;
+}
+
 QByteArray ArchiveSettings::withBands(QByteArrayView content, const VerdictBands &bands)
 {
-    QStringList lines = content.isEmpty() ? templateLines() : Cp1250::decode(content).split(u'\n');
+    const SettingsText text(content);
+    QStringList lines = content.isEmpty() ? templateLines() : text.text.split(u'\n');
     for (QString &line : lines) {
         if (line.endsWith(u'\r'))
             line.chop(1);
@@ -180,7 +257,8 @@ QByteArray ArchiveSettings::withBands(QByteArrayView content, const VerdictBands
         else
             lines.append(line);
     }
-    return Cp1250::encode(QString(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
+    // Written back in the encoding it was read in.
+    return text.encode(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
 }
 
 void ArchiveSettings::writeBands(const QString &path, const VerdictBands &bands)

@@ -79,7 +79,7 @@ QVariantList headValues(const Inspection &inspection, qint64 change)
     QVariantList values{text(inspection.station),
                         ms(inspection.started),
                         ms(inspection.ended),
-                        text(inspection.category),
+                        text(boundedCategory(inspection.category)),
                         s.pointsMeasured,
                         s.readingCount,
                         optionalInt(s.minimum[int(Substrate::FE)]),
@@ -376,12 +376,12 @@ QString ArchiveStore::changeStamp()
     // Index look-ups only; a count would read millions of rows at every poll.
     // Stations storing side by side may take the same mark, or commit a lower
     // one after a higher: the sum of the latest marks still moves with each.
-    QSqlQuery query =
-        m_db.exec(QStringLiteral("SELECT (SELECT MAX(changed) FROM inspection),"
-                                 " (SELECT SUM(changed) FROM (SELECT changed FROM inspection"
-                                 " ORDER BY changed DESC LIMIT %1) latest),"
-                                 " (SELECT MAX(id) FROM inspection)")
-                      .arg(kStampRows));
+    QSqlQuery query = m_db.exec(
+        QStringLiteral("SELECT (SELECT MAX(changed) FROM inspection),"
+                       " (SELECT CAST(SUM(changed) AS BIGINT) FROM (SELECT changed FROM inspection"
+                       " ORDER BY changed DESC LIMIT %1) latest),"
+                       " (SELECT MAX(id) FROM inspection)")
+            .arg(kStampRows));
     return query.next() ? query.value(0).toString() + u'/' + query.value(1).toString() + u'/' +
                               query.value(2).toString()
                         : QString();

@@ -16,6 +16,17 @@ bool isValidValue(int value)
     return value >= 0 && value <= 65535;
 }
 
+QString boundedCategory(const QString &category)
+{
+    if (category.size() <= kCategoryMaxLength)
+        return category;
+    // Never half of a character written as two.
+    const qsizetype cut = category.at(kCategoryMaxLength - 1).isHighSurrogate()
+                              ? kCategoryMaxLength - 1
+                              : kCategoryMaxLength;
+    return category.left(cut);
+}
+
 int Inspection::pointsMeasured() const
 {
     std::bitset<64> measured;

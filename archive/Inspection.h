@@ -17,6 +17,12 @@
 bool isValidPoint(int point);
 bool isValidValue(int value);
 
+// The inspection program may send a category line of up to 16 KB; the archive
+// keeps its first kCategoryMaxLength characters (the longest category of the
+// table has under a hundred), so that every engine takes and indexes it.
+inline constexpr int kCategoryMaxLength = 200;
+QString boundedCategory(const QString &category);
+
 // A reading as the wizard's reading log holds it, and the point it was taken on.
 struct ArchivedReading : Reading
 {

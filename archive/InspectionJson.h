@@ -5,8 +5,10 @@
 
 #include "Inspection.h"
 
-// Inspections as JSON, for the file that keeps those the archive could not
-// take when the program ended ("Kromaglen_archive.pending").
+// Inspections as JSON: the journal's entries (one inspection each, in
+// "Kromaglen_archive.journal/"), an inspection the database refused, set
+// aside as "Kromaglen_archive.refused-<id>.json", and an older version's
+// "Kromaglen_archive.pending", taken over at start.
 namespace InspectionJson {
 
 QByteArray encode(const QList<Inspection> &inspections);

@@ -1,17 +1,15 @@
 // A chain's archive: 50 stations over five years, two million inspections
-// and some fifty million readings, on SQLite and (given an address) on
+// and some fifty million readings (or --count of them over a share of the
+// five years, at the same density), on SQLite and (given an address) on
 // PostgreSQL. Each thing the archive window does is timed against the bare
 // SQL statement of the same result in the same run: opening to the newest
 // rows, each filter, a sort by another column, statistics over a filter
 // (also against the same figures summed from the readings); and what a
-// store costs the wizard's window thread.
-//   bench_archive [--postgres ADDRESS [--skip-sqlite]] [FOLDER]
-// FOLDER (default kfz-arch-bench in the user's cache folder, e.g.
-// ~/.cache/kfz-arch-bench) keeps the large SQLite archive; ADDRESS is a
-// postgresql:// address of a database the benchmark may fill (once).
+// store costs the wizard's window thread. See --help.
 // The archive is built once: a tenth of it stored through ArchiveStore, as
-// the filler does, then copied nine times over in SQL, each copy half a year
-// later, which takes minutes rather than an hour.
+// the filler does, then copied nine times over in SQL, each copy later by the
+// tenth's span, which takes minutes rather than an hour; then left as the
+// filler leaves an archive (its planner statistics counted once).
 #include "ArchiveDatabase.h"
 #include "ArchiveQuery.h"
 #include "ArchiveRecorder.h"
@@ -26,6 +24,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QCommandLineParser>
 #include <QDateEdit>
 #include <QDir>
 #include <QElapsedTimer>
@@ -41,10 +40,14 @@
 
 namespace {
 
-constexpr int kInspections = 2000000;
 constexpr int kCopies = 10;
-constexpr int kBase = kInspections / kCopies;
-constexpr int kDays = 1826;
+constexpr int kHeadline = 2000000;
+constexpr int kHeadlineDays = 1826;
+// The size asked for, a tenth of it stored and the rest copied, over days at
+// the headline's density.
+int kInspections = kHeadline;
+int kBase = kInspections / kCopies;
+int kDays = kHeadlineDays;
 
 ArchiveLocation fileLocation(const QString &path)
 {
@@ -71,7 +74,7 @@ double msSince(const QElapsedTimer &clock)
 QDateTime startOf(int n)
 {
     static const QDateTime first = QDateTime::currentDateTimeUtc().addDays(-kDays);
-    return first.addMSecs(qint64(kDays) * 24 * 3600 * 1000 / kInspections * n);
+    return first.addMSecs(qint64(kDays) * 24 * 3600 * 1000 * n / kInspections);
 }
 
 qint64 scalar(ArchiveDatabase &db, const QString &sql)
@@ -118,13 +121,9 @@ void copyBase(ArchiveDatabase &db, qint64 shift)
         std::printf("  copy %d of %d in %.1f s\n", k, kCopies - 1, msSince(clock) / 1000);
         std::fflush(stdout);
     }
-    if (!db.isSqlite()) {
+    if (!db.isSqlite())
         db.exec("SELECT setval(pg_get_serial_sequence('inspection', 'id'),"
                 " (SELECT MAX(id) FROM inspection))");
-        db.exec("ANALYZE");
-    } else {
-        db.exec("ANALYZE");
-    }
 }
 
 // Makes the archive hold kInspections, keeping one that does.
@@ -181,6 +180,8 @@ void buildLarge(const ArchiveLocation &location)
     sums.start();
     ArchiveRollup(db).rebuild();
     std::printf("  day and block sums made afresh in %.1f s\n", msSince(sums) / 1000);
+    // As the filler leaves an archive after a large fill.
+    db.keepStatistics(ArchiveDatabase::Statistics::Now);
     if (db.isSqlite())
         db.exec("PRAGMA wal_checkpoint(TRUNCATE)");
     std::printf("built %s: %lld inspections, %lld readings in %.1f s\n",
@@ -634,36 +635,78 @@ void storeCost(const QString &folder)
     printPercentiles("1 ms timer lateness while storing", lateness);
 }
 
+const char kUsageText[] =
+    "usage: bench_archive [--count N] [--postgres ADDRESS [--skip-sqlite]] [FOLDER]\n"
+    "\n"
+    "Times the archive window against the bare SQL of the same results on a chain's\n"
+    "archive, built once and kept: FOLDER/archive-N.sqlite, and the database ADDRESS\n"
+    "names (filled, or cut to size, when it does not hold N inspections).\n"
+    "\n"
+    "  --count N       inspections, 10000 to 5000000, a multiple of 10 (default\n"
+    "                  2000000: 50 stations over five years; fewer span a share\n"
+    "                  of the five years at the same density)\n"
+    "  --postgres ADDRESS  also a postgresql:// database the benchmark may fill\n"
+    "  --skip-sqlite   only the PostgreSQL database\n"
+    "  FOLDER          where the SQLite archive is kept (default: kfz-arch-bench\n"
+    "                  in the user's cache folder, e.g. ~/.cache/kfz-arch-bench)\n"
+    "  -h, --help      this text\n"
+    "\n"
+    "Two million inspections take about 7 GB in SQLite and an hour or more to build.\n";
+
+int usageError(const QString &text)
+{
+    std::fprintf(stderr, "bench_archive: %s (see --help)\n", qPrintable(text));
+    return 2;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    QString postgres;
-    if (const qsizetype at = args.indexOf("--postgres"); at >= 0 && at + 1 < args.size()) {
-        postgres = args.at(at + 1);
-        args.remove(at, 2);
+    QCommandLineParser parser;
+    const QCommandLineOption help(QStringList{"h", "help"});
+    const QCommandLineOption countOption("count", {}, "N", QString::number(kHeadline));
+    const QCommandLineOption postgresOption("postgres", {}, "ADDRESS");
+    const QCommandLineOption skipSqlite("skip-sqlite");
+    parser.addOptions({help, countOption, postgresOption, skipSqlite});
+    if (!parser.parse(app.arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        std::fputs(kUsageText, stdout);
+        return 0;
     }
+    bool number = false;
+    kInspections = parser.value(countOption).toInt(&number);
+    if (!number || kInspections < 10000 || kInspections > 5000000 || kInspections % kCopies)
+        return usageError("--count takes a multiple of 10 from 10000 to 5000000, not " +
+                          parser.value(countOption));
+    kBase = kInspections / kCopies;
+    kDays = std::max(1, int(qint64(kHeadlineDays) * kInspections / kHeadline));
+    const QStringList args = parser.positionalArguments();
+    if (args.size() > 1)
+        return usageError("one FOLDER only");
+    if (parser.isSet(skipSqlite) && !parser.isSet(postgresOption))
+        return usageError("--skip-sqlite leaves nothing to measure without --postgres");
     // The user's own cache: a fixed folder in /tmp is another user's on a shared machine.
     const QString folder =
         !args.isEmpty() ? args.first()
                         : QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
                               QStringLiteral("/kfz-arch-bench");
-    QDir().mkpath(folder);
+    if (!QDir().mkpath(folder))
+        return usageError("cannot make the folder " + folder);
     QList<ArchiveLocation> archives;
-    if (const qsizetype at = args.indexOf("--skip-sqlite"); at >= 0)
-        args.remove(at);
-    else
-        archives.append(fileLocation(folder + "/archive-2m.sqlite"));
-    if (!postgres.isEmpty()) {
+    if (!parser.isSet(skipSqlite))
+        archives.append(
+            fileLocation(folder + QStringLiteral("/archive-%1.sqlite").arg(kInspections)));
+    if (parser.isSet(postgresOption)) {
         QString error;
-        const std::optional<ArchiveLocation> l = ArchiveLocation::parse(postgres, &error);
-        if (!l) {
-            std::fprintf(stderr, "bench_archive: %s\n", qPrintable(error));
-            return 2;
-        }
+        const std::optional<ArchiveLocation> l =
+            ArchiveLocation::parse(parser.value(postgresOption), &error);
+        if (!l || l->kind != ArchiveLocation::Kind::PostgreSql)
+            return usageError(l ? QStringLiteral("--postgres takes a postgresql:// address")
+                                : error);
         archives.append(*l);
     } else {
         std::printf("(no --postgres ADDRESS: SQLite only)\n");

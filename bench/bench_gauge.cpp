@@ -101,7 +101,8 @@ int main(int argc, char *argv[])
     TF_Main &window = *wizard.main;
     QCoreApplication::processEvents();
 
-    // The connect wait, idle for 10 s with the port open, then ended by the key.
+    // The connect wait, idle for 10 s with the port open, then ended by the
+    // gauge's key: the window's event loop runs meanwhile, waiting for the key.
     const int waitMs = quick ? 1000 : kWaitMs;
     qint64 waitStart = 0;
     qint64 waitCpu = 0;
@@ -112,6 +113,8 @@ int main(int argc, char *argv[])
         gauge.send(",ME");
     });
     window.findChild<QPushButton *>(QStringLiteral("BB_ConfigNext"))->click();
+    while (window.activePage() != WizardPage::Meas)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 
     const qint64 pollStart = processorMs();
     QElapsedTimer pollClock;

@@ -191,6 +191,14 @@ private Q_SLOTS:
         QCOMPARE(s.location.options, QStringLiteral("connect_timeout=3"));
         QVERIFY(!s.location.describe().contains(u"titok"));
 
+        // A certificate's Windows path in the address, backslashes as typed.
+        s = ArchiveSettings::parse("archive=postgresql://kfz@db/arch?sslmode=verify-full&"
+                                   "sslrootcert=C:\\Users\\kfz\\root.crt\r\n");
+        QVERIFY2(s.problems.isEmpty(), qPrintable(s.problems.join(u',')));
+        QCOMPARE(
+            s.location.options,
+            QStringLiteral("sslmode=verify-full;sslrootcert='C:\\\\Users\\\\kfz\\\\root.crt'"));
+
         // Unusable lines are reported, and their defaults kept.
         s = ArchiveSettings::parse("archive=postgresql://nohost\r\nFE=160;60;300\r\n"
                                    "AL=1;2\r\ncolour=red\r\nFE=40;120;250;300\r\n");
@@ -227,6 +235,21 @@ private Q_SLOTS:
         QCOMPARE(fresh.bands, bands);
         QVERIFY(readAll(file).contains("archive=Kromaglen_archive.sqlite\r\n"));
         QVERIFY(readAll(file).contains("postgresql://"));
+
+        // Saved as UTF-8 by an editor (with or without a byte-order mark):
+        // read as such, and written back as such.
+        for (const QByteArray mark : {QByteArray(), QByteArray("\xEF\xBB\xBF")}) {
+            writeAll(file, mark + QStringLiteral("station=Győr 2. sor\r\n").toUtf8());
+            QCOMPARE(ArchiveSettings::read(file).station, QStringLiteral("Győr 2. sor"));
+            ArchiveSettings::writeBands(file, bands);
+            QCOMPARE(readAll(file), mark + QStringLiteral("station=Győr 2. sor\r\nFE=70;170;310\r\n"
+                                                          "AL=45;145;290\r\n")
+                                               .toUtf8());
+        }
+        // Code page 1250 stays code page 1250, even where its bytes would pass
+        // for UTF-8 in part ("Ă©" is 0xC3 0xA9, "é" in UTF-8).
+        QCOMPARE(ArchiveSettings::parse(Cp1250::encode(u"station=Ă© Győr")).station,
+                 QStringLiteral("Ă© Győr"));
     }
 
     void stationName()
@@ -245,6 +268,14 @@ private Q_SLOTS:
         QCOMPARE(s.problems.size(), 3);
         QVERIFY2(s.problems.at(1).contains(u"40"), qPrintable(s.problems.at(1)));
         QCOMPARE(s.station, ArchiveSettings::defaultStation());
+        // The wizard says so too, as it does of an unusable archive line.
+        QVERIFY2(s.wizardNotice().contains(u"station=") &&
+                     s.wizardNotice().contains(ArchiveSettings::defaultStation()),
+                 qPrintable(s.wizardNotice()));
+        QVERIFY(ArchiveSettings::parse("station=Győr\r\n").wizardNotice().isEmpty());
+        QVERIFY(ArchiveSettings::parse("archive=postgresql://x\r\n")
+                    .wizardNotice()
+                    .contains(u"Hibás az archívum helye"));
         QCOMPARE(ArchiveSettings::parse(QByteArray("station=" + QByteArray(40, 'x'))).station,
                  QString(40, u'x'));
 
@@ -490,6 +521,34 @@ private Q_SLOTS:
         QVERIFY(!moved());
     }
 
+    // SQLite's planner knows an archive's size only from ANALYZE: a program
+    // that writes has it counted again whenever the archive has doubled.
+    void plannerStatisticsFollowTheArchive()
+    {
+        const QString file = path("planner.sqlite");
+        const auto counted = [&file] {
+            ArchiveDatabase db(fileLocation(file));
+            db.open(ArchiveDatabase::Access::ReadOnly);
+            QSqlQuery q = db.exec("SELECT stat FROM sqlite_stat1 WHERE tbl = 'inspection'"
+                                  " AND idx = 'inspection_by_started'");
+            return q.next() ? q.value(0).toString().section(u' ', 0, 0).toInt() : -1;
+        };
+        const auto store = [&file](int count) {
+            ArchiveDatabase db(fileLocation(file));
+            db.open();
+            QList<Inspection> batch;
+            for (int n = 0; n < count; ++n)
+                batch.append(sampleInspection());
+            ArchiveStore(db).storeAll(batch);
+        };
+        store(1);
+        QCOMPARE(counted(), 1);
+        store(1);
+        QCOMPARE(counted(), 1); // not doubled yet
+        store(10);
+        QCOMPARE(counted(), 12);
+    }
+
     void listFilters()
     {
         const QString file = path("list.sqlite");
@@ -547,6 +606,7 @@ private Q_SLOTS:
             ArchiveDatabase db(fileLocation(file));
             db.open();
             QCOMPARE(ArchiveSchema::version(db), ArchiveSchema::kVersion);
+            QCOMPARE(db.upgradedFrom(), std::optional<int>(1)); // for the log
             const QList<InspectionSummary> list = ArchiveStore(db).list({});
             QCOMPARE(list.size(), 1);
             QCOMPARE(list.first().pointsMeasured, 2);

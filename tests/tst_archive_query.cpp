@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 
 #include "ArchiveDatabase.h"
 #include "ArchiveQuery.h"
@@ -16,6 +17,7 @@
 #include "ArchiveSamples.h"
 #include "ArchiveSchema.h"
 #include "ArchiveStore.h"
+#include "InspectionDetails.h"
 #include "PostgresCluster.h"
 
 namespace {
@@ -603,6 +605,77 @@ private Q_SLOTS:
         QCOMPARE(stats.at(2).point, 7);
         QCOMPARE(stats.at(2).n, 1);
         QCOMPARE(stats.at(2).mean, 200.0);
+    }
+
+    // What one engine stores the other stores too: the longest values the
+    // program takes, and a category line as long as the inspection program
+    // may send (which PostgreSQL's index would refuse whole).
+    void theLongestValuesFitBoth()
+    {
+        QFETCH_GLOBAL(QString, backend);
+        const ArchiveLocation l = location(backend, "longest");
+        NEED_SERVER(l.kind != ArchiveLocation::Kind::SqliteFile || !l.file.isEmpty());
+        ArchiveDatabase db(l);
+        db.open();
+        Inspection i = sampleInspection();
+        i.category = QString(16384, u'ő');
+        i.station = QString(InspectionDetails::kNameMaxLength, u'Ő');
+        i.inspector = QString(InspectionDetails::kNameMaxLength, u'Ű');
+        i.plate = QStringLiteral("ŐŰÉÁ-1234-567 890");
+        for (int p = 0; p < 23; ++p) {
+            for (int r = 0; r < 10; ++r)
+                i.readings.append({p, Substrate::AL, VerdictBands::kLargest, ReadingSource::Typed,
+                                   i.started.addSecs(p)});
+        }
+        ArchiveStore store(db);
+        store.store(i);
+        Inspection back = *store.load(i.id);
+        QCOMPARE(back.category, QString(kCategoryMaxLength, u'ő'));
+        back.category = i.category;
+        QVERIFY(back == i);
+        QCOMPARE(ArchiveQuery(db).categories(), QStringList{QString(kCategoryMaxLength, u'ő')});
+    }
+
+    // A hundred thousand inspections written in SQL: counted and summed
+    // exactly (PostgreSQL hands sums over as numeric, which Qt reads as a
+    // double and writes 100000 as "1e+05").
+    void exactAtAHundredThousand()
+    {
+        QFETCH_GLOBAL(QString, backend);
+        const ArchiveLocation l = location(backend, "hundred");
+        NEED_SERVER(l.kind != ArchiveLocation::Kind::SqliteFile || !l.file.isEmpty());
+        ArchiveDatabase db(l);
+        db.open();
+        const qint64 first = kFirst.toMSecsSinceEpoch();
+        db.begin();
+        db.exec(QStringLiteral("WITH RECURSIVE n(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM n"
+                               " WHERE k < 100000) INSERT INTO inspection (uid, started_ms,"
+                               " ended_ms, station, points_measured, reading_count, fe_min, fe_max,"
+                               " worst, changed) SELECT 'n' || k, %1 + k * 1000, %1 + k * 1000,"
+                               " 'A', 1, 1, 100 + k % 2, 100 + k % 2, 1, k FROM n")
+                    .arg(first));
+        db.exec("INSERT INTO reading (inspection_id, seq, point, substrate, value, typed, taken_ms)"
+                " SELECT id, 0, 3, 'FE', fe_min, 0, started_ms FROM inspection");
+        db.exec("INSERT INTO point_summary (inspection_id, point, n, total, squares, minimum,"
+                " maximum) SELECT inspection_id, point, 1, value, value * value, value, value"
+                " FROM reading");
+        db.commit();
+        ArchiveRollup(db).rebuild();
+        ArchiveQuery query(db);
+        QCOMPARE(query.count({}), 100000);
+        ArchiveFilter judged;
+        judged.verdict = Verdict::Factory;
+        QCOMPARE(query.count(judged), 100000);
+        const QList<PointStatistics> stats = query.statistics(judged);
+        QCOMPARE(stats.size(), 1);
+        QCOMPARE(stats.first().n, 100000);
+        QCOMPARE(stats.first().mean, 100.5);
+        QVERIFY(qAbs(*stats.first().deviation - std::sqrt(100000 / 4.0 / 99999)) < 1e-9);
+        // The list's change stamp sums the latest marks: it moves by one.
+        ArchiveStore store(db);
+        const QString before = store.changeStamp();
+        db.exec("UPDATE inspection SET changed = changed + 1 WHERE id = 99999");
+        QVERIFY2(store.changeStamp() != before, qPrintable(before));
     }
 
     void version3ArchiveIsUpgraded()

@@ -137,9 +137,9 @@ private Q_SLOTS:
             if (!answered)
                 f.question->findChild<QPushButton *>(QStringLiteral("BB_No"))->click();
         });
-        f.window->close(); // asks "Biztos bezárja a varázslót?"
+        f.close(); // asks "Biztos bezárja a varázslót?"
         QVERIFY(answered);
-        QCOMPARE(!f.window->isVisible(), closes);
+        QTRY_COMPARE(!f.window->isVisible(), closes);
     }
 
     // A full disk: every settings file keeps its old bytes, and the user is
@@ -249,7 +249,7 @@ private Q_SLOTS:
         QTcpSocket client;
         client.connectToHost(QHostAddress::LocalHost, f.window->server().serverPort());
         QVERIFY(client.waitForConnected(2000));
-        const int requests = TF_Main::kServerLogMaxLines / 2 + 500; // two lines each
+        const int requests = WizardFixture::kServerLogMaxLines / 2 + 50; // two lines each
         client.write(QByteArray("HOOD\r\n").repeated(requests));
         QByteArray replies;
         QElapsedTimer clock;
@@ -261,7 +261,7 @@ private Q_SLOTS:
         }
         QCOMPARE(replies.count('\n'), requests);
         const auto *log = f.w<QPlainTextEdit>("M_ServerLog");
-        QTRY_COMPARE(log->blockCount(), TF_Main::kServerLogMaxLines);
+        QTRY_COMPARE(log->blockCount(), WizardFixture::kServerLogMaxLines);
         QCOMPARE(log->document()->lastBlock().text(), QStringLiteral("Out: HOOD"));
         QCOMPARE(log->document()->firstBlock().text(), QStringLiteral("In: HOOD"));
     }
@@ -279,7 +279,7 @@ private Q_SLOTS:
         QVERIFY(client.waitForConnected(2000));
         const qint64 start = residentBytes();
 
-        const int categories = 1000;
+        const int categories = 100;
         client.write(QByteArray("category=" + longLine + "\r\n").repeated(categories));
         // Lines are served in order: the answer to a request, refused on this
         // page, comes once every category before it has been taken.
@@ -292,10 +292,12 @@ private Q_SLOTS:
         QCOMPARE(f.window->activePage(), WizardPage::Send);
         const auto *log = f.w<QPlainTextEdit>("M_ServerLog");
         QVERIFY(log->toPlainText().count(u'\n') >= categories);
-        const QString cut = QString(HandoverDisplay::kMaxLineChars - 9, u'x') +
+        const QString cut = QString(HandoverController::kMaxLineChars - 9, u'x') +
                             QStringLiteral("… (16009 karakter)");
         QVERIFY(log->toPlainText().contains("In: category=" + cut + "\nIn: HOOD\nOut: -"));
-        const int requests = 2000;
+        // Two lines of about a thousand characters each: half as much again
+        // as the log holds.
+        const int requests = 300;
         int replies = 0;
         QByteArray received;
         QElapsedTimer clock;
@@ -314,13 +316,14 @@ private Q_SLOTS:
         QCOMPARE(replies, requests);
         QTRY_VERIFY(log->document()->lastBlock().text().startsWith("Out: xxx"));
         QCOMPARE(log->document()->lastBlock().text(),
-                 "Out: " + QString(HandoverDisplay::kMaxLineChars, u'x') +
+                 "Out: " + QString(HandoverController::kMaxLineChars, u'x') +
                      QStringLiteral("… (16001 karakter)"));
-        QVERIFY(log->document()->characterCount() <= TF_Main::kServerLogMaxChars);
+        QVERIFY(log->document()->characterCount() <= WizardFixture::kServerLogMaxChars);
         const qint64 grown = residentBytes() - start;
         qInfo("%d long categories and %d long requests: grown by %.1f MB", categories, requests,
               double(grown) / 1e6);
-        QVERIFY2(grown < 100'000'000, qPrintable(QStringLiteral("grew by %1 MB").arg(grown >> 20)));
+        // Unbounded, the log would hold some 20 MB of these lines.
+        QVERIFY2(grown < 10'000'000, qPrintable(QStringLiteral("grew by %1 MB").arg(grown >> 20)));
     }
 };
 

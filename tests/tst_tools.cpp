@@ -2,6 +2,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -207,6 +209,20 @@ private Q_SLOTS:
         QCOMPARE(r.exitCode, 1);
         QVERIFY(!r.err.isEmpty());
         QCOMPARE(readAll(notes), QByteArray("not an archive\n"));
+        // Nor another program's SQLite database.
+        const QString other = dir.filePath("other.sqlite");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "other");
+            db.setDatabaseName(other);
+            QVERIFY(db.open());
+            QVERIFY(QSqlQuery(db).exec("CREATE TABLE customer (name TEXT)"));
+        }
+        QSqlDatabase::removeDatabase("other");
+        const QByteArray others = readAll(other);
+        r = run(kFill, {"--append", other});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains("nem a program archívuma"), r.err.constData());
+        QCOMPARE(readAll(other), others);
         r = run(kFill, {dir.filePath("no/such/folder/a.sqlite")});
         QCOMPARE(r.exitCode, 1);
     }

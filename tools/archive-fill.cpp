@@ -26,7 +26,8 @@ const char kUsageText[] =
     "  --count N    how many inspections, 1 to 5000000 (default 500)\n"
     "  --days D     spread over the last D days, 1 to 3650 (default 60)\n"
     "  --stations S spread over S stations, \"Állomás 01\" on, 1 to 99 (default 3)\n"
-    "  --append     add to FILE when it exists already (it must be an archive)\n"
+    "  --append     add to FILE when it exists already (it must be an archive:\n"
+    "               another program's database is refused)\n"
     "  -h, --help   this text\n"
     "\n"
     "They are written a few thousand to a transaction; the last line tells the rate.\n"
@@ -133,6 +134,8 @@ int main(int argc, char *argv[])
                                     << qRound(n * 1000.0 / reported) << " a second\n";
             }
         }
+        // The planner's statistics, as they are after a large fill.
+        db.keepStatistics(ArchiveDatabase::Statistics::Now);
     } catch (const Failure &f) {
         QTextStream(stderr) << "kfz-archive-fill: " << f.reason() << '\n';
         return kFailed;
