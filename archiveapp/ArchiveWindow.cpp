@@ -87,12 +87,15 @@ ArchiveWindow::ArchiveWindow(ArchiveSettings settings, QString settingsPath, QWi
 ArchiveWindow::~ArchiveWindow()
 {
     m_closing = true;
-    delete m_export; // stops at its next inspection, the file not made
-    // Both readers let go at once: a stalled server holds the window's end
-    // for one wait, not one per reader.
+    // Every reader lets go at once: a stalled server holds the window's end
+    // for one wait, not one per reader. An export stops at its next
+    // inspection, its file not made.
+    if (m_export)
+        m_export->finish();
     if (m_statisticsReader)
         m_statisticsReader->finish();
     m_reader->finish();
+    delete m_export;
 }
 
 void ArchiveWindow::closeEvent(QCloseEvent *event)
