@@ -151,10 +151,11 @@ void ArchiveDatabase::refuseForeignDatabase()
 {
     // Tables in a file without a schema version are another program's:
     // neither switched to a write-ahead log nor given the archive's tables.
-    if (ArchiveSchema::version(*this) != 0)
-        return;
-    QSqlQuery tables = exec(QStringLiteral("SELECT 1 FROM sqlite_master LIMIT 1"));
-    if (tables.next())
+    // One statement, one look: a program making a new archive meanwhile writes
+    // its tables and its version in one transaction.
+    QSqlQuery foreign = exec(QStringLiteral("SELECT (SELECT user_version FROM pragma_user_version)"
+                                            " = 0 AND EXISTS (SELECT 1 FROM sqlite_master)"));
+    if (foreign.next() && foreign.value(0).toBool())
         throw ArchiveError(ArchiveError::Cause::Failed,
                            m_location.file +
                                QStringLiteral(": nem a program archívuma, hanem egy másik program "
