@@ -109,7 +109,7 @@ void InspectionReport::paintHeader(QPainter &painter, const QRectF &page, double
          timeText(i.started) + QStringLiteral(" – ") + timeText(i.ended)},
         {QStringLiteral("Jármű kategória:"),
          i.category.isEmpty() ? QStringLiteral("(nem érkezett)") : i.category},
-        {QStringLiteral("Rendszám / alvázszám:"), given(i.plate)},
+        {QStringLiteral("Rendszám / alvázszám:"), given(i.plateOrVin())},
         {QStringLiteral("Állomás:"), given(i.station)},
         {QStringLiteral("Vizsgáló:"), given(i.inspector)},
         {QStringLiteral("Összesített minősítés:"),
