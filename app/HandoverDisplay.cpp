@@ -23,13 +23,6 @@ void HandoverDisplay::setLog(QPlainTextEdit *log)
     flush();
 }
 
-QString HandoverDisplay::shortened(const QString &text)
-{
-    if (text.size() <= kMaxLineChars)
-        return text;
-    return text.left(kMaxLineChars) + QStringLiteral("… (%1 karakter)").arg(text.size());
-}
-
 void HandoverDisplay::schedule()
 {
     if (!m_timer.isActive())

@@ -21,8 +21,10 @@ class HandoverDisplay : public QObject
 
 public:
     static constexpr int kBatchMs = 40;
-    // A peer's text longer than this is shown cut here.
-    static constexpr qsizetype kMaxLineChars = 1000;
+    // The log's bounds in the program: about 8 MB of text, days of a
+    // station's traffic.
+    static constexpr int kMaxLines = 100000;
+    static constexpr qsizetype kMaxChars = 4 * 1024 * 1024;
     // Shows a point's handover status as it stands then.
     using ShowStatus = std::function<void(int point)>;
 
@@ -40,10 +42,6 @@ public:
     void append(const QString &line);
     // Shows what waits, now.
     void flush();
-
-    // A peer's text as the log shows it: past kMaxLineChars characters it is
-    // cut, and its length follows.
-    static QString shortened(const QString &text);
 
 private:
     void schedule();

@@ -7,12 +7,8 @@
 #include "KromaglenForZov_SM.h"
 #include "Messages.h"
 #include "PortList.h"
-#include "Registry.h"
-#include "SettingsFile.h"
 #include "Shell.h"
-#include "SoundOptions.h"
 #include "SoundPlayer.h"
-#include "StoredPort.h"
 #include "Widgets.h"
 
 #include <QApplication>
@@ -53,13 +49,18 @@ const QString kPresetsFile = QStringLiteral("Kromaglen.ini");
 } // namespace
 
 TF_Main::TF_Main(const TF_MainServices &services, QWidget *parent)
-    : QWidget(parent), m_services(services), m_presets(kPresetsFile), m_gauge(*services.port),
-      m_server(services.serverPort), m_beepWorker(*services.beeper), m_sounds(*services.player),
-      m_display(kServerLogMaxLines, kServerLogMaxChars,
+    : QWidget(parent), m_services(services), m_gauge(*services.port),
+      m_measuring(m_gauge, *services.player, *services.beeper),
+      m_handover(services.serverPort, m_measuring.log(), [this] { return m_flow.page(); }),
+      m_flow(m_gauge, m_measuring, m_handover, *this, services.archive, kPresetsFile),
+      m_display(services.serverLogMaxLines, services.serverLogMaxChars,
                 [this](int point) { showHandoverStatus(point); }),
       m_systemPorts(std::async(std::launch::async, &PortList::systemPorts))
 {
     m_gauge.setReconnectPauseMs(services.reconnectPauseMs);
+    m_gauge.setHandlers(
+        [this](const GaugeFrame &frame) { m_measuring.ComPort1RxChar_GetMenu(frame); },
+        [this](const GaugeFrame &frame) { m_measuring.ComPort1RxChar(frame); });
     buildWindow();
     FormCreate();
     connectArchive();
@@ -91,16 +92,9 @@ void TF_Main::FormCreate()
     PC_Steps->setGeometry(rect());
 
     connectConfigHandlers();
-    connectGaugeSession();
-    connect(&m_sounds, &FeedbackSounds::playbackError, this,
-            [this](const QString &text) { showErrorBox(text); });
-    m_server.setHandlers(handled(&TF_Main::IdTCPServer1Connect),
-                         handled(&TF_Main::IdTCPServer1Execute),
-                         handled(&TF_Main::IdTCPServer1Disconnect));
-    m_server.setConnectionErrorHandler(
-        [this] { appendTrafficLog(QStringLiteral("KAPCSOLAT HIBA!")); });
+    connectFlow();
 
-    m_plan.setHighlighted(0);
+    plan().setHighlighted(0);
     CLB_WhatToMeasClick();
     CB_SaveChange();
     JavaAddonCheck();
@@ -109,11 +103,12 @@ void TF_Main::FormCreate()
     } catch (const Failure &f) {
         showErrorBox(f.text()); // the list stays empty
     }
-    selectPort(PortList::find(m_ports, m_services.port->portName()));
-    LoadStoredPort();
-    LoadPresetsFile();
-    LoadSoundOptions();
-    StartServerAtStartup();
+    m_flow.selectPort(PortList::find(m_flow.ports(), m_services.port->portName()));
+    m_flow.LoadStoredPort();
+    m_flow.LoadPresetsFile();
+    CB_SaveChange();
+    m_measuring.loadSoundOptions();
+    m_handover.StartServerAtStartup();
     BB_SetAll->setFocus();
 }
 
@@ -135,9 +130,9 @@ void TF_Main::connectConfigHandlers()
             handled(&TF_Main::planRowCurrent));
     connect(CLB_WhatToMeas, &QListView::doubleClicked, this,
             handled(&TF_Main::CLB_WhatToMeasDblClick));
-    connect(&m_plan, &MeasurementPlan::highlightChanged, this,
-            [this](int row) { CLB_WhatToMeas->setCurrentIndex(m_plan.index(row)); });
-    connect(&m_plan, &QAbstractItemModel::modelReset, this, &TF_Main::CLB_WhatToMeasClick);
+    connect(&plan(), &MeasurementPlan::highlightChanged, this,
+            [this](int row) { CLB_WhatToMeas->setCurrentIndex(plan().index(row)); });
+    connect(&plan(), &QAbstractItemModel::modelReset, this, &TF_Main::CLB_WhatToMeasClick);
     const auto onClick = [this](QPushButton *button, void (TF_Main::*handler)()) {
         connect(button, &QPushButton::clicked, this, handled(handler));
     };
@@ -152,8 +147,11 @@ void TF_Main::connectConfigHandlers()
     onClick(BB_FindPort, &TF_Main::BB_FindPortClick);
     onClick(BB_ConfigCancel, &TF_Main::BB_ConfigCancelClick);
     onClick(BB_ConfigNext, &TF_Main::BB_ConfigNextClick);
-    connect(CB_Save, &QComboBox::editTextChanged, this, handled(&TF_Main::CB_SaveChange));
+    connect(CB_Save, &QComboBox::editTextChanged, this, handled(&TF_Main::presetNameTyped));
     connect(CB_Save, &TComboBox::closeUp, this, handled(&TF_Main::CB_SaveCloseUp));
+    // Any change of the list's selection is the port the link opens; a pick
+    // of the person's is also stored.
+    connect(ComComboBox1, &QComboBox::currentIndexChanged, &m_flow, &WizardFlow::selectPort);
     connect(ComComboBox1, &QComboBox::activated, this, handled(&TF_Main::ComComboBox1Change));
     connect(CB_Sound, &QComboBox::activated, this, handled(&TF_Main::CB_SoundChange));
     connect(CB_SpeakNum, &QComboBox::activated, this, handled(&TF_Main::CB_SpeakNumChange));
@@ -165,7 +163,7 @@ void TF_Main::ensureMeasPage()
     if (BB_MeasBack)
         return;
     buildMeasPage(TS_Meas);
-    buildLinkLostNotice();
+    buildNotices();
     prepareControls(TS_Meas);
     const auto onClick = [this](QPushButton *button, void (TF_Main::*handler)()) {
         connect(button, &QPushButton::clicked, this, handled(handler));
@@ -183,6 +181,7 @@ void TF_Main::ensureMeasPage()
     connect(P_ActMetal, &TPanel::doubleClicked, this, handled(&TF_Main::P_ActMetalDblClick));
     SE_KeziBevitel->findChild<QLineEdit *>()->installEventFilter(this);
     connect(&m_gauge, &GaugeSession::linkUp, L_LinkLost, &QWidget::hide);
+    showStage();
 }
 
 void TF_Main::ensureSendPage()
@@ -195,6 +194,7 @@ void TF_Main::ensureSendPage()
     connect(BB_SendCancel, &QPushButton::clicked, this, handled(&TF_Main::BB_SendCancelClick));
     // The server's lines since start-up have waited for the log.
     m_display.setLog(M_ServerLog);
+    showStage();
 }
 
 void TF_Main::JavaAddonCheck()
@@ -225,75 +225,6 @@ void TF_Main::JavaAddonCheck()
         m_services.shell->runElevated(setup);
 }
 
-void TF_Main::LoadStoredPort()
-{
-    if (!QFile::exists(StoredPort::kFileName))
-        return;
-    try {
-        const QByteArray content = SettingsFile::read(StoredPort::kFileName, 64 * 1024);
-        const int index = PortList::find(m_ports, StoredPort::parse(content));
-        if (index < 0)
-            throw Failure(QStringLiteral("Exception"),
-                          QStringLiteral("A tárolt port már nem létezik!"));
-        selectPort(index);
-    } catch (const Failure &f) {
-        ShowInfo(
-            QStringLiteral("Nem sikrült betölteni a tárolt com poprtot! Oka: ") + f.reason(),
-            QStringLiteral(
-                "Nyomja meg a \"Port keresés\" gombot!\r\rA hiba lehetséges okai: \r- Nem "
-                "csatlakoztatta a bluetooth adaptert.\r- Nem az előzőleg használt USB "
-                "csatlakozóba dugta a bluetooth adaptert.\r- Másik bluetooth adatptert "
-                "csatlakoztatott.\r\r\rMegoldás: Csatlakoztassa a bluetooth adapter, és szükség "
-                "esetén vegye fel újra a Kromaglen-et a \"Blurtooth-eszközök\" vezérlőpanelen a "
-                "\"Hozzáadás\" gombbal!"));
-    }
-}
-
-void TF_Main::LoadPresetsFile()
-{
-    try {
-        m_presets.load();
-    } catch (const Failure &f) {
-        ShowInfo(QStringLiteral("Nem sikrült betölteni a mérési sorrend mentéseket! Oka: ") +
-                     f.reason(),
-                 QStringLiteral("A hiba lehetséges okai:\r- A Kromaglen.ini fájl sérült, vagy "
-                                "használatban van."));
-    }
-    reloadPresetNames(CB_Save->currentText());
-    const int autoPreset = m_presets.find(PlanPresets::kAutoPresetName);
-    if (autoPreset >= 0) {
-        CB_Save->setCurrentIndex(autoPreset);
-        ApplyPreset(autoPreset);
-    }
-    CB_SaveChange();
-}
-
-void TF_Main::LoadSoundOptions()
-{
-    SoundOptions options;
-    options.device = CB_Sound->currentIndex();
-    options.readingMode = CB_SpeakNum->currentIndex();
-    if (!options.read(SoundOptions::kFileName))
-        return;
-    CB_Sound->setCurrentIndex(options.device);
-    CB_SpeakNum->setCurrentIndex(options.readingMode);
-    CB_SoundChange();
-}
-
-void TF_Main::StartServerAtStartup()
-{
-    try {
-        m_server.start();
-        appendLog(QStringLiteral("Server start!"));
-    } catch (const Failure &f) {
-        ShowInfo(QStringLiteral("Az átvitel indítása nem sikerült! (Nem fogja megkapni a program a "
-                                "jármű kategóriát, és valószínű, hogy nem tudja majd elküldeni a "
-                                "mérési eredményeket!) Oka: ") +
-                     f.reason(),
-                 Messages::kServerFailureDesc);
-    }
-}
-
 void TF_Main::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
@@ -305,47 +236,26 @@ void TF_Main::showEvent(QShowEvent *event)
 
 void TF_Main::closeEvent(QCloseEvent *event)
 {
-    if (m_gauge.isShutDown() || FormCloseQuery()) {
+    if (m_flow.closing()) {
         event->accept();
         FormClose();
-    } else {
-        event->ignore();
+        return;
     }
+    event->ignore();
+    FormCloseQuery();
 }
 
 bool TF_Main::FormCloseQuery()
 {
-    if (AskYesNo(QStringLiteral("Ha bezárja a varázslót, minden nem mentett adat véglegesen el "
-                                "fog veszni!\rAmennyiben a számítógép kikapcsolása előtt szüksége "
-                                "lesz még a Kromaglen-re, nem fontos a varázslót bezárni."),
-                 QStringLiteral("Biztos bezárja a varázslót?")) != TF_MessageDlg::Yes)
-        return false;
-    switch (activePage()) {
-    case WizardPage::Config:
-        if (BB_AbortConnect->isVisible())
-            BB_AbortConnectClick();
-        break;
-    case WizardPage::Meas:
-        BB_MeasBackClick();
-        break;
-    case WizardPage::Send:
-        archiveInspection();
-        m_gauge.CloseGaugePort();
-        if (m_server.active()) {
-            m_server.stop();
-            appendLog(QStringLiteral("Server stop!"));
-        }
-        break;
-    }
-    return true;
+    m_flow.FormCloseQuery();
+    return m_flow.closing();
 }
 
 void TF_Main::FormClose()
 {
     if (m_gauge.isShutDown())
         return;
-    m_gauge.shutDown();
-    m_beepWorker.stop();
+    m_flow.FormClose();
     m_services.player->close();
 }
 
@@ -383,24 +293,28 @@ void TF_Main::WMShowMessage(const QString &message, const QString &description)
                                m_question && m_question->isVisible() ? m_question : nullptr);
 }
 
-int TF_Main::AskYesNo(const QString &message, const QString &question)
+void TF_Main::AskYesNo(const QString &message, const QString &question, Answered answered)
 {
-    if (!m_question)
-        return TF_MessageDlg::Cancel;
-    const int answer = m_question->AskYesNo(message, question);
-    if (m_info)
-        m_info->questionClosed();
-    return answer;
+    if (!m_question) {
+        answered(Answer::Cancel);
+        return;
+    }
+    m_question->AskYesNo(message, question, [this, answered](Answer answer) {
+        if (m_info)
+            m_info->questionClosed();
+        answered(answer);
+    });
 }
 
-WizardPage TF_Main::activePage() const
+void TF_Main::ask(const QString &message, const QString &question, Answered answered)
 {
-    return WizardPage(PC_Steps->currentIndex());
+    AskYesNo(message, question, std::move(answered));
 }
 
-void TF_Main::setActivePage(WizardPage page)
+void TF_Main::withdraw()
 {
-    PC_Steps->setActivePage(int(page));
+    if (m_question)
+        m_question->withdraw();
 }
 
 void TF_Main::PC_StepsChanging(bool &allowChange)
@@ -414,6 +328,8 @@ bool TF_Main::eventFilter(QObject *watched, QEvent *event)
         const QString name = watched->objectName();
         if (name == u"Label3" || name == u"Label4" || name == u"Label5")
             handled (&TF_Main::Label3Click)();
+        else if (watched == L_NoSound)
+            L_NoSound->hide();
     } else if (event->type() == QEvent::MouseButtonDblClick && SE_KeziBevitel &&
                watched == SE_KeziBevitel->findChild<QLineEdit *>()) {
         handled (&TF_Main::SE_KeziBevitelDblClick)();

@@ -1,21 +1,16 @@
 #pragma once
 
-#include <QSet>
 #include <QWidget>
 #include <array>
 #include <future>
 
-#include "BeepWorker.h"
+#include "Asker.h"
 #include "Failure.h"
-#include "FeedbackSounds.h"
 #include "GaugeSession.h"
+#include "HandoverController.h"
 #include "HandoverDisplay.h"
-#include "HandoverServer.h"
-#include "MeasurementPlan.h"
-#include "MeasuringList.h"
-#include "PlanPresets.h"
-#include "ReadingLog.h"
-#include "WizardPage.h"
+#include "MeasuringController.h"
+#include "WizardFlow.h"
 
 class ArchiveRecorder;
 class Beeper;
@@ -54,19 +49,21 @@ struct TF_MainServices
     ArchiveRecorder *archive = nullptr;
     // The gauge link's repair pause.
     int reconnectPauseMs = GaugeSession::kReconnectPauseMs;
+    // How much of the handover traffic the last page's log keeps.
+    int serverLogMaxLines = HandoverDisplay::kMaxLines;
+    qsizetype serverLogMaxChars = HandoverDisplay::kMaxChars;
 };
 
-// The wizard: choose the points, connect to the gauge and measure, hand the
-// readings over to the inspection program.
-class TF_Main : public QWidget
+// The wizard's window: choose the points, connect to the gauge and measure,
+// hand the readings over to the inspection program. The pages show what the
+// flow and its two controllers hold and pass on what the person did; the
+// handlers keep the names the behaviour is described by, as thin slots.
+class TF_Main : public QWidget, private Asker
 {
     Q_OBJECT
 
 public:
     static inline const QString kWebAddress = QStringLiteral("https://www.kromaglen.example");
-    static constexpr int kServerLogMaxLines = 100000;
-    // About 8 MB of text: days of a station's traffic.
-    static constexpr qsizetype kServerLogMaxChars = 4 * 1024 * 1024;
 
     explicit TF_Main(const TF_MainServices &services, QWidget *parent = nullptr);
     ~TF_Main() override;
@@ -76,14 +73,16 @@ public:
 
     // Callable from any thread; shows the message later on the window thread.
     void ShowInfo(const QString &message, const QString &description);
-    int AskYesNo(const QString &message, const QString &question);
+    // Asks without waiting; `answered` gets the answer once it is given.
+    void AskYesNo(const QString &message, const QString &question, Answered answered);
 
-    WizardPage activePage() const;
-    const ReadingLog &readingLog() const { return m_log; }
-    MeasurementPlan &plan() { return m_plan; }
-    const PlanPresets &presets() const { return m_presets; }
-    HandoverServer &server() { return m_server; }
-    bool handoverSent(int point) const { return m_sent.at(size_t(point)); }
+    WizardPage activePage() const { return m_flow.page(); }
+    const ReadingLog &readingLog() const { return m_measuring.log(); }
+    MeasurementPlan &plan() { return m_flow.plan(); }
+    const PlanPresets &presets() const { return m_flow.presets(); }
+    HandoverServer &server() { return m_handover.server(); }
+    bool handoverSent(int point) const { return m_handover.sent(point); }
+    WizardFlow &flow() { return m_flow; }
 
 public Q_SLOTS:
     // Plan (first page)
@@ -109,14 +108,14 @@ public Q_SLOTS:
     void P_ActMetalDblClick();
     void SE_KeziBevitelDblClick();
     // Gauge link
-    void ComComboBox1Change();
+    void ComComboBox1Change(int index);
     void BB_ReconnectClick();
     void BB_AbortConnectClick();
     void BB_FindPortClick();
     void LB_KGListaClick();
     // Sound
-    void CB_SoundChange();
-    void CB_SpeakNumChange();
+    void CB_SoundChange(int index);
+    void CB_SpeakNumChange(int index);
     // Wizard
     void BB_ConfigNextClick();
     void BB_MeasBackClick();
@@ -148,6 +147,9 @@ private:
             }
         };
     }
+    // Asker
+    void ask(const QString &message, const QString &question, Answered answered) override;
+    void withdraw() override;
     // Start-up and shutdown
     void FormCreate();
     bool FormCloseQuery();
@@ -155,11 +157,8 @@ private:
     // Hint time and Enter for the controls inside root, once they are built.
     void prepareControls(QWidget *root);
     void connectConfigHandlers();
+    void connectFlow();
     void JavaAddonCheck();
-    void LoadStoredPort();
-    void LoadPresetsFile();
-    void LoadSoundOptions();
-    void StartServerAtStartup();
     // Building the pages. The measuring and the handover page are built when
     // the wizard first moves towards them: until then nothing on them can be
     // seen, and the window starts with less to create and keep.
@@ -170,93 +169,58 @@ private:
     void ensureMeasPage();
     void ensureSendPage();
     QLabel *makeWebLabel(QWidget *page, const QString &name, int top);
-    void buildLinkLostNotice();
+    // The banners over the point's description: no sound at all, the link lost.
+    QLabel *makeNotice(const char *name, const QString &text, const QString &colours);
+    void buildNotices();
+    void showInaudible();
+    // Showing the flow's state
+    void showStage();
+    void showRepair();
+    void setPageOneInputsEnabled(bool enabled);
+    void setSoundControlsVisible(bool visible);
+    void reloadPresetNames();
+    void showPorts();
+    void showSoundChoice();
     // Plan and presets
     void planRowClicked(const QModelIndex &index);
     void planRowCurrent(const QModelIndex &index);
-    void ApplyPreset(int position);
-    void reloadPresetNames(const QString &text);
-    void saveAutoPresetIfNamed();
+    void presetNameTyped();
     // Measuring
     void measuringPointPicked(int index);
-    void RecordReading(Substrate substrate, int value);
-    // Records a reading on the current point, shows it in the list and
-    // confirms it with its sound.
-    void recordReading(Reading reading);
-    // The substrate panel; typed readings take the substrate it shows.
-    void showSubstrate(Substrate substrate);
-    // spokenValue: the value a MeasurementOk says when values are spoken.
-    void RaiseFeedback(FeedbackEvent event, const QString &spokenValue = QString());
-    int currentPoint() const;
     void showMeasuringList();
-    // Gauge link: the session's frames by route, and what it reports
-    void ComPort1RxChar_GetMenu(const GaugeFrame &frame);
-    void ComPort1RxChar(const GaugeFrame &frame);
-    void connectGaugeSession();
+    void showPoint();
+    void showReading();
+    void readingAdded(const QString &line);
+    void readingRemoved(int line, int selectAfter);
+    void showSubstrate();
     void onLinkLost();
-    void showCloseFailure(const QString &reason);
     void refillPorts();
-    void selectPort(int index);
-    void setPageOneInputsEnabled(bool enabled);
-    void setSoundControlsVisible(bool visible);
     // Handover
-    void IdTCPServer1Connect(const QString &peer);
-    std::optional<HandoverReply> IdTCPServer1Execute(const QString &line);
-    // A point's reply has reached the connection: the point is sent.
-    void replyWritten(int point);
-    void IdTCPServer1Disconnect(const QString &peer);
-    // The server's traffic, shown in batches, and the window's own lines.
-    void appendTrafficLog(const QString &line);
-    void appendLog(const QString &line);
     void setMeasurementStatus(int point, const QString &text, const QColor &color);
-    void setHandoverStatus(int point, bool sent);
-    // Fills the last page's measurement and handover status fields from the
-    // reading log; false when a chosen point has no reading.
-    bool showMeasurementStatuses();
+    void showMeasurementStatuses();
     void showHandoverStatus(int point);
-    // The inspection archive (KromaglenForZov_M_archive.cpp)
     void connectArchive();
-    // The last reading of the point's log.
-    void archiveDiscarded();
-    void archiveCategory(const QString &category);
-    void archiveSent(int point);
-    void archiveInspection();
     // Dialogs
     void WMShowMessage(const QString &message, const QString &description);
     // The plain error box for failures no handler of their own reports; the
     // detail, if any, below the text.
     void showErrorBox(const QString &text, const QString &detail = {});
-    // Names the presets file a failed save or removal could not write.
-    QString presetsFileFailure() const;
-    void tellUnplayable(const QString &path);
-    void setActivePage(WizardPage page);
 
     TF_MainServices m_services;
     TF_MyShowMessage *m_info = nullptr;
     TF_MessageDlg *m_question = nullptr;
 
-    MeasurementPlan m_plan;
-    PlanPresets m_presets;
-    ReadingLog m_log;
-    MeasuringList m_measuring;
     GaugeSession m_gauge;
-    HandoverServer m_server;
-    BeepWorker m_beepWorker;
-    FeedbackSounds m_sounds;
+    MeasuringController m_measuring;
+    HandoverController m_handover;
+    WizardFlow m_flow;
     HandoverDisplay m_display;
-    std::array<bool, PointCatalogue::kPointCount> m_sent{};
-    Substrate m_substrate = Substrate::FE; // what P_ActMetal shows
-    // "Tovább" saves the plan twice: a failure is shown once per click.
-    bool m_oneSaveFailureBox = false;
-    // Said once: no sound output at all; each recording that cannot be played.
+    bool m_pageOneEnabled = true;
     bool m_toldInaudible = false;
-    QSet<QString> m_toldUnplayable;
-    bool m_saveFailureShown = false;
 
     // The system's serial ports, listed on a thread of their own while the
     // window is built; the first refill takes them.
     std::future<QStringList> m_systemPorts;
-    QStringList m_ports;
 
     // Controls, named as the user-interface texts refer to them.
     TPageControl *PC_Steps = nullptr;
@@ -292,7 +256,8 @@ private:
     QLabel *P_ActMeasHint = nullptr;
     QPushButton *BB_MeasDelete = nullptr;
     QPushButton *BB_Reconnect = nullptr;
-    QLabel *L_LinkLost = nullptr; // over the point's description while the link is down
+    QLabel *L_NoSound = nullptr;  // over the point's description: no sound can be heard
+    QLabel *L_LinkLost = nullptr; // over it too, while the link is down
     QListWidget *LB_ActMeasValue = nullptr;
     TPanel *P_ActMetal = nullptr;
     TSpinEdit *SE_KeziBevitel = nullptr;

@@ -59,20 +59,38 @@ TF_MessageDlg::TF_MessageDlg(QWidget *parent)
     // Enter presses the button that has the focus; Igen has it at first.
     m_no->setAutoDefault(true);
     connect(m_no, &QPushButton::clicked, this, &QDialog::reject);
+    connect(this, &QDialog::finished, this, [this](int result) {
+        if (const Asker::Answered answered = std::exchange(m_answered, nullptr))
+            answered(result == QDialog::Accepted ? Answer::Yes : Answer::No);
+    });
 }
 
-TF_MessageDlg::Answer TF_MessageDlg::AskYesNo(const QString &message, const QString &question)
+void TF_MessageDlg::AskYesNo(const QString &message, const QString &question,
+                             Asker::Answered answered)
 {
     try {
         QString m = message;
         QString q = question;
         m_message->setText(m.replace(u'\r', u'\n'));
         m_question->setText(q.replace(u'\r', u'\n'));
-        // Esc rejects the dialog: that is the No answer.
-        return exec() == QDialog::Accepted ? Yes : No;
+        m_answered = std::move(answered);
+        // Modal to the whole program, as a question that waited was; Esc
+        // rejects the dialog: that is the No answer.
+        setWindowModality(Qt::ApplicationModal);
+        show();
     } catch (...) {
-        return Cancel;
+        if (const Asker::Answered failed = std::exchange(m_answered, nullptr))
+            failed(Answer::Cancel);
+        else if (answered)
+            answered(Answer::Cancel);
     }
+}
+
+void TF_MessageDlg::withdraw()
+{
+    m_answered = nullptr;
+    if (isVisible())
+        reject();
 }
 
 void TF_MessageDlg::showEvent(QShowEvent *event)
@@ -81,6 +99,8 @@ void TF_MessageDlg::showEvent(QShowEvent *event)
     if (!event->spontaneous())
         centreOnScreen(this);
     m_yes->setFocus();
+    // The keys go to the question, also when it follows another one at once.
+    activateWindow();
 }
 
 void TF_MessageDlg::closeEvent(QCloseEvent *event)

@@ -1,21 +1,29 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
+
+#include "Asker.h"
 
 class QLabel;
 class QPushButton;
 
-// The modal yes/no question dialog.
+// The yes/no question dialog. It is modal, but asking does not wait: the
+// answer is handed on when the person gives it.
 class TF_MessageDlg : public QDialog
 {
     Q_OBJECT
 
 public:
-    enum Answer { Yes, No, Cancel };
+    using Answer = Asker::Answer;
 
     explicit TF_MessageDlg(QWidget *parent = nullptr);
 
-    Answer AskYesNo(const QString &message, const QString &question);
+    // Shows the question; `answered` gets Yes or No once it is answered, or
+    // Cancel at once when the dialog cannot be shown.
+    void AskYesNo(const QString &message, const QString &question, Asker::Answered answered);
+    // Takes the question away; its answer never comes.
+    void withdraw();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -26,4 +34,5 @@ private:
     QLabel *m_question = nullptr;
     QPushButton *m_yes = nullptr;
     QPushButton *m_no = nullptr;
+    Asker::Answered m_answered;
 };

@@ -151,7 +151,7 @@ void TF_Main::buildConfigPage(QWidget *page)
                         QStringLiteral("Törli az összes kijelölést."));
     auto *plan = place<TCheckListBox>(page, "CLB_WhatToMeas", {8, 32, 281, 337}, kHintPoints);
     plan->setRowHeight(19);
-    plan->setModel(&m_plan);
+    plan->setModel(&m_flow.plan());
     plan->setEditTriggers(QAbstractItemView::NoEditTriggers);
     CLB_WhatToMeas = plan;
     L_WhatToMeasHint =

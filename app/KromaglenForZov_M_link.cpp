@@ -1,14 +1,11 @@
-// The gauge link: port list, stored port, open, close, repair, and the search
-// for paired gauges.
+// The gauge link's controls: the port list, the repair, the link-lost
+// notice, and the search for paired gauges.
 #include "KromaglenForZov_M.h"
 
 #include "Failure.h"
 #include "GaugeDiscovery.h"
-#include "Messages.h"
 #include "PortList.h"
 #include "Registry.h"
-#include "SettingsFile.h"
-#include "StoredPort.h"
 #include "Widgets.h"
 
 #include <QComboBox>
@@ -21,6 +18,11 @@ namespace {
 
 const QString kLinkLost = QStringLiteral("Megszakadt a kapcsolat a Kromaglen-nel, a mérések nem "
                                          "érkeznek meg! Nyomja meg a \"Kom.jav.\" gombot!");
+const QString kNoSound = QStringLiteral("A program nem tud hangot adni: a számítógépen nincs "
+                                        "hangkimenet! A mérés hangjelzések nélkül folytatható.");
+const QString kNoSoundRemedy = QStringLiteral(
+    "Megoldás: csatlakoztasson hangszórót vagy fejhallgatót, indítsa el a hangrendszert "
+    "(PulseAudio vagy PipeWire), majd indítsa újra a programot!");
 
 } // namespace
 
@@ -28,84 +30,77 @@ void TF_Main::refillPorts()
 {
     const QStringList system =
         m_systemPorts.valid() ? m_systemPorts.get() : PortList::systemPorts();
-    m_ports = PortList::ports(*m_services.registry, system);
+    m_flow.setPorts(PortList::ports(*m_services.registry, system));
+}
+
+void TF_Main::showPorts()
+{
     const QSignalBlocker blocker(ComComboBox1);
     ComComboBox1->clear();
-    ComComboBox1->addItems(m_ports);
-    ComComboBox1->setCurrentIndex(-1);
+    ComComboBox1->addItems(m_flow.ports());
+    ComComboBox1->setCurrentIndex(m_flow.portIndex());
 }
 
-void TF_Main::selectPort(int index)
+void TF_Main::ComComboBox1Change(int index)
 {
-    const QSignalBlocker blocker(ComComboBox1);
-    ComComboBox1->setCurrentIndex(index);
+    m_flow.ComComboBox1Change(index);
 }
 
-void TF_Main::ComComboBox1Change()
+QLabel *TF_Main::makeNotice(const char *name, const QString &text, const QString &colours)
 {
-    try {
-        SettingsFile::write(StoredPort::kFileName, StoredPort::line(ComComboBox1->currentText()));
-    } catch (const Failure &f) {
-        ShowInfo(QStringLiteral("A com port választás megjegyzése nem sikerült! Oka: ") +
-                     f.reason(),
-                 QStringLiteral("A hiba lehetséges okai:\r\r- Nincs írási joga a Kromaglen "
-                                "könyvtárjához.\r- Megtelt a meghajtó.\r- A Kromalgen_com.ini "
-                                "fájlt egy másik program használja."));
-    }
-}
-
-void TF_Main::buildLinkLostNotice()
-{
-    L_LinkLost = new QLabel(kLinkLost, P_ActMeasHint->parentWidget());
-    L_LinkLost->setObjectName(QStringLiteral("L_LinkLost"));
-    L_LinkLost->setGeometry(P_ActMeasHint->geometry());
-    L_LinkLost->setAlignment(Qt::AlignCenter);
-    L_LinkLost->setWordWrap(true);
+    auto *notice = new QLabel(text, P_ActMeasHint->parentWidget());
+    notice->setObjectName(QLatin1String(name));
+    notice->setGeometry(P_ActMeasHint->geometry());
+    notice->setAlignment(Qt::AlignCenter);
+    notice->setWordWrap(true);
     QFont font = P_ActMeasHint->font();
     font.setBold(true);
-    L_LinkLost->setFont(font);
-    L_LinkLost->setStyleSheet(QStringLiteral("background-color: red; color: white;"));
-    L_LinkLost->hide();
+    notice->setFont(font);
+    notice->setStyleSheet(colours);
+    notice->hide();
+    return notice;
 }
 
-void TF_Main::connectGaugeSession()
+void TF_Main::buildNotices()
 {
-    m_gauge.setHandlers([this](const GaugeFrame &frame) { ComPort1RxChar_GetMenu(frame); },
-                        [this](const GaugeFrame &frame) { ComPort1RxChar(frame); });
-    connect(&m_gauge, &GaugeSession::linkLost, this, &TF_Main::onLinkLost);
-    connect(&m_gauge, &GaugeSession::closeFailed, this, &TF_Main::showCloseFailure);
+    L_NoSound = makeNotice("L_NoSound", kNoSound,
+                           QStringLiteral("background-color: yellow; color: black;"));
+    L_NoSound->setToolTip(kNoSoundRemedy);
+    L_NoSound->installEventFilter(this);
+    L_NoSound->setVisible(m_toldInaudible);
+    L_LinkLost =
+        makeNotice("L_LinkLost", kLinkLost, QStringLiteral("background-color: red; color: white;"));
+}
+
+void TF_Main::showInaudible()
+{
+    // Where the inspector looks, leaving the value in sight; once per run,
+    // until the point changes or the notice is clicked.
+    m_toldInaudible = true;
+    if (L_NoSound)
+        L_NoSound->show();
+    if (L_LinkLost && L_LinkLost->isVisible())
+        L_LinkLost->raise();
 }
 
 void TF_Main::onLinkLost()
 {
     // Readings taken on the gauge from now on would vanish unseen: say so
     // where the inspector looks, until a repair brings the link back.
+    if (!L_LinkLost)
+        return;
     L_LinkLost->raise();
     L_LinkLost->show();
-    if (m_gauge.route() != GaugeSession::Route::None)
-        RaiseFeedback(FeedbackEvent::CannotMeasure);
-}
-
-void TF_Main::showCloseFailure(const QString &reason)
-{
-    ShowInfo(QStringLiteral("A bluetooth kapcsolat lezárása nem sikerült. Oka: ") + reason,
-             QStringLiteral("A hiba lehetséges oka:\r\r- Az élő kapcsolat közben kihúzta a "
-                            "bluetooth adaptert."));
 }
 
 void TF_Main::BB_ReconnectClick()
 {
-    PC_Steps->setEnabled(false);
-    BB_Reconnect->setEnabled(false);
-    if (const std::optional<QString> failure = m_gauge.repair())
-        ShowInfo(Messages::kConnectFailure + *failure + u')', Messages::kConnectFailureDesc);
-    PC_Steps->setEnabled(true);
-    BB_Reconnect->setEnabled(true);
+    m_flow.BB_ReconnectClick();
 }
 
 void TF_Main::BB_AbortConnectClick()
 {
-    m_gauge.requestAbort();
+    m_flow.BB_AbortConnectClick();
 }
 
 void TF_Main::BB_FindPortClick()
@@ -121,13 +116,13 @@ void TF_Main::BB_FindPortClick()
     };
     bool found = false;
     try {
-        discovery.DeviceKeySearch(m_ports, entries);
+        discovery.DeviceKeySearch(m_flow.ports(), entries);
         found = true;
     } catch (const Failure &) {
         showEntries();
         try {
             refillPorts();
-            discovery.LocalServiceSearch(m_ports, entries);
+            discovery.LocalServiceSearch(m_flow.ports(), entries);
             found = true;
         } catch (const Failure &f) {
             showEntries();
@@ -163,9 +158,7 @@ void TF_Main::LB_KGListaClick()
     const QListWidgetItem *item = LB_KGLista->currentItem();
     if (!item)
         return;
-    const int index = PortList::find(m_ports, GaugeDiscovery::portOfEntry(item->text()));
-    if (index < 0)
-        return;
-    selectPort(index);
-    ComComboBox1Change();
+    const int index = PortList::find(m_flow.ports(), GaugeDiscovery::portOfEntry(item->text()));
+    if (index >= 0)
+        m_flow.ComComboBox1Change(index);
 }

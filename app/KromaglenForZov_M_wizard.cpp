@@ -1,20 +1,15 @@
-// Moving between the wizard's pages: connect and wait for the gauge's key,
-// summarise and hand over, go back, leave.
+// Moving between the wizard's pages: the buttons pass on to the flow, and the
+// pages show the stage it is in.
 #include "KromaglenForZov_M.h"
 
-#include "Failure.h"
-#include "KromaglenForZov_MD.h"
-#include "Messages.h"
 #include "Widgets.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QSpinBox>
 
 namespace {
@@ -37,8 +32,88 @@ void showStatus(QLineEdit *field, const QString &text, const QColor &color)
 
 } // namespace
 
+void TF_Main::connectFlow()
+{
+    connect(&m_flow, &WizardFlow::stageChanged, this, &TF_Main::showStage);
+    connect(&m_flow, &WizardFlow::repairChanged, this, &TF_Main::showRepair);
+    connect(&m_flow, &WizardFlow::presetsChanged, this, &TF_Main::reloadPresetNames);
+    connect(&m_flow, &WizardFlow::presetNameChanged, this, [this] {
+        CB_Save->setEditText(m_flow.presetName());
+        CB_SaveChange();
+    });
+    connect(&m_flow, &WizardFlow::planApplied, this, &TF_Main::CLB_WhatToMeasClick);
+    connect(&m_flow, &WizardFlow::portsChanged, this, &TF_Main::showPorts);
+    connect(&m_flow, &WizardFlow::portSelected, this, [this] {
+        const QSignalBlocker blocker(ComComboBox1);
+        ComComboBox1->setCurrentIndex(m_flow.portIndex());
+    });
+    connect(&m_flow, &WizardFlow::summaryChanged, this, &TF_Main::showMeasurementStatuses);
+    connect(&m_flow, &WizardFlow::manualEntryHidden, this, [this] {
+        if (SE_KeziBevitel)
+            SE_KeziBevitel->hide();
+    });
+    connect(&m_flow, &WizardFlow::closeWindow, this, &QWidget::close, Qt::QueuedConnection);
+    connect(&m_flow, &WizardFlow::info, this, &TF_Main::ShowInfo);
+    connect(&m_flow, &WizardFlow::errorBox, this, &TF_Main::showErrorBox);
+
+    connect(&m_measuring, &MeasuringController::listFilled, this, &TF_Main::showMeasuringList);
+    connect(&m_measuring, &MeasuringController::pointShown, this, &TF_Main::showPoint);
+    connect(&m_measuring, &MeasuringController::readingShown, this, &TF_Main::showReading);
+    connect(&m_measuring, &MeasuringController::readingAdded, this, &TF_Main::readingAdded);
+    connect(&m_measuring, &MeasuringController::readingRemoved, this, &TF_Main::readingRemoved);
+    connect(&m_measuring, &MeasuringController::substrateShown, this, &TF_Main::showSubstrate);
+    connect(&m_measuring, &MeasuringController::soundChoiceShown, this, &TF_Main::showSoundChoice);
+    connect(&m_measuring, &MeasuringController::info, this, &TF_Main::ShowInfo);
+    connect(&m_measuring, &MeasuringController::errorBox, this,
+            [this](const QString &text) { showErrorBox(text); });
+    connect(&m_measuring, &MeasuringController::inaudible, this, &TF_Main::showInaudible);
+
+    connect(&m_handover, &HandoverController::trafficLine, &m_display,
+            &HandoverDisplay::appendLater);
+    connect(&m_handover, &HandoverController::logLine, &m_display, &HandoverDisplay::append);
+    connect(&m_handover, &HandoverController::statusChanged, this, [this](int point, bool later) {
+        if (later)
+            m_display.showStatusLater(point);
+        else
+            showHandoverStatus(point);
+    });
+    connect(&m_handover, &HandoverController::info, this, &TF_Main::ShowInfo);
+    connect(&m_handover, &HandoverController::errorBox, this,
+            [this](const QString &text) { showErrorBox(text); });
+
+    connect(&m_gauge, &GaugeSession::linkLost, this, &TF_Main::onLinkLost);
+}
+
+void TF_Main::showStage()
+{
+    using Stage = WizardFlow::Stage;
+    const Stage stage = m_flow.stage();
+    setPageOneInputsEnabled(stage == Stage::SettingUp);
+    setSoundControlsVisible(stage != Stage::Opening && stage != Stage::Connecting);
+    BB_AbortConnect->setVisible(stage == Stage::Connecting);
+    if (BB_MeasBack) {
+        BB_MeasBack->setEnabled(stage != Stage::SettingUp && stage != Stage::Opening);
+        BB_MeasNext->setEnabled(stage != Stage::HandingOver && !m_flow.summarising());
+    }
+    if (BB_SendBack)
+        BB_SendBack->setEnabled(stage == Stage::HandingOver);
+    PC_Steps->setActivePage(int(m_flow.page()));
+    // The port may take a while to open: the page shows that it connects first.
+    if (stage == Stage::Opening)
+        repaint();
+}
+
+void TF_Main::showRepair()
+{
+    PC_Steps->setEnabled(!m_flow.repairing());
+    if (BB_Reconnect)
+        BB_Reconnect->setEnabled(!m_flow.repairing());
+}
+
 void TF_Main::setPageOneInputsEnabled(bool enabled)
 {
+    if (enabled == std::exchange(m_pageOneEnabled, enabled))
+        return;
     BB_ConfigNext->setEnabled(enabled);
     ComComboBox1->setEnabled(enabled);
     CLB_WhatToMeas->setEnabled(enabled);
@@ -65,72 +140,12 @@ void TF_Main::setSoundControlsVisible(bool visible)
 void TF_Main::BB_ConfigNextClick()
 {
     ensureMeasPage();
-    // Both saves below fail alike (a folder that cannot be written): one box.
-    m_oneSaveFailureBox = true;
-    m_saveFailureShown = false;
-    auto oneBox = qScopeGuard([this] { m_oneSaveFailureBox = false; });
-    saveAutoPresetIfNamed();
-    m_measuring.fill(m_plan.tickedPoints());
-    showMeasuringList();
-    if (m_measuring.count() == 0) {
-        ShowInfo(QStringLiteral("Nem választott ki egy elemet sem mérésre!"),
-                 QStringLiteral("Válassza ki, hogy mit szeretne mérni!"));
-        return;
-    }
-    if (CB_Save->currentText().isEmpty())
-        CB_Save->setEditText(PlanPresets::kAutoPresetName);
-    saveAutoPresetIfNamed();
-    oneBox.dismiss();
-    m_oneSaveFailureBox = false;
-    if (m_log.unsavedReadings() &&
-        AskYesNo(QStringLiteral("Már van rögzített mérés a memóriában!"),
-                 QStringLiteral("Akarja megtartani a meglevő méréseket?")) == TF_MessageDlg::No) {
-        m_log.clearAll();
-        archiveDiscarded();
-    }
-    m_measuring.select(0);
-    CB_ActMeasNameChange();
-    m_gauge.clearReceiveBuffer();
-
-    setPageOneInputsEnabled(false);
-    setSoundControlsVisible(false);
-    QCoreApplication::processEvents();
-    try {
-        m_gauge.OpenGaugePort(ComComboBox1->currentText());
-        BB_MeasBack->setEnabled(true);
-    } catch (const Failure &f) {
-        // What to do, where the system's number says it (a port another
-        // program holds, no right to it), comes before the likely causes.
-        ShowInfo(Messages::kConnectFailure + f.reason() + u')',
-                 f.advice().isEmpty()
-                     ? Messages::kConnectFailureDesc
-                     : f.advice() + QStringLiteral("\r\r") + Messages::kConnectFailureDesc);
-        setPageOneInputsEnabled(true);
-        BB_MeasBack->setEnabled(false);
-        setSoundControlsVisible(true);
-        return;
-    }
-    BB_AbortConnect->show();
-    const bool keySeen = m_gauge.ConnectWait();
-    setSoundControlsVisible(true);
-    BB_AbortConnect->hide();
-    if (keySeen) {
-        setActivePage(WizardPage::Meas);
-        m_gauge.setRoute(GaugeSession::Route::Measuring);
-        return;
-    }
-    m_gauge.CloseGaugePort();
-    setPageOneInputsEnabled(true);
-    BB_MeasBack->setEnabled(false);
+    m_flow.BB_ConfigNextClick();
 }
 
 void TF_Main::BB_MeasBackClick()
 {
-    SE_KeziBevitel->hide();
-    BB_MeasBack->setEnabled(false);
-    m_gauge.CloseGaugePort();
-    setPageOneInputsEnabled(true);
-    setActivePage(WizardPage::Config);
+    m_flow.BB_MeasBackClick();
 }
 
 void TF_Main::setMeasurementStatus(int point, const QString &text, const QColor &color)
@@ -138,99 +153,52 @@ void TF_Main::setMeasurementStatus(int point, const QString &text, const QColor 
     showStatus(m_measurementStatus.at(size_t(point)), text, color);
 }
 
-void TF_Main::setHandoverStatus(int point, bool sent)
-{
-    m_sent[size_t(point)] = sent;
-    showHandoverStatus(point);
-}
-
 void TF_Main::showHandoverStatus(int point)
 {
     if (!m_handoverStatus.at(size_t(point)))
         return; // the page is not built yet; its first summary fills every field
-    const bool sent = m_sent.at(size_t(point));
+    const bool sent = m_handover.sent(point);
     showStatus(m_handoverStatus.at(size_t(point)),
                sent ? QStringLiteral("Elküldve") : QStringLiteral("Nincs elküldve"),
                sent ? kLime : kWhite);
 }
 
-bool TF_Main::showMeasurementStatuses()
+void TF_Main::showMeasurementStatuses()
 {
     for (int point = 0; point < PointCatalogue::kPointCount; ++point) {
-        setMeasurementStatus(point, QStringLiteral("Nem lett kiválasztva"), kYellow);
-        setHandoverStatus(point, false);
-    }
-    bool complete = true;
-    for (int point : m_measuring.points()) {
-        const int n = m_log.count(point);
-        if (n < 1) {
+        const WizardFlow::Status status = m_flow.measurementStatus(point);
+        switch (status.kind) {
+        case WizardFlow::Status::NotChosen:
+            setMeasurementStatus(point, QStringLiteral("Nem lett kiválasztva"), kYellow);
+            break;
+        case WizardFlow::Status::NotMeasured:
             setMeasurementStatus(point, QStringLiteral("Nem lett mérve"), kRed);
-            complete = false;
-        } else {
-            setMeasurementStatus(point, QString::number(n) + QStringLiteral(" mérés"), kLime);
+            break;
+        case WizardFlow::Status::Measured:
+            setMeasurementStatus(point, QString::number(status.count) + QStringLiteral(" mérés"),
+                                 kLime);
+            break;
         }
     }
-    return complete;
 }
 
 void TF_Main::BB_MeasNextClick()
 {
     ensureSendPage();
-    SE_KeziBevitel->hide();
-    BB_MeasNext->setEnabled(false);
-    if (!showMeasurementStatuses()) {
-        if (AskYesNo(
-                QStringLiteral("Van még olyan mérési pont, amit kiválasztott, de még nem mért le!"),
-                QStringLiteral("Biztos át akarja adni a hiányos adatokat?")) == TF_MessageDlg::No) {
-            BB_MeasNext->setEnabled(true);
-            return;
-        }
-        // The gauge may have sent more while the question was open.
-        showMeasurementStatuses();
-    }
-    try {
-        if (!m_server.active()) {
-            m_server.start();
-            appendLog(QStringLiteral("Server start!"));
-        }
-    } catch (const Failure &f) {
-        ShowInfo(QStringLiteral("Az átvitel indítása nem sikerült! Oka: ") + f.reason(),
-                 Messages::kServerFailureDesc);
-        BB_MeasNext->setEnabled(true);
-        return;
-    }
-    appendLog(QStringLiteral("Most megnyomhatja a ZOV programban az \"Adatok betöltése\" gombot."));
-    m_gauge.setRoute(GaugeSession::Route::None);
-    BB_SendBack->setEnabled(true);
-    setActivePage(WizardPage::Send);
+    m_flow.BB_MeasNextClick();
 }
 
 void TF_Main::BB_SendBackClick()
 {
-    archiveInspection();
-    BB_SendBack->setEnabled(false);
-    m_gauge.dropWaitingBytes();
-    m_gauge.setRoute(GaugeSession::Route::Measuring);
-    BB_MeasNext->setEnabled(true);
-    setActivePage(WizardPage::Meas);
+    m_flow.BB_SendBackClick();
 }
 
 void TF_Main::BB_ConfigCancelClick()
 {
-    if (CB_Save->currentText().isEmpty())
-        CB_Save->setEditText(PlanPresets::kAutoPresetName);
-    saveAutoPresetIfNamed();
-    close();
+    m_flow.BB_ConfigCancelClick();
 }
 
 void TF_Main::BB_SendCancelClick()
 {
-    const bool allSent = std::all_of(m_sent.begin(), m_sent.end(), [](bool s) { return s; });
-    if (!allSent &&
-        AskYesNo(QStringLiteral("Még nem sikerült átadni az adatokat a ZOV programnak!\rA "
-                                "Kromaglen program bezárásával elveszíti a mérési eredményeket!"),
-                 QStringLiteral("Biztos bezárja a varázslót?")) == TF_MessageDlg::No)
-        return;
-    saveAutoPresetIfNamed();
-    close();
+    m_flow.BB_SendCancelClick();
 }

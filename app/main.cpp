@@ -1,6 +1,7 @@
 #include "ArchiveJournal.h"
 #include "ArchiveRecorder.h"
 #include "ArchiveSettings.h"
+#include "EventLog.h"
 #include "ProcessLimits.h"
 #include "Registry.h"
 #include "SerialGaugePort.h"
@@ -79,6 +80,8 @@ int main(int argc, char *argv[])
     ArchiveRecorder archive(archiveSettings.usableLocation(nullptr), ArchiveJournal::kFolder,
                             archiveSettings.wizardNotice());
     archive.setSettingsPath(ArchiveSettings::kFileName);
+    EventLog log(EventLog::kFileName, QStringLiteral("KromaglenForZov")); // for the IT person
+    QObject::connect(&archive, &ArchiveRecorder::logged, &log, &EventLog::write);
 
     TF_MainServices services;
     services.port = &port;

@@ -55,7 +55,7 @@ void ArchiveDatabase::open(Access access)
             applySessionLimits();
         }
         if (!isReadOnly()) {
-            ArchiveSchema::upgrade(*this);
+            m_upgradedFrom = ArchiveSchema::upgrade(*this);
             m_ready = true;
             return;
         }
@@ -144,11 +144,12 @@ void ArchiveDatabase::refuseForeignDatabase()
 {
     // Tables in a file without a schema version are another program's:
     // neither switched to a write-ahead log nor given the archive's tables.
-    // One statement, one look: a program making a new archive meanwhile writes
-    // its tables and its version in one transaction.
-    QSqlQuery foreign = exec(QStringLiteral("SELECT (SELECT user_version FROM pragma_user_version)"
-                                            " = 0 AND EXISTS (SELECT 1 FROM sqlite_master)"));
-    if (foreign.next() && foreign.value(0).toBool())
+    // Both are read in one statement: a program making the archive at this
+    // moment is seen before it began or with its version written, never
+    // with its tables and not yet its version.
+    QSqlQuery found = exec(QStringLiteral("SELECT (SELECT user_version FROM pragma_user_version),"
+                                          " EXISTS (SELECT 1 FROM sqlite_master)"));
+    if (found.next() && found.value(0).toInt() == 0 && found.value(1).toBool())
         throw ArchiveError(ArchiveError::Cause::Failed,
                            m_location.file +
                                QStringLiteral(": nem a program archívuma, hanem egy másik program "

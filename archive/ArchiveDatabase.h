@@ -37,6 +37,8 @@ public:
     // nothing (a SQLite file in a place this program cannot write is read as it is).
     void open(Access access = Access::ReadWrite);
     bool isReadOnly() const { return m_access == Access::ReadOnly; }
+    // The schema version an older archive had when open() upgraded it.
+    std::optional<int> upgradedFrom() const { return m_upgradedFrom; }
     void close();
     bool isOpen() const { return m_db.isOpen(); }
     // Reads the whole file's structure (SQLite only); throws Damaged.
@@ -80,6 +82,7 @@ private:
     void applySessionLimits();
 
     Access m_access = Access::ReadWrite;
+    std::optional<int> m_upgradedFrom;
     bool m_ready = false; // opened for writing, its schema up to date
     // The session settings taken out of the libpq options.
     QStringList m_sessionSettings;

@@ -64,7 +64,8 @@ ArchiveQuery::Where ArchiveQuery::where(const ArchiveFilter &filter, const QStri
         w.values.append(filter.station->isNull() ? QStringLiteral("") : *filter.station);
     }
     if (filter.verdict) {
-        w.sql += QStringLiteral(" AND ") + verdictOf(filter, prefix) + QStringLiteral(" = ?");
+        w.sql += QStringLiteral(" AND ") + verdictOf(filter, prefix) +
+                 (filter.orWorse ? QStringLiteral(" >= ?") : QStringLiteral(" = ?"));
         w.values.append(int(*filter.verdict));
     }
     if (const QString key = InspectionDetails::searchKey(filter.search); !key.isEmpty()) {
@@ -270,7 +271,9 @@ ArchiveQuery::Where ArchiveQuery::sums(const ArchiveFilter &filter, bool countin
         Where kept{
             QStringLiteral("SELECT point, SUM(n) n, SUM(total) total, SUM(squares) squares,"
                            " MIN(minimum) minimum, MAX(maximum) maximum FROM point_rollup"
-                           " WHERE grain = ? AND category = ? AND worst = ? AND ") +
+                           " WHERE grain = ? AND category = ? AND worst ") +
+                (filter.verdict && filter.orWorse ? QStringLiteral(">= ? AND ")
+                                                  : QStringLiteral("= ? AND ")) +
                 (counting ? QStringLiteral("point = -1") : QStringLiteral("point >= 0")),
             {(filter.category ? ArchiveRollup::Category : 0) |
                  (filter.verdict ? ArchiveRollup::Verdict : 0),
@@ -340,6 +343,30 @@ QList<PointStatistics> ArchiveQuery::statistics(const ArchiveFilter &filter)
             s.deviation = double(std::sqrt(std::max<long double>(0, spread)));
         }
         out.append(s);
+    }
+    return out;
+}
+
+QList<VerdictCounts> ArchiveQuery::verdictCounts(const ArchiveFilter &filter, ArchiveSplit split)
+{
+    const QString group = split == ArchiveSplit::Station    ? text(QStringLiteral("station"))
+                          : split == ArchiveSplit::Category ? text(QStringLiteral("category"))
+                                                            : QStringLiteral("''");
+    const Where w = where(filter);
+    QSqlQuery query =
+        m_db.exec(QStringLiteral("SELECT g, v, COUNT(*) FROM (SELECT %1 g, %2 v"
+                                 " FROM inspection WHERE %3) grouped"
+                                 " GROUP BY g, v ORDER BY %4")
+                      .arg(group, verdictOf(filter), w.sql, text(QStringLiteral("g"))),
+                  w.values);
+    QList<VerdictCounts> out;
+    while (query.next()) {
+        const QString g = query.value(0).toString();
+        if (out.isEmpty() || out.constLast().group != g)
+            out.append(VerdictCounts{g, {}});
+        const int v = query.value(1).toInt();
+        if (v >= 0 && v < int(out.last().counts.size()))
+            out.last().counts[size_t(v)] += query.value(2).toString().toLongLong();
     }
     return out;
 }

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QStringList>
 #include <QVariant>
+#include <array>
+#include <numeric>
 #include <optional>
 
 #include "ArchiveStore.h"
@@ -27,6 +29,17 @@ struct ArchiveCursor
     qint64 started = 0;
     qint64 id = 0;
 };
+
+// How many inspections of a group (a station, a category, or all: "") had
+// each worst verdict, indexed by Verdict.
+struct VerdictCounts
+{
+    QString group;
+    std::array<qint64, 5> counts{};
+    qint64 total() const { return std::accumulate(counts.begin(), counts.end(), qint64(0)); }
+};
+
+enum class ArchiveSplit { None, Station, Category };
 
 struct ArchivePage
 {
@@ -55,6 +68,9 @@ public:
     // One entry per point measured in the filter's inspections, by point;
     // `verdict` and `substrates` are not filled.
     QList<PointStatistics> statistics(const ArchiveFilter &filter);
+    // The filter's inspections counted by worst verdict, one entry per
+    // group in the group's order (one entry, group "", unsplit).
+    QList<VerdictCounts> verdictCounts(const ArchiveFilter &filter, ArchiveSplit split);
 
 private:
     struct Where

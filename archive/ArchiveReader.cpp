@@ -1,6 +1,7 @@
 #include "ArchiveReader.h"
 
 #include "ArchiveDatabase.h"
+#include "ArchiveSchema.h"
 #include "ConnectionWatch.h"
 
 #include <QDeadlineTimer>
@@ -30,7 +31,10 @@ ArchiveDatabase::Access accessFor(const ArchiveLocation &location)
 class ArchiveReader::Worker : public QObject
 {
 public:
-    explicit Worker(ArchiveLocation location) : m_location(std::move(location)) {}
+    Worker(ArchiveLocation location, ArchiveReader *owner)
+        : m_location(std::move(location)), m_owner(owner)
+    {
+    }
 
     void run(const Job &job, const QPointer<QObject> &context, const Done &done)
     {
@@ -40,6 +44,12 @@ public:
                 m_db = std::make_unique<ArchiveDatabase>(m_location);
                 m_db->open(accessFor(m_location));
                 m_limitMs = m_db->statementTimeoutMs() + kCutAfterMs;
+                if (m_db->upgradedFrom())
+                    QMetaObject::invokeMethod(m_owner,
+                                              [owner = m_owner, text = upgradeText(*m_db)] {
+                                                  if (owner)
+                                                      Q_EMIT owner->upgraded(text);
+                                              });
             }
             m_watch.busy(m_db->socketDescriptor());
             job(*m_db);
@@ -66,11 +76,20 @@ private:
     ConnectionWatch m_watch;
     std::atomic<qint64> m_limitMs{ArchiveDatabase::kStatementTimeoutMs + kCutAfterMs};
     ArchiveLocation m_location;
+    QPointer<ArchiveReader> m_owner;
     std::unique_ptr<ArchiveDatabase> m_db;
 };
 
+QString ArchiveReader::upgradeText(const ArchiveDatabase &db)
+{
+    return QStringLiteral("Az archívum (%1) frissítve: a %2. változatról a %3. változatra.")
+        .arg(db.location().describe())
+        .arg(db.upgradedFrom().value_or(0))
+        .arg(ArchiveSchema::kVersion);
+}
+
 ArchiveReader::ArchiveReader(ArchiveLocation location, QObject *parent)
-    : QObject(parent), m_thread(new QThread), m_worker(new Worker(std::move(location)))
+    : QObject(parent), m_thread(new QThread), m_worker(new Worker(std::move(location), this))
 {
     m_thread->setObjectName(QStringLiteral("archive reader"));
     m_worker->moveToThread(m_thread);

@@ -33,6 +33,8 @@ public:
     static constexpr int kCutAfterMs = 5000;
 
     explicit ArchiveReader(ArchiveLocation location, QObject *parent = nullptr);
+    // How an upgrade is told, for the log.
+    static QString upgradeText(const ArchiveDatabase &db);
     ~ArchiveReader() override;
 
     // Runs `job` on the reader's thread, then `done` on `context`'s thread
@@ -42,6 +44,10 @@ public:
     // destructor then waits only what is left of kStopWaitMs from here, so
     // several readers of a window let go together.
     void finish();
+
+Q_SIGNALS:
+    // Its first open upgraded an older archive (the text says from and to what).
+    void upgraded(const QString &text);
 
 private:
     class Worker;

@@ -25,6 +25,10 @@ ArchiveRecorder::ArchiveRecorder(const ArchiveLocation &location, const QString 
     : QObject(parent), m_location(location),
       m_journal(std::make_unique<ArchiveJournal>(journalFolder)), m_uid(newUid()), m_notice(notice)
 {
+    connect(this, &ArchiveRecorder::failed, this,
+            [this](const QString &message, const QString &description) {
+                Q_EMIT logged(message + QStringLiteral(" | ") + description);
+            });
     // What an earlier run left (closed before the archive answered, or killed) goes first.
     if (ArchiveJournal::hasEntries(journalFolder)) {
         startWriter();
@@ -53,6 +57,7 @@ void ArchiveRecorder::startWriter()
     connect(m_writer, &ArchiveWriter::stored, this, [this](qint64 id) { Q_EMIT stored(id); });
     connect(m_writer, &ArchiveWriter::failed, this, &ArchiveRecorder::failed);
     connect(m_writer, &ArchiveWriter::notice, this, &ArchiveRecorder::failed);
+    connect(m_writer, &ArchiveWriter::upgraded, this, &ArchiveRecorder::logged);
     m_thread->start();
     m_watchTimer.setInterval(1000);
     connect(&m_watchTimer, &QTimer::timeout, this, [writer = m_writer] { writer->cutIfStuck(); });

@@ -60,6 +60,8 @@ public:
 Q_SIGNALS:
     void stored(qint64 id);
     void failed(const QString &message, const QString &description);
+    // What the IT person's log keeps: every failure and notice, and upgrades.
+    void logged(const QString &text);
 
 private:
     void startWriter();

@@ -169,11 +169,12 @@ void ArchiveSchema::checkReadable(ArchiveDatabase &db)
                                       "itt nem írható, így nem frissíthető"));
 }
 
-void ArchiveSchema::upgrade(ArchiveDatabase &db)
+std::optional<int> ArchiveSchema::upgrade(ArchiveDatabase &db)
 {
     if (usable(db))
-        return;
+        return std::nullopt;
     bool changed = false;
+    int found = 0;
     db.begin();
     try {
         if (!db.isSqlite()) {
@@ -186,7 +187,7 @@ void ArchiveSchema::upgrade(ArchiveDatabase &db)
             db.exec(QStringLiteral("SELECT pg_advisory_xact_lock(4747)"));
         }
         // Again under the lock: another station may have done it meanwhile.
-        const int current = db.isSqlite() || hasRecordTable(db) ? version(db) : 0;
+        const int current = found = db.isSqlite() || hasRecordTable(db) ? version(db) : 0;
         if (current > kVersion && floor(db) > kVersion)
             throw tooNew(current, floor(db));
         changed = current < kVersion;
@@ -211,6 +212,7 @@ void ArchiveSchema::upgrade(ArchiveDatabase &db)
     // The planner's statistics of the new tables and indexes.
     if (changed)
         db.keepStatistics(ArchiveDatabase::Statistics::Now);
+    return changed && found > 0 ? std::optional(found) : std::nullopt;
 }
 
 QString ArchiveSchema::worstVerdict(bool sqlite, const VerdictBands &bands)

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class ArchiveDatabase;
 class VerdictBands;
@@ -41,8 +42,9 @@ int floor(ArchiveDatabase &db);
 void checkReadable(ArchiveDatabase &db);
 // Creates the tables of a new archive, or upgrades an older one in one
 // transaction; an archive newer than this program is left as it is, and
-// used when its floor allows (else TooNew).
-void upgrade(ArchiveDatabase &db);
+// used when its floor allows (else TooNew). Returns the version an existing
+// archive had when this call upgraded it.
+std::optional<int> upgrade(ArchiveDatabase &db);
 
 // The worst verdict (a Verdict value) of an inspection's row as SQL, judged
 // with the given limits.

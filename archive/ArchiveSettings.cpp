@@ -52,6 +52,8 @@ struct SettingsText
 
 const QString kLocationKey = QStringLiteral("archive");
 const QString kStationKey = QStringLiteral("station");
+// The profile's lines: a text of at most kProfileMaxLength characters each.
+constexpr int kProfileMaxLength = 120;
 
 // A comment may follow the place after a blank: "archive=x.sqlite ; a régi gépen".
 QString withoutComment(const QString &value)
@@ -114,10 +116,22 @@ QStringList templateLines()
     lines.append(QStringLiteral("; station= az állomás neve a jegyzőkönyvön és az exportban "
                                 "(alapértelmezés: a számítógép neve), legfeljebb %1 karakter")
                      .arg(InspectionDetails::kNameMaxLength));
+    lines.append(QStringLiteral("; name=, address=, phone= az állomás neve, címe és "
+                                "telefonszáma a jelentés fejlécén; logo= egy képfájl (PNG, JPG)"));
     lines.append(QStringLiteral("; FE=, AL= minősítési határok µm-ben: gyanúsan vékony, ha "
                                 "kisebb mint; gyári legfeljebb; újrafényezett legfeljebb"));
     lines.append(QStringLiteral("archive=") + ArchiveLocation::kDefaultFile);
     return lines;
+}
+
+QString *profileField(StationProfile &profile, const QString &key)
+{
+    const QString k = key.toLower();
+    return k == u"name"      ? &profile.name
+           : k == u"address" ? &profile.address
+           : k == u"phone"   ? &profile.phone
+           : k == u"logo"    ? &profile.logo
+                             : nullptr;
 }
 
 } // namespace
@@ -170,6 +184,15 @@ ArchiveSettings ArchiveSettings::parse(QByteArrayView content)
                 problem(settings.stationProblem = QStringLiteral("az állomás neve üres"));
             else
                 settings.station = *station;
+        } else if (QString *field = profileField(settings.profile, key)) {
+            const QString text = nameWithoutComment(value).simplified();
+            if (text.size() > kProfileMaxLength)
+                problem(QStringLiteral("legfeljebb %1 karakter lehet").arg(kProfileMaxLength));
+            else if (std::any_of(text.begin(), text.end(),
+                                 [](QChar c) { return c.category() == QChar::Other_Control; }))
+                problem(QStringLiteral("vezérlőkaraktert tartalmaz"));
+            else
+                *field = text;
         } else if (auto substrate = substrateFromName(key.toUpper())) {
             if (auto bands = parseBands(value))
                 settings.bands.set(*substrate, *bands);

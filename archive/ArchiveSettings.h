@@ -12,8 +12,21 @@
 //   archive=<file name or postgresql:// address>
 //   FE=<thin below>;<factory up to>;<repainted up to>   (and AL=...)
 //   station=<the station's name, stored with each inspection>
+//   name=, address=, phone=, logo=   the station as its reports name it (logo: an image file)
 // A missing file means the defaults. Lines that cannot be used are reported in
 // `problems` and their defaults kept.
+// The station as the reports it hands over name it; every field may be empty
+// (the report then names the inspection's station, and shows no logo).
+struct StationProfile
+{
+    QString name;
+    QString address;
+    QString phone;
+    QString logo; // an image file, relative to the working folder
+
+    bool operator==(const StationProfile &) const = default;
+};
+
 struct ArchiveSettings
 {
     static inline const QString kFileName = QStringLiteral("Kromaglen_archive.ini");
@@ -22,6 +35,7 @@ struct ArchiveSettings
     VerdictBands bands;
     // The computer's name unless the file names the station.
     QString station = defaultStation();
+    StationProfile profile;
     QStringList problems;
     QString locationProblem; // also among `problems`
     QString stationProblem;  // also among `problems`

@@ -12,7 +12,7 @@ class QSqlQuery;
 
 // Which inspections the list shows: started within [from, to), of one
 // category (an empty text: those without) or of every category, of one
-// station or of all, of one worst verdict or of any.
+// station or of all, of one worst verdict (or that one and the worse ones) or of any.
 struct ArchiveFilter
 {
     ArchiveFilter(QDateTime from = {}, QDateTime to = {}, std::optional<QString> category = {})
@@ -25,6 +25,7 @@ struct ArchiveFilter
     std::optional<QString> category;
     std::optional<QString> station;
     std::optional<Verdict> verdict;
+    bool orWorse = false; // with `verdict`: a worse worst verdict matches too
     // Inspections whose plate or VIN begins with it, ignoring case, blanks and
     // hyphens; empty: all.
     QString search;

@@ -2,6 +2,7 @@
 
 #include "ArchiveDatabase.h"
 #include "ArchiveJournal.h"
+#include "ArchiveReader.h"
 #include "ArchiveStore.h"
 
 #include <QScopeGuard>
@@ -90,6 +91,8 @@ void ArchiveWriter::storePending()
             // Ends the watch before the connection closes (declared after it).
             const auto unwatch = qScopeGuard([this] { m_watch.idle(); });
             db.open();
+            if (db.upgradedFrom())
+                Q_EMIT upgraded(ArchiveReader::upgradeText(db));
             m_cutAfterMs = db.statementTimeoutMs() + kCutAfterMs;
             storeInto(db);
             break;

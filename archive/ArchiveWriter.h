@@ -51,6 +51,8 @@ Q_SIGNALS:
     // Texts for the user: a failure, or the news that a damaged file was moved aside.
     void failed(const QString &message, const QString &description);
     void notice(const QString &message, const QString &description);
+    // For the log only: the archive's schema was upgraded on opening.
+    void upgraded(const QString &text);
 
 private:
     struct Pending

@@ -155,8 +155,7 @@ void CarDiagram::paintLegend(QPainter &painter, const QRectF &area)
     const double row = metrics.height() * 1.4;
     const double box = metrics.height();
     double y = area.top();
-    for (Verdict v :
-         {Verdict::Factory, Verdict::Thin, Verdict::Repainted, Verdict::Filler, Verdict::None}) {
+    for (Verdict v : kLegendOrder) {
         painter.setPen(QColor(0x40, 0x40, 0x40));
         painter.setBrush(verdictColour(v));
         painter.drawRect(QRectF(area.left(), y, box, box));

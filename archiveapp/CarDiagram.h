@@ -25,6 +25,11 @@ double markerRadius(const QRectF &area);
 // The point whose marker is at `position`, or -1.
 int pointAt(const QPointF &position, const QRectF &area);
 
+// The verdicts from the best to the worst, then the points not measured: the
+// order of the legend, the verdict filter and the statistics.
+inline constexpr std::array<Verdict, 5> kLegendOrder{
+    Verdict::Factory, Verdict::Thin, Verdict::Repainted, Verdict::Filler, Verdict::None};
+
 // `highlighted` gets a thicker ring; -1 for none.
 void paint(QPainter &painter, const QRectF &area, const Verdicts &verdicts, int highlighted = -1);
 // One coloured square and name per verdict, in rows from the top of `area`.

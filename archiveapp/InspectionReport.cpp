@@ -1,6 +1,7 @@
 #include "InspectionReport.h"
 
 #include "CarDiagram.h"
+#include "DateFormat.h"
 #include "Failure.h"
 #include "PointCatalogue.h"
 #include "PointStatistics.h"
@@ -8,6 +9,7 @@
 #include "VerdictColours.h"
 
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
@@ -16,12 +18,16 @@
 
 namespace {
 
-constexpr double kHeaderMm = 49;
-constexpr double kDiagramHeightMm = 104;
-constexpr double kFooterMm = 8;
+// Heights on the page: the station and the inspection's data, the diagram
+// below them, the signatures and the footer at the bottom.
+constexpr double kHeaderMm = 44;
+constexpr double kDiagramHeightMm = 70;
+constexpr double kSignaturesMm = 24;
+constexpr double kFooterMm = 6;
 // The table's rows: one line of text, and the room above and below it.
-constexpr double kRowMm = 4.6;
-constexpr double kRowPaddingMm = 1.2;
+constexpr double kRowMm = 4.2;
+constexpr double kRowPaddingMm = 1.0;
+constexpr double kTablePoints = 7.5;
 
 QFont font(double points, bool bold = false)
 {
@@ -31,9 +37,34 @@ QFont font(double points, bool bold = false)
     return f;
 }
 
+// The text within `room` in the largest size from `points` down that lets it
+// fit, wrapped between words; at the smallest size wrapped anywhere, and what
+// is left over is cut.
+void fitText(QPainter &painter, const QRectF &room, const QString &text, double points, bool bold)
+{
+    constexpr double kSmallest = 5.5;
+    int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+    for (double size = points;; size -= 0.5) {
+        painter.setFont(font(size, bold));
+        const QRectF needed = painter.boundingRect(room, flags, text);
+        if (needed.height() <= room.height() + 0.5 && needed.width() <= room.width() + 0.5)
+            break;
+        if (size - 0.5 < kSmallest) {
+            flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere;
+            break;
+        }
+    }
+    painter.save();
+    painter.setClipRect(room);
+    painter.drawText(room, flags, text);
+    painter.restore();
+}
+
 // The table of the points across the page: column widths in millimetres, the
 // readings taking what is left. The point's name and its values wrap onto as
-// many lines as they need; the other columns hold short texts.
+// many lines as they need; the other columns hold short texts. The verdict
+// cell is filled with the verdict's colour, as on the diagram and the legend,
+// and the row lines are drawn over the fills.
 class PointTable
 {
 public:
@@ -46,7 +77,7 @@ public:
         for (int c = 0; c < StatisticsColumn::ColumnCount; ++c) {
             const double w = width(c, x);
             const QRectF needed = painter.fontMetrics().boundingRect(
-                QRectF(0, 0, w - 2 * m_mm, 1e6).toRect(), Qt::TextWordWrap, texts.value(c));
+                QRectF(0, 0, w - 2 * m_mm, 1e6).toRect(), flags(c), texts.value(c));
             h = std::max(h, needed.height() + kRowPaddingMm * m_mm);
             x += w;
         }
@@ -54,28 +85,41 @@ public:
     }
 
     void paint(QPainter &painter, double y, double h, const QStringList &texts,
-               const QColor &verdictFill) const
+               std::optional<Verdict> verdict) const
     {
         double x = m_left;
         for (int c = 0; c < StatisticsColumn::ColumnCount; ++c) {
             const double w = width(c, x);
             const QRectF cell(x, y, w, h);
-            if (c == StatisticsColumn::Verdict && verdictFill.isValid())
-                painter.fillRect(cell, verdictFill);
+            const bool coloured = c == StatisticsColumn::Verdict && verdict;
+            if (coloured)
+                painter.fillRect(cell, verdictColour(*verdict));
+            painter.setPen(coloured ? verdictTextColour(*verdict) : QColor(Qt::black));
             painter.drawText(cell.adjusted(m_mm, kRowPaddingMm * m_mm / 2, -m_mm, 0),
-                             Qt::AlignTop | Qt::TextWordWrap |
+                             Qt::AlignTop | flags(c) |
                                  (StatisticsColumn::isFigure(c) ? Qt::AlignRight : Qt::AlignLeft),
                              texts.value(c));
             x += w;
         }
+        painter.setPen(QPen(QColor(0x60, 0x60, 0x60), m_mm * 0.15));
+        painter.drawLine(QPointF(m_left, y), QPointF(m_right, y));
         painter.drawLine(QPointF(m_left, y + h), QPointF(m_right, y + h));
+        painter.setPen(Qt::black);
     }
 
 private:
+    // The name and the values wrap; a figure or a verdict stays on its line.
+    static int flags(int column)
+    {
+        return column == StatisticsColumn::Readings || column == StatisticsColumn::Point
+                   ? Qt::TextWordWrap | Qt::TextWrapAnywhere
+                   : Qt::TextSingleLine;
+    }
+
     double width(int column, double x) const
     {
         static constexpr std::array<double, StatisticsColumn::ColumnCount> kWidths{
-            6, 34, 10, 7, 10, 10, 11, 11, 27, 0};
+            6, 35, 10, 6, 10, 10, 12, 12, 24, 0};
         return kWidths.at(size_t(column)) > 0 ? kWidths.at(size_t(column)) * m_mm : m_right - x;
     }
 
@@ -92,40 +136,99 @@ QRectF InspectionReport::diagramRect(const QRectF &page, double mm)
                   kDiagramHeightMm * mm);
 }
 
-void InspectionReport::paintHeader(QPainter &painter, const QRectF &page, double mm) const
+QString InspectionReport::title(const Inspection &inspection)
 {
-    painter.setFont(font(16, true));
-    painter.drawText(QRectF(page.left(), page.top(), page.width(), 10 * mm),
-                     Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("Festékréteg-vastagság mérési jegyzőkönyv"));
+    return QStringLiteral("Festékréteg-vastagság mérési jegyzőkönyv – %1 – %2")
+        .arg(inspection.plate.isEmpty() ? QStringLiteral("%1. sz. vizsgálat").arg(inspection.id)
+                                        : inspection.plate,
+             inspection.started.toLocalTime().toString(DateFormat::kShort));
+}
+
+void InspectionReport::paintStation(QPainter &painter, const QRectF &page, double mm) const
+{
+    const QRectF block(page.left(), page.top(), page.width(), 18 * mm);
+    double textLeft = block.left();
+    // The logo at the left, as large as fits 40 × 18 mm at its own proportions.
+    const QImage logo = m_profile.logo.isEmpty() ? QImage() : QImage(m_profile.logo);
+    if (!logo.isNull()) {
+        const QSizeF room(40 * mm, block.height());
+        const QSizeF size = QSizeF(logo.size()).scaled(room, Qt::KeepAspectRatio);
+        painter.drawImage(QRectF(block.topLeft(), size), logo);
+        textLeft += size.width() + 4 * mm;
+    }
+    const double textWidth = block.width() * 0.55 - (textLeft - block.left());
+    const QString name = m_profile.name.isEmpty() ? m_inspection.station : m_profile.name;
+    fitText(painter, QRectF(textLeft, block.top(), textWidth, 9.5 * mm), name, 12, true);
+    painter.setFont(font(9));
+    double y = block.top() + 9.5 * mm;
+    for (const QString &line :
+         {m_profile.address,
+          m_profile.phone.isEmpty() ? QString() : QStringLiteral("Tel.: ") + m_profile.phone}) {
+        if (line.isEmpty())
+            continue;
+        fitText(painter, QRectF(textLeft, y, textWidth, 4.2 * mm), line, 9, false);
+        y += 4.2 * mm;
+    }
+    const QRectF right(block.left() + block.width() * 0.55, block.top(), block.width() * 0.45,
+                       block.height());
+    painter.setFont(font(13, true));
+    painter.drawText(right, Qt::AlignRight | Qt::AlignTop | Qt::TextWordWrap,
+                     QStringLiteral("Festékréteg-vastagság\nmérési jegyzőkönyv"));
+    painter.setFont(font(9));
+    painter.drawText(right, Qt::AlignRight | Qt::AlignBottom,
+                     QStringLiteral("%1. sz. vizsgálat").arg(m_inspection.id));
+    painter.setPen(QPen(Qt::black, 0.3 * mm));
+    painter.drawLine(QPointF(page.left(), block.bottom() + 1.5 * mm),
+                     QPointF(page.right(), block.bottom() + 1.5 * mm));
+}
+
+double InspectionReport::paintData(QPainter &painter, const QRectF &area, double mm) const
+{
     const Inspection &i = m_inspection;
     const auto given = [](const QString &text) {
         return text.isEmpty() ? QStringLiteral("–") : text;
     };
     const Verdict worst = m_bands.worst(summarise(i));
-    const QList<std::pair<QString, QString>> lines{
-        {QStringLiteral("Vizsgálat:"), QStringLiteral("%1. sz.").arg(i.id)},
+    using Line = std::pair<QString, QString>;
+    const QList<Line> left{
+        {QStringLiteral("Rendszám / alvázszám:"), given(i.plateOrVin())},
         {QStringLiteral("Kezdés – befejezés:"),
          timeText(i.started) + QStringLiteral(" – ") + timeText(i.ended)},
-        {QStringLiteral("Jármű kategória:"),
-         i.category.isEmpty() ? QStringLiteral("(nem érkezett)") : i.category},
-        {QStringLiteral("Rendszám / alvázszám:"), given(i.plateOrVin())},
-        {QStringLiteral("Állomás:"), given(i.station)},
-        {QStringLiteral("Vizsgáló:"), given(i.inspector)},
         {QStringLiteral("Összesített minősítés:"),
          verdictName(worst) + (i.judgedWith == m_bands
                                    ? QString()
-                                   : QStringLiteral(" (újraminősítve a mai határokkal, nem "
-                                                    "az eredeti minősítés)"))},
+                                   : QStringLiteral(" – újraminősítve a mai határokkal, nem az "
+                                                    "eredeti minősítés"))},
     };
-    painter.setFont(font(10));
-    double y = page.top() + 12 * mm;
-    for (const auto &[label, value] : lines) {
-        painter.drawText(QRectF(page.left(), y, 45 * mm, 5 * mm), Qt::AlignLeft, label);
-        painter.drawText(QRectF(page.left() + 45 * mm, y, page.width() - 45 * mm, 5 * mm),
-                         Qt::AlignLeft, value);
-        y += 5 * mm;
+    const QList<Line> right{
+        {QStringLiteral("Állomás:"), given(i.station)},
+        {QStringLiteral("Vizsgáló:"), given(i.inspector)},
+    };
+    constexpr double kLine = 4.2;
+    // The left column the wider: the times and the verdict are long.
+    const double half = area.width() * 0.62;
+    double y = area.top();
+    const auto line = [&](double x, double width, const Line &l, int lines, bool bold) {
+        const double labelWidth = (x > area.left() ? 20 : 37) * mm;
+        painter.setFont(font(9));
+        painter.drawText(QRectF(x, y, labelWidth, kLine * mm), Qt::AlignLeft, l.first);
+        fitText(painter, QRectF(x + labelWidth, y, width - labelWidth, lines * kLine * mm),
+                l.second, 9, bold);
+    };
+    for (qsizetype n = 0; n < left.size(); ++n) {
+        line(area.left(), n + 1 == left.size() ? area.width() : half - 2 * mm, left.at(n), 1,
+             n != 1);
+        if (n < right.size())
+            line(area.left() + half, area.width() - half, right.at(n), 1, false);
+        y += kLine * mm;
     }
+    // The category line whole, over the page's width: smaller where it is long.
+    line(area.left(), area.width(),
+         {QStringLiteral("Jármű kategória:"),
+          i.category.isEmpty() ? QStringLiteral("(nem érkezett)") : i.category},
+         2, false);
+    painter.setFont(font(9));
+    return y + 2 * kLine * mm;
 }
 
 void InspectionReport::paintLimits(QPainter &painter, const QRectF &area, double mm) const
@@ -133,15 +236,15 @@ void InspectionReport::paintLimits(QPainter &painter, const QRectF &area, double
     painter.setFont(font(10, true));
     painter.drawText(QRectF(area.left(), area.top(), area.width(), 6 * mm), Qt::AlignLeft,
                      QStringLiteral("Jelmagyarázat"));
-    painter.setFont(font(9));
+    painter.setFont(font(8));
     CarDiagram::paintLegend(painter,
-                            QRectF(area.left(), area.top() + 7 * mm, area.width(), 40 * mm));
-    double y = area.top() + 45 * mm;
+                            QRectF(area.left(), area.top() + 6 * mm, area.width(), 30 * mm));
+    double y = area.top() + 36 * mm;
     painter.setFont(font(10, true));
     painter.drawText(QRectF(area.left(), y, area.width(), 6 * mm), Qt::AlignLeft,
                      QStringLiteral("Minősítési határok (µm)"));
-    y += 7 * mm;
-    // One row per verdict, one column per substrate.
+    y += 6 * mm;
+    // One row per verdict in the legend's order, one column per substrate.
     const double nameWidth = area.width() * 0.5;
     const double column = (area.width() - nameWidth) / 2;
     painter.setFont(font(9, true));
@@ -149,8 +252,10 @@ void InspectionReport::paintLimits(QPainter &painter, const QRectF &area, double
         painter.drawText(QRectF(area.left() + nameWidth + column * int(s), y, column, 5 * mm),
                          Qt::AlignLeft, substrateName(s));
     painter.setFont(font(9));
-    for (Verdict verdict : {Verdict::Thin, Verdict::Factory, Verdict::Repainted, Verdict::Filler}) {
-        y += 5 * mm;
+    for (Verdict verdict : CarDiagram::kLegendOrder) {
+        if (verdict == Verdict::None)
+            continue;
+        y += 4.6 * mm;
         painter.drawText(QRectF(area.left(), y, nameWidth, 5 * mm), Qt::AlignLeft,
                          verdictName(verdict));
         for (Substrate s : {Substrate::FE, Substrate::AL})
@@ -159,10 +264,38 @@ void InspectionReport::paintLimits(QPainter &painter, const QRectF &area, double
     }
 }
 
+void InspectionReport::paintSignatures(QPainter &painter, const QRectF &area, double mm) const
+{
+    painter.setFont(font(9));
+    const double third = area.width() / 3;
+    // Place and date, written by hand (the day the inspection ended beside it).
+    painter.drawText(QRectF(area.left(), area.top(), area.width(), 5 * mm), Qt::AlignLeft,
+                     QStringLiteral("Kelt: ........................................, ") +
+                         m_inspection.ended.toLocalTime().toString(DateFormat::kShort));
+    const double lineY = area.bottom() - 6 * mm;
+    const QList<std::pair<double, QString>> signatures{
+        {area.left(), QStringLiteral("vizsgáló aláírása") +
+                          (m_inspection.inspector.isEmpty()
+                               ? QString()
+                               : QStringLiteral(" (") + m_inspection.inspector + u')')},
+        {area.left() + third + 5 * mm, QStringLiteral("P. H.")},
+        {area.left() + 2 * third + 10 * mm, QStringLiteral("ügyfél aláírása")},
+    };
+    painter.setPen(QPen(Qt::black, 0.2 * mm, Qt::DotLine));
+    for (const auto &[x, caption] : signatures) {
+        const double w = third - 10 * mm;
+        if (caption != u"P. H.")
+            painter.drawLine(QPointF(x, lineY), QPointF(x + w, lineY));
+        painter.drawText(QRectF(x, lineY + 1 * mm, w, 5 * mm), Qt::AlignHCenter | Qt::AlignTop,
+                         caption);
+    }
+    painter.setPen(Qt::black);
+}
+
 void InspectionReport::paintFooter(QPainter &painter, const QRectF &page, double mm, int number,
                                    int count) const
 {
-    const QRectF line(page.left(), page.bottom() - 5 * mm, page.width(), 5 * mm);
+    const QRectF line(page.left(), page.bottom() - 4 * mm, page.width(), 4 * mm);
     painter.setFont(font(7));
     painter.setPen(Qt::darkGray);
     painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, kTypedNote);
@@ -186,21 +319,23 @@ bool InspectionReport::paint(QPagedPaintDevice &device) const
 
     const QList<PointStatistics> statistics = PointStatistics::perPoint(m_inspection, m_bands);
     const PointTable table(page.left(), page.right(), mm);
-    painter.setFont(font(8, true));
+    painter.setFont(font(kTablePoints, true));
     const QStringList header = statisticsHeader();
     const double headerHeight = table.height(painter, header);
-    painter.setFont(font(8));
+    painter.setFont(font(kTablePoints));
     QList<QStringList> texts;
     QList<double> heights;
     for (const PointStatistics &s : statistics) {
         texts.append(statisticsRow(s, m_inspection));
         heights.append(table.height(painter, texts.last()));
     }
-    // The rows each page holds: the first below the diagram, the others from the top.
+    // The rows each page holds: the first below the diagram, the others from
+    // the top; the last page keeps room for the signatures.
     const QRectF diagram = diagramRect(page, mm);
-    const double firstTop = diagram.bottom() + 6 * mm;
+    const double firstTop = diagram.bottom() + 3 * mm;
     const double laterTop = page.top() + 8 * mm;
     const double bottom = page.bottom() - kFooterMm * mm;
+    const double signaturesTop = bottom - kSignaturesMm * mm;
     QList<qsizetype> pageStarts{0};
     double y = firstTop + headerHeight;
     for (qsizetype r = 0; r < heights.size(); ++r) {
@@ -211,9 +346,12 @@ bool InspectionReport::paint(QPagedPaintDevice &device) const
         }
         y += heights.at(r);
     }
-    const int pageCount = int(pageStarts.size());
+    // No room left for the signatures: they go onto a page of their own.
+    const bool signaturesAlone = y > signaturesTop;
+    const int pageCount = int(pageStarts.size()) + (signaturesAlone ? 1 : 0);
 
-    paintHeader(painter, page, mm);
+    paintStation(painter, page, mm);
+    paintData(painter, QRectF(page.left(), page.top() + 21.5 * mm, page.width(), 21 * mm), mm);
     CarDiagram::Verdicts verdicts;
     verdicts.fill(Verdict::None);
     for (const PointStatistics &s : statistics)
@@ -230,21 +368,29 @@ bool InspectionReport::paint(QPagedPaintDevice &device) const
             painter.setFont(font(9, true));
             painter.drawText(QRectF(page.left(), page.top(), page.width(), 6 * mm),
                              Qt::AlignLeft | Qt::AlignVCenter,
-                             QStringLiteral("%1. sz. vizsgálat – %2 (folytatás)")
+                             QStringLiteral("%1 – %2. sz. vizsgálat – %3 (folytatás)")
+                                 .arg(m_inspection.plate.isEmpty()
+                                          ? QStringLiteral("rendszám nélkül")
+                                          : m_inspection.plate)
                                  .arg(m_inspection.id)
                                  .arg(timeText(m_inspection.started)));
         }
-        y = p == 0 ? firstTop : laterTop;
-        painter.setFont(font(8, true));
-        table.paint(painter, y, headerHeight, header, QColor());
-        y += headerHeight;
-        painter.setFont(font(8));
-        const qsizetype end = p + 1 < pageCount ? pageStarts.at(p + 1) : statistics.size();
-        for (qsizetype r = pageStarts.at(p); r < end; ++r) {
-            table.paint(painter, y, heights.at(r), texts.at(r),
-                        verdictColour(statistics.at(r).verdict).lighter(150));
-            y += heights.at(r);
+        if (p < pageStarts.size()) {
+            y = p == 0 ? firstTop : laterTop;
+            painter.setFont(font(kTablePoints, true));
+            table.paint(painter, y, headerHeight, header, std::nullopt);
+            y += headerHeight;
+            painter.setFont(font(kTablePoints));
+            const qsizetype end =
+                p + 1 < pageStarts.size() ? pageStarts.at(p + 1) : statistics.size();
+            for (qsizetype r = pageStarts.at(p); r < end; ++r) {
+                table.paint(painter, y, heights.at(r), texts.at(r), statistics.at(r).verdict);
+                y += heights.at(r);
+            }
         }
+        if (p + 1 == pageCount)
+            paintSignatures(
+                painter, QRectF(page.left(), signaturesTop, page.width(), kSignaturesMm * mm), mm);
         paintFooter(painter, page, mm, p + 1, pageCount);
     }
     return painter.end();
@@ -261,8 +407,8 @@ void InspectionReport::writePdf(const QString &path) const
         QPdfWriter pdf(&file);
         pdf.setResolution(300);
         pdf.setPageSize(QPageSize(QPageSize::A4));
-        pdf.setPageMargins(QMarginsF(15, 15, 15, 12), QPageLayout::Millimeter);
-        pdf.setTitle(QStringLiteral("Festékréteg-vastagság mérési jegyzőkönyv"));
+        pdf.setPageMargins(kMarginsMm, QPageLayout::Millimeter);
+        pdf.setTitle(title(m_inspection));
         pdf.setCreator(QStringLiteral("Kromaglen archívum"));
         if (!paint(pdf)) {
             file.cancelWriting();

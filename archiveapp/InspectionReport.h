@@ -1,27 +1,37 @@
 #pragma once
 
+#include <QMarginsF>
 #include <QRectF>
 #include <QString>
 
+#include "ArchiveSettings.h" // StationProfile
 #include "Inspection.h"
 #include "VerdictBands.h"
 
 class QPainter;
 class QPagedPaintDevice;
 
-// The report of an inspection: its data, the car diagram, the limits, a
-// table of the points with their statistics, verdicts and every value (a
-// typed one marked), wrapped over as many lines as a point needs. The table
-// goes on over further pages when it does not fit on the first. Painted the
+// The report of an inspection, to hand over: the station (name, address,
+// phone, logo), the inspection's data, the car diagram, the legend and the
+// limits, a table of the points with their statistics, verdicts and every
+// value (a typed one marked), and lines for the place and date and the
+// inspector's and the customer's signatures. The 23 points fit the first A4
+// page; a point with very many readings wraps over lines, and a table that no
+// longer fits goes on over further pages headed with the plate. Painted the
 // same way into a PDF file and onto a printer's pages.
 class InspectionReport
 {
 public:
-    InspectionReport(const Inspection &inspection, const VerdictBands &bands)
-        : m_inspection(inspection), m_bands(bands)
+    static constexpr QMarginsF kMarginsMm{15, 12, 15, 10};
+
+    InspectionReport(const Inspection &inspection, const VerdictBands &bands,
+                     const StationProfile &profile = {})
+        : m_inspection(inspection), m_bands(bands), m_profile(profile)
     {
     }
 
+    // The document's title: what it is, the plate (or the number) and the day.
+    static QString title(const Inspection &inspection);
     // Where the diagram goes on a page, in the units of `page`, with `mm` units a millimetre.
     static QRectF diagramRect(const QRectF &page, double mm);
 
@@ -31,10 +41,13 @@ public:
     void writePdf(const QString &path) const;
 
 private:
-    void paintHeader(QPainter &painter, const QRectF &page, double mm) const;
+    void paintStation(QPainter &painter, const QRectF &page, double mm) const;
+    double paintData(QPainter &painter, const QRectF &area, double mm) const;
     void paintLimits(QPainter &painter, const QRectF &area, double mm) const;
+    void paintSignatures(QPainter &painter, const QRectF &area, double mm) const;
     void paintFooter(QPainter &painter, const QRectF &page, double mm, int number, int count) const;
 
     const Inspection &m_inspection;
     const VerdictBands &m_bands;
+    const StationProfile &m_profile;
 };

@@ -6,7 +6,10 @@
 
 QString decimal(double value)
 {
-    return QLocale(QLocale::Hungarian, QLocale::Hungary).toString(value, 'f', 1);
+    // Without a group separator: a blank inside a number would break it over lines.
+    QLocale hungarian(QLocale::Hungarian, QLocale::Hungary);
+    hungarian.setNumberOptions(QLocale::OmitGroupSeparator);
+    return hungarian.toString(value, 'f', 1);
 }
 
 QStringList statisticsHeader()

@@ -1,6 +1,7 @@
 // The archive window: reads the settings and the archive of the working folder.
 #include "ArchiveSettings.h"
 #include "ArchiveWindow.h"
+#include "EventLog.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -23,6 +24,8 @@ int main(int argc, char *argv[])
         QApplication::installTranslator(&qtTexts);
     ArchiveWindow window(ArchiveSettings::read(ArchiveSettings::kFileName),
                          ArchiveSettings::kFileName);
+    EventLog log(EventLog::kFileName, QStringLiteral("KromaglenArchive"));
+    window.setLog(&log);
     window.show();
     return app.exec();
 }

@@ -23,11 +23,11 @@ private:
     QString m_path;
 };
 
-// The WAV player: one open file at a time. Two one-shot options apply to the
-// next play only: wait (play returns when the file has ended) and notify
-// (the play raises endEvent when it stops, at its end or when the file is
-// closed). Notify is on unless switched off since the last play; wait is off
-// unless switched on. Failures are thrown as Failure.
+// The WAV player: one open file at a time. A one-shot option applies to the
+// next play only: notify (the play raises endEvent when it stops, at its end
+// or when the file is closed); it is on unless switched off since the last
+// play. play() returns at once; stopped() tells when the sound has ended.
+// Failures are thrown as Failure.
 class SoundPlayer : public QObject
 {
     Q_OBJECT
@@ -43,7 +43,6 @@ public:
     virtual int playingMsLeft() const { return 0; }
 
     void setNotify(bool on) { m_notify = on; }
-    void setWait(bool on) { m_wait = on; }
 
 Q_SIGNALS:
     // A play started with notify has stopped.
@@ -52,11 +51,9 @@ Q_SIGNALS:
     void stopped();
 
 protected:
-    // The options for the play that starts now; they return to their defaults.
+    // The option for the play that starts now; it returns to its default.
     bool takeNotify() { return std::exchange(m_notify, true); }
-    bool takeWait() { return std::exchange(m_wait, false); }
 
 private:
     bool m_notify = true;
-    bool m_wait = false;
 };

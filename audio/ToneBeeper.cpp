@@ -115,7 +115,7 @@ void ToneBeeper::Beep(int frequencyHz, int durationMs)
     QMetaObject::invokeMethod(m_output, [output = m_output, frequencyHz, durationMs, done] {
         output->play(frequencyHz, durationMs, [done] { done->release(); });
     });
-    done->tryAcquire(1, durationMs + kMarginMs);
+    done->tryAcquire(1, durationMs + m_marginMs);
     // The beep lasts its length whether or not it could be heard.
     const qint64 left = durationMs - clock.elapsed();
     if (left > 0)

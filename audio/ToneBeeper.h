@@ -36,6 +36,9 @@ public:
     // audible.
     explicit ToneBeeper(std::unique_ptr<ToneOutput> output);
     ~ToneBeeper() override;
+    // How long past its length a beep waits for a stalled output (kMarginMs);
+    // set before the first beep.
+    void setMarginMs(int ms) { m_marginMs = ms; }
     void Beep(int frequencyHz, int durationMs) override;
     bool audible() const override;
 
@@ -44,4 +47,5 @@ private:
     std::once_flag m_started;
     ToneOutput *m_output = nullptr;
     SoundModule *m_module = nullptr;
+    int m_marginMs = kMarginMs;
 };

@@ -3,7 +3,6 @@
 #include "Failure.h"
 #include "WavFile.h"
 
-#include <QEventLoop>
 #include <QFile>
 
 namespace {
@@ -29,7 +28,7 @@ int WavPlayer::playingMsLeft() const
 {
     if (!m_playing)
         return 0;
-    return int(m_format.durationForBytes(m_pump.queued()) / 1000) + kBufferMs + kStallMs;
+    return int(m_format.durationForBytes(m_pump.queued()) / 1000) + kBufferMs + m_stallMs;
 }
 
 void WavPlayer::close()
@@ -69,7 +68,7 @@ void WavPlayer::onFed(qint64 room, qint64 taken)
         return;
     if (taken > 0) {
         m_stalledFeeds = 0;
-    } else if (room <= 0 && ++m_stalledFeeds * kFeedIntervalMs >= kStallMs) {
+    } else if (room <= 0 && ++m_stalledFeeds * kFeedIntervalMs >= m_stallMs) {
         // Counted in turns of the feeder, not in time, so that a window busy
         // elsewhere for a while does not pass for a stalled output.
         m_pump.drop(); // what the output takes later is silence
@@ -85,18 +84,12 @@ void WavPlayer::play()
     if (!m_open)
         fail(QStringLiteral("No sound file is open"));
     m_notifyThisPlay = takeNotify();
-    const bool wait = takeWait();
     m_pump.start(m_format, kBufferMs);
     m_pump.drop();
     m_pump.append(m_clip);
     m_playing = true;
     m_stalledFeeds = 0;
     m_pump.feed();
-    if (wait && m_playing) {
-        QEventLoop loop;
-        connect(this, &SoundPlayer::stopped, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
 }
 
 void WavPlayer::finish()

@@ -23,6 +23,9 @@ public:
 
     explicit WavPlayer(std::unique_ptr<PcmOutput> output, QObject *parent = nullptr);
     ~WavPlayer() override;
+    // How long an output may take nothing before the clip ends (kStallMs);
+    // tests show a stall in less.
+    void setStallMs(int ms) { m_stallMs = ms; }
 
     void close() override;
     void open(const QString &path) override;
@@ -41,4 +44,5 @@ private:
     bool m_playing = false;
     bool m_notifyThisPlay = false;
     int m_stalledFeeds = 0; // feeder turns in a row that the output took nothing
+    int m_stallMs = kStallMs;
 };

@@ -109,7 +109,8 @@ int main(int argc, char *argv[])
     TF_Main &window = *wizard.main;
     QCoreApplication::processEvents();
 
-    // The connect wait, idle for 10 s, then ended by the gauge's key.
+    // The connect wait, idle for 10 s, then ended by the gauge's key: the
+    // window's event loop runs meanwhile, waiting for the key.
     const int waitMs = quick ? 1000 : kWaitMs;
     double waitStart = 0;
     double waitCpu = 0;
@@ -120,6 +121,8 @@ int main(int argc, char *argv[])
         gauge.send(",ME", 3);
     });
     window.findChild<QPushButton *>(QStringLiteral("BB_ConfigNext"))->click();
+    while (window.activePage() != WizardPage::Meas)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 
     const double pollStart = cpuSeconds();
     QElapsedTimer pollClock;

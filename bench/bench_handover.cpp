@@ -109,8 +109,9 @@ void raiseFileLimit()
 #endif
 }
 
-// Clicks a button of the window; answers Yes to the question it asks.
-void clickAnsweringYes(const WizardWindows &wizard, const char *button)
+// Clicks a button of the window, answers Yes to the question it asks, and
+// waits until the wizard has reached `page`.
+void clickAnsweringYes(const WizardWindows &wizard, const char *button, WizardPage page)
 {
     QTimer yes;
     QObject::connect(&yes, &QTimer::timeout, [&wizard] {
@@ -119,17 +120,19 @@ void clickAnsweringYes(const WizardWindows &wizard, const char *button)
     });
     yes.start(5);
     wizard.main->findChild<QPushButton *>(QLatin1String(button))->click();
+    while (wizard.main->activePage() != page)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 // The wizard on its last page, with two readings on HOOD.
 void toTheLastPage(const WizardWindows &wizard, FakeGaugePort &gauge)
 {
     QTimer::singleShot(50, [&gauge] { gauge.feed(",ME"); });
-    clickAnsweringYes(wizard, "BB_ConfigNext");
+    clickAnsweringYes(wizard, "BB_ConfigNext", WizardPage::Meas);
     for (int i = 0; i < 10; ++i) // LEFT_FRONT_WING .. HOOD
         gauge.feed(",ME");
     gauge.feed(QByteArray(",FE\x7B\x00,AL\x62\x00", 10));
-    clickAnsweringYes(wizard, "BB_MeasNext");
+    clickAnsweringYes(wizard, "BB_MeasNext", WizardPage::Send);
 }
 
 } // namespace

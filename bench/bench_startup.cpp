@@ -1,7 +1,7 @@
 // Start-up to the first shown window, and peak memory (the resident set at its
-// largest, shared libraries' pages included), of the program against
-// a bare Qt Widgets window of the same size (also with one line of text),
-// each started 20 times: on the X display when there is one (xvfb-run -a),
+// largest, shared libraries' pages included), of the program against a bare
+// Qt Widgets window of the same size (also with one line of text), started in
+// turn 20 times each: on the X display when there is one (xvfb-run -a),
 // offscreen otherwise.
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -66,13 +66,10 @@ Run startOnce(const char *path, const char *folder, const char *argument)
     return run;
 }
 
-Run median(const char *path, const char *folder, const char *argument = nullptr)
+// The median of each figure on its own: now and then a run peaks up to 2 MB
+// above the others, in no order, and the largest peak was that run's.
+Run median(std::vector<Run> runs)
 {
-    std::vector<Run> runs;
-    for (int i = 0; i < kRuns; ++i)
-        runs.push_back(startOnce(path, folder, argument));
-    // The median of each figure on its own: now and then a run peaks up to
-    // 2 MB above the others, in no order, and the largest peak was that run's.
     std::vector<long> rss;
     for (const Run &r : runs)
         rss.push_back(r.maxRssKb);
@@ -81,6 +78,11 @@ Run median(const char *path, const char *folder, const char *argument = nullptr)
     Run m = runs[runs.size() / 2];
     m.maxRssKb = rss[rss.size() / 2];
     return m;
+}
+
+void printRow(const char *name, const Run &run)
+{
+    std::printf("%-34s %8.1f ms %10ld KiB\n", name, run.ms, run.maxRssKb);
 }
 
 } // namespace
@@ -103,18 +105,25 @@ int main(int argc, char *argv[])
     char barePath[PATH_MAX];
     if (!realpath(argv[1], programPath) || !realpath(argv[2], barePath))
         return 2;
-    const Run program = median(programPath, where.constData());
-    const Run bare = median(barePath, where.constData());
-    const Run labelled = median(barePath, where.constData(), "--label");
-    std::printf("start-up to shown window (%s, median of %d): program %.1f ms, bare window "
-                "%.1f ms (%.2fx)\n",
-                onX ? "X" : "offscreen", kRuns, program.ms, bare.ms, program.ms / bare.ms);
-    std::printf("peak memory (median): program %ld KiB, bare window %ld KiB (%.2fx)\n",
-                program.maxRssKb, bare.maxRssKb, double(program.maxRssKb) / double(bare.maxRssKb));
+    // The three in turn, so that a change in the machine's load falls on
+    // each alike.
+    std::vector<Run> program, bare, labelled;
+    for (int i = 0; i < kRuns; ++i) {
+        program.push_back(startOnce(programPath, where.constData(), nullptr));
+        bare.push_back(startOnce(barePath, where.constData(), nullptr));
+        labelled.push_back(startOnce(barePath, where.constData(), "--label"));
+    }
+    const Run p = median(program), b = median(bare), l = median(labelled);
+    std::printf("start-up to the shown window and peak memory (%s, median of %d, in turn)\n",
+                onX ? "X" : "offscreen", kRuns);
+    printRow("program", p);
+    printRow("bare window", b);
     // A window that shows text has loaded fonts and the shaping libraries,
-    // as the program's has: the closer anchor for its memory.
-    std::printf("bare window with one line of text: %.1f ms, %ld KiB (program %.2fx)\n",
-                labelled.ms, labelled.maxRssKb,
-                double(program.maxRssKb) / double(labelled.maxRssKb));
+    // as the program's has: the closer anchor.
+    printRow("bare window with one line of text", l);
+    std::printf("%-34s %8.2fx %12.2fx\n", "program / window with text", p.ms / l.ms,
+                double(p.maxRssKb) / double(l.maxRssKb));
+    std::printf("%-34s %8.2fx %12.2fx\n", "program / bare window", p.ms / b.ms,
+                double(p.maxRssKb) / double(b.maxRssKb));
     return 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Asker.h"
 #include "Beeper.h"
 #include "Failure.h"
 #include "GaugePort.h"
@@ -85,7 +86,6 @@ public:
             throw Failure(QStringLiteral("Exception"), QStringLiteral("nothing open"));
         played.append(m_open);
         const bool notify = takeNotify();
-        takeWait();
         Q_EMIT stopped();
         if (notify)
             Q_EMIT endEvent();
@@ -112,4 +112,31 @@ public:
     bool failOpenUrl = false; // a failure that no handler of the program catches
     QStringList urls;
     QStringList elevated;
+};
+
+// Takes the questions down and answers them when told to.
+class FakeAsker : public Asker
+{
+public:
+    void ask(const QString &message, const QString &question, Answered answered) override
+    {
+        messages.append(message);
+        asked.append(question);
+        m_pending = std::move(answered);
+    }
+    void withdraw() override { m_pending = nullptr; }
+    bool open() const { return bool(m_pending); }
+    // Answers the open question; false when none is open.
+    bool answer(Answer answer)
+    {
+        const Answered pending = std::exchange(m_pending, nullptr);
+        if (pending)
+            pending(answer);
+        return bool(pending);
+    }
+    QStringList messages;
+    QStringList asked;
+
+private:
+    Answered m_pending;
 };

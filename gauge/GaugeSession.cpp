@@ -3,9 +3,7 @@
 #include "Failure.h"
 #include "GaugePort.h"
 
-#include <QEventLoop>
 #include <QScopedValueRollback>
-#include <QThread>
 
 GaugeSession::GaugeSession(GaugePort &port, QObject *parent) : QObject(parent), m_port(port)
 {
@@ -14,6 +12,9 @@ GaugeSession::GaugeSession(GaugePort &port, QObject *parent) : QObject(parent), 
         if (!m_shutDown)
             Q_EMIT linkLost();
     });
+    m_repairPause.setSingleShot(true);
+    m_repairPause.setTimerType(Qt::PreciseTimer);
+    connect(&m_repairPause, &QTimer::timeout, this, &GaugeSession::reconnectAttempt);
 }
 
 void GaugeSession::setHandlers(FrameHandler getMenu, FrameHandler measuring)
@@ -34,32 +35,60 @@ void GaugeSession::serveWaitingBytes()
 {
     if (m_port.connected())
         onRxChar(int(qMin<qint64>(m_port.bytesWaiting(), INT_MAX)));
+    else
+        m_scanRoute.reset(); // what a closed port left is dropped at the next open
+}
+
+void GaugeSession::release()
+{
+    if (m_holds > 0 && --m_holds == 0)
+        QMetaObject::invokeMethod(this, &GaugeSession::serveWaitingBytes, Qt::QueuedConnection);
 }
 
 void GaugeSession::onRxChar(int count)
 {
-    // A handler that lets window events run must not be entered again from
-    // them: bytes arriving meanwhile are read once it has returned.
+    // A handler's signals must not lead back in here: bytes arriving
+    // meanwhile are read once it has returned.
     if (m_inReceive)
         return;
     const QScopedValueRollback inReceive(m_inReceive, true);
     try {
-        // Every byte that has arrived is scanned: bytes that came while a
-        // reading was being shown get no notification of their own.
-        while (count > 0 && m_route != Route::None) {
-            // The frames of one read go to the handler that read them.
-            const Route route = m_route;
-            m_scanner.append(m_port.read(count));
-            while (const auto frame = m_scanner.next())
-                handOn(route, *frame);
-            // Once the key has ended the wait, what follows is measured.
-            if (route == Route::GetMenu && m_menuKeySeen)
-                break;
-            count = int(qMin<qint64>(m_port.bytesWaiting(), INT_MAX));
-        }
+        serve(count);
     } catch (const Failure &) {
         // A failed read is not shown; the link stops listening until reopened.
+        m_scanRoute.reset();
         m_port.stopNotifications();
+    }
+}
+
+void GaugeSession::serve(qint64 count)
+{
+    // Every byte that has arrived is scanned: bytes that came while a frame
+    // was being handled get no notification of their own.
+    while (m_holds == 0) {
+        if (m_scanRoute) {
+            // The frames of one read go to the handler that read them.
+            const Route route = *m_scanRoute;
+            while (m_holds == 0) {
+                const std::optional<GaugeFrame> frame = m_scanner.next();
+                if (!frame)
+                    break;
+                handOn(route, *frame);
+            }
+            if (m_holds > 0)
+                return;
+            m_scanRoute.reset();
+            // Once the key has ended the wait, what follows is measured.
+            if (route == Route::GetMenu && m_menuKeySeen) {
+                endConnectWait(true);
+                return;
+            }
+        }
+        if (count <= 0 || m_route == Route::None || m_shutDown)
+            return;
+        m_scanRoute = m_route;
+        m_scanner.append(m_port.read(count));
+        count = m_port.bytesWaiting();
     }
 }
 
@@ -72,11 +101,8 @@ void GaugeSession::handOn(Route route, const GaugeFrame &frame)
             m_measuring(frame);
         return;
     }
-    if (frame.kind == GaugeFrame::Kind::Key) {
+    if (frame.kind == GaugeFrame::Kind::Key)
         m_menuKeySeen = true;
-        if (m_connectWait)
-            m_connectWait->quit();
-    }
     if (m_getMenu)
         m_getMenu(frame);
 }
@@ -100,7 +126,7 @@ void GaugeSession::dropWaitingBytes()
     }
 }
 
-bool GaugeSession::CloseGaugePort()
+bool GaugeSession::closePort()
 {
     try {
         m_port.close();
@@ -111,58 +137,75 @@ bool GaugeSession::CloseGaugePort()
     }
 }
 
+bool GaugeSession::CloseGaugePort()
+{
+    if (repairing()) {
+        m_repairPause.stop();
+        m_repairAttempt = 0;
+        Q_EMIT repairEnded(QString());
+    }
+    return closePort();
+}
+
 bool GaugeSession::ConnectWait()
 {
-    m_connectAbortRequested = false;
     m_menuKeySeen = false;
     setRoute(Route::GetMenu);
-    // Waits without using the processor: the loop quits on the gauge's key,
-    // on an abort, or when the session is shut down.
-    if (!m_port.connected())
+    if (!m_port.connected() || m_shutDown)
         return false;
-    QEventLoop loop;
-    m_connectWait = &loop;
-    while (!m_menuKeySeen && !m_connectAbortRequested && !m_shutDown)
-        loop.exec();
-    m_connectWait = nullptr;
-    return m_menuKeySeen && !m_shutDown;
+    m_waiting = true;
+    return true;
 }
 
 void GaugeSession::requestAbort()
 {
-    m_connectAbortRequested = true;
-    if (m_connectWait)
-        m_connectWait->quit();
+    endConnectWait(false);
 }
 
-std::optional<QString> GaugeSession::repair()
+void GaugeSession::endConnectWait(bool keySeen)
 {
-    QString failure;
-    if (ReconnectGauge(failure) || ReconnectGauge(failure))
-        return std::nullopt;
-    return failure;
+    if (!std::exchange(m_waiting, false))
+        return;
+    Q_EMIT connectWaitEnded(keySeen && !m_shutDown);
 }
 
-bool GaugeSession::ReconnectGauge(QString &failureText)
+void GaugeSession::repair()
 {
-    CloseGaugePort();
-    // The repair blocks the window on purpose: nothing may touch the link now.
-    QThread::msleep(m_reconnectPauseMs);
+    if (repairing())
+        return;
+    m_repairAttempt = 1;
+    closePort();
+    // The port stays closed for the pause; the window goes on meanwhile.
+    m_repairPause.start(m_reconnectPauseMs);
+}
+
+void GaugeSession::reconnectAttempt()
+{
     try {
         m_port.open();
         m_port.purge();
     } catch (const Failure &f) {
-        failureText = f.reason();
-        return false;
+        if (m_repairAttempt == 1) {
+            m_repairAttempt = 2;
+            closePort();
+            m_repairPause.start(m_reconnectPauseMs);
+            return;
+        }
+        m_repairAttempt = 0;
+        Q_EMIT repairEnded(f.reason());
+        return;
     }
+    m_repairAttempt = 0;
     m_scanner.clear();
+    m_scanRoute.reset();
     Q_EMIT linkUp();
-    return true;
+    Q_EMIT repairEnded(QString());
 }
 
 void GaugeSession::shutDown()
 {
     m_shutDown = true;
-    if (m_connectWait)
-        m_connectWait->quit();
+    m_repairPause.stop();
+    m_repairAttempt = 0;
+    endConnectWait(false);
 }

@@ -17,8 +17,8 @@ QStringList ports(const Registry &registry);
 QStringList ports(const Registry &registry, const QStringList &system);
 
 // Off Windows, the ports the system reports and the Bluetooth /dev/rfcomm*
-// devices; nothing on Windows, where the registry lists them. The system's
-// listing takes about 10 ms; it may run on any thread.
+// devices; nothing on Windows, where the registry lists them. Takes about a
+// millisecond on Linux; it may run on any thread.
 QStringList systemPorts();
 
 // Position of the port in the list, whole name compared ignoring case, or -1.

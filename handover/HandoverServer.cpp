@@ -121,14 +121,14 @@ void HandoverServer::onNewConnection()
             return;
         // What is read waits in the socket's bounded buffer; beyond it the
         // peer's sends wait in its own system.
-        socket->setReadBufferSize(kReadBufferBytes);
+        socket->setReadBufferSize(m_limits.readBufferBytes);
         Connection connection;
         connection.peer = peerAddress(socket);
         m_connections.insert(socket, std::move(connection));
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { wantTurn(socket); });
         connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
             reportWritten(socket);
-            if (socket->bytesToWrite() <= kMaxUnsentBytes / 2)
+            if (socket->bytesToWrite() <= m_limits.maxUnsentBytes / 2)
                 wantTurn(socket);
         });
         connect(socket, &QTcpSocket::disconnected, this,
@@ -144,7 +144,7 @@ void HandoverServer::onNewConnection()
 
 void HandoverServer::limitAccepting(const QTcpSocket *accepted)
 {
-    if (m_connections.size() < kMaxConnections &&
+    if (m_connections.size() < m_limits.maxConnections &&
         !nearDescriptorLimit(accepted->socketDescriptor()))
         return;
     m_acceptingHeld = true;
@@ -181,7 +181,7 @@ void HandoverServer::takeTurns()
         if (!socket || it == m_connections.end())
             continue;
         it->waitingForTurn = false;
-        if (serveTurn(socket, kLinesPerTurn, false))
+        if (serveTurn(socket, m_limits.linesPerTurn, false))
             wantTurn(socket);
     }
 }
@@ -193,7 +193,7 @@ bool HandoverServer::serveTurn(QTcpSocket *socket, int maxLines, bool peerGone)
         if (it == m_connections.end())
             return false;
         // Replies piling up unsent hold the connection back until they drain.
-        if (!peerGone && socket->bytesToWrite() > kMaxUnsentBytes) {
+        if (!peerGone && socket->bytesToWrite() > m_limits.maxUnsentBytes) {
             holdReading(socket, true);
             return false;
         }
@@ -250,7 +250,7 @@ void HandoverServer::holdReading(QTcpSocket *socket, bool linesWait)
     // after that. A read buffer as full as it is holds Qt back.
     const qint64 waiting = socket->bytesAvailable();
     const bool hold = waiting > 0 && (linesWait || socket->bytesToWrite() > 0);
-    const qint64 size = hold ? waiting : kReadBufferBytes;
+    const qint64 size = hold ? waiting : m_limits.readBufferBytes;
     if (socket->readBufferSize() != size)
         socket->setReadBufferSize(size);
 }

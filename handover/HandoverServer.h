@@ -48,10 +48,18 @@ class HandoverServer : public QObject
 
 public:
     static constexpr quint16 kDefaultPort = 4747;
-    static constexpr int kMaxConnections = 4096;
-    static constexpr qint64 kMaxUnsentBytes = 1024 * 1024;
-    static constexpr qint64 kReadBufferBytes = 64 * 1024;
-    static constexpr int kLinesPerTurn = 64;
+
+    // How far peers may go: connections at once; reply bytes of a connection
+    // not yet written before its requests wait; bytes read ahead of the
+    // lines served; lines served in one turn. Tests show a flood against
+    // smaller ones.
+    struct Limits
+    {
+        int maxConnections = 4096;
+        qint64 maxUnsentBytes = 1024 * 1024;
+        qint64 readBufferBytes = 64 * 1024;
+        int linesPerTurn = 64;
+    };
 
     // Serves one request line; the reply or nothing.
     using Execute = std::function<std::optional<HandoverReply>(const QString &line)>;
@@ -62,6 +70,14 @@ public:
     ~HandoverServer() override;
 
     void setHandlers(PeerEvent onConnect, Execute onExecute, PeerEvent onDisconnect);
+    // For connections accepted from now on. The read-ahead holds at least a
+    // whole line, or a long line would never be served.
+    void setLimits(const Limits &limits)
+    {
+        m_limits = limits;
+        m_limits.readBufferBytes =
+            qMax<qint64>(limits.readBufferBytes, LineFramer::kMaxLineLength + 2);
+    }
     // A connection told to end by stop() before its next read.
     void setConnectionErrorHandler(std::function<void()> onError)
     {
@@ -114,6 +130,7 @@ private:
 
     QTcpServer m_server;
     quint16 m_port;
+    Limits m_limits;
     QHash<QTcpSocket *, Connection> m_connections;
     QQueue<QPointer<QTcpSocket>> m_turns;
     bool m_turnsScheduled = false;

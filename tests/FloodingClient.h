@@ -15,9 +15,13 @@
 namespace {
 
 // A plain blocking socket to the server on 127.0.0.1; -1 when refused.
-inline int rawConnection(quint16 port)
+// receiveBuffer: the system's buffer for what the peer sends (0: its own
+// choice); a small one fills with less.
+inline int rawConnection(quint16 port, int receiveBuffer = 0)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (receiveBuffer > 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(port);

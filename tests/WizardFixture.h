@@ -22,6 +22,10 @@ struct WizardFixture : FakeStation
 {
     using Files = QList<std::pair<QString, QByteArray>>;
 
+    // A tenth of the program's server log: a flood fills it ten times sooner.
+    static constexpr int kServerLogMaxLines = HandoverDisplay::kMaxLines / 10;
+    static constexpr qsizetype kServerLogMaxChars = HandoverDisplay::kMaxChars / 10;
+
     // Folders may stand where files would be; a gauge link of the test's own
     // (a real serial port) may stand in for the fake one; an archive
     // recorder of the test's own may follow the inspection.
@@ -36,7 +40,10 @@ struct WizardFixture : FakeStation
             write(name, content);
         for (const QString &name : folders)
             QDir(dir.path()).mkdir(name);
-        WizardWindows windows = showWizard(services(dir.path(), serverPort, gauge));
+        TF_MainServices s = services(dir.path(), serverPort, gauge);
+        s.serverLogMaxLines = kServerLogMaxLines;
+        s.serverLogMaxChars = kServerLogMaxChars;
+        WizardWindows windows = showWizard(s);
         window = std::move(windows.main);
         info = windows.info;
         question = windows.question;
@@ -71,7 +78,25 @@ struct WizardFixture : FakeStation
         return found;
     }
 
-    void click(const char *name) const { QTest::mouseClick(w<QPushButton>(name), Qt::LeftButton); }
+    // Clicks, then lets what the click began run its course: an answered
+    // question, a connect wait, a repair.
+    void click(const char *name) const
+    {
+        QTest::mouseClick(w<QPushButton>(name), Qt::LeftButton);
+        settle();
+    }
+    void close() const
+    {
+        window->close();
+        settle();
+    }
+    void settle() const
+    {
+        using Stage = WizardFlow::Stage;
+        const WizardFlow &flow = window->flow();
+        QTRY_VERIFY(!flow.asking() && !flow.summarising() && !flow.repairing() &&
+                    flow.stage() != Stage::Opening && flow.stage() != Stage::Connecting);
+    }
 
     // Answers the next question dialog; records its question text.
     void answerNext(bool yes)
@@ -123,6 +148,7 @@ struct WizardFixture : FakeStation
     {
         duringConnectWait([this] { port.feed(",ME"); });
         click("BB_ConfigNext");
+        QTRY_COMPARE(window->activePage(), WizardPage::Meas);
     }
 
     // From the first page to the last with nothing measured, the

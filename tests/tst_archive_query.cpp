@@ -870,6 +870,7 @@ private Q_SLOTS:
             ArchiveDatabase db(l);
             db.open();
             QCOMPARE(ArchiveSchema::version(db), ArchiveSchema::kVersion);
+            QCOMPARE(db.upgradedFrom(), std::optional<int>(v)); // for the log
             QCOMPARE(structure(db), newTables);
             ArchiveStore store(db);
             ArchiveQuery query(db);

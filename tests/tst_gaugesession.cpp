@@ -1,6 +1,6 @@
 // The gauge session without a window: what reaches the two receive handlers,
-// the connect wait, closing and the repair, over the hand-fed link and over a
-// real pseudo-terminal.
+// the connect wait, a hold, closing and the repair, over the hand-fed link
+// and over a real pseudo-terminal.
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -48,10 +48,20 @@ struct Handlers
     int maxDepth = 0;
 };
 
-// Runs action once the connect wait runs.
-void duringWait(std::function<void()> action)
+// A repair runs while the event loop goes on; its failure text, empty on success.
+QString repaired(GaugeSession &session)
 {
-    QTimer::singleShot(10, std::move(action));
+    QSignalSpy ended(&session, &GaugeSession::repairEnded);
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&ticks] { ++ticks; });
+    tick.start(5);
+    session.repair();
+    if (!ended.wait(10000))
+        return QStringLiteral("<no end>");
+    if (ticks == 0)
+        return QStringLiteral("<the window was held up>");
+    return ended.first().first().toString();
 }
 
 } // namespace
@@ -85,47 +95,63 @@ private Q_SLOTS:
         QCOMPARE(h.seen.size(), 3); // read from the event loop, not inside the switch
         QTRY_COMPARE(h.seen.mid(3), (QStringList{"M FE 1", "M key"}));
 
-        // A handler lets window events run, and more bytes arrive meanwhile:
-        // they are read after it has returned, in order, never inside it.
-        h.whileHandling = [&port] {
-            QTimer::singleShot(0, [&port] { port.feed(reading("FE", 3)); });
-            QCoreApplication::processEvents();
-        };
-        port.feed(reading("FE", 2));
-        QCOMPARE(h.seen.mid(5), (QStringList{"M FE 2", "M FE 3"}));
+        // A handler holds the session (its sound must start first): the
+        // rest of its chunk, and bytes arriving meanwhile, wait; the rest of
+        // the chunk still goes to the route that read it.
+        h.whileHandling = [&session] { session.hold(); };
+        port.feed(reading("FE", 2) + reading("FE", 3));
+        port.feed(reading("FE", 4));
+        session.setRoute(GaugeSession::Route::None);
+        QCoreApplication::processEvents();
+        QCOMPARE(h.seen.mid(5), QStringList{"M FE 2"});
+        session.release();
+        QTRY_COMPARE(h.seen.mid(5), (QStringList{"M FE 2", "M FE 3"}));
+        QCOMPARE(port.waiting().size(), 5);
+        session.setRoute(GaugeSession::Route::Measuring);
+        QTRY_COMPARE(h.seen.mid(7), QStringList{"M FE 4"});
         QCOMPARE(h.maxDepth, 1);
     }
 
-    // The wait ends on the gauge's key (true), on an abort or a shut-down
-    // (false), and does not start on a closed port; readings during it go to
-    // the connect handler, as do further frames of the key's chunk.
+    // The wait ends once the gauge's key and the rest of its chunk are
+    // handled (true), or on an abort or a shut-down (false), and does not
+    // start on a closed port; readings during it go to the connect handler.
     void connectWait()
     {
         FakeGaugePort port;
         GaugeSession session(port);
         Handlers h(session);
+        QSignalSpy ended(&session, &GaugeSession::connectWaitEnded);
         session.OpenGaugePort(QStringLiteral("COM6"));
-        duringWait([&port] { port.feed(reading("FE", 9) + ",ME,ME" + reading("AL", 5)); });
         QVERIFY(session.ConnectWait());
-        QVERIFY(session.menuKeySeen());
+        port.feed(reading("FE", 9));
+        QVERIFY(ended.isEmpty());
+        h.whileHandling = [&session] { session.hold(); }; // the key's sound plays
+        port.feed(",ME,ME" + reading("AL", 5));
+        QCOMPARE(h.seen, (QStringList{"C FE 9", "C key"}));
+        QVERIFY(ended.isEmpty());
+        session.release();
+        QTRY_COMPARE(ended.size(), 1);
+        QCOMPARE(ended.first().first().toBool(), true);
         QCOMPARE(h.seen, (QStringList{"C FE 9", "C key", "C key", "C AL 5"}));
         QCOMPARE(session.route(), GaugeSession::Route::GetMenu);
 
-        duringWait([&session] { session.requestAbort(); });
-        QVERIFY(!session.ConnectWait());
+        QVERIFY(session.ConnectWait());
+        session.requestAbort();
+        QCOMPARE(ended.size(), 2);
+        QCOMPARE(ended.last().first().toBool(), false);
         QVERIFY(!session.menuKeySeen());
 
         port.close();
-        QElapsedTimer clock;
-        clock.start();
         QVERIFY(!session.ConnectWait()); // closed: no wait at all
-        QVERIFY(clock.elapsed() < 500);
+        QVERIFY(!session.connectWaiting());
 
         port.open();
-        duringWait([&session] { session.shutDown(); });
-        QVERIFY(!session.ConnectWait());
+        QVERIFY(session.ConnectWait());
+        session.shutDown();
+        QCOMPARE(ended.last().first().toBool(), false);
         port.feed(",ME"); // nothing is handed on once shut down
         QCOMPARE(h.seen.size(), 4);
+        QCOMPARE(ended.size(), 3);
     }
 
     // A failed read is not reported: the link stops listening until it is
@@ -134,6 +160,7 @@ private Q_SLOTS:
     {
         FakeGaugePort port;
         GaugeSession session(port);
+        session.setReconnectPauseMs(20);
         Handlers h(session);
         session.OpenGaugePort(QStringLiteral("COM6"));
         port.failRead = true;
@@ -141,19 +168,22 @@ private Q_SLOTS:
         port.failRead = false;
         port.feed(reading("FE", 2));
         QVERIFY(h.seen.isEmpty());
-        QVERIFY(!session.repair());
+        QCOMPARE(repaired(session), QString());
         port.feed(reading("FE", 3));
         QCOMPARE(h.seen, QStringList{"M FE 3"});
     }
 
     // Each attempt closes (a failing close is reported and the attempt goes
-    // on), pauses a second, reopens and purges, and forgets the bytes
-    // received before; only when both attempts fail is the second one's
-    // failure returned, and the bytes are kept.
+    // on), pauses (a second, here less) while the window goes on, reopens and
+    // purges, and
+    // forgets the bytes received before; only when both attempts fail is the
+    // second one's failure reported, and the bytes are kept. Closing the
+    // port ends a repair.
     void repair()
     {
         FakeGaugePort port;
         GaugeSession session(port);
+        session.setReconnectPauseMs(100);
         QSignalSpy closeFailed(&session, &GaugeSession::closeFailed);
         QSignalSpy up(&session, &GaugeSession::linkUp);
         session.OpenGaugePort(QStringLiteral("COM6"));
@@ -164,10 +194,10 @@ private Q_SLOTS:
         port.failCodes = {5, 121};
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(session.repair().value_or(QString()),
+        QCOMPARE(repaired(session),
                  QStringLiteral("EComPort: Unable to open com port (win error code: 121)"));
-        QVERIFY(clock.elapsed() >= 2000); // at least a second per attempt
-        QCOMPARE(closeFailed.size(), 1);  // the second close finds the port closed
+        QVERIFY(clock.elapsed() >= 200); // at least the pause per attempt
+        QCOMPARE(closeFailed.size(), 1); // the second close finds the port closed
         QCOMPARE(closeFailed.first().first().toString(),
                  QStringLiteral("EComPort: CloseHandle function failed (win error code: 6)"));
         QVERIFY(!port.connected());
@@ -176,14 +206,22 @@ private Q_SLOTS:
 
         port.failClose = false;
         port.failOpens = 1;
-        session.setReconnectPauseMs(100);
         clock.restart();
-        QVERIFY(!session.repair());
-        QVERIFY(clock.elapsed() >= 200); // the pause given, per attempt
+        QCOMPARE(repaired(session), QString());
+        QVERIFY(clock.elapsed() >= 200);
         QVERIFY(port.connected());
         QCOMPARE(session.receiveBuffer(), QByteArray());
         QCOMPARE(up.size(), 2);
         QCOMPARE(port.openedNames, QStringList(5, QStringLiteral("COM6")));
+
+        QSignalSpy ended(&session, &GaugeSession::repairEnded);
+        session.repair();
+        QVERIFY(session.repairing());
+        session.CloseGaugePort();
+        QCOMPARE(ended.size(), 1);
+        QVERIFY(!session.repairing());
+        QTest::qWait(150);
+        QVERIFY(!port.connected());
     }
 
 #ifdef Q_OS_UNIX
@@ -196,12 +234,15 @@ private Q_SLOTS:
         auto gauge = std::make_unique<PtyGauge>(links.filePath(QStringLiteral("gauge")));
         SerialGaugePort port;
         GaugeSession session(port);
+        session.setReconnectPauseMs(100); // a pseudo-terminal needs no second to settle
         Handlers h(session);
         QSignalSpy lost(&session, &GaugeSession::linkLost);
         QVERIFY(gauge->send("stale"));
         session.OpenGaugePort(gauge->portName());
-        duringWait([&gauge] { QVERIFY(gauge->send(",ME")); });
+        QSignalSpy ended(&session, &GaugeSession::connectWaitEnded);
         QVERIFY(session.ConnectWait());
+        QVERIFY(gauge->send(",ME"));
+        QVERIFY(ended.wait(5000));
         session.setRoute(GaugeSession::Route::Measuring);
 
         for (const QByteArray &part : {QByteArray(",F"), QByteArray("E\x7B"), QByteArray("\x01")}) {
@@ -213,7 +254,7 @@ private Q_SLOTS:
         gauge->hangUp();
         QTRY_COMPARE(lost.size(), 1);
         gauge = std::make_unique<PtyGauge>(links.filePath(QStringLiteral("gauge")));
-        QVERIFY(!session.repair());
+        QCOMPARE(repaired(session), QString());
         QVERIFY(gauge->send(reading("AL", 7)));
         QTRY_COMPARE(h.seen.last(), QStringLiteral("M AL 7"));
     }

@@ -333,8 +333,8 @@ private Q_SLOTS:
         QVERIFY2(words.first().endMs - words.first().startMs > 2000, qPrintable(shape));
     }
 
-    // Without any sound server the program cannot even beep: it says so, and
-    // the work goes on.
+    // Without any sound server the program cannot even beep: it says so on
+    // the measuring page, and the work goes on.
     void withoutASoundServerItSaysSoOnce()
     {
         QTemporaryDir dir;
@@ -346,8 +346,10 @@ private Q_SLOTS:
         GaugeSimulator gauge(folder);
         Wizard w(folder, folder + "/registry.reg", freePort(), env);
         connectWithKey(w, gauge, folder);
-        QVERIFY(w.waitFor("info", QStringLiteral("A program nem tud hangot adni: a számítógépen "
-                                                 "nincs hangkimenet!")));
+        QVERIFY(w.waitFor("visible L_NoSound", "1"));
+        QCOMPARE(w.cmd("get L_NoSound"),
+                 QStringLiteral("A program nem tud hangot adni: a számítógépen nincs hangkimenet! "
+                                "A mérés hangjelzések nélkül folytatható."));
         gauge.send("fe 5");
         QVERIFY(w.waitFor("readings 0", QStringLiteral("FE 5 µm"), 8000));
     }
@@ -372,8 +374,10 @@ private Q_SLOTS:
         Wizard w(folder, folder + "/registry.reg", freePort(), sink.env, alone);
         QCOMPARE(w.cmd("get CB_Sound"), QStringLiteral("Hangkártya"));
         connectWithKey(w, gauge, folder);
-        QVERIFY(w.waitFor("info", QStringLiteral("A program nem tud hangot adni: a számítógépen "
-                                                 "nincs hangkimenet!")));
+        QVERIFY(w.waitFor("visible L_NoSound", "1"));
+        QCOMPARE(w.cmd("get L_NoSound"),
+                 QStringLiteral("A program nem tud hangot adni: a számítógépen nincs hangkimenet! "
+                                "A mérés hangjelzések nélkül folytatható."));
         QCOMPARE(w.cmd("get CB_Sound"), QStringLiteral("Speaker"));
         gauge.send("fe 5");
         QVERIFY(w.waitFor("readings 0", QStringLiteral("FE 5 µm"), 8000));

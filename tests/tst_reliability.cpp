@@ -178,9 +178,9 @@ private Q_SLOTS:
             if (!answered)
                 f.question->findChild<QPushButton *>(QStringLiteral("BB_No"))->click();
         });
-        f.window->close(); // asks "Biztos bezárja a varázslót?"
+        f.close(); // asks "Biztos bezárja a varázslót?"
         QVERIFY(answered);
-        QCOMPARE(!f.window->isVisible(), closes);
+        QTRY_COMPARE(!f.window->isVisible(), closes);
     }
 
     // A full disk: every settings file keeps its old bytes, and the user is
@@ -284,7 +284,7 @@ private Q_SLOTS:
     {
         PtyWizard w;
         QVERIFY(w.connect());
-        constexpr int kReadings = 3000;
+        constexpr int kReadings = 300;
         std::thread sender([&w] {
             for (int i = 0; i < kReadings; i += 10) {
                 QByteArray chunk;
@@ -294,7 +294,7 @@ private Q_SLOTS:
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
         });
-        QTRY_COMPARE_WITH_TIMEOUT(w.fixture.window->readingLog().count(0), kReadings, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(w.fixture.window->readingLog().count(0), kReadings, 10000);
         sender.join();
         const QStringList &lines = w.fixture.window->readingLog().lines(0);
         for (int i = 0; i < kReadings; ++i)
@@ -317,8 +317,8 @@ private Q_SLOTS:
         QVERIFY(notice->text().contains(QStringLiteral("\"Kom.jav.\"")));
         QTRY_VERIFY(std::ranges::count(w.fixture.beeper.tones(), 900) == 1);
         const qint64 before = processorMs();
-        QTest::qWait(1000);
-        QVERIFY2(processorMs() - before < 200, "the hung-up link spins");
+        QTest::qWait(600);
+        QVERIFY2(processorMs() - before < 100, "the hung-up link spins");
 
         w.gauge = std::make_unique<PtyGauge>(w.gauge->portName());
         w.fixture.click("BB_Reconnect");
@@ -340,7 +340,7 @@ private Q_SLOTS:
         QTcpSocket client;
         client.connectToHost(QHostAddress::LocalHost, f.window->server().serverPort());
         QVERIFY(client.waitForConnected(2000));
-        const int requests = TF_Main::kServerLogMaxLines / 2 + 500; // two lines each
+        const int requests = WizardFixture::kServerLogMaxLines / 2 + 50; // two lines each
         client.write(QByteArray("HOOD\r\n").repeated(requests));
         QByteArray replies;
         QElapsedTimer clock;
@@ -352,7 +352,7 @@ private Q_SLOTS:
         }
         QCOMPARE(replies.count('\n'), requests);
         const auto *log = f.w<QPlainTextEdit>("M_ServerLog");
-        QTRY_COMPARE(log->blockCount(), TF_Main::kServerLogMaxLines);
+        QTRY_COMPARE(log->blockCount(), WizardFixture::kServerLogMaxLines);
         QCOMPARE(log->document()->lastBlock().text(), QStringLiteral("Out: HOOD"));
         QCOMPARE(log->document()->firstBlock().text(), QStringLiteral("In: HOOD"));
     }
@@ -370,7 +370,7 @@ private Q_SLOTS:
         QVERIFY(client.waitForConnected(2000));
         const qint64 start = residentBytes();
 
-        const int categories = 1000;
+        const int categories = 100;
         client.write(QByteArray("category=" + longLine + "\r\n").repeated(categories));
         // Lines are served in order: the answer to a request, refused on this
         // page, comes once every category before it has been taken.
@@ -383,10 +383,12 @@ private Q_SLOTS:
         QCOMPARE(f.window->activePage(), WizardPage::Send);
         const auto *log = f.w<QPlainTextEdit>("M_ServerLog");
         QVERIFY(log->toPlainText().count(u'\n') >= categories);
-        const QString cut = QString(HandoverDisplay::kMaxLineChars - 9, u'x') +
+        const QString cut = QString(HandoverController::kMaxLineChars - 9, u'x') +
                             QStringLiteral("… (16009 karakter)");
         QVERIFY(log->toPlainText().contains("In: category=" + cut + "\nIn: HOOD\nOut: -"));
-        const int requests = 2000;
+        // Two lines of about a thousand characters each: half as much again
+        // as the log holds.
+        const int requests = 300;
         int replies = 0;
         QByteArray received;
         QElapsedTimer clock;
@@ -405,13 +407,14 @@ private Q_SLOTS:
         QCOMPARE(replies, requests);
         QTRY_VERIFY(log->document()->lastBlock().text().startsWith("Out: xxx"));
         QCOMPARE(log->document()->lastBlock().text(),
-                 "Out: " + QString(HandoverDisplay::kMaxLineChars, u'x') +
+                 "Out: " + QString(HandoverController::kMaxLineChars, u'x') +
                      QStringLiteral("… (16001 karakter)"));
-        QVERIFY(log->document()->characterCount() <= TF_Main::kServerLogMaxChars);
+        QVERIFY(log->document()->characterCount() <= WizardFixture::kServerLogMaxChars);
         const qint64 grown = residentBytes() - start;
         qInfo("%d long categories and %d long requests: grown by %.1f MB", categories, requests,
               double(grown) / 1e6);
-        QVERIFY2(grown < 100'000'000, qPrintable(QStringLiteral("grew by %1 MB").arg(grown >> 20)));
+        // Unbounded, the log would hold some 20 MB of these lines.
+        QVERIFY2(grown < 10'000'000, qPrintable(QStringLiteral("grew by %1 MB").arg(grown >> 20)));
     }
 };
 

@@ -1,9 +1,7 @@
 // Mouse events go through the window system layer, so a double click
 // arrives as a real one does: press, release, press, double click, release.
 #define QTEST_QPA_MOUSE_HANDLING
-#include "ArchiveDatabase.h"
-#include "ArchiveRecorder.h"
-#include "ArchiveStore.h"
+#include "HandoverRequest.h"
 #include "SuiteMain.h"
 #include "Widgets.h"
 #include "WizardFixture.h"
@@ -52,24 +50,6 @@ void sendCategoryM1(QTcpSocket &socket, const WizardFixture &f)
     socket.write("category=M1\r\n");
     socket.flush();
     QTRY_COMPARE(f.w<QComboBox>("CB_Save")->currentText(), QStringLiteral("M1 - személygépkocsi"));
-}
-
-QString request(quint16 port, const QByteArray &line)
-{
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    if (!socket.waitForConnected(2000))
-        return QStringLiteral("<no connection>");
-    socket.write(line);
-    QByteArray reply;
-    QElapsedTimer clock;
-    clock.start();
-    while (!reply.endsWith("\r\n") && clock.elapsed() < 3000) {
-        QCoreApplication::processEvents();
-        socket.waitForReadyRead(10);
-        reply += socket.readAll();
-    }
-    return QString::fromLatin1(reply);
 }
 
 // The descriptions under the messages, as the user reads them.
@@ -494,18 +474,21 @@ private Q_SLOTS:
         QVERIFY(f.w<QPlainTextEdit>("M_ServerLog")->toPlainText().endsWith("Server stop!"));
     }
 
-    void connectFailureAndAbort()
+    // What the pages show of the flow's stage: the first page's inputs and
+    // the connect wait's controls, as they were after a failed or aborted
+    // connect; the tabs locked while a repair runs.
+    void theStageShowsOnThePages()
     {
         WizardFixture f;
         f.port.failOpen = true;
         f.click("BB_ConfigNext");
-        QCOMPARE(f.window->activePage(), WizardPage::Config);
         QCOMPARE(f.shownMessage(),
                  QStringLiteral("A kapcsolódás a Kromaglen-hez nem sikerült! Oka: EComPort: Unable "
                                 "to open com port (win error code: 2))"));
         QCOMPARE(f.info->description(), kConnectFailureDesc);
         QVERIFY(f.w<QPushButton>("BB_ConfigNext")->isEnabled());
         QVERIFY(f.w<QComboBox>("CB_Sound")->isVisible());
+        QVERIFY(!f.w<QLabel>("L_KellMenu")->isVisible());
 
         f.port.failOpen = false;
         f.duringConnectWait([&f] { f.click("BB_AbortConnect"); });
@@ -514,29 +497,14 @@ private Q_SLOTS:
         QVERIFY(!f.port.connected());
         QVERIFY(f.w<QWidget>("CLB_WhatToMeas")->isEnabled());
         QVERIFY(!f.w<QPushButton>("BB_AbortConnect")->isVisible());
-    }
+        QVERIFY(!f.w<QPushButton>("BB_MeasBack")->isEnabled());
 
-    void keepOrDiscardReadings()
-    {
-        WizardFixture f;
         f.connectWithKey();
-        f.port.feed(reading("FE", 50));
-        f.click("BB_MeasBack");
-        QCOMPARE(f.window->activePage(), WizardPage::Config);
-        QVERIFY(!f.port.connected());
-
-        f.answerNext(true); // keep
-        f.connectWithKey();
-        QCOMPARE(f.window->readingLog().count(0), 1);
-        f.click("BB_MeasBack");
-
-        f.answerNext(false); // discard
-        f.connectWithKey();
-        QCOMPARE(f.window->readingLog().count(0), 0);
-        QVERIFY(!f.window->readingLog().unsavedReadings());
-        QCOMPARE(f.asked, QStringList(2, QStringLiteral("Akarja megtartani a meglevő méréseket?")));
-        QCOMPARE(f.askedMessages,
-                 QStringList(2, QStringLiteral("Már van rögzített mérés a memóriában!")));
+        QTest::mouseClick(f.w<QPushButton>("BB_Reconnect"), Qt::LeftButton);
+        QVERIFY(!f.w("PC_Steps")->isEnabled());
+        f.settle();
+        QVERIFY(f.w("PC_Steps")->isEnabled());
+        QVERIFY(f.w("BB_Reconnect")->isEnabled());
     }
 
     // A message that arrives while a question is open (here a point request
@@ -635,21 +603,6 @@ private Q_SLOTS:
         }
     }
 
-    void automaticPresetOnlyUnderItsName()
-    {
-        WizardFixture f;
-        f.w<QComboBox>("CB_Save")->setEditText(QStringLiteral("Alap"));
-        f.connectWithKey();
-        QCOMPARE(f.read("Kromaglen.ini"), QByteArray("<missing>"));
-        f.click("BB_MeasBack");
-        f.w<QComboBox>("CB_Save")->setEditText(QString());
-        f.answerNext(false); // refuse to close: the save stands
-        f.click("BB_ConfigCancel");
-        QCOMPARE(f.read("Kromaglen.ini"),
-                 catalogueAutoLine().toUtf8().replace("\xc3\xa9", "\xe9") + "\r\n");
-        QVERIFY(f.window->isVisible());
-    }
-
     // Typing in the name field completes to the name as it is stored, so a
     // completed automatic name is the automatic name and is saved as such.
     void typingCompletesToTheStoredName()
@@ -686,50 +639,6 @@ private Q_SLOTS:
         QVERIFY(f.read("Kromaglen.ini").contains("-- automata ment\xE9s --:0:N:1:N:"));
     }
 
-    void presetsFromTheNameField()
-    {
-        WizardFixture f;
-        auto *name = f.w<QComboBox>("CB_Save");
-        f.window->plan().toggleTick(2);
-        name->setEditText(QStringLiteral("Kombi:2"));
-        f.click("BB_Save");
-        QCOMPARE(name->currentText(), QStringLiteral("Kombi_2"));
-        QVERIFY(f.w<QPushButton>("BB_Delete")->isEnabled());
-        QVERIFY(f.read("Kromaglen.ini").startsWith("Kombi_2:0:I:1:I:2:N:"));
-        f.click("BB_AlapSorrend");
-        f.click("BB_SetAll");
-        // The category from the inspection program picks the preset by name.
-        f.window->SelectPlanForCategory(QStringLiteral("kombi_2"));
-        QVERIFY(!f.window->plan().entry(2).ticked);
-        f.window->SelectPlanForCategory(QStringLiteral("M1 - személygépkocsi"));
-        QCOMPARE(name->currentText(), QStringLiteral("M1 - személygépkocsi"));
-        QVERIFY(f.w<QPushButton>("BB_Save")->isEnabled());
-        QVERIFY(!f.w<QPushButton>("BB_Delete")->isEnabled());
-        name->setEditText(QStringLiteral("KOMBI_2"));
-        f.click("BB_Delete");
-        QCOMPARE(name->currentText(), QString());
-        QVERIFY(!f.w<QPushButton>("BB_Save")->isEnabled());
-        QCOMPARE(f.read("Kromaglen.ini"), QByteArray());
-    }
-
-    void categoryOverTheWire()
-    {
-        WizardFixture f;
-        QTcpSocket socket;
-        sendCategoryM1(socket, f);
-        // On the first page a point request gets "-" and a message.
-        socket.write("HOOD\r\n");
-        QTRY_VERIFY(socket.waitForReadyRead(10) || socket.bytesAvailable() > 0);
-        QCOMPARE(socket.readAll(), QByteArray("-\r\n"));
-        QCOMPARE(f.shownMessage(),
-                 QStringLiteral("Az adatok átadádához lépjen az utolsó \"Adatok átadása\" lapra!"));
-        QCOMPARE(f.info->description(),
-                 QStringLiteral("Mielőtt a ZOV programban megnyomná az \"Adatok beolvasása\" "
-                                "gombot, győződjön meg róla, hogy a Kromaglen programja az utolsó, "
-                                "\"Adatok átadása\" lapon áll, és minden szükséges mérési "
-                                "eredményt tartalmaz."));
-    }
-
     void showInfoFromAnotherThread()
     {
         WizardFixture f;
@@ -743,90 +652,32 @@ private Q_SLOTS:
         QCOMPARE(f.info->description(), QStringLiteral("b"));
     }
 
-    void soundCardFailureFallsBackToTheSpeaker()
-    {
-        WizardFixture f(WizardFixture::Files{{"Kromaglen_sound.ini", "10\r\n"}});
-        f.connectWithKey(); // NEXT.wav is missing: the speaker takes over
-        QCOMPARE(f.w<QComboBox>("CB_Sound")->currentIndex(), 0);
-        QCOMPARE(f.read("Kromaglen_sound.ini"), QByteArray("00\r\n"));
-        QTRY_COMPARE(f.beeper.tones(), std::vector<int>{300});
-    }
-
-    // A computer without any sound output: told once, not at every event.
+    // A computer without any sound output: told once, on the measuring page
+    // over the point's description, leaving the value in sight, until the
+    // point changes or the notice is clicked.
     void noSoundOutputIsToldOnce()
     {
         WizardFixture f;
         f.beeper.hasOutput = false;
-        f.click("BB_SetNone"); // the first point is the first identification number
         const int before = f.posted.count;
         f.connectWithKey();
         f.port.feed(reading("FE", 40));
+        auto *notice = f.w<QLabel>("L_NoSound");
+        QVERIFY(notice->isVisible());
+        QVERIFY(notice->text().startsWith("A program nem tud hangot adni"));
+        QVERIFY(!notice->geometry().intersects(f.w("P_ActMeasValue")->geometry()));
+        QCOMPARE(f.shownMessage(), QString());
+        QCOMPARE(f.posted.count, before);
+        f.click("BB_MeasStepForward");
+        QVERIFY(!notice->isVisible());
         f.port.feed(reading("FE", 41));
-        QTRY_COMPARE(f.window->readingLog().lines(12).size(), 2);
-        QCOMPARE(f.shownMessage(), QStringLiteral("A program nem tud hangot adni: a számítógépen "
-                                                  "nincs hangkimenet!"));
-        QCOMPARE(f.posted.count, before + 1);
-    }
+        QVERIFY(!notice->isVisible());
 
-    void readingsArrivingWhileOneIsRecordedKeepTheirOrder()
-    {
-        WizardFixture f;
-        f.connectWithKey();
-        // The second reading arrives while the first one repaints the window.
-        QTimer::singleShot(0, f.window.get(), [&f] { f.port.feed(reading("FE", 2)); });
-        f.port.feed(reading("FE", 1));
-        QTRY_COMPARE(f.window->readingLog().lines(0),
-                     (QStringList{QStringLiteral("FE 1 µm"), QStringLiteral("FE 2 µm")}));
-    }
-
-    // The gauge keeps sending while the question about unmeasured points is
-    // open: what it sends is recorded, so the summary shown after "Igen"
-    // counts it, as the handover will.
-    void readingsDuringTheSummaryQuestionAreCounted()
-    {
-        WizardFixture f;
-        f.connectWithKey();
-        auto *timer = new QTimer(f.window.get());
-        timer->setInterval(5);
-        QObject::connect(timer, &QTimer::timeout, f.window.get(), [&f, timer] {
-            if (!f.question->isVisible())
-                return;
-            timer->stop();
-            f.port.feed(reading("FE", 77));
-            f.question->findChild<QPushButton *>(QStringLiteral("BB_Yes"))->click();
-        });
-        timer->start();
-        f.click("BB_MeasNext");
-        QCOMPARE(f.window->activePage(), WizardPage::Send);
-        QCOMPARE(f.window->readingLog().count(0), 1);
-        QCOMPARE(f.w<QLineEdit>("EM_LEFT_FRONT_WING")->text(), QStringLiteral("1 mérés"));
-        QVERIFY(!f.w<QLineEdit>("EM_LEFT_FRONT_WING")->styleSheet().contains("#ff0000"));
-        QCOMPARE(f.w<QLineEdit>("EM_LEFT_FRONT_DOOR")->text(), QStringLiteral("Nem lett mérve"));
-        QCOMPARE(request(f.window->server().serverPort(), "LEFT_FRONT_WING\r\n"),
-                 QStringLiteral("LEFT_FRONT_WING:77\r\n"));
-    }
-
-    void aClickWhileAReadingShowsCannotChangeIt()
-    {
-        WizardFixture f;
-        f.connectWithKey();
-        // A step to the next point while the gauge's reading repaints the
-        // window resets the value panel: the reading keeps its own value.
-        QTimer::singleShot(0, f.window.get(), [&f] { f.click("BB_MeasStepForward"); });
-        f.port.feed(reading("FE", 123));
-        QCOMPARE(f.window->readingLog().lines(1), QStringList{QStringLiteral("FE 123 µm")});
-        QCOMPARE(f.w<QLabel>("P_ActMeasValue")->text(), QStringLiteral("----"));
-
-        // A typed reading keeps the substrate chosen when it was typed.
-        f.click("BB_MeasStepBack");
-        QTest::mouseDClick(f.w("P_ActMetal"), Qt::LeftButton);
-        QTest::mouseDClick(f.w("P_ActMeasValue"), Qt::LeftButton);
-        QTimer::singleShot(0, f.window.get(),
-                           [&f] { QTest::mouseDClick(f.w("P_ActMetal"), Qt::LeftButton); });
-        QTest::mouseDClick(f.w<QSpinBox>("SE_KeziBevitel")->findChild<QLineEdit *>(),
-                           Qt::LeftButton);
-        QCOMPARE(f.window->readingLog().lines(0), QStringList{QStringLiteral("AL 10 µm")});
-        QCOMPARE(f.w<QLabel>("P_ActMetal")->text(), QStringLiteral("FE"));
+        WizardFixture clicked;
+        clicked.beeper.hasOutput = false;
+        clicked.connectWithKey();
+        QTest::mouseClick(clicked.w("L_NoSound"), Qt::LeftButton);
+        QVERIFY(!clicked.w("L_NoSound")->isVisible());
     }
 
     // Values typed key by key into the box, as a person types them: every
@@ -879,37 +730,6 @@ private Q_SLOTS:
         QTRY_COMPARE(spin->text(), QStringLiteral("1000"));
     }
 
-    void repairingTheLink()
-    {
-        WizardFixture f;
-        f.connectWithKey();
-        f.shownMessage();
-        f.info->hide();
-
-        // A failed read silences the link until it is repaired.
-        f.port.failRead = true;
-        f.port.feed(reading("FE", 1));
-        f.port.failRead = false;
-        f.port.feed(reading("FE", 2));
-        QCOMPARE(f.window->readingLog().count(0), 0);
-
-        f.port.failOpens = 1; // the first attempt fails, the second succeeds
-        f.click("BB_Reconnect");
-        QVERIFY(f.port.connected());
-        QCOMPARE(f.shownMessage(), QString());
-        f.port.feed(reading("FE", 3));
-        QCOMPARE(f.window->readingLog().lines(0), QStringList{QStringLiteral("FE 3 µm")});
-
-        f.port.failOpens = 2;
-        f.click("BB_Reconnect");
-        QVERIFY(!f.port.connected());
-        QCOMPARE(f.shownMessage(),
-                 QStringLiteral("A kapcsolódás a Kromaglen-hez nem sikerült! Oka: EComPort: Unable "
-                                "to open com port (win error code: 2))"));
-        QCOMPARE(f.window->activePage(), WizardPage::Meas);
-        QVERIFY(f.w<QWidget>("PC_Steps")->isEnabled());
-    }
-
     void findPortSelectsAndStoresTheLastGauge()
     {
         const QByteArray bth =
@@ -950,102 +770,6 @@ private Q_SLOTS:
 #endif
     }
 
-    // Closing the window while the connect wait runs: "Nem" leaves the wait
-    // running; "Igen" ends it, closes the port and leaves the page as it
-    // was, and a key arriving afterwards starts nothing.
-    void closingDuringTheConnectWait()
-    {
-        WizardFixture f;
-        bool asked = false;
-        f.duringConnectWait([&f, &asked] {
-            f.answerNext(false);
-            f.window->close();
-            QVERIFY(f.window->isVisible());
-            QVERIFY(f.port.connected());
-            QVERIFY(f.w<QPushButton>("BB_AbortConnect")->isVisible());
-            f.answerNext(true);
-            f.window->close();
-            asked = true;
-        });
-        f.click("BB_ConfigNext"); // returns when the wait has ended
-        QVERIFY(asked);
-        QCOMPARE(f.asked.size(), 2);
-        QVERIFY(!f.window->isVisible());
-        QVERIFY(!f.port.connected());
-        QCOMPARE(f.window->activePage(), WizardPage::Config);
-        f.port.feed(",ME");
-        QCoreApplication::processEvents();
-        QCOMPARE(f.window->activePage(), WizardPage::Config);
-        QVERIFY(f.beeper.tones().empty());
-    }
-
-    // The inspection reaches the archive in the one process: the category
-    // from the inspection program, the readings in the order taken with
-    // their points, the points handed over; stored when the last page is left.
-    void anInspectionReachesTheArchive()
-    {
-        QTemporaryDir archiveDir;
-        ArchiveLocation location;
-        location.file = archiveDir.filePath("archive.sqlite");
-        std::optional<Inspection> kept;
-        int first = -1;
-        int second = -1;
-        {
-            ArchiveRecorder recorder(location, archiveDir.filePath("archive.pending"));
-            QSignalSpy stored(&recorder, &ArchiveRecorder::stored);
-            WizardFixture f({}, FakeStation::kRegistry, 0, {}, nullptr, &recorder);
-            const quint16 port = f.window->server().serverPort();
-            QTcpSocket socket;
-            sendCategoryM1(socket, f);
-            socket.close();
-
-            f.connectWithKey();
-            QCOMPARE(f.window->activePage(), WizardPage::Meas);
-            first = f.window->plan().tickedPoints().first();
-            f.port.feed(reading("FE", 120));
-            f.port.feed(reading("AL", 45));
-            QTRY_COMPARE(f.window->readingLog().count(first), 2);
-            f.port.feed(",ME");
-            second = f.window->plan().tickedPoints().at(1);
-            f.port.feed(reading("FE", 300));
-            QTRY_COMPARE(f.window->readingLog().count(second), 1);
-            f.answerNext(true); // hand over with points unmeasured
-            f.click("BB_MeasNext");
-            QCOMPARE(f.window->activePage(), WizardPage::Send);
-            const QString firstId = PointCatalogue::pointId(first);
-            QVERIFY(request(port, firstId.toLatin1() + "\r\n").startsWith(firstId));
-            QTRY_VERIFY(f.window->handoverSent(first));
-            QCOMPARE(stored.size(), 0);
-            f.click("BB_SendBack");
-            QTRY_COMPARE(stored.size(), 1);
-            ArchiveDatabase db(location);
-            db.open();
-            ArchiveStore store(db);
-            kept = store.load(stored.first().first().toLongLong());
-        }
-        QVERIFY(kept);
-        QCOMPARE(kept->category, QStringLiteral("M1 - személygépkocsi"));
-        QCOMPARE(kept->readings.size(), 3);
-        QCOMPARE(kept->readingsOf(first).size(), 2);
-        QCOMPARE(kept->readingsOf(second).size(), 1);
-        QCOMPARE(kept->pointsMeasured(), 2);
-        QVERIFY(kept->sentAt(first));
-        QVERIFY(!kept->sentAt(second));
-    }
-
-    void closeQuestionRefusedKeepsEverything()
-    {
-        WizardFixture f;
-        f.connectWithKey();
-        f.answerNext(false);
-        f.window->close();
-        QVERIFY(f.window->isVisible());
-        QVERIFY(f.port.connected());
-        QCOMPARE(f.window->activePage(), WizardPage::Meas);
-        f.answerNext(true);
-        f.window->close();
-        QVERIFY(!f.port.connected());
-    }
     void checkListMouseAndKeys()
     {
         WizardFixture f;
@@ -1101,43 +825,6 @@ private Q_SLOTS:
         QCOMPARE(f.window->plan().tickedPoints().size(), 23);
     }
 
-    void everyHandlerRaisesItsSound()
-    {
-        // The speaker's tones tell the events apart: 800 Hz no more measurements,
-        // 600 measurement OK, 300 next point, 900 cannot measure.
-        WizardFixture f;
-        f.click("BB_SetNone"); // the three identification-number points
-        f.duringConnectWait([&f] {
-            // A reading split after its first value byte is refused only when
-            // complete, and the wait goes on.
-            f.port.feed(",FE\x05");
-            QTest::qWait(100);
-            QVERIFY(f.beeper.tones().empty());
-            f.port.feed(QByteArray(1, '\0'));
-            QTRY_COMPARE(f.beeper.tones(), std::vector<int>{900});
-            QCoreApplication::processEvents();
-            QVERIFY(f.w<QPushButton>("BB_AbortConnect")->isVisible());
-            QCOMPARE(f.window->activePage(), WizardPage::Config);
-            f.port.feed(",ME");
-        });
-        f.click("BB_ConfigNext");
-        QCOMPARE(f.window->activePage(), WizardPage::Meas);
-        QTRY_COMPARE(f.beeper.tones(), (std::vector<int>{900, 300}));
-
-        f.window->BB_MeasStepBackClick();    // at the first point: 800
-        f.port.feed(reading("AL", 40));      // recorded: 600
-        f.port.feed(",ME");                  // to the second point: 300
-        f.click("BB_MeasStepForward");       // to the last point: silent
-        f.port.feed(",ME");                  // at the last point: 800
-        f.window->BB_MeasStepForwardClick(); // at the last point: 800
-        QTest::mouseDClick(f.w<QLabel>("P_ActMeasValue"), Qt::LeftButton);
-        QTest::mouseDClick(f.w<QSpinBox>("SE_KeziBevitel")->findChild<QLineEdit *>(),
-                           Qt::LeftButton); // a value by hand: 600
-        QTRY_COMPARE(f.beeper.tones(), (std::vector<int>{900, 300, 800, 600, 300, 800, 800, 600}));
-        QCOMPARE(f.window->readingLog().lines(12), QStringList{QStringLiteral("AL 40 µm")});
-        QCOMPARE(f.window->readingLog().lines(14), QStringList{QStringLiteral("FE 10 µm")});
-    }
-
     void pointChangesShowThePointAfresh()
     {
         WizardFixture f;
@@ -1171,63 +858,6 @@ private Q_SLOTS:
         QVERIFY(list->currentItem()->isSelected());
     }
 
-    void repairAndReconnectStartWithAnEmptyBuffer()
-    {
-        WizardFixture f;
-        // Bytes the gauge sent before the connect are purged: its old key
-        // does not end the wait, a reading sent during it is refused.
-        f.port.feed(",ME");
-        f.duringConnectWait([&f] {
-            f.port.feed(reading("FE", 1));
-            QTRY_COMPARE(f.beeper.tones(), std::vector<int>{900});
-            QCOMPARE(f.window->activePage(), WizardPage::Config);
-            f.port.feed(",ME");
-        });
-        f.click("BB_ConfigNext");
-        QCOMPARE(f.window->activePage(), WizardPage::Meas);
-        f.shownMessage();
-        f.info->hide();
-
-        // The repair reopens the port under the name it was opened with,
-        // pauses per attempt and forgets half a frame.
-        auto *ports = f.w<QComboBox>("ComComboBox1");
-        ports->setCurrentIndex(ports->findText(QStringLiteral("COM7")));
-        f.port.feed(",F");
-        QElapsedTimer clock;
-        clock.start();
-        f.click("BB_Reconnect");
-        QVERIFY(clock.elapsed() >= FakeStation::kReconnectPauseMs);
-        QCOMPARE(f.port.openedNames, (QStringList{"COM6", "COM6"}));
-        f.port.feed(QByteArray("E\x07\x00", 3));
-        QCOMPARE(f.window->readingLog().count(0), 0);
-        f.port.feed(reading("FE", 8));
-        QCOMPARE(f.window->readingLog().lines(0), QStringList{QStringLiteral("FE 8 µm")});
-
-        // Two failed attempts: one message, with the second failure.
-        const int before = (f.shownMessage(), f.posted.count);
-        f.port.failCodes = {121, 1167};
-        clock.restart();
-        f.click("BB_Reconnect");
-        QVERIFY(clock.elapsed() >= 2 * FakeStation::kReconnectPauseMs);
-        QCOMPARE(f.shownMessage(),
-                 QStringLiteral("A kapcsolódás a Kromaglen-hez nem sikerült! Oka: EComPort: Unable "
-                                "to open com port (win error code: 1167))"));
-        QCOMPARE(f.info->description(), kConnectFailureDesc);
-        QCOMPARE(f.posted.count, before + 1);
-        QCOMPARE(f.window->activePage(), WizardPage::Meas);
-
-        // Half a frame left from a session is forgotten at the next connect:
-        // completed by the next key it would swallow that key.
-        f.click("BB_Reconnect");
-        f.port.feed(QByteArray(",AL\x09", 4));
-        f.click("BB_MeasBack");
-        f.answerNext(true);
-        f.duringConnectWait([&f] { f.port.feed(",ME,ME"); });
-        f.click("BB_ConfigNext");
-        QCOMPARE(f.window->activePage(), WizardPage::Meas);
-        QTRY_COMPARE(f.beeper.tones(), (std::vector<int>{900, 300, 600, 300, 300}));
-    }
-
     void aFailureNoHandlerReportsEndsOnlyItsEvent()
     {
         WizardFixture f;
@@ -1240,60 +870,6 @@ private Q_SLOTS:
         box->accept();
         f.click("BB_SetNone"); // the program goes on
         QCOMPARE(f.window->plan().tickedPoints().size(), 3);
-    }
-
-    void aFailingCloseIsReportedAndTheWizardGoesOn()
-    {
-        WizardFixture f;
-        f.connectWithKey();
-        f.shownMessage();
-        f.port.failClose = true;
-        f.click("BB_MeasBack");
-        QCOMPARE(f.window->activePage(), WizardPage::Config);
-        QCOMPARE(f.shownMessage(), QStringLiteral("A bluetooth kapcsolat lezárása nem sikerült. "
-                                                  "Oka: EComPort: CloseHandle function failed "
-                                                  "(win error code: 6)"));
-        QCOMPARE(f.info->description(),
-                 QStringLiteral("A hiba lehetséges oka:\r\r- Az élő kapcsolat közben kihúzta a "
-                                "bluetooth adaptert."));
-        QVERIFY(f.w<QPushButton>("BB_ConfigNext")->isEnabled());
-    }
-
-    void serverThatCannotStart()
-    {
-        QTcpServer taken;
-        QVERIFY(taken.listen(QHostAddress::AnyIPv4, 0));
-        WizardFixture f(WizardFixture::Files{}, WizardFixture::kRegistry, taken.serverPort());
-        QVERIFY(f.shownMessage().startsWith(
-            QStringLiteral("Az átvitel indítása nem sikerült! (Nem fogja megkapni a program a "
-                           "jármű kategóriát, és valószínű, hogy nem tudja majd elküldeni a mérési "
-                           "eredményeket!) Oka: ")));
-        QCOMPARE(f.info->description(), kServerFailureDesc);
-        QVERIFY(!f.window->findChild<QWidget *>(QStringLiteral("M_ServerLog")));
-        f.info->hide();
-
-        f.connectWithKey();
-        f.answerNext(true);
-        f.click("BB_MeasNext");
-        // The taken port in Hungarian, not the socket layer's English.
-        QCOMPARE(f.shownMessage(),
-                 QStringLiteral("Az átvitel indítása nem sikerült! Oka: ESocketError: A(z) %1 "
-                                "port foglalt: egy másik program (vagy a KromaglenForZov egy "
-                                "másik példánya) használja.")
-                     .arg(taken.serverPort()));
-        QCOMPARE(f.info->description(), kServerFailureDesc);
-        QCOMPARE(f.window->activePage(), WizardPage::Meas);
-        QVERIFY(f.w<QPushButton>("BB_MeasNext")->isEnabled());
-        QCOMPARE(f.w<QPlainTextEdit>("M_ServerLog")->toPlainText(), QString());
-
-        // Once the port is free the next try starts the server.
-        taken.close();
-        f.answerNext(true);
-        f.click("BB_MeasNext");
-        QCOMPARE(f.window->activePage(), WizardPage::Send);
-        QCOMPARE(f.w<QPlainTextEdit>("M_ServerLog")->toPlainText(),
-                 QStringLiteral("Server start!\nMost megnyomhatja a ZOV programban az \"Adatok "
-                                "betöltése\" gombot."));
     }
 
     // The traffic shows in batches, without losing its place before the

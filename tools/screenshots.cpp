@@ -85,6 +85,11 @@ int main(int argc, char *argv[])
     FakeGaugePort &port = station.port;
     QCoreApplication::processEvents();
 
+    // Questions and the connect wait are answered by later events.
+    const auto until = [](const auto &done) {
+        while (!done())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    };
     const auto grab = [&](const QString &name) {
         QCoreApplication::processEvents();
         window.grab().save(out + u'/' + name);
@@ -98,6 +103,7 @@ int main(int argc, char *argv[])
         port.feed(",ME");
     });
     window.findChild<QPushButton *>(QStringLiteral("BB_ConfigNext"))->click();
+    until([&] { return window.activePage() == WizardPage::Meas; });
     port.feed(QByteArray(",FE\x7B\x00", 5));
     port.feed(QByteArray(",AL\xD2\x04", 5)); // 1234: four digits fill the value panel
     grab(QStringLiteral("page2.png"));
@@ -106,6 +112,7 @@ int main(int argc, char *argv[])
         question.accept();
     });
     window.findChild<QPushButton *>(QStringLiteral("BB_MeasNext"))->click();
+    until([&] { return window.activePage() == WizardPage::Send; });
     grab(QStringLiteral("page3.png"));
     info.DisplayMessage(QStringLiteral("A kapcsolódás a Kromaglen-hez nem sikerült! Oka: EComPort: "
                                        "Unable to open com port (win error code: 2))"),
