@@ -426,6 +426,7 @@ private Q_SLOTS:
         // The CSV holds the readings of the rows chosen in the sorted list.
         QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier,
                           view->visualRect(view->model()->index(1, 0)).center());
+        SETTLE(w); // the clicked row's inspection is shown once it is read
         QCOMPARE(view->selectionModel()->selectedRows().size(), 2);
         const QString csv = m_dir.filePath("sorted.csv");
         const QString told = exportCsv(w, csv);
