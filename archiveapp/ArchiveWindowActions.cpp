@@ -133,10 +133,10 @@ void ArchiveWindow::showDetails(const Inspection &inspection)
     // The same one read again (the wizard stored it meanwhile): what is being typed stays.
     const bool keepTyped = same && detailsChanged();
     m_detailsId = inspection.id;
-    m_storedPlate = inspection.plate;
+    m_storedPlate = inspection.plateOrVin();
     m_storedInspector = inspection.inspector;
     if (!keepTyped) {
-        LE_Plate->setText(inspection.plate);
+        LE_Plate->setText(inspection.plateOrVin());
         LE_Inspector->setText(inspection.inspector);
     }
     for (QWidget *w : std::initializer_list<QWidget *>{LE_Plate, LE_Inspector, BB_SaveDetails})

@@ -191,7 +191,7 @@ double InspectionReport::paintData(QPainter &painter, const QRectF &area, double
     const Verdict worst = m_bands.worst(summarise(i));
     using Line = std::pair<QString, QString>;
     const QList<Line> left{
-        {QStringLiteral("Rendszám / alvázszám:"), given(i.plate)},
+        {QStringLiteral("Rendszám / alvázszám:"), given(i.plateOrVin())},
         {QStringLiteral("Kezdés – befejezés:"),
          timeText(i.started) + QStringLiteral(" – ") + timeText(i.ended)},
         {QStringLiteral("Összesített minősítés:"),

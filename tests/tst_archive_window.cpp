@@ -1070,7 +1070,7 @@ private Q_SLOTS:
         QVERIFY2(said->text().contains(u"elmentve"), qPrintable(said->text()));
         QCOMPARE(inspector->text(), QStringLiteral("Nagy Péter"));
         QVERIFY(!w.detailsChanged());
-        QCOMPARE(stored(wizard.id)->plate, QStringLiteral("WVWZZZ1JZXW000001"));
+        QCOMPARE(stored(wizard.id)->vin, QStringLiteral("WVWZZZ1JZXW000001"));
         QCOMPARE(stored(wizard.id)->inspector, QStringLiteral("Nagy Péter"));
         QCOMPARE(w.shownInspection()->inspector, QStringLiteral("Nagy Péter"));
 
@@ -1093,7 +1093,7 @@ private Q_SLOTS:
             {3, Substrate::FE, 222, ReadingSource::Gauge, wizard.ended.addSecs(5)});
         store(wizard);
         QTRY_COMPARE(w.shownInspection()->readings.size(), wizard.readings.size());
-        QCOMPARE(stored(wizard.id)->plate, QStringLiteral("WVWZZZ1JZXW000001"));
+        QCOMPARE(stored(wizard.id)->vin, QStringLiteral("WVWZZZ1JZXW000001"));
         QCOMPARE(stored(wizard.id)->inspector, QStringLiteral("Nagy Péter"));
         QCOMPARE(inspector->text(), QStringLiteral("Kiss Anna"));
 
