@@ -3,6 +3,7 @@
 #include "ArchiveDatabase.h"
 #include "ArchiveRollup.h"
 #include "ArchiveSchema.h"
+#include "InspectionDetails.h"
 #include "PointCatalogue.h"
 
 #include <QHash>
@@ -67,6 +68,21 @@ ArchiveQuery::Where ArchiveQuery::where(const ArchiveFilter &filter, const QStri
                  (filter.orWorse ? QStringLiteral(" >= ?") : QStringLiteral(" = ?"));
         w.values.append(int(*filter.verdict));
     }
+    if (const QString key = InspectionDetails::searchKey(filter.search); !key.isEmpty()) {
+        // The beginning of the plate's search key or of the VIN, each through
+        // its index: from the key up to the key with its last character
+        // raised by one (texts compare by code point on both engines).
+        QList<uint> last = key.toUcs4();
+        ++last.last();
+        const QString beyond = QString::fromUcs4(last.constData(), last.size());
+        const QString plate =
+            text(QStringLiteral("replace(replace(%1plate, ' ', ''), '-', '')").arg(prefix));
+        const QString vin = text(prefix + QStringLiteral("vin"));
+        w.sql += QStringLiteral(" AND ((%1plate <> '' AND %2 >= ? AND %2 < ?)"
+                                " OR (%1vin <> '' AND %3 >= ? AND %3 < ?))")
+                     .arg(prefix, plate, vin);
+        w.values << key << beyond << key << beyond;
+    }
     return w;
 }
 
@@ -96,7 +112,7 @@ ArchiveQuery::Chunk ArchiveQuery::fetch(const Where &w, const QString &key,
     const QString way = order.descending ? QStringLiteral(" DESC") : QString();
     QString sql = QStringLiteral("SELECT id, started_ms, category, station, points_measured,"
                                  " reading_count, fe_min, fe_max, al_min, al_max, ") +
-                  ArchiveStore::kLimitColumns + QStringLiteral(", ") + key +
+                  ArchiveStore::kLimitColumns + QStringLiteral(", plate, vin, ") + key +
                   QStringLiteral(" FROM inspection WHERE ") + w.sql + QStringLiteral(" ORDER BY ");
     // The key, then the moment and the id, all one way: one index serves it.
     if (!byMoment)
@@ -129,7 +145,9 @@ ArchiveQuery::Chunk ArchiveQuery::fetch(const Where &w, const QString &key,
             s.maximum[i] = optionalInt(query.value(7 + 2 * i));
         }
         s.judgedWith = ArchiveStore::limitsAt(query, 10);
-        out.lastKey = query.value(16);
+        s.plate = query.value(16).toString();
+        s.vin = query.value(17).toString();
+        out.lastKey = query.value(18);
         out.rows.append(s);
     }
     return out;
@@ -235,8 +253,6 @@ ArchiveQuery::Where ArchiveQuery::sums(const ArchiveFilter &filter, bool countin
 {
     const qint64 from = ms(filter.from).toLongLong();
     const qint64 to = filter.to.isValid() ? filter.to.toMSecsSinceEpoch() : kNoEnd;
-    if (!m_rollups)
-        m_rollups = ArchiveSchema::version(m_db) >= 6;
     // Whole UTC days inside the range come from the sums kept per day and
     // per block of days; the ends, and what the stored verdict cannot
     // answer, from the sums of each inspection.
@@ -245,7 +261,7 @@ ArchiveQuery::Where ArchiveQuery::sums(const ArchiveFilter &filter, bool countin
     const qint64 firstDay = from <= 0 ? 0 : (from + day - 1) / day;
     const qint64 endDay = to <= 0 ? 0 : to / day;
     QList<Where> parts;
-    if (!*m_rollups || (filter.verdict && filter.rejudging) || firstDay >= endDay) {
+    if ((filter.verdict && filter.rejudging) || !filter.search.isEmpty() || firstDay >= endDay) {
         parts.append(summed(filter, from, to, counting));
     } else {
         if (from < firstDay * day)

@@ -101,5 +101,4 @@ private:
 
     ArchiveDatabase &m_db;
     std::optional<bool> m_allJudged;
-    std::optional<bool> m_rollups; // whether the archive keeps the sums of days
 };

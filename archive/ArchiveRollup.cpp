@@ -94,24 +94,6 @@ qint64 lockKey(const QString &station, qint64 block)
 
 } // namespace
 
-QStringList ArchiveRollup::schema(bool sqlite)
-{
-    QStringList sql{
-        QStringLiteral("CREATE TABLE point_rollup (grain INTEGER NOT NULL, category TEXT NOT NULL,"
-                       " worst INTEGER NOT NULL, span INTEGER NOT NULL, bucket BIGINT NOT NULL,"
-                       " station TEXT NOT NULL, point INTEGER NOT NULL, n BIGINT NOT NULL,"
-                       " total BIGINT NOT NULL, squares BIGINT NOT NULL,"
-                       " minimum INTEGER NOT NULL, maximum INTEGER NOT NULL,"
-                       " PRIMARY KEY (grain, category, worst, span, bucket, station, point))") +
-            (sqlite ? QStringLiteral(" WITHOUT ROWID") : QString()),
-    };
-    sql += fill();
-    // A station's buckets, for summing them again after a store.
-    sql.append(QStringLiteral("CREATE INDEX point_rollup_by_station ON point_rollup"
-                              " (station, span, bucket)"));
-    return sql;
-}
-
 void ArchiveRollup::update(const QList<qint64> &added, const QList<Day> &days,
                            const QList<Day> &changed)
 {

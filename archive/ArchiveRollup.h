@@ -36,9 +36,6 @@ public:
 
     explicit ArchiveRollup(ArchiveDatabase &db) : m_db(db) {}
 
-    // The statements that make the table and fill it from point_summary.
-    static QStringList schema(bool sqlite);
-
     // Within the caller's write transaction, after the rows of the
     // inspections are written. PostgreSQL: first waits for the writers of
     // the same stations and blocks (taken in one order, so that two never

@@ -3,6 +3,7 @@
 #include "ArchiveDatabase.h"
 #include "ArchiveQuery.h"
 #include "ArchiveRollup.h"
+#include "InspectionDetails.h"
 #include "RowBatch.h"
 
 #include <QHash>
@@ -69,9 +70,10 @@ QString headColumns()
 {
     return QStringLiteral("station, started_ms, ended_ms, category, points_measured,"
                           " reading_count, fe_min, fe_max, al_min, al_max, revision, ") +
-           ArchiveStore::kLimitColumns + QStringLiteral(", worst, plate, inspector, changed, uid");
+           ArchiveStore::kLimitColumns +
+           QStringLiteral(", worst, plate, vin, make_model, odometer_km, inspector, changed, uid");
 }
-constexpr int kHeadValueCount = 22;
+constexpr int kHeadValueCount = 25;
 
 QVariantList headValues(const Inspection &inspection, qint64 change)
 {
@@ -89,7 +91,9 @@ QVariantList headValues(const Inspection &inspection, qint64 change)
                         inspection.revision};
     values += limitValues(inspection.judgedWith);
     values.append(storedWorst(inspection, s));
-    values << text(inspection.plate) << text(inspection.inspector) << change << inspection.uid;
+    values << text(inspection.plate) << text(inspection.vin) << text(inspection.makeModel)
+           << optionalInt(inspection.odometerKm) << text(inspection.inspector) << change
+           << inspection.uid;
     Q_ASSERT(values.size() == kHeadValueCount);
     return values;
 }
@@ -239,6 +243,9 @@ bool ArchiveStore::rewrite(Inspection &inspection, Batches &batches)
                              // Typed in the archive window: the wizard's copy has none,
                              // and what is there stays.
                              " plate = COALESCE(NULLIF(?, ''), plate),"
+                             " vin = COALESCE(NULLIF(?, ''), vin),"
+                             " make_model = COALESCE(NULLIF(?, ''), make_model),"
+                             " odometer_km = COALESCE(?, odometer_km),"
                              " inspector = COALESCE(NULLIF(?, ''), inspector),"
                              " changed = ? WHERE uid = ?"),
               headValues(inspection, m_change));
@@ -287,7 +294,9 @@ std::optional<Inspection> ArchiveStore::load(qint64 id)
 {
     QSqlQuery head = m_db.exec(
         QStringLiteral("SELECT uid, station, started_ms, ended_ms, category, revision, ") +
-            kLimitColumns + QStringLiteral(", plate, inspector FROM inspection WHERE id = ?"),
+            kLimitColumns +
+            QStringLiteral(", plate, vin, make_model, odometer_km, inspector FROM inspection"
+                           " WHERE id = ?"),
         {id});
     if (!head.next())
         return std::nullopt;
@@ -301,7 +310,11 @@ std::optional<Inspection> ArchiveStore::load(qint64 id)
     inspection.revision = head.value(5).toInt();
     inspection.judgedWith = limitsAt(head, 6);
     inspection.plate = head.value(12).toString();
-    inspection.inspector = head.value(13).toString();
+    inspection.vin = head.value(13).toString();
+    inspection.makeModel = head.value(14).toString();
+    if (!head.value(15).isNull())
+        inspection.odometerKm = head.value(15).toInt();
+    inspection.inspector = head.value(16).toString();
     head.finish();
 
     QSqlQuery plan = m_db.exec(QStringLiteral("SELECT point, ticked FROM plan_point"
@@ -338,15 +351,32 @@ std::optional<Inspection> ArchiveStore::load(qint64 id)
     return inspection;
 }
 
-void ArchiveStore::setDetails(qint64 id, const QString &plate, const QString &inspector)
+void ArchiveStore::setDetails(qint64 id, const TypedDetails &details)
 {
     // The revision stays: the wizard's next store of it must still be taken.
     QSqlQuery update = m_db.exec(
-        QStringLiteral("UPDATE inspection SET plate = ?, inspector = ?, changed = ? WHERE id = ?"),
-        {text(plate), text(inspector), nextChange(), id});
+        QStringLiteral("UPDATE inspection SET plate = ?, vin = ?, make_model = ?, odometer_km = ?,"
+                       " inspector = ?, changed = ? WHERE id = ?"),
+        {text(details.plate), text(details.vin), text(details.makeModel),
+         optionalInt(details.odometerKm), text(details.inspector), nextChange(), id});
     if (update.numRowsAffected() != 1)
         throw ArchiveError(ArchiveError::Cause::Failed,
                            QStringLiteral("A(z) %1. sz. vizsgálat nincs az archívumban").arg(id));
+}
+
+void ArchiveStore::setDetails(qint64 id, const QString &plateOrVin, const QString &inspector)
+{
+    std::optional<Inspection> stored = load(id);
+    if (!stored)
+        throw ArchiveError(ArchiveError::Cause::Failed,
+                           QStringLiteral("A(z) %1. sz. vizsgálat nincs az archívumban").arg(id));
+    TypedDetails details = TypedDetails::of(*stored);
+    // The one field shows the plate, else the VIN: what is typed replaces that.
+    const bool wasVin = details.plate.isEmpty() && !details.vin.isEmpty();
+    (wasVin ? details.vin : details.plate).clear();
+    (InspectionDetails::looksLikeVin(plateOrVin) ? details.vin : details.plate) = plateOrVin;
+    details.inspector = inspector;
+    setDetails(id, details);
 }
 
 QList<InspectionSummary> ArchiveStore::list(const ArchiveFilter &filter)
