@@ -34,6 +34,7 @@
 #include "ArchiveStore.h"
 #include "ArchiveWindow.h"
 #include "ArchiveWriter.h"
+#include "ConnectionWatch.h"
 #include "PostgresCluster.h"
 #include "ReadingLog.h"
 #include "StallingProxy.h"
@@ -587,7 +588,7 @@ private Q_SLOTS:
         // Cut after the statement time-out and a margin, not left waiting for ever.
         QTRY_VERIFY2_WITH_TIMEOUT(banner->text().contains(u"nem olvasható"),
                                   qPrintable(banner->text()),
-                                  1000 + ArchiveReader::kCutAfterMs + 4000);
+                                  1000 + ConnectionWatch::kCutAfterMs + 4000);
         proxy.stall(false);
         window.setPollInterval(ArchiveWindow::kPollMs);
         QTRY_VERIFY_WITH_TIMEOUT(banner->isHidden(), ArchiveWindow::kPollMs * 2 + 6000);
@@ -712,7 +713,7 @@ private Q_SLOTS:
         clock.start();
         QVERIFY(window.saveDetails());
         QVERIFY(clock.elapsed() < 500);
-        QVERIFY(saved.wait(1000 + ArchiveReader::kCutAfterMs + 4000));
+        QVERIFY(saved.wait(1000 + ConnectionWatch::kCutAfterMs + 4000));
         QCOMPARE(saved.first().at(1).toBool(), false);
         QVERIFY2(said->text().contains(u"NEM mentődött el"), qPrintable(said->text()));
         QCOMPARE(plate->text(), QStringLiteral("XYZ-987"));
@@ -767,7 +768,7 @@ private Q_SLOTS:
         const auto resume = qScopeGuard([backend] { ::kill(pid_t(backend), SIGCONT); });
         QVERIFY(other.commit());
         clock.restart();
-        QVERIFY(failed.wait(1000 + ArchiveWriter::kCutAfterMs + 5000));
+        QVERIFY(failed.wait(1000 + ConnectionWatch::kCutAfterMs + 5000));
         qInfo("a stopped server let go after %lld ms", clock.elapsed());
         QCOMPARE(QDir(folder.filePath("journal")).entryList({"*.json"}).size(), 1);
         q = QSqlQuery();
