@@ -611,7 +611,7 @@ private Q_SLOTS:
         const auto drop = qScopeGuard([] { QSqlDatabase::removeDatabase("stats-holder"); });
         const QStringList held =
             holdTables("stats-holder", "kfz_stats_queue", "tablename <> 'inspection'");
-        QVERIFY(held.contains("point_summary"));
+        QVERIFY(held.contains("point_sums"));
         window.findChild<QAction *>("A_Statistics")->trigger();
         auto *dialog = window.findChild<QDialog *>("D_Statistics");
         QVERIFY(dialog);
@@ -639,7 +639,7 @@ private Q_SLOTS:
             freshArchive("kfz_count_fails", {QDateTime::currentDateTime().addSecs(-60)});
         // The sums the count reads are held by another session; the list is not.
         const auto drop = qScopeGuard([] { QSqlDatabase::removeDatabase("count-holder"); });
-        holdTables("count-holder", "kfz_count_fails", "tablename = 'point_rollup'");
+        holdTables("count-holder", "kfz_count_fails", "tablename = 'point_sums'");
         if (QTest::currentTestFailed())
             return;
         where.options = "lock_timeout=500";
