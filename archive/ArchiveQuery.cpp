@@ -112,8 +112,9 @@ ArchiveQuery::Chunk ArchiveQuery::fetch(const Where &w, const QString &key,
     const QString way = order.descending ? QStringLiteral(" DESC") : QString();
     QString sql = QStringLiteral("SELECT id, started_ms, category, station, points_measured,"
                                  " reading_count, fe_min, fe_max, al_min, al_max, ") +
-                  ArchiveStore::kLimitColumns + QStringLiteral(", plate, vin, ") + key +
-                  QStringLiteral(" FROM inspection WHERE ") + w.sql + QStringLiteral(" ORDER BY ");
+                  ArchiveStore::kLimitColumns + QStringLiteral(", plate, vin, interrupted, ") +
+                  key + QStringLiteral(" FROM inspection WHERE ") + w.sql +
+                  QStringLiteral(" ORDER BY ");
     // The key, then the moment and the id, all one way: one index serves it.
     if (!byMoment)
         sql += key + way + QStringLiteral(", ");
@@ -147,7 +148,8 @@ ArchiveQuery::Chunk ArchiveQuery::fetch(const Where &w, const QString &key,
         s.judgedWith = ArchiveStore::limitsAt(query, 10);
         s.plate = query.value(16).toString();
         s.vin = query.value(17).toString();
-        out.lastKey = query.value(18);
+        s.interrupted = query.value(18).toInt() == 1;
+        out.lastKey = query.value(19);
         out.rows.append(s);
     }
     return out;

@@ -89,9 +89,10 @@ QString headColumns()
     return QStringLiteral("station, started_ms, ended_ms, category, points_measured,"
                           " reading_count, fe_min, fe_max, al_min, al_max, revision, ") +
            ArchiveStore::kLimitColumns +
-           QStringLiteral(", worst, plate, vin, make_model, odometer_km, inspector, changed, uid");
+           QStringLiteral(", worst, plate, vin, make_model, odometer_km, inspector, interrupted,"
+                          " changed, uid");
 }
-constexpr int kHeadValueCount = 25;
+constexpr int kHeadValueCount = 26;
 
 QVariantList headValues(const Inspection &inspection, qint64 change)
 {
@@ -110,7 +111,8 @@ QVariantList headValues(const Inspection &inspection, qint64 change)
     values += limitValues(inspection.judgedWith);
     values.append(storedWorst(inspection, s));
     values << text(inspection.plate) << text(inspection.vin) << text(inspection.makeModel)
-           << optionalInt(inspection.odometerKm) << text(inspection.inspector) << change
+           << optionalInt(inspection.odometerKm) << text(inspection.inspector)
+           << (inspection.interrupted ? QVariant(1) : QVariant(QMetaType(QMetaType::Int))) << change
            << inspection.uid;
     Q_ASSERT(values.size() == kHeadValueCount);
     return values;
@@ -258,7 +260,7 @@ bool ArchiveStore::rewrite(Inspection &inspection, Batches &batches)
                              " make_model = COALESCE(NULLIF(?, ''), make_model),"
                              " odometer_km = COALESCE(?, odometer_km),"
                              " inspector = COALESCE(NULLIF(?, ''), inspector),"
-                             " changed = ? WHERE uid = ?"),
+                             " interrupted = ?, changed = ? WHERE uid = ?"),
               headValues(inspection, m_change));
     // Rows of this inspection may still wait in the batches.
     batches.flush();
@@ -289,8 +291,8 @@ std::optional<Inspection> ArchiveStore::load(qint64 id)
     QSqlQuery head = m_db.exec(
         QStringLiteral("SELECT uid, station, started_ms, ended_ms, category, revision, ") +
             kLimitColumns +
-            QStringLiteral(", plate, vin, make_model, odometer_km, inspector FROM inspection"
-                           " WHERE id = ?"),
+            QStringLiteral(", plate, vin, make_model, odometer_km, inspector, interrupted"
+                           " FROM inspection WHERE id = ?"),
         {id});
     if (!head.next())
         return std::nullopt;
@@ -309,6 +311,7 @@ std::optional<Inspection> ArchiveStore::load(qint64 id)
     if (!head.value(15).isNull())
         inspection.odometerKm = head.value(15).toInt();
     inspection.inspector = head.value(16).toString();
+    inspection.interrupted = head.value(17).toInt() == 1;
     head.finish();
 
     QSqlQuery plan = m_db.exec(QStringLiteral("SELECT point, ticked FROM plan_point"

@@ -35,7 +35,9 @@ CREATE TABLE inspection (
     changed BIGINT NOT NULL DEFAULT 0,  -- the mark of the write that touched it last
     vin TEXT NOT NULL DEFAULT '',
     make_model TEXT NOT NULL DEFAULT '',
-    odometer_km INTEGER);
+    odometer_km INTEGER,
+    interrupted INTEGER                 -- 1: kept from its journal after a forced end
+);
 CREATE INDEX inspection_ended ON inspection (ended_ms);
 CREATE INDEX inspection_changed ON inspection (changed);
 -- One for each filter and sort of the list, ending in the moment and the id
