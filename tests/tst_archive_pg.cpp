@@ -715,7 +715,7 @@ private Q_SLOTS:
         QVERIFY(clock.elapsed() < 500);
         QVERIFY(saved.wait(1000 + ConnectionWatch::kCutAfterMs + 4000));
         QCOMPARE(saved.first().at(1).toBool(), false);
-        QVERIFY2(said->text().contains(u"NEM mentődött el"), qPrintable(said->text()));
+        QVERIFY2(said->text().contains(u"NEM mentődtek el"), qPrintable(said->text()));
         QCOMPARE(plate->text(), QStringLiteral("XYZ-987"));
         QVERIFY(window.detailsChanged());
 
