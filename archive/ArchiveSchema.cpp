@@ -41,8 +41,14 @@ SchemaFile read(const QString &name, bool sqlite)
         if (line.isEmpty() || line.startsWith(QStringLiteral("--")))
             continue;
         statement += (statement.isEmpty() ? QString() : QStringLiteral("\n")) + raw;
-        if (!line.endsWith(u';'))
+        if (!line.endsWith(u';')) {
+            // A statement ends with ';' at the end of a line, never in a comment.
+            if (line.contains(QStringLiteral("--")) &&
+                line.section(QStringLiteral("--"), 0, 0).trimmed().endsWith(u';'))
+                throw ArchiveError(ArchiveError::Cause::Failed,
+                                   QStringLiteral("A program sémafájlja hibás: ") + name);
             continue;
+        }
         statement.chop(1);
         for (auto word = kWords.begin(); word != kWords.end(); ++word)
             statement.replace(word.key(), sqlite ? word->first : word->second);

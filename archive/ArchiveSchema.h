@@ -18,7 +18,7 @@ class VerdictBands;
 // one database may be upgraded one at a time while the floor stays.
 namespace ArchiveSchema {
 
-inline constexpr int kVersion = 7;
+inline constexpr int kVersion = 9;
 // PostgreSQL: how long a station waits for another's upgrade (or for the
 // locks its own needs) before it gives up and tries again later.
 inline constexpr int kUpgradeWaitMs = 600000;

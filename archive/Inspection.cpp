@@ -61,6 +61,7 @@ InspectionSummary summarise(const Inspection &inspection)
     s.station = inspection.station;
     s.plate = inspection.plate;
     s.vin = inspection.vin;
+    s.interrupted = inspection.interrupted;
     s.pointsMeasured = inspection.pointsMeasured();
     s.readingCount = int(inspection.readings.size());
     s.judgedWith = inspection.judgedWith;

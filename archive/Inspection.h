@@ -65,6 +65,9 @@ struct Inspection
     QString makeModel;
     std::optional<int> odometerKm;
     QString inspector;
+    // The program ended by force before the inspection was finished; it was
+    // kept from its journal entry.
+    bool interrupted = false;
     QList<PlanEntry> plan;
     QList<ArchivedReading> readings; // in the order they were taken
     QList<SentPoint> sent;           // by point
@@ -91,6 +94,7 @@ struct InspectionSummary
     QString station;
     QString plate;
     QString vin;
+    bool interrupted = false;
     int pointsMeasured = 0;
     int readingCount = 0;
     std::optional<int> minimum[kSubstrateCount];

@@ -424,6 +424,7 @@ private Q_SLOTS:
     {
         const QString file = path("reload.sqlite");
         Inspection original = sampleInspection();
+        original.interrupted = true; // kept from its journal after a forced end
         {
             ArchiveDatabase db(fileLocation(file));
             db.open();
@@ -465,6 +466,7 @@ private Q_SLOTS:
         QCOMPARE(list.first().minimum[int(Substrate::FE)], 0);
         QCOMPARE(list.first().maximum[int(Substrate::AL)], 777);
         QCOMPARE(list.first().station, original.station);
+        QVERIFY(list.first().interrupted);
     }
 
     void detailsTypedLaterOutliveTheWizardsStores()

@@ -34,6 +34,7 @@
 #include "ArchiveStore.h"
 #include "ArchiveWindow.h"
 #include "ArchiveWriter.h"
+#include "ConnectionWatch.h"
 #include "PostgresCluster.h"
 #include "ReadingLog.h"
 #include "StallingProxy.h"
@@ -587,7 +588,7 @@ private Q_SLOTS:
         // Cut after the statement time-out and a margin, not left waiting for ever.
         QTRY_VERIFY2_WITH_TIMEOUT(banner->text().contains(u"nem olvasható"),
                                   qPrintable(banner->text()),
-                                  1000 + ArchiveReader::kCutAfterMs + 4000);
+                                  1000 + ConnectionWatch::kCutAfterMs + 4000);
         proxy.stall(false);
         window.setPollInterval(ArchiveWindow::kPollMs);
         QTRY_VERIFY_WITH_TIMEOUT(banner->isHidden(), ArchiveWindow::kPollMs * 2 + 6000);
@@ -610,7 +611,7 @@ private Q_SLOTS:
         const auto drop = qScopeGuard([] { QSqlDatabase::removeDatabase("stats-holder"); });
         const QStringList held =
             holdTables("stats-holder", "kfz_stats_queue", "tablename <> 'inspection'");
-        QVERIFY(held.contains("point_summary"));
+        QVERIFY(held.contains("point_sums"));
         window.findChild<QAction *>("A_Statistics")->trigger();
         auto *dialog = window.findChild<QDialog *>("D_Statistics");
         QVERIFY(dialog);
@@ -638,7 +639,7 @@ private Q_SLOTS:
             freshArchive("kfz_count_fails", {QDateTime::currentDateTime().addSecs(-60)});
         // The sums the count reads are held by another session; the list is not.
         const auto drop = qScopeGuard([] { QSqlDatabase::removeDatabase("count-holder"); });
-        holdTables("count-holder", "kfz_count_fails", "tablename = 'point_rollup'");
+        holdTables("count-holder", "kfz_count_fails", "tablename = 'point_sums'");
         if (QTest::currentTestFailed())
             return;
         where.options = "lock_timeout=500";
@@ -712,7 +713,7 @@ private Q_SLOTS:
         clock.start();
         QVERIFY(window.saveDetails());
         QVERIFY(clock.elapsed() < 500);
-        QVERIFY(saved.wait(1000 + ArchiveReader::kCutAfterMs + 4000));
+        QVERIFY(saved.wait(1000 + ConnectionWatch::kCutAfterMs + 4000));
         QCOMPARE(saved.first().at(1).toBool(), false);
         QVERIFY2(said->text().contains(u"NEM mentődtek el"), qPrintable(said->text()));
         QCOMPARE(plate->text(), QStringLiteral("XYZ-987"));
@@ -767,7 +768,7 @@ private Q_SLOTS:
         const auto resume = qScopeGuard([backend] { ::kill(pid_t(backend), SIGCONT); });
         QVERIFY(other.commit());
         clock.restart();
-        QVERIFY(failed.wait(1000 + ArchiveWriter::kCutAfterMs + 5000));
+        QVERIFY(failed.wait(1000 + ConnectionWatch::kCutAfterMs + 5000));
         qInfo("a stopped server let go after %lld ms", clock.elapsed());
         QCOMPARE(QDir(folder.filePath("journal")).entryList({"*.json"}).size(), 1);
         q = QSqlQuery();

@@ -81,7 +81,8 @@ bool matches(const InspectionSummary &s, const ArchiveFilter &f)
     return (!f.from.isValid() || at >= f.from.toMSecsSinceEpoch()) &&
            (!f.to.isValid() || at < f.to.toMSecsSinceEpoch()) &&
            (!f.category || s.category == *f.category) && (!f.station || s.station == *f.station) &&
-           (!f.verdict || verdictOf(s, f) == *f.verdict);
+           (!f.verdict || verdictOf(s, f) == *f.verdict ||
+            (f.orWorse && verdictOf(s, f) > *f.verdict));
 }
 
 // Compares as the database is told to: text by code point, the verdict by severity.
@@ -387,6 +388,10 @@ class TestArchiveQuery : public QObject
             ArchiveFilter rejudged = st;
             rejudged.rejudging = true;
             filters.append({"re-judged, station", rejudged});
+            ArchiveFilter worse = c;
+            worse.verdict = Verdict::Thin;
+            worse.orWorse = true;
+            filters.append({"thin or worse, category", worse});
             for (const auto &[kind, filter] : filters) {
                 const QString what = QStringLiteral("%1: %2, %3").arg(when, range, kind);
                 QMap<int, QList<ArchivedReading>> byPoint;
@@ -399,6 +404,22 @@ class TestArchiveQuery : public QObject
                         byPoint[reading.point].append(reading);
                 }
                 QVERIFY2(query.count(filter) == inspections, qPrintable(what));
+                for (ArchiveSplit split :
+                     {ArchiveSplit::None, ArchiveSplit::Station, ArchiveSplit::Category}) {
+                    QMap<QString, std::array<qint64, 5>> expected;
+                    for (const Inspection &i : all) {
+                        const InspectionSummary s = summarise(i);
+                        if (matches(s, filter))
+                            ++expected[split == ArchiveSplit::Station ? i.station
+                                       : split == ArchiveSplit::Category
+                                           ? i.category
+                                           : QString()][size_t(verdictOf(s, filter))];
+                    }
+                    QMap<QString, std::array<qint64, 5>> got;
+                    for (const VerdictCounts &v : query.verdictCounts(filter, split))
+                        got[v.group] = v.counts;
+                    QVERIFY2(got == expected, qPrintable(what + " verdict counts"));
+                }
                 const QList<PointStatistics> got = query.statistics(filter);
                 QVERIFY2(got.size() == byPoint.size(), qPrintable(what));
                 nonEmpty += got.isEmpty() ? 0 : 1;
@@ -785,9 +806,6 @@ private Q_SLOTS:
                     .arg(first));
         db.exec("INSERT INTO reading (inspection_id, seq, point, substrate, value, typed, taken_ms)"
                 " SELECT id, 0, 3, 'FE', fe_min, 0, started_ms FROM inspection");
-        db.exec("INSERT INTO point_summary (inspection_id, point, n, total, squares, minimum,"
-                " maximum) SELECT inspection_id, point, 1, value, value * value, value, value"
-                " FROM reading");
         db.commit();
         ArchiveRollup(db).rebuild();
         ArchiveQuery query(db);

@@ -35,7 +35,9 @@ CREATE TABLE inspection (
     changed BIGINT NOT NULL DEFAULT 0,  -- the mark of the write that touched it last
     vin TEXT NOT NULL DEFAULT '',
     make_model TEXT NOT NULL DEFAULT '',
-    odometer_km INTEGER);
+    odometer_km INTEGER,
+    interrupted INTEGER                 -- 1: kept from its journal after a forced end
+);
 CREATE INDEX inspection_ended ON inspection (ended_ms);
 CREATE INDEX inspection_changed ON inspection (changed);
 -- One for each filter and sort of the list, ending in the moment and the id
@@ -53,33 +55,32 @@ CREATE INDEX inspection_by_vin ON inspection (vin{bytewise}) WHERE vin <> '';
 
 -- The plan: the 23 points in the user's order, ticked or not.
 CREATE TABLE plan_point (inspection_id BIGINT NOT NULL, position INTEGER NOT NULL,
-    point INTEGER NOT NULL, ticked INTEGER NOT NULL, PRIMARY KEY (inspection_id, position));
+    point INTEGER NOT NULL, ticked INTEGER NOT NULL,
+    PRIMARY KEY (inspection_id, position)){clustered};
 -- Every reading in the order taken: substrate 'FE' or 'AL', value in µm,
 -- typed 1 for a value typed by hand.
 CREATE TABLE reading (inspection_id BIGINT NOT NULL, seq INTEGER NOT NULL,
     point INTEGER NOT NULL, substrate TEXT NOT NULL, value INTEGER NOT NULL,
-    typed INTEGER NOT NULL, taken_ms BIGINT NOT NULL, PRIMARY KEY (inspection_id, seq));
+    typed INTEGER NOT NULL, taken_ms BIGINT NOT NULL,
+    PRIMARY KEY (inspection_id, seq)){clustered};
 -- The points handed over to the inspection program, and when.
 CREATE TABLE sent_point (inspection_id BIGINT NOT NULL, point INTEGER NOT NULL,
-    sent_ms BIGINT NOT NULL, PRIMARY KEY (inspection_id, point));
+    sent_ms BIGINT NOT NULL, PRIMARY KEY (inspection_id, point)){clustered};
 
--- Per point of each inspection: count, sum, sum of squares, lowest, highest.
-CREATE TABLE point_summary (inspection_id BIGINT NOT NULL, point INTEGER NOT NULL,
-    n INTEGER NOT NULL, total BIGINT NOT NULL, squares BIGINT NOT NULL,
-    minimum INTEGER NOT NULL, maximum INTEGER NOT NULL,
-    PRIMARY KEY (inspection_id, point)){clustered};
--- The same summed over each station's UTC days (span 1, bucket: the day
--- since 1970) and blocks of 32 days (span 32), split by category, by stored
--- verdict (-1: none stored) or both as the grain says (bit 0 category, bit 1
--- verdict; '' or -1 where it does not split); point -1 counts inspections.
-CREATE TABLE point_rollup (grain INTEGER NOT NULL, category TEXT NOT NULL,
-    worst INTEGER NOT NULL, span INTEGER NOT NULL, bucket BIGINT NOT NULL,
-    station TEXT NOT NULL, point INTEGER NOT NULL, n BIGINT NOT NULL, total BIGINT NOT NULL,
-    squares BIGINT NOT NULL, minimum INTEGER NOT NULL, maximum INTEGER NOT NULL,
-    PRIMARY KEY (grain, category, worst, span, bucket, station, point)){clustered};
-CREATE INDEX point_rollup_by_station ON point_rollup (station, span, bucket);
+-- The statistics' sums: per point, the readings of the inspections of one
+-- station, category and stored verdict (-1: none stored) started in one UTC
+-- day (span 1, bucket: the day since 1970) or one block of 32 UTC days (span
+-- 32): how many, their sum, sum of squares, lowest and highest; point -1
+-- counts the inspections. Station and category are numbers of label (kind 0
+-- a station, 1 a category). The ends of a range are summed from the readings.
+CREATE TABLE label (id {id}, kind INTEGER NOT NULL, name TEXT NOT NULL, UNIQUE (kind, name));
+CREATE TABLE point_sums (bucket INTEGER NOT NULL, station INTEGER NOT NULL,
+    category INTEGER NOT NULL, span SMALLINT NOT NULL, worst SMALLINT NOT NULL,
+    point SMALLINT NOT NULL, n INTEGER NOT NULL, minimum INTEGER NOT NULL,
+    maximum INTEGER NOT NULL, total BIGINT NOT NULL, squares BIGINT NOT NULL,
+    PRIMARY KEY (span, bucket, station, category, worst, point)){clustered};
 
 -- The schema's version (SQLite: also PRAGMA user_version, which programs
 -- before version 7 read), and the oldest version whose programs may still
--- store into it.
+-- store into it (the default is history's: the version that added it).
 CREATE TABLE archive_schema (version INTEGER NOT NULL, floor INTEGER NOT NULL DEFAULT 7);
