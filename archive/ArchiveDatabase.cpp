@@ -59,14 +59,7 @@ void ArchiveDatabase::open(Access access)
             m_ready = true;
             return;
         }
-        const int version = ArchiveSchema::version(*this);
-        if (version > ArchiveSchema::kVersion)
-            throw ArchiveError(ArchiveError::Cause::TooNew,
-                               QStringLiteral("Az archívumot a program egy újabb változata írta"));
-        if (version < ArchiveSchema::kVersion)
-            throw ArchiveError(ArchiveError::Cause::Unavailable,
-                               QStringLiteral("Az archívum egy korábbi változat formájában van, és "
-                                              "itt nem írható, így nem frissíthető"));
+        ArchiveSchema::checkReadable(*this);
     } catch (...) {
         close();
         throw;

@@ -3,6 +3,7 @@
 #include "ArchiveJournal.h"
 #include "ArchiveSettings.h"
 #include "ArchiveWriter.h"
+#include "ConnectionWatch.h"
 #include "ReadingLog.h"
 
 #include <QDeadlineTimer>
@@ -51,17 +52,16 @@ void ArchiveRecorder::startWriter()
         // Told with the first store, whose journal entry then fails as well.
     }
     m_thread = new QThread;
+    m_watch = new ConnectionWatch;
     m_thread->setObjectName(QStringLiteral("archive writer"));
-    m_writer = new ArchiveWriter(m_location, *m_journal);
+    m_writer = new ArchiveWriter(m_location, *m_journal, m_watch);
     m_writer->moveToThread(m_thread);
     connect(m_writer, &ArchiveWriter::stored, this, [this](qint64 id) { Q_EMIT stored(id); });
     connect(m_writer, &ArchiveWriter::failed, this, &ArchiveRecorder::failed);
     connect(m_writer, &ArchiveWriter::notice, this, &ArchiveRecorder::failed);
     connect(m_writer, &ArchiveWriter::upgraded, this, &ArchiveRecorder::logged);
     m_thread->start();
-    m_watchTimer.setInterval(1000);
-    connect(&m_watchTimer, &QTimer::timeout, this, [writer = m_writer] { writer->cutIfStuck(); });
-    m_watchTimer.start();
+    m_watch->start();
 }
 
 bool ArchiveRecorder::finish(int waitMs)
@@ -69,7 +69,7 @@ bool ArchiveRecorder::finish(int waitMs)
     if (!m_thread || m_finished)
         return true;
     m_finished = true;
-    m_watchTimer.stop();
+    m_watch->stop();
     QThread *thread = m_thread;
     ArchiveWriter *writer = m_writer;
     const auto left = std::make_shared<std::atomic<int>>(-1);
@@ -89,9 +89,11 @@ bool ArchiveRecorder::finish(int waitMs)
         disconnect(writer, nullptr, this, nullptr);
         m_thread = nullptr;
         m_writer = nullptr;
+        m_watch = nullptr; // left to the writer
         return false;
     }
     delete m_writer;
+    delete std::exchange(m_watch, nullptr);
     delete m_thread;
     m_writer = nullptr;
     m_thread = nullptr;

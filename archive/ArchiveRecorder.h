@@ -11,6 +11,7 @@
 
 class ArchiveJournal;
 class ArchiveWriter;
+class ConnectionWatch;
 class ReadingLog;
 
 // Hands each inspection the wizard finishes to the archive. When the wizard
@@ -72,7 +73,9 @@ private:
     std::unique_ptr<ArchiveJournal> m_journal;
     QThread *m_thread = nullptr;
     ArchiveWriter *m_writer = nullptr;
-    QTimer m_watchTimer; // lets the writer go of a connection whose answer is overdue
+    // Lets the writer go of a connection whose answer is overdue; left with
+    // the writer when its thread does not end in time.
+    ConnectionWatch *m_watch = nullptr;
     bool m_finished = false;
 
     QString m_uid;

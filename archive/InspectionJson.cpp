@@ -37,10 +37,14 @@ QJsonObject toObject(const Inspection &inspection)
                        {"ended", ms(inspection.ended)},
                        {"category", inspection.category},
                        {"plate", inspection.plate},
+                       {"vin", inspection.vin},
+                       {"make_model", inspection.makeModel},
                        {"inspector", inspection.inspector},
                        {"plan", plan},
                        {"readings", readings},
                        {"sent", sent}};
+    if (inspection.odometerKm)
+        object.insert("odometer_km", *inspection.odometerKm);
     if (const auto &bands = inspection.judgedWith) {
         QJsonObject limits;
         for (Substrate substrate : {Substrate::FE, Substrate::AL}) {
@@ -80,6 +84,10 @@ Inspection fromObject(const QJsonObject &o)
     inspection.category = o.value("category").toString();
     // Absent from the files of older versions.
     inspection.plate = o.value("plate").toString();
+    inspection.vin = o.value("vin").toString();
+    inspection.makeModel = o.value("make_model").toString();
+    if (o.value("odometer_km").isDouble())
+        inspection.odometerKm = o.value("odometer_km").toInt();
     inspection.inspector = o.value("inspector").toString();
     for (const QJsonValue &v : o.value("plan").toArray())
         inspection.plan.append({v["point"].toInt(), v["ticked"].toBool()});

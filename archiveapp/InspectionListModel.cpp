@@ -101,6 +101,8 @@ QVariant InspectionListModel::data(const QModelIndex &index, int role) const
         switch (index.column()) {
         case Date:
             return timeText(s.started, false);
+        case Plate:
+            return s.plate.isEmpty() ? s.vin : s.plate;
         case Category:
             return categoryText(s.category);
         case Points:
@@ -115,6 +117,8 @@ QVariant InspectionListModel::data(const QModelIndex &index, int role) const
     }
     if (role == Qt::ToolTipRole && index.column() == Category)
         return categoryText(s.category);
+    if (role == Qt::ToolTipRole && index.column() == Plate && !s.vin.isEmpty())
+        return s.plate.isEmpty() ? s.vin : s.plate + QStringLiteral("\n") + s.vin;
     if (index.column() == Worst && role == Qt::BackgroundRole)
         return QBrush(verdictColour(worst));
     if (index.column() == Worst && role == Qt::ForegroundRole)
@@ -133,6 +137,8 @@ QVariant InspectionListModel::headerData(int section, Qt::Orientation orientatio
     switch (section) {
     case Date:
         return QStringLiteral("Dátum");
+    case Plate:
+        return QStringLiteral("Rendszám");
     case Category:
         return QStringLiteral("Kategória");
     case Points:
