@@ -254,7 +254,10 @@ QString ArchiveDatabase::withValues(const QString &sql, const QVariantList &valu
         } else if (c == u'?' && next < values.size()) {
             const QVariant &value = values.at(next++);
             QSqlField field(QString(), value.metaType());
-            if (!value.isNull())
+            // A null text is NULL, as when Qt binds it.
+            const bool null = value.isNull() ||
+                              (value.typeId() == QMetaType::QString && value.toString().isNull());
+            if (!null)
                 field.setValue(value);
             out += m_db.driver()->formatValue(field);
             continue;
