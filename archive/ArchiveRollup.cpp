@@ -195,9 +195,8 @@ void ArchiveRollup::lock(const std::map<std::pair<int, QString>, qint64> &ids,
         keys.insert((ids.at({0, b.station}) << 32) | (b.day / kBlockDays));
     // In ascending order in every writer: none waits for a lock while
     // holding one the other waits for.
-    QSqlQuery take = m_db.prepare(QStringLiteral("SELECT pg_advisory_xact_lock(?)"));
     for (qint64 key : keys)
-        m_db.run(take, {key});
+        m_db.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(key));
 }
 
 void ArchiveRollup::add(const std::map<Key, Sum> &rows)

@@ -765,9 +765,11 @@ private Q_SLOTS:
         ArchiveDatabase db(l);
         db.open();
         Inspection i = sampleInspection();
-        i.category = QString(16384, u'ő');
+        i.category = QStringLiteral("'?\\") + QString(16384, u'ő');
         i.station = QString(InspectionDetails::kNameMaxLength, u'Ő');
-        i.inspector = QString(InspectionDetails::kNameMaxLength, u'Ű');
+        // Quotes, a backslash and a question mark go in as they are.
+        i.inspector = QStringLiteral("O'Hara \\ \"?\" ")
+                          .leftJustified(InspectionDetails::kNameMaxLength, u'Ű');
         i.plate = QStringLiteral("ŐŰÉÁ-1234-567 890");
         i.vin = QStringLiteral("WVWZZZ1JZXW000001");
         i.makeModel = QString(InspectionDetails::kNameMaxLength, u'Ö');
@@ -780,10 +782,14 @@ private Q_SLOTS:
         ArchiveStore store(db);
         store.store(i);
         Inspection back = *store.load(i.id);
-        QCOMPARE(back.category, QString(kCategoryMaxLength, u'ő'));
+        const QString bounded = i.category.left(kCategoryMaxLength);
+        QCOMPARE(back.category, bounded);
         back.category = i.category;
         QVERIFY(back == i);
-        QCOMPARE(ArchiveQuery(db).categories(), QStringList{QString(kCategoryMaxLength, u'ő')});
+        QCOMPARE(ArchiveQuery(db).categories(), QStringList{bounded});
+        ArchiveFilter f;
+        f.category = bounded;
+        QCOMPARE(ArchiveQuery(db).count(f), 1);
     }
 
     // A hundred thousand inspections written in SQL: counted and summed
