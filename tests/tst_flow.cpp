@@ -9,7 +9,6 @@
 #include "HandoverController.h"
 #include "HandoverRequest.h"
 #include "MeasuringController.h"
-#include "SuiteMain.h"
 #include "WizardFlow.h"
 
 #include <QDir>
@@ -502,5 +501,5 @@ private Q_SLOTS:
     }
 };
 
-KFZ_TEST_MAIN(TestFlow)
+QTEST_MAIN(TestFlow)
 #include "tst_flow.moc"
