@@ -116,9 +116,11 @@ void MeasuringController::discardAll()
     Q_EMIT inspectionChanged();
 }
 
-void MeasuringController::restore(int point, const Reading &reading)
+void MeasuringController::restore(const QList<std::pair<int, Reading>> &readings)
 {
-    m_log.append(point, reading);
+    for (const auto &[point, reading] : readings)
+        m_log.append(point, reading);
+    Q_EMIT inspectionChanged();
 }
 
 // ---------------------------------------------------------------- frames

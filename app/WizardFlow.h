@@ -5,6 +5,7 @@
 #include <array>
 
 #include "Asker.h"
+#include "Inspection.h"
 #include "MeasurementPlan.h"
 #include "PlanPresets.h"
 #include "PointCatalogue.h"
@@ -92,6 +93,10 @@ public:
     // Closed for good: the link ends and no sound is given.
     void FormClose();
 
+    // Inspections an earlier run left unfinished: the person is asked, once
+    // the first page is free, whether to take the newest back.
+    void offerUnfinished(const QList<Inspection> &inspections);
+
 Q_SIGNALS:
     // The page or the stage (and with it the controls that follow it) changed.
     void stageChanged();
@@ -127,6 +132,8 @@ private:
     QString presetsFileFailure() const;
     void onCategory(const QString &category);
     void archiveInspection();
+    void askAboutUnfinished();
+    QList<PlanEntry> planEntries() const;
 
     GaugeSession &m_gauge;
     MeasuringController &m_measuring;
@@ -150,4 +157,6 @@ private:
 
     QStringList m_ports;
     int m_portIndex = -1;
+
+    QList<Inspection> m_unfinished; // not yet asked about
 };

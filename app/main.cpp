@@ -1,7 +1,9 @@
 #include "ArchiveJournal.h"
 #include "ArchiveRecorder.h"
 #include "ArchiveSettings.h"
+#include "EndNotice.h"
 #include "EventLog.h"
+#include "KromaglenForZov_SM.h"
 #include "ProcessLimits.h"
 #include "Registry.h"
 #include "SerialGaugePort.h"
@@ -23,24 +25,6 @@
 #ifdef KFZ_TEST_HOOK
 #include "TestHook.h"
 #endif
-
-namespace {
-
-// The archive did not take every inspection before the end: they wait in the
-// journal. Said in a box that closes itself, so the program still ends.
-void tellArchiveLeftInJournal()
-{
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Kromaglen"),
-                    QStringLiteral("Az archívum most nem érhető el, ezért a még nem mentett "
-                                   "mérés a munkamappa Kromaglen_archive.journal mappájában "
-                                   "maradt. A program a következő indításkor az archívumba "
-                                   "írja; nem veszett el."),
-                    QMessageBox::Ok);
-    QTimer::singleShot(15000, &box, &QMessageBox::accept);
-    box.exec();
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -102,7 +86,11 @@ int main(int argc, char *argv[])
     TestHook hook(*wizard.main, *wizard.question, *wizard.info);
 #endif
     const int code = app.exec();
-    if (!archive.finish(ArchiveRecorder::kCloseWaitMs))
-        tellArchiveLeftInJournal();
+    const ArchiveRecorder::Finish finish = archive.finish(ArchiveRecorder::kCloseWaitMs);
+    if (!finish.allStored()) {
+        log.write(EndNotice::text(finish));
+        wizard.info->hide(); // the box is not to stand behind an older message
+        EndNotice::show(finish);
+    }
     return code;
 }

@@ -96,7 +96,7 @@ ArchiveQuery::Chunk ArchiveQuery::fetch(const Where &w, const QString &key,
     const QString way = order.descending ? QStringLiteral(" DESC") : QString();
     QString sql = QStringLiteral("SELECT id, started_ms, category, station, points_measured,"
                                  " reading_count, fe_min, fe_max, al_min, al_max, ") +
-                  ArchiveStore::kLimitColumns + QStringLiteral(", ") + key +
+                  ArchiveStore::kLimitColumns + QStringLiteral(", interrupted, ") + key +
                   QStringLiteral(" FROM inspection WHERE ") + w.sql + QStringLiteral(" ORDER BY ");
     // The key, then the moment and the id, all one way: one index serves it.
     if (!byMoment)
@@ -129,7 +129,8 @@ ArchiveQuery::Chunk ArchiveQuery::fetch(const Where &w, const QString &key,
             s.maximum[i] = optionalInt(query.value(7 + 2 * i));
         }
         s.judgedWith = ArchiveStore::limitsAt(query, 10);
-        out.lastKey = query.value(16);
+        s.interrupted = query.value(16).toInt() == 1;
+        out.lastKey = query.value(17);
         out.rows.append(s);
     }
     return out;

@@ -184,6 +184,10 @@ QStringList step(int to, bool sqlite)
     case 6:
         // Version 6: the per-point sums of each station's days and blocks of days.
         return ArchiveRollup::schema(sqlite);
+    case 7:
+        // Version 7: an inspection kept from the journal after its program
+        // ended by force (1); none (NULL) for the others.
+        return {QStringLiteral("ALTER TABLE inspection ADD COLUMN interrupted INTEGER")};
     }
     return {};
 }

@@ -12,7 +12,7 @@ class VerdictBands;
 // one transaction, so a new archive and an old one end up alike.
 namespace ArchiveSchema {
 
-inline constexpr int kVersion = 6;
+inline constexpr int kVersion = 7;
 // PostgreSQL: how long a station waits for another's upgrade (or for the
 // locks its own needs) before it gives up and tries again later.
 inline constexpr int kUpgradeWaitMs = 600000;

@@ -69,9 +69,10 @@ QString headColumns()
 {
     return QStringLiteral("station, started_ms, ended_ms, category, points_measured,"
                           " reading_count, fe_min, fe_max, al_min, al_max, revision, ") +
-           ArchiveStore::kLimitColumns + QStringLiteral(", worst, plate, inspector, changed, uid");
+           ArchiveStore::kLimitColumns +
+           QStringLiteral(", worst, plate, inspector, interrupted, changed, uid");
 }
-constexpr int kHeadValueCount = 22;
+constexpr int kHeadValueCount = 23;
 
 QVariantList headValues(const Inspection &inspection, qint64 change)
 {
@@ -89,7 +90,9 @@ QVariantList headValues(const Inspection &inspection, qint64 change)
                         inspection.revision};
     values += limitValues(inspection.judgedWith);
     values.append(storedWorst(inspection, s));
-    values << text(inspection.plate) << text(inspection.inspector) << change << inspection.uid;
+    values << text(inspection.plate) << text(inspection.inspector)
+           << (inspection.interrupted ? QVariant(1) : QVariant(QMetaType(QMetaType::Int))) << change
+           << inspection.uid;
     Q_ASSERT(values.size() == kHeadValueCount);
     return values;
 }
@@ -240,7 +243,7 @@ bool ArchiveStore::rewrite(Inspection &inspection, Batches &batches)
                              // and what is there stays.
                              " plate = COALESCE(NULLIF(?, ''), plate),"
                              " inspector = COALESCE(NULLIF(?, ''), inspector),"
-                             " changed = ? WHERE uid = ?"),
+                             " interrupted = ?, changed = ? WHERE uid = ?"),
               headValues(inspection, m_change));
     // Rows of this inspection may still wait in the batches.
     batches.flush();
@@ -287,7 +290,8 @@ std::optional<Inspection> ArchiveStore::load(qint64 id)
 {
     QSqlQuery head = m_db.exec(
         QStringLiteral("SELECT uid, station, started_ms, ended_ms, category, revision, ") +
-            kLimitColumns + QStringLiteral(", plate, inspector FROM inspection WHERE id = ?"),
+            kLimitColumns +
+            QStringLiteral(", plate, inspector, interrupted FROM inspection WHERE id = ?"),
         {id});
     if (!head.next())
         return std::nullopt;
@@ -302,6 +306,7 @@ std::optional<Inspection> ArchiveStore::load(qint64 id)
     inspection.judgedWith = limitsAt(head, 6);
     inspection.plate = head.value(12).toString();
     inspection.inspector = head.value(13).toString();
+    inspection.interrupted = head.value(14).toInt() == 1;
     head.finish();
 
     QSqlQuery plan = m_db.exec(QStringLiteral("SELECT point, ticked FROM plan_point"

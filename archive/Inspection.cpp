@@ -62,6 +62,7 @@ InspectionSummary summarise(const Inspection &inspection)
     s.pointsMeasured = inspection.pointsMeasured();
     s.readingCount = int(inspection.readings.size());
     s.judgedWith = inspection.judgedWith;
+    s.interrupted = inspection.interrupted;
     for (const ArchivedReading &r : inspection.readings) {
         const auto i = size_t(r.substrate);
         s.minimum[i] = std::min(s.minimum[i].value_or(r.value), r.value);

@@ -68,6 +68,9 @@ struct Inspection
     // The limits the verdicts were given with when the inspection ended;
     // none for inspections an older version stored.
     std::optional<VerdictBands> judgedWith;
+    // The program ended by force before the inspection was finished; it was
+    // kept from its journal entry.
+    bool interrupted = false;
 
     bool operator==(const Inspection &) const = default;
 
@@ -89,6 +92,7 @@ struct InspectionSummary
     std::optional<int> minimum[kSubstrateCount];
     std::optional<int> maximum[kSubstrateCount];
     std::optional<VerdictBands> judgedWith;
+    bool interrupted = false;
 };
 
 InspectionSummary summarise(const Inspection &inspection);

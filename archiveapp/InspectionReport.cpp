@@ -193,7 +193,8 @@ double InspectionReport::paintData(QPainter &painter, const QRectF &area, double
     const QList<Line> left{
         {QStringLiteral("Rendszám / alvázszám:"), given(i.plate)},
         {QStringLiteral("Kezdés – befejezés:"),
-         timeText(i.started) + QStringLiteral(" – ") + timeText(i.ended)},
+         timeText(i.started) + QStringLiteral(" – ") + timeText(i.ended) +
+             (i.interrupted ? QStringLiteral(" (félbeszakadt)") : QString())},
         {QStringLiteral("Összesített minősítés:"),
          verdictName(worst) + (i.judgedWith == m_bands
                                    ? QString()
