@@ -103,7 +103,7 @@ void MeasuringController::recordReading(Reading reading)
     const int point = currentPoint();
     if (point < 0)
         return;
-    reading.takenAt = QDateTime::currentDateTime();
+    reading.takenAt = QDateTime::currentDateTimeUtc();
     m_log.append(point, reading);
     Q_EMIT readingAdded(reading.line());
     Q_EMIT inspectionChanged();

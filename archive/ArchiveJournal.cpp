@@ -155,7 +155,18 @@ void ArchiveJournal::writeOpen(const Inspection &inspection)
         path = openPath(inspection.uid);
     }
     // Outside the lock: a finished entry is not held up by a large one in progress.
-    DurableFile::write(path, InspectionJson::encode({inspection}, true));
+    DurableFile::write(path, InspectionJson::encodeOpen(inspection));
+}
+
+void ArchiveJournal::appendOpen(const QString &uid, const QDateTime &ended,
+                                const QList<ArchivedReading> &readings)
+{
+    QString path;
+    {
+        QMutexLocker locked(&m_mutex);
+        path = openPath(uid);
+    }
+    DurableFile::append(path, InspectionJson::encodeAdded(ended, readings));
 }
 
 void ArchiveJournal::removeOpen(const QString &uid)
@@ -247,20 +258,32 @@ ArchiveJournal::Found ArchiveJournal::takeOver()
     for (const QString &name : dir.entryList(
              {m_token + u'*' + kEntrySuffix, m_token + QStringLiteral(".pending")}, QDir::Files)) {
         QFile file(dir.filePath(name));
+        const QByteArray content = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        const bool readable = file.error() == QFileDevice::NoError;
+        file.close();
+        if (name.endsWith(kOpenSuffix)) {
+            const std::optional<Inspection> open =
+                readable ? InspectionJson::decodeOpen(content) : std::nullopt;
+            if (!open) {
+                // Not ours to throw away or to guess at: kept as it is, never replayed.
+                refuse(dir.filePath(name));
+                ++found.refused;
+            } else if (open->readings.isEmpty()) {
+                file.remove(); // nothing in it worth keeping
+            } else {
+                found.unfinished.append(*open);
+            }
+            continue;
+        }
         bool ok = false;
         bool inProgress = false;
-        const QList<Inspection> one = file.open(QIODevice::ReadOnly)
-                                          ? InspectionJson::decode(file.readAll(), &ok, &inProgress)
-                                          : QList<Inspection>();
-        file.close();
-        if (!ok || one.size() > 1 || inProgress != name.endsWith(kOpenSuffix)) {
-            // Not ours to throw away or to guess at: kept as it is, never replayed.
+        const QList<Inspection> one =
+            readable ? InspectionJson::decode(content, &ok, &inProgress) : QList<Inspection>();
+        if (!ok || one.size() > 1 || inProgress) {
             refuse(dir.filePath(name));
             ++found.refused;
         } else if (one.isEmpty() || one.first().readings.isEmpty()) {
             file.remove(); // nothing in it worth storing
-        } else if (inProgress) {
-            found.unfinished.append(one.first());
         } else {
             found.finished.append(one.first());
             m_revisions.insert(one.first().uid, one.first().revision);

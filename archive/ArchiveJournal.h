@@ -60,6 +60,9 @@ public:
     void write(const Inspection &inspection);
     // Keeps the inspection in progress (replacing its earlier state). Throws Failure.
     void writeOpen(const Inspection &inspection);
+    // Adds readings to the entry in progress, which writeOpen() made. Throws Failure.
+    void appendOpen(const QString &uid, const QDateTime &ended,
+                    const QList<ArchivedReading> &readings);
     // The inspection in progress is no longer kept (it was stored, or the
     // person discarded it).
     void removeOpen(const QString &uid);

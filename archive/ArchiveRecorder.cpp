@@ -253,7 +253,7 @@ std::optional<Inspection> ArchiveRecorder::make(const ReadingLog &log, const QLi
     inspection.category = m_category;
     inspection.sent = m_sent;
     inspection.plan = plan;
-    inspection.ended = QDateTime::currentDateTime();
+    inspection.ended = QDateTime::currentDateTimeUtc();
     inspection.started = inspection.readings.first().takenAt;
     if (m_categoryAt.isValid() &&
         (!inspection.started.isValid() || m_categoryAt < inspection.started))

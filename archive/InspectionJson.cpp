@@ -15,17 +15,22 @@ QJsonValue ms(const QDateTime &time)
     return time.isValid() ? QJsonValue(double(time.toMSecsSinceEpoch())) : QJsonValue();
 }
 
+QJsonObject readingObject(const ArchivedReading &r)
+{
+    return QJsonObject{{"point", r.point},
+                       {"substrate", substrateName(r.substrate)},
+                       {"value", r.value},
+                       {"typed", r.source == ReadingSource::Typed},
+                       {"at", ms(r.takenAt)}};
+}
+
 QJsonObject toObject(const Inspection &inspection)
 {
     QJsonArray plan, readings, sent;
     for (const PlanEntry &e : inspection.plan)
         plan.append(QJsonObject{{"point", e.index}, {"ticked", e.ticked}});
     for (const ArchivedReading &r : inspection.readings)
-        readings.append(QJsonObject{{"point", r.point},
-                                    {"substrate", substrateName(r.substrate)},
-                                    {"value", r.value},
-                                    {"typed", r.source == ReadingSource::Typed},
-                                    {"at", ms(r.takenAt)}});
+        readings.append(readingObject(r));
     for (const SentPoint &s : inspection.sent)
         sent.append(QJsonObject{{"point", s.point}, {"at", ms(s.sentAt)}});
     QJsonObject object{{"uid", inspection.uid},
@@ -156,9 +161,29 @@ std::optional<VerdictBands> limitsFrom(const QJsonObject &o, Fields &f)
     return bands;
 }
 
+constexpr int kLastPoint = PointCatalogue::kPointCount - 1;
+
+QList<ArchivedReading> readingsFrom(const QJsonObject &o, Fields &f)
+{
+    QList<ArchivedReading> readings;
+    for (const QJsonValue &v : f.objects(o, "readings")) {
+        const QJsonObject e = v.toObject();
+        ArchivedReading r;
+        r.point = f.number(e, "point", 0, kLastPoint, true);
+        const std::optional<Substrate> substrate = substrateFromName(f.text(e, "substrate", true));
+        if (!substrate)
+            f.fail("substrate", "nem FE vagy AL");
+        r.substrate = substrate.value_or(Substrate::FE);
+        r.value = f.number(e, "value", 0, 65535, true);
+        r.source = f.flag(e, "typed") ? ReadingSource::Typed : ReadingSource::Gauge;
+        r.takenAt = f.time(e, "at");
+        readings.append(r);
+    }
+    return readings;
+}
+
 std::optional<Inspection> fromObject(const QJsonObject &o, bool *open, QString *problem)
 {
-    constexpr int kLastPoint = PointCatalogue::kPointCount - 1;
     Fields f;
     Inspection inspection;
     inspection.uid = f.text(o, "uid", true);
@@ -180,19 +205,7 @@ std::optional<Inspection> fromObject(const QJsonObject &o, bool *open, QString *
         const QJsonObject e = v.toObject();
         inspection.plan.append({f.number(e, "point", 0, kLastPoint, true), f.flag(e, "ticked")});
     }
-    for (const QJsonValue &v : f.objects(o, "readings")) {
-        const QJsonObject e = v.toObject();
-        ArchivedReading r;
-        r.point = f.number(e, "point", 0, kLastPoint, true);
-        const std::optional<Substrate> substrate = substrateFromName(f.text(e, "substrate", true));
-        if (!substrate)
-            f.fail("substrate", "nem FE vagy AL");
-        r.substrate = substrate.value_or(Substrate::FE);
-        r.value = f.number(e, "value", 0, 65535, true);
-        r.source = f.flag(e, "typed") ? ReadingSource::Typed : ReadingSource::Gauge;
-        r.takenAt = f.time(e, "at");
-        inspection.readings.append(r);
-    }
+    inspection.readings = readingsFrom(o, f);
     for (const QJsonValue &v : f.objects(o, "sent")) {
         const QJsonObject e = v.toObject();
         inspection.sent.append({f.number(e, "point", 0, kLastPoint, true), f.time(e, "at")});
@@ -255,4 +268,56 @@ QList<Inspection> InspectionJson::decode(const QByteArray &json, bool *ok, bool 
     if (problem)
         *problem = why;
     return out;
+}
+
+QByteArray InspectionJson::encodeOpen(const Inspection &inspection)
+{
+    return encode({inspection}, true) + '\n';
+}
+
+QByteArray InspectionJson::encodeAdded(const QDateTime &ended,
+                                       const QList<ArchivedReading> &readings)
+{
+    QJsonArray added;
+    for (const ArchivedReading &r : readings)
+        added.append(readingObject(r));
+    return QJsonDocument(QJsonObject{{"ended", ms(ended)}, {"readings", added}})
+               .toJson(QJsonDocument::Compact) +
+           '\n';
+}
+
+std::optional<Inspection> InspectionJson::decodeOpen(const QByteArray &content, QString *problem)
+{
+    const QList<QByteArray> lines = content.split('\n');
+    bool ok = false;
+    bool open = false;
+    const QList<Inspection> base = decode(lines.first(), &ok, &open, problem);
+    // The first line is written whole (the file takes its place by a rename).
+    if (!ok || base.size() != 1 || !open) {
+        if (problem && ok)
+            *problem = QStringLiteral("nem egy folyamatban levő vizsgálat");
+        return std::nullopt;
+    }
+    Inspection inspection = base.first();
+    // Every line but the last ends with its line break: the last one, cut off
+    // by an end by force before its sync returned, was never kept.
+    for (qsizetype n = 1; n + 1 < lines.size(); ++n) {
+        const QJsonDocument doc = QJsonDocument::fromJson(lines.at(n));
+        Fields f;
+        if (!doc.isObject())
+            f.fail("readings", "sora nem objektum");
+        const QList<ArchivedReading> added = readingsFrom(doc.object(), f);
+        const QDateTime ended = f.time(doc.object(), "ended");
+        if (f.failed()) {
+            if (problem)
+                *problem = f.problem();
+            return std::nullopt;
+        }
+        inspection.readings += added;
+        inspection.ended = ended;
+    }
+    std::stable_sort(
+        inspection.readings.begin(), inspection.readings.end(),
+        [](const ArchivedReading &a, const ArchivedReading &b) { return a.takenAt < b.takenAt; });
+    return inspection;
 }

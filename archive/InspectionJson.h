@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <optional>
 
 #include "Inspection.h"
 
@@ -21,5 +22,15 @@ QByteArray encode(const QList<Inspection> &inspections, bool open = false);
 // is still in progress.
 QList<Inspection> decode(const QByteArray &json, bool *ok = nullptr, bool *open = nullptr,
                          QString *problem = nullptr);
+
+// The entry of an inspection in progress: its state as a first line, and a
+// line for each batch of readings added since, so that keeping it costs a
+// short synced append rather than the whole inspection each time.
+QByteArray encodeOpen(const Inspection &inspection);
+QByteArray encodeAdded(const QDateTime &ended, const QList<ArchivedReading> &readings);
+// Nothing, and `problem` saying why, unless the first line is one entry in
+// progress and every complete line after it holds readings with their types;
+// a last line without its line break (cut off by an end by force) is left out.
+std::optional<Inspection> decodeOpen(const QByteArray &content, QString *problem = nullptr);
 
 } // namespace InspectionJson

@@ -2,8 +2,10 @@
 
 #include "ArchiveJournal.h"
 #include "Failure.h"
+#include "PointCatalogue.h"
 
 #include <QDeadlineTimer>
+#include <array>
 
 JournalKeeper::JournalKeeper(ArchiveJournal &journal, QObject *parent)
     : QObject(parent), m_journal(journal), m_worker(std::make_unique<QObject>())
@@ -81,20 +83,80 @@ void JournalKeeper::runJobs()
     }
 }
 
+namespace {
+
+// The readings `now` holds beyond `before`, oldest first, when it differs from
+// it by added readings only (each point's readings then begin with those it
+// had); nothing else.
+std::optional<QList<ArchivedReading>> added(const Inspection &before, const Inspection &now)
+{
+    Inspection a = before;
+    Inspection b = now;
+    a.readings.clear();
+    b.readings.clear();
+    a.ended = b.ended = QDateTime();
+    if (!(a == b))
+        return std::nullopt;
+    std::array<QList<ArchivedReading>, PointCatalogue::kPointCount> was;
+    for (const ArchivedReading &r : before.readings)
+        was[size_t(r.point)].append(r);
+    std::array<qsizetype, PointCatalogue::kPointCount> seen{};
+    QList<ArchivedReading> out;
+    for (const ArchivedReading &r : now.readings) {
+        qsizetype &n = seen[size_t(r.point)];
+        const QList<ArchivedReading> &old = was[size_t(r.point)];
+        if (n < old.size()) {
+            if (!(old.at(n) == r))
+                return std::nullopt;
+        } else {
+            out.append(r);
+        }
+        ++n;
+    }
+    for (size_t p = 0; p < was.size(); ++p) {
+        if (seen[p] < was[p].size())
+            return std::nullopt; // one was deleted
+    }
+    return out;
+}
+
+} // namespace
+
+void JournalKeeper::keep(const Inspection &inspection)
+{
+    const std::optional<QList<ArchivedReading>> more = m_written && m_written->uid == inspection.uid
+                                                           ? added(*m_written, inspection)
+                                                           : std::nullopt;
+    // Appends that have outgrown the whole entry are folded into it again.
+    if (more && m_appended + more->size() <= std::max<qsizetype>(m_writtenWhole, 256)) {
+        if (!more->isEmpty())
+            m_journal.appendOpen(inspection.uid, inspection.ended, *more);
+        m_appended += more->size();
+    } else {
+        m_journal.writeOpen(inspection);
+        m_writtenWhole = inspection.readings.size();
+        m_appended = 0;
+    }
+    m_written = inspection;
+}
+
 void JournalKeeper::run(const Job &job)
 {
     switch (job.kind) {
     case Job::Kind::Open:
         try {
-            m_journal.writeOpen(job.inspection);
+            keep(job.inspection);
             if (std::exchange(m_keepFailing, false))
                 Q_EMIT keepWorks();
         } catch (const Failure &f) {
+            m_written.reset(); // written whole the next time
             if (!std::exchange(m_keepFailing, true))
                 Q_EMIT keepFailed(f.reason());
         }
         return;
     case Job::Kind::Remove:
+        if (m_written && m_written->uid == job.uid)
+            m_written.reset();
         m_journal.removeOpen(job.uid);
         return;
     }

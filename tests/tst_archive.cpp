@@ -994,10 +994,11 @@ private Q_SLOTS:
             const QStringList open = QDir(folder).entryList({"*.open.json"}, QDir::Files);
             if (open.size() != 1)
                 return std::nullopt;
-            bool inProgress = false;
-            const QList<Inspection> one =
-                InspectionJson::decode(readAll(folder + u'/' + open.first()), nullptr, &inProgress);
-            return one.size() == 1 && inProgress ? std::optional(one.first()) : std::nullopt;
+            return InspectionJson::decodeOpen(readAll(folder + u'/' + open.first()));
+        };
+        const auto lines = [&folder] {
+            const QStringList open = QDir(folder).entryList({"*.open.json"}, QDir::Files);
+            return open.isEmpty() ? 0 : readAll(folder + u'/' + open.first()).count('\n');
         };
         const auto reading = [](int value) {
             return Reading{Substrate::FE, value, ReadingSource::Gauge,
@@ -1010,19 +1011,36 @@ private Q_SLOTS:
             log.append(0, reading(120));
             recorder.changed();
             QTRY_VERIFY_WITH_TIMEOUT(kept() && kept()->readings.size() == 1, 1000);
+            // Readings only added: each state a line appended to the entry.
+            for (int value : {121, 122}) {
+                log.append(1, reading(value));
+                recorder.changed();
+                QTRY_VERIFY_WITH_TIMEOUT(kept() && kept()->readings.last().value == value, 1000);
+            }
+            QCOMPARE(lines(), 3);
             log.removeAt(0, 0);
             log.append(0, reading(130));
             recorder.categoryReceived(QStringLiteral("M1"));
             recorder.pointSent(0);
             QTRY_VERIFY_WITH_TIMEOUT(kept() && kept()->category == u"M1", 1000);
-            QCOMPARE(kept()->readings.first().value, 130);
+            QCOMPARE(kept()->readings.last().value, 130);
+            QCOMPARE(kept()->readings.size(), 3);
             QCOMPARE(kept()->sent.size(), 1);
+            QCOMPARE(lines(), 1); // a deletion rewrites it whole
+            // A line cut off by an end by force is left out; a whole line that
+            // cannot be read makes the entry unreadable.
+            const QByteArray whole = readAll(QDir(folder).filePath(
+                QDir(folder).entryList({"*.open.json"}, QDir::Files).first()));
+            QCOMPARE(InspectionJson::decodeOpen(whole + "{\"ended\":null,\"readi")->readings.size(),
+                     3);
+            QVERIFY(!InspectionJson::decodeOpen(whole + "{\"ended\":1,\"readings\":[{}]}\n"));
 
             QVERIFY(recorder.store(log, plan));
             QTRY_VERIFY(!kept());
             log.append(12, reading(140)); // measured on after going back
             recorder.changed();
             QTRY_VERIFY_WITH_TIMEOUT(kept() && kept()->revision == 2, 1000);
+            QCOMPARE(kept()->readings.size(), 4);
             log.clearAll();
             recorder.readingsDiscarded();
             QTRY_VERIFY(!kept());

@@ -482,7 +482,7 @@ private Q_SLOTS:
             QDir().mkpath(archiveDir.filePath(journal));
             QFile entry(archiveDir.filePath(journal) + "/w9x9." + left.uid + ".open.json");
             entry.open(QIODevice::WriteOnly);
-            entry.write(InspectionJson::encode({left}, true));
+            entry.write(InspectionJson::encodeOpen(left));
             return left.uid;
         };
         const QString taken = leaveUnfinished("taken");
