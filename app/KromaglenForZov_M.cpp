@@ -236,6 +236,9 @@ void TF_Main::showEvent(QShowEvent *event)
 
 void TF_Main::closeEvent(QCloseEvent *event)
 {
+    // The session's end closes the windows: nothing is asked then.
+    if (m_flow.sessionEnding())
+        m_flow.endNow();
     if (m_flow.closing()) {
         event->accept();
         FormClose();
@@ -243,6 +246,18 @@ void TF_Main::closeEvent(QCloseEvent *event)
     }
     event->ignore();
     FormCloseQuery();
+}
+
+void TF_Main::sessionEnding()
+{
+    m_flow.keepForEnd();
+}
+
+void TF_Main::endNow()
+{
+    m_flow.endNow();
+    // At once: the system may end the process when this handler returns.
+    close();
 }
 
 bool TF_Main::FormCloseQuery()

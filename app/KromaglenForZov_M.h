@@ -125,6 +125,9 @@ public Q_SLOTS:
     void BB_SendCancelClick();
     void PC_StepsChanging(bool &allowChange);
     void Label3Click();
+    // The system's end: coming (the session may still be cancelled), or now.
+    void sessionEnding();
+    void endNow();
 
 protected:
     bool event(QEvent *event) override;

@@ -130,6 +130,15 @@ QString TestHook::run(const QString &line)
         QTimer::singleShot(0, &m_window, &QWidget::close);
         return QStringLiteral("ok");
     }
+    if (command == u"sessionend") {
+        // As a desktop's session manager ends a session: the data first,
+        // then the program is told to go.
+        QTimer::singleShot(0, &m_window, [this] {
+            m_window.sessionEnding();
+            QCoreApplication::quit();
+        });
+        return QStringLiteral("ok");
+    }
     if (command == u"answer") {
         const bool yes = name == u"yes";
         auto *timer = new QTimer(this);

@@ -18,6 +18,7 @@ class TF_MyShowMessage;
 //   info                 the information dialog's message ("" when hidden)
 //   where NAME           a widget's place on the screen: x y width height
 //   close                ask the window to close
+//   sessionend           end the program as a desktop session's end does
 class TestHook : public QObject
 {
     Q_OBJECT

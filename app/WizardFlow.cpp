@@ -33,6 +33,9 @@ WizardFlow::WizardFlow(GaugeSession &gauge, MeasuringController &measuring,
             m_measuring.RaiseFeedback(FeedbackEvent::CannotMeasure);
     });
     connect(&m_handover, &HandoverController::categoryArrived, this, &WizardFlow::onCategory);
+    // A change after a session's end was announced: that end was cancelled.
+    connect(&m_measuring, &MeasuringController::inspectionChanged, this, &WizardFlow::endCancelled);
+    connect(&m_handover, &HandoverController::pointSent, this, &WizardFlow::endCancelled);
     if (m_archive) {
         connect(&m_handover, &HandoverController::pointSent, m_archive,
                 &ArchiveRecorder::pointSent);
@@ -61,6 +64,7 @@ void WizardFlow::setState(WizardPage page, Stage stage)
         return;
     m_page = page;
     m_stage = stage;
+    endCancelled();
     Q_EMIT stageChanged();
     askAboutUnfinished();
 }
@@ -544,4 +548,44 @@ void WizardFlow::FormClose()
         return;
     m_gauge.shutDown();
     m_measuring.silence();
+}
+
+// ---------------------------------------------------------------- the system's end
+
+void WizardFlow::keepForEnd()
+{
+    // Asked once per window at a session's end: once is enough while nothing changes.
+    if (m_archive && !m_closing && !m_keptForEnd) {
+        if (m_page == WizardPage::Send && m_handover.anySent()) {
+            saveAutoPresetIfNamed();
+            archiveInspection();
+        } else {
+            m_archive->keepNow(kEndWaitMs);
+        }
+    }
+    // Set after the work, which may itself count as a change.
+    m_keptForEnd = true;
+    m_sessionEnding = true;
+}
+
+void WizardFlow::endCancelled()
+{
+    m_keptForEnd = false;
+    m_sessionEnding = false;
+}
+
+void WizardFlow::endNow()
+{
+    if (m_closing)
+        return;
+    m_endedBySystem = true;
+    if (std::exchange(m_asking, false))
+        m_asker.withdraw();
+    keepForEnd();
+    if (m_stage == Stage::Connecting)
+        BB_AbortConnectClick();
+    m_gauge.CloseGaugePort();
+    m_handover.stop();
+    m_closing = true;
+    Q_EMIT closeWindow();
 }

@@ -2,6 +2,7 @@
 #include "ArchiveRecorder.h"
 #include "ArchiveSettings.h"
 #include "EndNotice.h"
+#include "EndRequests.h"
 #include "EventLog.h"
 #include "KromaglenForZov_SM.h"
 #include "ProcessLimits.h"
@@ -82,6 +83,18 @@ int main(int argc, char *argv[])
 #endif
 
     const WizardWindows wizard = showWizard(services);
+    // The system's end (signals, the session, the console) keeps what there
+    // is and ends without a question.
+    EndRequests endRequests;
+    QObject::connect(&endRequests, &EndRequests::endComing, wizard.main.get(),
+                     &TF_Main::sessionEnding);
+    QObject::connect(&endRequests, &EndRequests::endRequested, wizard.main.get(),
+                     [&log, main = wizard.main.get()](const QString &why) {
+                         log.write(QStringLiteral("A program leáll: ") + why);
+                         main->endNow();
+                     });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, wizard.main.get(),
+                     &TF_Main::sessionEnding);
 #ifdef KFZ_TEST_HOOK
     TestHook hook(*wizard.main, *wizard.question, *wizard.info);
 #endif
@@ -89,8 +102,13 @@ int main(int argc, char *argv[])
     const ArchiveRecorder::Finish finish = archive.finish(ArchiveRecorder::kCloseWaitMs);
     if (!finish.allStored()) {
         log.write(EndNotice::text(finish));
-        wizard.info->hide(); // the box is not to stand behind an older message
-        EndNotice::show(finish);
+        // Told to a person who closed the wizard; at the system's end no box
+        // may hold the program up.
+        const WizardFlow &flow = wizard.main->flow();
+        if (flow.closing() && !flow.endedBySystem()) {
+            wizard.info->hide(); // the box is not to stand behind an older message
+            EndNotice::show(finish);
+        }
     }
     return code;
 }

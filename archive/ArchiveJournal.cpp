@@ -52,7 +52,8 @@ public:
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
         return m_handle != INVALID_HANDLE_VALUE;
 #else
-        m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        // Read-only: a lock needs no writing, and holds no writer on the disk.
+        m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
         if (m_fd < 0)
             return false;
         if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
