@@ -110,6 +110,8 @@ void TF_Main::FormCreate()
     m_measuring.loadSoundOptions();
     m_handover.StartServerAtStartup();
     BB_SetAll->setFocus();
+    // The focus is shown from the start: Enter presses the focused button.
+    setAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 void TF_Main::prepareControls(QWidget *root)
@@ -119,7 +121,7 @@ void TF_Main::prepareControls(QWidget *root)
         w->setToolTipDuration(kHintPauseMs);
     // Enter presses the button that has the focus, as Space does.
     for (QPushButton *button : root->findChildren<QPushButton *>())
-        button->setAutoDefault(true);
+        pressWithEnter(button);
 }
 
 void TF_Main::connectConfigHandlers()

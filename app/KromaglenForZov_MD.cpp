@@ -49,15 +49,14 @@ TF_MessageDlg::TF_MessageDlg(QWidget *parent)
     m_yes = new QPushButton(QStringLiteral("&Igen"), this);
     m_yes->setObjectName(QStringLiteral("BB_Yes"));
     m_yes->setGeometry(139, 189, 174, 25);
-    m_yes->setDefault(true);
-    m_yes->setAutoDefault(true);
+    pressWithEnter(m_yes);
     connect(m_yes, &QPushButton::clicked, this, &QDialog::accept);
 
     m_no = new QPushButton(QStringLiteral("&Nem"), this);
     m_no->setObjectName(QStringLiteral("BB_No"));
     m_no->setGeometry(379, 189, 174, 25);
     // Enter presses the button that has the focus; Igen has it at first.
-    m_no->setAutoDefault(true);
+    pressWithEnter(m_no);
     connect(m_no, &QPushButton::clicked, this, &QDialog::reject);
     connect(this, &QDialog::finished, this, [this](int result) {
         if (const Asker::Answered answered = std::exchange(m_answered, nullptr))

@@ -54,7 +54,7 @@ TF_MyShowMessage::TF_MyShowMessage(QWidget *parent)
 
     m_ok = new QPushButton(QStringLiteral("OK"), this);
     m_ok->setObjectName(QStringLiteral("BB_OK"));
-    m_ok->setDefault(true);
+    pressWithEnter(m_ok); // its only control: it has the focus
     m_ok->setFixedSize(161, 25);
     connect(m_ok, &QPushButton::clicked, this, &TF_MyShowMessage::BB_OKClick);
 

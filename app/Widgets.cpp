@@ -50,7 +50,31 @@ private:
     int m_height;
 };
 
+class EnterPresses : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key != Qt::Key_Return && key != Qt::Key_Enter)
+            return false;
+        static_cast<QPushButton *>(watched)->click();
+        return true;
+    }
+};
+
 } // namespace
+
+void pressWithEnter(QPushButton *button)
+{
+    button->setAutoDefault(false);
+    button->installEventFilter(new EnterPresses(button));
+}
 
 void setTextColour(QWidget *widget, const QColor &colour)
 {

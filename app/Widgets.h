@@ -10,6 +10,13 @@
 
 // The few widget behaviours the wizard needs beyond Qt's own.
 
+// Enter (also the keypad's) presses the button while it has the focus, as
+// Space does, without making it a default button: the Windows style pulses a
+// default button for as long as its window is active, repainting it many
+// times a second (3-4 % of a processor under Wine), though Windows 8 and later
+// draw every step of the pulse alike.
+void pressWithEnter(QPushButton *button);
+
 // Places a top-level window's frame in the middle of its screen.
 void centreOnScreen(QWidget *window);
 

@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QThread>
 #include <QUrl>
 #include <algorithm>
@@ -59,14 +60,7 @@ void ArchiveDatabase::open(Access access)
             m_ready = true;
             return;
         }
-        const int version = ArchiveSchema::version(*this);
-        if (version > ArchiveSchema::kVersion)
-            throw ArchiveError(ArchiveError::Cause::TooNew,
-                               QStringLiteral("Az archívumot a program egy újabb változata írta"));
-        if (version < ArchiveSchema::kVersion)
-            throw ArchiveError(ArchiveError::Cause::Unavailable,
-                               QStringLiteral("Az archívum egy korábbi változat formájában van, és "
-                                              "itt nem írható, így nem frissíthető"));
+        ArchiveSchema::checkReadable(*this);
     } catch (...) {
         close();
         throw;
@@ -244,13 +238,47 @@ void ArchiveDatabase::checkIntegrity()
         throw ArchiveError(ArchiveError::Cause::Damaged, problems.join(QStringLiteral("; ")));
 }
 
+QString ArchiveDatabase::withValues(const QString &sql, const QVariantList &values) const
+{
+    // Each '?' outside a quoted text or name, in order.
+    QString out;
+    out.reserve(sql.size() + values.size() * 8);
+    qsizetype next = 0;
+    QChar quote;
+    for (const QChar c : sql) {
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+        } else if (c == u'\'' || c == u'"') {
+            quote = c;
+        } else if (c == u'?' && next < values.size()) {
+            const QVariant &value = values.at(next++);
+            QSqlField field(QString(), value.metaType());
+            // A null text is NULL, as when Qt binds it.
+            const bool null = value.isNull() ||
+                              (value.typeId() == QMetaType::QString && value.toString().isNull());
+            if (!null)
+                field.setValue(value);
+            out += m_db.driver()->formatValue(field);
+            continue;
+        }
+        out += c;
+    }
+    Q_ASSERT(next == values.size());
+    return out;
+}
+
 QSqlQuery ArchiveDatabase::exec(const QString &sql, const QVariantList &values)
 {
-    if (values.isEmpty()) {
+    if (values.isEmpty() || !isSqlite()) {
+        // PostgreSQL: Qt's driver sends a prepared statement's values as
+        // texts it formats itself, in a PREPARE, an EXECUTE and a DEALLOCATE;
+        // the statement with the same texts in place goes in one round trip.
+        const QString text = values.isEmpty() ? sql : withValues(sql, values);
         // Unprepared: PostgreSQL prepares no schema statements.
         QSqlQuery query(m_db);
         query.setForwardOnly(true);
-        if (!query.exec(sql))
+        if (!query.exec(text))
             throw ArchiveError::from(query.lastError(), sql.section(u' ', 0, 2));
         return query;
     }

@@ -53,7 +53,7 @@ public:
     bool isSqlite() const { return m_location.kind == ArchiveLocation::Kind::SqliteFile; }
     QSqlDatabase &database() { return m_db; }
 
-    // Runs one statement with its values bound in order.
+    // Runs one statement with its values bound in order (for each '?').
     QSqlQuery exec(const QString &sql, const QVariantList &values = {});
     QSqlQuery prepare(const QString &sql);
     void run(QSqlQuery &query, const QVariantList &values = {});
@@ -76,6 +76,8 @@ public:
     static QString moveAside(const QString &file);
 
 private:
+    // The statement with its values written in as the driver writes them.
+    QString withValues(const QString &sql, const QVariantList &values) const;
     void refuseForeignDatabase();
     void useWriteAheadLog();
     void openConnection();

@@ -3,6 +3,7 @@
 #include "ArchiveDatabase.h"
 #include "ArchiveRollup.h"
 #include "ArchiveSchema.h"
+#include "InspectionDetails.h"
 #include "PointCatalogue.h"
 
 #include <QHash>
@@ -67,6 +68,21 @@ ArchiveQuery::Where ArchiveQuery::where(const ArchiveFilter &filter, const QStri
                  (filter.orWorse ? QStringLiteral(" >= ?") : QStringLiteral(" = ?"));
         w.values.append(int(*filter.verdict));
     }
+    if (const QString key = InspectionDetails::searchKey(filter.search); !key.isEmpty()) {
+        // The beginning of the plate's search key or of the VIN, each through
+        // its index: from the key up to the key with its last character
+        // raised by one (texts compare by code point on both engines).
+        QList<uint> last = key.toUcs4();
+        ++last.last();
+        const QString beyond = QString::fromUcs4(last.constData(), last.size());
+        const QString plate =
+            text(QStringLiteral("replace(replace(%1plate, ' ', ''), '-', '')").arg(prefix));
+        const QString vin = text(prefix + QStringLiteral("vin"));
+        w.sql += QStringLiteral(" AND ((%1plate <> '' AND %2 >= ? AND %2 < ?)"
+                                " OR (%1vin <> '' AND %3 >= ? AND %3 < ?))")
+                     .arg(prefix, plate, vin);
+        w.values << key << beyond << key << beyond;
+    }
     return w;
 }
 
@@ -96,8 +112,9 @@ ArchiveQuery::Chunk ArchiveQuery::fetch(const Where &w, const QString &key,
     const QString way = order.descending ? QStringLiteral(" DESC") : QString();
     QString sql = QStringLiteral("SELECT id, started_ms, category, station, points_measured,"
                                  " reading_count, fe_min, fe_max, al_min, al_max, ") +
-                  ArchiveStore::kLimitColumns + QStringLiteral(", interrupted, ") + key +
-                  QStringLiteral(" FROM inspection WHERE ") + w.sql + QStringLiteral(" ORDER BY ");
+                  ArchiveStore::kLimitColumns + QStringLiteral(", plate, vin, interrupted, ") +
+                  key + QStringLiteral(" FROM inspection WHERE ") + w.sql +
+                  QStringLiteral(" ORDER BY ");
     // The key, then the moment and the id, all one way: one index serves it.
     if (!byMoment)
         sql += key + way + QStringLiteral(", ");
@@ -129,8 +146,10 @@ ArchiveQuery::Chunk ArchiveQuery::fetch(const Where &w, const QString &key,
             s.maximum[i] = optionalInt(query.value(7 + 2 * i));
         }
         s.judgedWith = ArchiveStore::limitsAt(query, 10);
-        s.interrupted = query.value(16).toInt() == 1;
-        out.lastKey = query.value(17);
+        s.plate = query.value(16).toString();
+        s.vin = query.value(17).toString();
+        s.interrupted = query.value(18).toInt() == 1;
+        out.lastKey = query.value(19);
         out.rows.append(s);
     }
     return out;
@@ -184,7 +203,7 @@ ArchivePage ArchiveQuery::page(const ArchiveFilter &filter, const ArchiveOrder &
 qint64 ArchiveQuery::count(const ArchiveFilter &filter)
 {
     // Over years, from the counts kept per day and block as the statistics.
-    const Where all = sums(filter, true);
+    const Where all = parts(filter, {Measure::Count});
     QSqlQuery query = m_db.exec(QStringLiteral("SELECT CAST(SUM(n) AS BIGINT) FROM (") + all.sql +
                                     QStringLiteral(") parts"),
                                 all.values);
@@ -216,79 +235,126 @@ bool ArchiveQuery::allJudged()
     return *m_allJudged;
 }
 
-ArchiveQuery::Where ArchiveQuery::summed(ArchiveFilter filter, qint64 from, qint64 to,
-                                         bool counting, const QString &also)
+ArchiveQuery::Where ArchiveQuery::fromRows(ArchiveFilter filter, qint64 from, qint64 to,
+                                           const Sums &sums, const QString &also)
 {
     filter.from = QDateTime::fromMSecsSinceEpoch(from, Qt::UTC);
     filter.to = QDateTime::fromMSecsSinceEpoch(to, Qt::UTC);
     Where w = where(filter, QStringLiteral("i."));
-    w.sql = (counting ? QStringLiteral("SELECT -1 point, COUNT(*) n, 0 total, 0 squares,"
-                                       " 0 minimum, 0 maximum FROM inspection i WHERE ")
-                      : QStringLiteral("SELECT s.point, SUM(s.n) n, SUM(s.total) total,"
-                                       " SUM(s.squares) squares, MIN(s.minimum) minimum,"
-                                       " MAX(s.maximum) maximum FROM point_summary s"
-                                       " JOIN inspection i ON i.id = s.inspection_id WHERE ")) +
-            w.sql + also + (counting ? QString() : QStringLiteral(" GROUP BY s.point"));
+    w.sql += also;
+    switch (sums.measure) {
+    case Measure::Points:
+        w.sql = QStringLiteral("SELECT r.point, COUNT(*) n, SUM(r.value) total,"
+                               " SUM(CAST(r.value AS BIGINT) * r.value) squares,"
+                               " MIN(r.value) minimum, MAX(r.value) maximum FROM reading r"
+                               " JOIN inspection i ON i.id = r.inspection_id WHERE r.point >= 0"
+                               " AND r.point < %1 AND r.value >= 0 AND r.value <= %2 AND ")
+                    .arg(PointCatalogue::kPointCount)
+                    .arg(VerdictBands::kLargest) +
+                w.sql + QStringLiteral(" GROUP BY r.point");
+        break;
+    case Measure::Count:
+        w.sql = QStringLiteral("SELECT -1 point, COUNT(*) n, 0 total, 0 squares, 0 minimum,"
+                               " 0 maximum FROM inspection i WHERE ") +
+                w.sql;
+        break;
+    case Measure::Verdicts: {
+        const QString group = sums.split == ArchiveSplit::Station    ? QStringLiteral("i.station")
+                              : sums.split == ArchiveSplit::Category ? QStringLiteral("i.category")
+                                                                     : QStringLiteral("''");
+        w.sql = QStringLiteral("SELECT %1 g, %2 v, COUNT(*) n FROM inspection i WHERE ")
+                    .arg(group, verdictOf(filter, QStringLiteral("i."))) +
+                w.sql + QStringLiteral(" GROUP BY 1, 2");
+        break;
+    }
+    }
     return w;
 }
 
-ArchiveQuery::Where ArchiveQuery::sums(const ArchiveFilter &filter, bool counting)
+ArchiveQuery::Where ArchiveQuery::fromKept(const ArchiveFilter &filter, int span, qint64 first,
+                                           qint64 end, const Sums &sums)
+{
+    const bool verdicts = sums.measure == Measure::Verdicts;
+    Where w{QStringLiteral(" FROM point_sums s"), {}};
+    if (verdicts && sums.split != ArchiveSplit::None)
+        w.sql += sums.split == ArchiveSplit::Station
+                     ? QStringLiteral(" JOIN label l ON l.id = s.station")
+                     : QStringLiteral(" JOIN label l ON l.id = s.category");
+    w.sql += QStringLiteral(" WHERE s.span = %1 AND s.bucket >= %2 AND s.bucket < %3")
+                 .arg(span)
+                 .arg(first)
+                 .arg(end);
+    w.sql += sums.measure == Measure::Points ? QStringLiteral(" AND s.point >= 0")
+                                             : QStringLiteral(" AND s.point = -1");
+    const auto named = [&w](const char *column, int kind, const std::optional<QString> &name) {
+        if (!name)
+            return;
+        w.sql += QStringLiteral(" AND s.%1 = (SELECT id FROM label WHERE kind = %2 AND name = ?)")
+                     .arg(QLatin1StringView(column))
+                     .arg(kind);
+        w.values.append(name->isNull() ? QStringLiteral("") : *name);
+    };
+    named("station", 0, filter.station);
+    named("category", 1, filter.category);
+    if (filter.verdict) {
+        w.sql += QStringLiteral(" AND s.worst %1 %2")
+                     .arg(filter.orWorse ? QStringLiteral(">=") : QStringLiteral("="))
+                     .arg(int(*filter.verdict));
+    } else if (verdicts) {
+        // Those stored without limits are judged with today's, from their rows.
+        w.sql += QStringLiteral(" AND s.worst >= 0");
+    }
+    if (verdicts) {
+        const QString group =
+            sums.split == ArchiveSplit::None ? QStringLiteral("''") : QStringLiteral("l.name");
+        w.sql = QStringLiteral("SELECT %1 g, s.worst v, SUM(s.n) n").arg(group) + w.sql +
+                QStringLiteral(" GROUP BY 1, 2");
+    } else {
+        w.sql = QStringLiteral("SELECT s.point, SUM(s.n) n, SUM(s.total) total,"
+                               " SUM(s.squares) squares, MIN(s.minimum) minimum,"
+                               " MAX(s.maximum) maximum") +
+                w.sql + QStringLiteral(" GROUP BY s.point");
+    }
+    return w;
+}
+
+ArchiveQuery::Where ArchiveQuery::parts(const ArchiveFilter &filter, const Sums &sums)
 {
     const qint64 from = ms(filter.from).toLongLong();
     const qint64 to = filter.to.isValid() ? filter.to.toMSecsSinceEpoch() : kNoEnd;
-    if (!m_rollups)
-        m_rollups = ArchiveSchema::version(m_db) >= 6;
     // Whole UTC days inside the range come from the sums kept per day and
     // per block of days; the ends, and what the stored verdict cannot
-    // answer, from the sums of each inspection.
+    // answer, from the inspections' rows.
     constexpr qint64 day = ArchiveRollup::kDayMs;
     constexpr qint64 block = ArchiveRollup::kBlockDays;
     const qint64 firstDay = from <= 0 ? 0 : (from + day - 1) / day;
     const qint64 endDay = to <= 0 ? 0 : to / day;
+    const bool byToday = filter.rejudging && (filter.verdict || sums.measure == Measure::Verdicts);
     QList<Where> parts;
-    if (!*m_rollups || (filter.verdict && filter.rejudging) || firstDay >= endDay) {
-        parts.append(summed(filter, from, to, counting));
+    if (byToday || !filter.search.isEmpty() || firstDay >= endDay) {
+        parts.append(fromRows(filter, from, to, sums));
     } else {
         if (from < firstDay * day)
-            parts.append(summed(filter, from, firstDay * day, counting));
+            parts.append(fromRows(filter, from, firstDay * day, sums));
         if (endDay * day < to)
-            parts.append(summed(filter, endDay * day, to, counting));
-        Where kept{
-            QStringLiteral("SELECT point, SUM(n) n, SUM(total) total, SUM(squares) squares,"
-                           " MIN(minimum) minimum, MAX(maximum) maximum FROM point_rollup"
-                           " WHERE grain = ? AND category = ? AND worst ") +
-                (filter.verdict && filter.orWorse ? QStringLiteral(">= ? AND ")
-                                                  : QStringLiteral("= ? AND ")) +
-                (counting ? QStringLiteral("point = -1") : QStringLiteral("point >= 0")),
-            {(filter.category ? ArchiveRollup::Category : 0) |
-                 (filter.verdict ? ArchiveRollup::Verdict : 0),
-             filter.category && !filter.category->isNull() ? *filter.category : QStringLiteral(""),
-             filter.verdict ? int(*filter.verdict) : -1}};
-        if (filter.station) {
-            kept.sql += QStringLiteral(" AND station = ?");
-            kept.values.append(filter.station->isNull() ? QStringLiteral("") : *filter.station);
-        }
-        const auto buckets = [&](qint64 span, qint64 first, qint64 end) {
-            if (first >= end)
-                return;
-            Where w = kept;
-            w.sql += QStringLiteral(" AND span = ? AND bucket >= ? AND bucket < ? GROUP BY point");
-            w.values << span << first << end;
-            parts.append(w);
+            parts.append(fromRows(filter, endDay * day, to, sums));
+        const auto kept = [&](int span, qint64 first, qint64 end) {
+            if (first < end)
+                parts.append(fromKept(filter, span, first, end, sums));
         };
         const qint64 firstBlock = (firstDay + block - 1) / block;
         const qint64 endBlock = endDay / block;
         if (firstBlock < endBlock) {
-            buckets(1, firstDay, firstBlock * block);
-            buckets(block, firstBlock, endBlock);
-            buckets(1, endBlock * block, endDay);
+            kept(1, firstDay, firstBlock * block);
+            kept(block, firstBlock, endBlock);
+            kept(1, endBlock * block, endDay);
         } else {
-            buckets(1, firstDay, endDay);
+            kept(1, firstDay, endDay);
         }
         // Inspections stored without limits are judged one by one.
-        if (filter.verdict && !allJudged())
-            parts.append(summed(filter, firstDay * day, endDay * day, counting,
-                                QStringLiteral(" AND i.worst IS NULL")));
+        if ((filter.verdict || sums.measure == Measure::Verdicts) && !allJudged())
+            parts.append(fromRows(filter, firstDay * day, endDay * day, sums,
+                                  QStringLiteral(" AND i.worst IS NULL")));
     }
     Where all;
     for (const Where &part : parts) {
@@ -300,7 +366,7 @@ ArchiveQuery::Where ArchiveQuery::sums(const ArchiveFilter &filter, bool countin
 
 QList<PointStatistics> ArchiveQuery::statistics(const ArchiveFilter &filter)
 {
-    const Where all = sums(filter, false);
+    const Where all = parts(filter, {Measure::Points});
     QSqlQuery query =
         m_db.exec(QStringLiteral("SELECT point, CAST(SUM(n) AS BIGINT), MIN(minimum),"
                                  " MAX(maximum), CAST(SUM(total) AS BIGINT),"
@@ -334,16 +400,11 @@ QList<PointStatistics> ArchiveQuery::statistics(const ArchiveFilter &filter)
 
 QList<VerdictCounts> ArchiveQuery::verdictCounts(const ArchiveFilter &filter, ArchiveSplit split)
 {
-    const QString group = split == ArchiveSplit::Station    ? text(QStringLiteral("station"))
-                          : split == ArchiveSplit::Category ? text(QStringLiteral("category"))
-                                                            : QStringLiteral("''");
-    const Where w = where(filter);
+    const Where all = parts(filter, {Measure::Verdicts, split});
     QSqlQuery query =
-        m_db.exec(QStringLiteral("SELECT g, v, COUNT(*) FROM (SELECT %1 g, %2 v"
-                                 " FROM inspection WHERE %3) grouped"
-                                 " GROUP BY g, v ORDER BY %4")
-                      .arg(group, verdictOf(filter), w.sql, text(QStringLiteral("g"))),
-                  w.values);
+        m_db.exec(QStringLiteral("SELECT g, v, CAST(SUM(n) AS BIGINT) FROM (") + all.sql +
+                      QStringLiteral(") parts GROUP BY g, v ORDER BY ") + text(QStringLiteral("g")),
+                  all.values);
     QList<VerdictCounts> out;
     while (query.next()) {
         const QString g = query.value(0).toString();
@@ -351,7 +412,7 @@ QList<VerdictCounts> ArchiveQuery::verdictCounts(const ArchiveFilter &filter, Ar
             out.append(VerdictCounts{g, {}});
         const int v = query.value(1).toInt();
         if (v >= 0 && v < int(out.last().counts.size()))
-            out.last().counts[size_t(v)] += query.value(2).toString().toLongLong();
+            out.last().counts[size_t(v)] += query.value(2).toLongLong();
     }
     return out;
 }

@@ -48,10 +48,10 @@ struct ArchivePage
 };
 
 // The list of a large archive read a page at a time, filtered and sorted by
-// the database through an index for each filter and sort; counts, and the
-// statistics of each point over a filter summed by the database from the
-// per-point sums kept for each station's days and blocks of days, and
-// beside each inspection for the rest, never from the readings.
+// the database through an index for each filter and sort; counts, verdict
+// counts and the statistics of each point over a filter summed by the
+// database from the sums kept for days and blocks of days (ArchiveRollup),
+// the hours at the ends of a range from the inspections' own rows.
 // Every failure is an ArchiveError.
 class ArchiveQuery
 {
@@ -91,15 +91,25 @@ private:
     QString text(const QString &column) const;
     QStringList distinct(const QString &column);
     bool allJudged();
-    // Per point (n, total, squares, minimum, maximum), the sums over the
-    // filter's inspections; counting: how many, as point -1.
-    Where sums(const ArchiveFilter &filter, bool counting);
-    // The same of those started in [from, to) (and `also`), from the sums
-    // kept beside each inspection.
-    Where summed(ArchiveFilter filter, qint64 from, qint64 to, bool counting,
-                 const QString &also = {});
+    // What the parts of a sum give: per point (point, n, total, squares,
+    // minimum, maximum); the count of inspections as point -1 in the same
+    // columns; or per group and worst verdict (g, v, n).
+    enum class Measure { Points, Count, Verdicts };
+    struct Sums
+    {
+        Measure measure = Measure::Points;
+        ArchiveSplit split = ArchiveSplit::None;
+    };
+    // The parts that together sum the filter's inspections: whole UTC days
+    // and blocks from the kept sums, the rest from the inspections' rows.
+    Where parts(const ArchiveFilter &filter, const Sums &sums);
+    // Those started in [from, to) (and `also`) summed from their rows.
+    Where fromRows(ArchiveFilter filter, qint64 from, qint64 to, const Sums &sums,
+                   const QString &also = {});
+    // The kept sums of the buckets [first, end) of a span.
+    Where fromKept(const ArchiveFilter &filter, int span, qint64 first, qint64 end,
+                   const Sums &sums);
 
     ArchiveDatabase &m_db;
     std::optional<bool> m_allJudged;
-    std::optional<bool> m_rollups; // whether the archive keeps the sums of days
 };

@@ -31,8 +31,8 @@ ArchiveDatabase::Access accessFor(const ArchiveLocation &location)
 class ArchiveReader::Worker : public QObject
 {
 public:
-    Worker(ArchiveLocation location, ArchiveReader *owner)
-        : m_location(std::move(location)), m_owner(owner)
+    Worker(ArchiveLocation location, ArchiveReader *owner, ConnectionWatch *watch)
+        : m_location(std::move(location)), m_owner(owner), m_watch(watch)
     {
     }
 
@@ -43,7 +43,6 @@ public:
             if (!m_db) {
                 m_db = std::make_unique<ArchiveDatabase>(m_location);
                 m_db->open(accessFor(m_location));
-                m_limitMs = m_db->statementTimeoutMs() + kCutAfterMs;
                 if (m_db->upgradedFrom())
                     QMetaObject::invokeMethod(m_owner,
                                               [owner = m_owner, text = upgradeText(*m_db)] {
@@ -51,15 +50,15 @@ public:
                                                       Q_EMIT owner->upgraded(text);
                                               });
             }
-            m_watch.busy(m_db->socketDescriptor());
+            m_watch->busy(*m_db);
             job(*m_db);
-            m_watch.idle();
+            m_watch->idle();
         } catch (const ArchiveError &e) {
             error = e;
         } catch (const Failure &f) {
             error = ArchiveError(ArchiveError::Cause::Failed, f.text());
         }
-        m_watch.idle();
+        m_watch->idle();
         if (error)
             m_db.reset();
         if (m_location.kind == ArchiveLocation::Kind::SqliteFile)
@@ -69,14 +68,11 @@ public:
     }
 
     void stop() { m_db.reset(); }
-    // From the owner's thread.
-    void cutIfStuck() { m_watch.cutIfBusyFor(m_limitMs); }
 
 private:
-    ConnectionWatch m_watch;
-    std::atomic<qint64> m_limitMs{ArchiveDatabase::kStatementTimeoutMs + kCutAfterMs};
     ArchiveLocation m_location;
     QPointer<ArchiveReader> m_owner;
+    ConnectionWatch *m_watch;
     std::unique_ptr<ArchiveDatabase> m_db;
 };
 
@@ -89,14 +85,13 @@ QString ArchiveReader::upgradeText(const ArchiveDatabase &db)
 }
 
 ArchiveReader::ArchiveReader(ArchiveLocation location, QObject *parent)
-    : QObject(parent), m_thread(new QThread), m_worker(new Worker(std::move(location), this))
+    : QObject(parent), m_watch(new ConnectionWatch), m_thread(new QThread),
+      m_worker(new Worker(std::move(location), this, m_watch))
 {
     m_thread->setObjectName(QStringLiteral("archive reader"));
     m_worker->moveToThread(m_thread);
     m_thread->start();
-    m_watchTimer.setInterval(1000);
-    connect(&m_watchTimer, &QTimer::timeout, this, [this] { m_worker->cutIfStuck(); });
-    m_watchTimer.start();
+    m_watch->start();
 }
 
 ArchiveReader::~ArchiveReader()
@@ -105,6 +100,7 @@ ArchiveReader::~ArchiveReader()
     if (m_thread->wait(*m_stopBy)) {
         delete m_worker;
         delete m_thread;
+        delete m_watch;
     }
     // Otherwise a server stopped answering mid-read: the thread is left to
     // the end of the program rather than holding the window open.
@@ -115,7 +111,7 @@ void ArchiveReader::finish()
     if (m_stopBy)
         return;
     m_stopBy = QDeadlineTimer(kStopWaitMs);
-    m_watchTimer.stop();
+    m_watch->stop();
     QMetaObject::invokeMethod(m_worker, [worker = m_worker, thread = m_thread] {
         worker->stop();
         thread->quit();

@@ -3,7 +3,6 @@
 #include <QDeadlineTimer>
 #include <QObject>
 #include <QThread>
-#include <QTimer>
 #include <functional>
 #include <optional>
 
@@ -11,6 +10,7 @@
 #include "ArchiveLocation.h"
 
 class ArchiveDatabase;
+class ConnectionWatch;
 
 // Reads the archive on a thread of its own, so a window never waits on the
 // disk or a server that stopped answering. Jobs run one after another; each
@@ -18,9 +18,9 @@ class ArchiveDatabase;
 // after it, so the wizard can move a damaged file aside meanwhile and the
 // next job reads the file now in its place; where this program cannot write
 // the file is opened read-only. A PostgreSQL connection is kept between jobs
-// and made anew after a failure; one that waits for an answer longer than
-// its statement time-out and kCutAfterMs more is cut, so a path that
-// stopped forwarding holds the reader only so long.
+// and made anew after a failure; one whose answer is overdue is cut (see
+// ConnectionWatch), so a path that stopped forwarding holds the reader only
+// so long.
 class ArchiveReader : public QObject
 {
     Q_OBJECT
@@ -30,7 +30,6 @@ public:
     using Done = std::function<void(const std::optional<ArchiveError> &)>;
     // How long the destructor waits for a job still running.
     static constexpr int kStopWaitMs = 2000;
-    static constexpr int kCutAfterMs = 5000;
 
     explicit ArchiveReader(ArchiveLocation location, QObject *parent = nullptr);
     // How an upgrade is told, for the log.
@@ -51,9 +50,9 @@ Q_SIGNALS:
 
 private:
     class Worker;
-    void watch();
 
-    QTimer m_watchTimer;
+    // Left with the worker when its thread does not end in time.
+    ConnectionWatch *m_watch = nullptr;
     std::optional<QDeadlineTimer> m_stopBy;
     QThread *m_thread = nullptr;
     Worker *m_worker = nullptr;

@@ -3,6 +3,7 @@
 #include "ArchiveJournal.h"
 #include "ArchiveSettings.h"
 #include "ArchiveWriter.h"
+#include "ConnectionWatch.h"
 #include "DurableFile.h"
 #include "InspectionJson.h"
 #include "JournalKeeper.h"
@@ -63,8 +64,9 @@ void ArchiveRecorder::startWriter()
         // Told with the first store, whose journal entry then fails as well.
     }
     m_thread = new QThread;
+    m_watch = new ConnectionWatch;
     m_thread->setObjectName(QStringLiteral("archive writer"));
-    m_writer = new ArchiveWriter(m_location, *m_journal);
+    m_writer = new ArchiveWriter(m_location, *m_journal, m_watch);
     m_writer->moveToThread(m_thread);
     connect(m_writer, &ArchiveWriter::stored, this, [this](qint64 id) { Q_EMIT stored(id); });
     connect(m_writer, &ArchiveWriter::failed, this, &ArchiveRecorder::failed);
@@ -72,9 +74,7 @@ void ArchiveRecorder::startWriter()
     connect(m_writer, &ArchiveWriter::upgraded, this, &ArchiveRecorder::logged);
     connect(m_writer, &ArchiveWriter::unfinishedFound, this, &ArchiveRecorder::unfinishedFound);
     m_thread->start();
-    m_watchTimer.setInterval(1000);
-    connect(&m_watchTimer, &QTimer::timeout, this, [writer = m_writer] { writer->cutIfStuck(); });
-    m_watchTimer.start();
+    m_watch->start();
 }
 
 void ArchiveRecorder::startKeeper()
@@ -129,7 +129,7 @@ ArchiveRecorder::Finish ArchiveRecorder::finish(int waitMs)
         std::fprintf(stderr, "Kromaglen: a mérések naplója nem készült el %d ms alatt.\n", waitMs);
     if (!m_thread)
         return m_finish;
-    m_watchTimer.stop();
+    m_watch->stop();
     QThread *thread = m_thread;
     ArchiveWriter *writer = m_writer;
     // After every store already queued: the last try, then the thread ends.
@@ -150,8 +150,10 @@ ArchiveRecorder::Finish ArchiveRecorder::finish(int waitMs)
         disconnect(writer, nullptr, this, nullptr);
         m_thread = nullptr;
         m_writer = nullptr;
+        m_watch = nullptr; // left to the writer
     } else {
         delete m_writer;
+        delete std::exchange(m_watch, nullptr);
         delete m_thread;
         m_writer = nullptr;
         m_thread = nullptr;

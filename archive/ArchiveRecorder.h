@@ -12,6 +12,7 @@
 
 class ArchiveJournal;
 class ArchiveWriter;
+class ConnectionWatch;
 class JournalKeeper;
 class ReadingLog;
 
@@ -126,7 +127,9 @@ private:
     bool m_interrupted = false;
     QThread *m_thread = nullptr;
     ArchiveWriter *m_writer = nullptr;
-    QTimer m_watchTimer; // lets the writer go of a connection whose answer is overdue
+    // Lets the writer go of a connection whose answer is overdue; left with
+    // the writer when its thread does not end in time.
+    ConnectionWatch *m_watch = nullptr;
     bool m_finished = false;
     Finish m_finish;
 

@@ -1,67 +1,79 @@
 #pragma once
 
 #include <QList>
-#include <QSet>
 #include <QString>
-#include <QStringList>
-#include <QVariantList>
+#include <map>
 
 class ArchiveDatabase;
 
-// Per-point sums of many inspections kept ready, so that statistics over
-// years read thousands of rows instead of tens of millions. A row of
-// point_rollup sums one point over the inspections of one station started in
-// one UTC day (span 1) or in one block of kBlockDays UTC days (span
-// kBlockDays), split by category, by stored worst verdict (-1: none stored)
-// or by both, as its grain says; a column the grain does not split by holds
-// '' or -1. Point -1 counts the inspections (n) of its bucket. Fixed UTC buckets do not depend on
-// the time zone of a reader. Counts, sums and sums of squares add up exactly, the lowest and
-// highest reading do too; taking an inspection out is not a subtraction, so the buckets it leaves
-// are summed again from point_summary.
+// The statistics' sums kept ready (the table point_sums, see
+// schema/current.sql), so that statistics over years read thousands of rows
+// instead of tens of millions: per point, the readings of the inspections of
+// one station, category and stored verdict started in one UTC day or one
+// block of kBlockDays UTC days, summed; point -1 counts the inspections.
+// Fixed UTC buckets do not depend on a reader's time zone. Counts, sums and
+// sums of squares add up exactly, the lowest and highest reading do too; an
+// inspection taken out is not subtracted: the buckets it leaves are summed
+// again from the readings. Every failure is an ArchiveError.
 class ArchiveRollup
 {
 public:
     static constexpr qint64 kDayMs = 86400000;
     static constexpr int kBlockDays = 32;
-    // Bit 0: split by category; bit 1: split by worst verdict.
-    enum Grain { Station = 0, Category = 1, Verdict = 2, Both = 3 };
 
-    // One station's UTC day.
-    struct Day
+    // Where an inspection's readings are summed: its station, category,
+    // stored worst verdict (-1: none) and UTC day (-1: before 1970, nowhere).
+    struct Bucket
     {
         QString station;
-        qint64 day = 0;
-        friend bool operator==(const Day &, const Day &) = default;
+        QString category;
+        int worst = -1;
+        qint64 day = -1;
+
+        bool operator==(const Bucket &) const = default;
+        bool operator<(const Bucket &o) const;
+    };
+    // The readings of one point, summed.
+    struct Sum
+    {
+        qint64 n = 0;
+        qint64 total = 0;
+        qint64 squares = 0;
+        int minimum = 0;
+        int maximum = 0;
+
+        void add(int value);
+        void add(const Sum &other);
+    };
+    // A new inspection: its bucket and its sums by point.
+    struct Added
+    {
+        Bucket bucket;
+        std::map<int, Sum> points;
     };
 
     explicit ArchiveRollup(ArchiveDatabase &db) : m_db(db) {}
 
-    // The statements that make the table and fill it from point_summary.
-    static QStringList schema(bool sqlite);
-
-    // Within the caller's write transaction, after the rows of the
-    // inspections are written. PostgreSQL: first waits for the writers of
-    // the same stations and blocks (taken in one order, so that two never
-    // wait for each other); then adds the new inspections `added` (ids) to
-    // their buckets and sums again the days `changed` (those an inspection
-    // left or entered by a later store of it).
-    void update(const QList<qint64> &added, const QList<Day> &days, const QList<Day> &changed);
+    // Within the caller's write transaction, after the inspections' rows are
+    // written: adds the new inspections to their day and block, then sums
+    // again the buckets that inspections stored again left or entered.
+    // PostgreSQL: first waits for the other writers of the same stations'
+    // blocks (taken in one order, so that two never wait for each other).
+    void update(const QList<Added> &added, const QList<Bucket> &changed);
     // Sums every bucket again (after rows were copied or deleted in SQL).
     void rebuild();
     // How many rows differ from the same sums made afresh (0: in step).
     qint64 differences();
 
-    static qint64 dayOf(qint64 startedMs) { return startedMs / kDayMs; }
+    static qint64 dayOf(qint64 startedMs) { return startedMs < 0 ? -1 : startedMs / kDayMs; }
 
 private:
-    void lock(const QList<Day> &days);
-    void sumDay(const Day &day);
-    void sumBlock(const QString &station, qint64 block);
+    struct Key;
+    // The numbers of the station and category names, made where missing.
+    std::map<std::pair<int, QString>, qint64> labels(const QList<Bucket> &buckets);
+    void lock(const std::map<std::pair<int, QString>, qint64> &ids, const QList<Bucket> &buckets);
+    void add(const std::map<Key, Sum> &rows);
+    void sumAgain(const Bucket &bucket, qint64 station, qint64 category, int span);
 
     ArchiveDatabase &m_db;
 };
-
-inline size_t qHash(const ArchiveRollup::Day &d, size_t seed = 0)
-{
-    return qHashMulti(seed, d.station, d.day);
-}

@@ -3,6 +3,7 @@
 #include "ArchiveDatabase.h"
 #include "ArchiveQuery.h"
 #include "ArchiveRollup.h"
+#include "InspectionDetails.h"
 #include "RowBatch.h"
 
 #include <QHash>
@@ -57,11 +58,29 @@ QVariant storedWorst(const Inspection &inspection, const InspectionSummary &summ
     return int(bands->worst(summary));
 }
 
-// The station's UTC day of a start (a negative day: before 1970, in no bucket).
-ArchiveRollup::Day dayOf(const QVariant &station, const QVariant &startedMs)
+// Where the statistics' sums of an inspection go (worst: its stored verdict).
+ArchiveRollup::Bucket bucketOf(const QVariant &station, const QVariant &category,
+                               const QVariant &worst, const QVariant &startedMs)
 {
-    const qint64 started = startedMs.toLongLong();
-    return {station.toString(), started < 0 ? -1 : ArchiveRollup::dayOf(started)};
+    return {station.toString(), category.toString(), worst.isNull() ? -1 : worst.toInt(),
+            ArchiveRollup::dayOf(startedMs.toLongLong())};
+}
+
+ArchiveRollup::Bucket bucketOf(const Inspection &inspection)
+{
+    return bucketOf(text(inspection.station), text(boundedCategory(inspection.category)),
+                    storedWorst(inspection, summarise(inspection)), ms(inspection.started));
+}
+
+// Its readings summed by point; those never read back count nowhere.
+std::map<int, ArchiveRollup::Sum> sumsOf(const Inspection &inspection)
+{
+    std::map<int, ArchiveRollup::Sum> sums;
+    for (const ArchivedReading &r : inspection.readings) {
+        if (isValidPoint(r.point) && isValidValue(r.value))
+            sums[r.point].add(r.value);
+    }
+    return sums;
 }
 
 // The inspection's own row: its columns, in the order of headValues().
@@ -70,9 +89,10 @@ QString headColumns()
     return QStringLiteral("station, started_ms, ended_ms, category, points_measured,"
                           " reading_count, fe_min, fe_max, al_min, al_max, revision, ") +
            ArchiveStore::kLimitColumns +
-           QStringLiteral(", worst, plate, inspector, interrupted, changed, uid");
+           QStringLiteral(", worst, plate, vin, make_model, odometer_km, inspector, interrupted,"
+                          " changed, uid");
 }
-constexpr int kHeadValueCount = 23;
+constexpr int kHeadValueCount = 26;
 
 QVariantList headValues(const Inspection &inspection, qint64 change)
 {
@@ -90,7 +110,8 @@ QVariantList headValues(const Inspection &inspection, qint64 change)
                         inspection.revision};
     values += limitValues(inspection.judgedWith);
     values.append(storedWorst(inspection, s));
-    values << text(inspection.plate) << text(inspection.inspector)
+    values << text(inspection.plate) << text(inspection.vin) << text(inspection.makeModel)
+           << optionalInt(inspection.odometerKm) << text(inspection.inspector)
            << (inspection.interrupted ? QVariant(1) : QVariant(QMetaType(QMetaType::Int))) << change
            << inspection.uid;
     Q_ASSERT(values.size() == kHeadValueCount);
@@ -125,27 +146,23 @@ struct ArchiveStore::Batches
         : plan(db, QStringLiteral("plan_point"), {"inspection_id", "position", "point", "ticked"}),
           reading(db, QStringLiteral("reading"),
                   {"inspection_id", "seq", "point", "substrate", "value", "typed", "taken_ms"}),
-          sent(db, QStringLiteral("sent_point"), {"inspection_id", "point", "sent_ms"}),
-          summary(db, QStringLiteral("point_summary"),
-                  {"inspection_id", "point", "n", "total", "squares", "minimum", "maximum"})
+          sent(db, QStringLiteral("sent_point"), {"inspection_id", "point", "sent_ms"})
     {
     }
 
     void flush()
     {
-        for (RowBatch *batch : {&plan, &reading, &sent, &summary})
+        for (RowBatch *batch : {&plan, &reading, &sent})
             batch->flush();
     }
 
     RowBatch plan;
     RowBatch reading;
     RowBatch sent;
-    RowBatch summary;
-    // For the per-point sums of days and blocks: the new inspections and
-    // their days, and the days an inspection stored again left or entered.
-    QList<qint64> added;
-    QList<ArchiveRollup::Day> addedDays;
-    QList<ArchiveRollup::Day> changedDays;
+    // For the statistics' sums: the new inspections, and the buckets an
+    // inspection stored again left or entered.
+    QList<ArchiveRollup::Added> added;
+    QList<ArchiveRollup::Bucket> changed;
 };
 
 void ArchiveStore::store(Inspection &inspection)
@@ -167,7 +184,7 @@ void ArchiveStore::storeAll(QList<Inspection> &inspections)
             writeHeads(inspections, first, std::min(perStatement, inspections.size() - first),
                        batches);
         batches.flush();
-        ArchiveRollup(m_db).update(batches.added, batches.addedDays, batches.changedDays);
+        ArchiveRollup(m_db).update(batches.added, batches.changed);
         m_db.commit();
     } catch (...) {
         m_db.rollback();
@@ -202,9 +219,8 @@ void ArchiveStore::writeHeads(QList<Inspection> &inspections, qsizetype first, q
         const qint64 id = made.take(inspection.uid);
         if (id > 0) {
             inspection.id = id;
-            batches.added.append(id);
-            batches.addedDays.append(dayOf(text(inspection.station), ms(inspection.started)));
             writeRows(inspection, batches);
+            batches.added.append({bucketOf(inspection), sumsOf(inspection)});
         } else if (rewrite(inspection, batches)) {
             writeRows(inspection, batches);
         }
@@ -214,7 +230,8 @@ void ArchiveStore::writeHeads(QList<Inspection> &inspections, qsizetype first, q
 bool ArchiveStore::rewrite(Inspection &inspection, Batches &batches)
 {
     QSqlQuery existing = m_db.exec(
-        QStringLiteral("SELECT id, revision, station, started_ms FROM inspection WHERE uid = ?"),
+        QStringLiteral("SELECT id, revision, station, category, worst, started_ms FROM inspection"
+                       " WHERE uid = ?"),
         {inspection.uid});
     if (!existing.next())
         throw ArchiveError(ArchiveError::Cause::Failed,
@@ -222,17 +239,14 @@ bool ArchiveStore::rewrite(Inspection &inspection, Batches &batches)
                                inspection.uid);
     inspection.id = existing.value(0).toLongLong();
     const int storedRevision = existing.value(1).toInt();
-    const ArchiveRollup::Day before = dayOf(existing.value(2), existing.value(3));
+    const ArchiveRollup::Bucket before =
+        bucketOf(existing.value(2), existing.value(3), existing.value(4), existing.value(5));
     existing.finish();
     // Already there (a replay after the commit), or a later store of it is.
     if (storedRevision >= inspection.revision)
         return false;
-    // Its sums leave the day it had and go to the day it has now.
-    for (const ArchiveRollup::Day &d :
-         {before, dayOf(text(inspection.station), ms(inspection.started))}) {
-        if (d.day >= 0)
-            batches.changedDays.append(d);
-    }
+    // Its sums leave the bucket it had and go to the one it has now.
+    batches.changed << before << bucketOf(inspection);
     m_db.exec(QStringLiteral("UPDATE inspection SET station = ?, started_ms = ?, ended_ms = ?,"
                              " category = ?, points_measured = ?, reading_count = ?,"
                              " fe_min = ?, fe_max = ?, al_min = ?, al_max = ?, revision = ?,"
@@ -242,12 +256,15 @@ bool ArchiveStore::rewrite(Inspection &inspection, Batches &batches)
                              // Typed in the archive window: the wizard's copy has none,
                              // and what is there stays.
                              " plate = COALESCE(NULLIF(?, ''), plate),"
+                             " vin = COALESCE(NULLIF(?, ''), vin),"
+                             " make_model = COALESCE(NULLIF(?, ''), make_model),"
+                             " odometer_km = COALESCE(?, odometer_km),"
                              " inspector = COALESCE(NULLIF(?, ''), inspector),"
                              " interrupted = ?, changed = ? WHERE uid = ?"),
               headValues(inspection, m_change));
     // Rows of this inspection may still wait in the batches.
     batches.flush();
-    for (const char *table : {"plan_point", "reading", "sent_point", "point_summary"})
+    for (const char *table : {"plan_point", "reading", "sent_point"})
         m_db.exec(
             QStringLiteral("DELETE FROM %1 WHERE inspection_id = ?").arg(QLatin1StringView(table)),
             {inspection.id});
@@ -260,28 +277,11 @@ void ArchiveStore::writeRows(const Inspection &inspection, Batches &batches)
         const PlanEntry &e = inspection.plan.at(i);
         batches.plan.add({inspection.id, int(i), e.index, int(e.ticked)});
     }
-    struct Sums
-    {
-        qint64 n = 0, total = 0, squares = 0;
-        int minimum = 0, maximum = 0;
-    };
-    std::map<int, Sums> sums;
     for (qsizetype i = 0; i < inspection.readings.size(); ++i) {
         const ArchivedReading &r = inspection.readings.at(i);
         batches.reading.add({inspection.id, int(i), r.point, substrateName(r.substrate), r.value,
                              int(r.source == ReadingSource::Typed), ms(r.takenAt)});
-        if (!isValidPoint(r.point) || !isValidValue(r.value))
-            continue; // never read back
-        Sums &sum = sums[r.point];
-        sum.minimum = sum.n ? std::min(sum.minimum, r.value) : r.value;
-        sum.maximum = sum.n ? std::max(sum.maximum, r.value) : r.value;
-        ++sum.n;
-        sum.total += r.value;
-        sum.squares += qint64(r.value) * r.value;
     }
-    for (const auto &[point, sum] : sums)
-        batches.summary.add(
-            {inspection.id, point, sum.n, sum.total, sum.squares, sum.minimum, sum.maximum});
     for (const SentPoint &p : inspection.sent)
         batches.sent.add({inspection.id, p.point, ms(p.sentAt)});
 }
@@ -291,7 +291,8 @@ std::optional<Inspection> ArchiveStore::load(qint64 id)
     QSqlQuery head = m_db.exec(
         QStringLiteral("SELECT uid, station, started_ms, ended_ms, category, revision, ") +
             kLimitColumns +
-            QStringLiteral(", plate, inspector, interrupted FROM inspection WHERE id = ?"),
+            QStringLiteral(", plate, vin, make_model, odometer_km, inspector, interrupted"
+                           " FROM inspection WHERE id = ?"),
         {id});
     if (!head.next())
         return std::nullopt;
@@ -305,8 +306,12 @@ std::optional<Inspection> ArchiveStore::load(qint64 id)
     inspection.revision = head.value(5).toInt();
     inspection.judgedWith = limitsAt(head, 6);
     inspection.plate = head.value(12).toString();
-    inspection.inspector = head.value(13).toString();
-    inspection.interrupted = head.value(14).toInt() == 1;
+    inspection.vin = head.value(13).toString();
+    inspection.makeModel = head.value(14).toString();
+    if (!head.value(15).isNull())
+        inspection.odometerKm = head.value(15).toInt();
+    inspection.inspector = head.value(16).toString();
+    inspection.interrupted = head.value(17).toInt() == 1;
     head.finish();
 
     QSqlQuery plan = m_db.exec(QStringLiteral("SELECT point, ticked FROM plan_point"
@@ -343,15 +348,32 @@ std::optional<Inspection> ArchiveStore::load(qint64 id)
     return inspection;
 }
 
-void ArchiveStore::setDetails(qint64 id, const QString &plate, const QString &inspector)
+void ArchiveStore::setDetails(qint64 id, const TypedDetails &details)
 {
     // The revision stays: the wizard's next store of it must still be taken.
     QSqlQuery update = m_db.exec(
-        QStringLiteral("UPDATE inspection SET plate = ?, inspector = ?, changed = ? WHERE id = ?"),
-        {text(plate), text(inspector), nextChange(), id});
+        QStringLiteral("UPDATE inspection SET plate = ?, vin = ?, make_model = ?, odometer_km = ?,"
+                       " inspector = ?, changed = ? WHERE id = ?"),
+        {text(details.plate), text(details.vin), text(details.makeModel),
+         optionalInt(details.odometerKm), text(details.inspector), nextChange(), id});
     if (update.numRowsAffected() != 1)
         throw ArchiveError(ArchiveError::Cause::Failed,
                            QStringLiteral("A(z) %1. sz. vizsgálat nincs az archívumban").arg(id));
+}
+
+void ArchiveStore::setDetails(qint64 id, const QString &plateOrVin, const QString &inspector)
+{
+    std::optional<Inspection> stored = load(id);
+    if (!stored)
+        throw ArchiveError(ArchiveError::Cause::Failed,
+                           QStringLiteral("A(z) %1. sz. vizsgálat nincs az archívumban").arg(id));
+    TypedDetails details = TypedDetails::of(*stored);
+    // The one field shows the plate, else the VIN: what is typed replaces that.
+    const bool wasVin = details.plate.isEmpty() && !details.vin.isEmpty();
+    (wasVin ? details.vin : details.plate).clear();
+    (InspectionDetails::looksLikeVin(plateOrVin) ? details.vin : details.plate) = plateOrVin;
+    details.inspector = inspector;
+    setDetails(id, details);
 }
 
 QList<InspectionSummary> ArchiveStore::list(const ArchiveFilter &filter)

@@ -26,6 +26,9 @@ struct ArchiveFilter
     std::optional<QString> station;
     std::optional<Verdict> verdict;
     bool orWorse = false; // with `verdict`: a worse worst verdict matches too
+    // Inspections whose plate or VIN begins with it, ignoring case, blanks and
+    // hyphens; empty: all.
+    QString search;
     // How the verdict is found: with today's limits when re-judging, and for
     // inspections stored without limits; otherwise with the stored ones.
     VerdictBands bands;
@@ -46,9 +49,14 @@ public:
     void storeAll(QList<Inspection> &inspections);
 
     std::optional<Inspection> load(qint64 id);
-    // Sets the plate and the inspector of a stored inspection (an empty text
-    // clears one); throws when there is no such inspection.
-    void setDetails(qint64 id, const QString &plate, const QString &inspector);
+    // Sets what was typed for a stored inspection, all of it (an empty text
+    // or no odometer reading clears one); throws when there is no such
+    // inspection. The wizard's later stores of it keep what is set.
+    void setDetails(qint64 id, const TypedDetails &details);
+    // The one field of the window before plate and VIN were apart: a VIN goes
+    // to the VIN, anything else to the plate, replacing what the field showed
+    // (the plate, else the VIN); the rest stays.
+    void setDetails(qint64 id, const QString &plateOrVin, const QString &inspector);
     QList<InspectionSummary> list(const ArchiveFilter &filter);
     // The categories in the archive, sorted; "" for inspections without one.
     QStringList categories();

@@ -4,6 +4,7 @@
 #include "ArchiveJournal.h"
 #include "ArchiveReader.h"
 #include "ArchiveStore.h"
+#include "ConnectionWatch.h"
 
 #include <QScopeGuard>
 
@@ -29,8 +30,9 @@ const QString kNotKeptDesc =
 
 } // namespace
 
-ArchiveWriter::ArchiveWriter(ArchiveLocation location, ArchiveJournal &journal, QObject *parent)
-    : QObject(parent), m_location(std::move(location)), m_journal(journal)
+ArchiveWriter::ArchiveWriter(ArchiveLocation location, ArchiveJournal &journal,
+                             ConnectionWatch *watch, QObject *parent)
+    : QObject(parent), m_location(std::move(location)), m_journal(journal), m_watch(watch)
 {
     m_retry.setSingleShot(true);
     m_retry.setInterval(kRetryMs);
@@ -144,11 +146,13 @@ void ArchiveWriter::storePending()
         try {
             ArchiveDatabase db(m_location);
             // Ends the watch before the connection closes (declared after it).
-            const auto unwatch = qScopeGuard([this] { m_watch.idle(); });
+            const auto unwatch = qScopeGuard([this] {
+                if (m_watch)
+                    m_watch->idle();
+            });
             db.open();
             if (db.upgradedFrom())
                 Q_EMIT upgraded(ArchiveReader::upgradeText(db));
-            m_cutAfterMs = db.statementTimeoutMs() + kCutAfterMs;
             storeInto(db);
             break;
         } catch (const ArchiveError &e) {
@@ -194,7 +198,8 @@ void ArchiveWriter::storeInto(ArchiveDatabase &db)
     ArchiveStore store(db);
     while (!m_pending.isEmpty()) {
         Pending pending = m_pending.first();
-        m_watch.busy(db.socketDescriptor()); // each inspection gets the whole time
+        if (m_watch)
+            m_watch->busy(db); // each inspection gets the whole time
         try {
             store.store(pending.inspection);
         } catch (const ArchiveError &e) {

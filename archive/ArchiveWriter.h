@@ -7,13 +7,13 @@
 
 #include "ArchiveDatabase.h"
 #include "ArchiveLocation.h"
-#include "ConnectionWatch.h"
 #include "Inspection.h"
 
 #include <atomic>
 
 class ArchiveError;
 class ArchiveJournal;
+class ConnectionWatch;
 
 // Stores finished inspections into the archive, on a thread of its own so
 // the window never waits for the disk or the network. Each inspection comes
@@ -29,7 +29,10 @@ class ArchiveWriter : public QObject
 public:
     static constexpr int kRetryMs = 30000;
 
-    ArchiveWriter(ArchiveLocation location, ArchiveJournal &journal, QObject *parent = nullptr);
+    // `watch`, when given (made on another thread), may cut the connection
+    // while a store waits on an archive that does not answer.
+    ArchiveWriter(ArchiveLocation location, ArchiveJournal &journal,
+                  ConnectionWatch *watch = nullptr, QObject *parent = nullptr);
 
     int pendingCount() const { return int(m_pending.size()); }
     // How many of the pending exist only in memory (their journal entry failed).
@@ -54,10 +57,6 @@ public:
     void store(const Inspection &inspection, bool journaled = true);
     // The last try before the program ends.
     void finish();
-    // From another thread, now and then: cuts the archive connection when its
-    // answer is overdue (the statement time-out and kCutAfterMs more).
-    void cutIfStuck() { m_watch.cutIfBusyFor(m_cutAfterMs); }
-    static constexpr int kCutAfterMs = 5000;
 
 Q_SIGNALS:
     void stored(qint64 id, const QString &uid);
@@ -87,8 +86,7 @@ private:
     ArchiveLocation m_location;
     ArchiveJournal &m_journal;
     QList<Pending> m_pending;
-    ConnectionWatch m_watch;
-    std::atomic<qint64> m_cutAfterMs{ArchiveDatabase::kStatementTimeoutMs + kCutAfterMs};
+    ConnectionWatch *m_watch = nullptr;
     QTimer m_retry{this}; // a child: moves to the writer's thread with it
     bool m_checked = false;
     bool m_retrying = false;

@@ -44,6 +44,12 @@ QByteArray CsvExport::rows(const Inspection &inspection, const VerdictBands &ban
     // Judged with other limits than those in force when it ended: said in each row.
     const QString mark =
         inspection.judgedWith == bands ? QString() : QStringLiteral(" (újraminősítve)");
+    // The plate and the VIN in the one column older versions wrote.
+    QStringList vehicle;
+    for (const QString &given : {inspection.plate, inspection.vin}) {
+        if (!given.isEmpty())
+            vehicle.append(given);
+    }
     for (const ArchivedReading &r : inspection.readings) {
         const std::optional<QDateTime> sent = inspection.sentAt(r.point);
         out += line(
@@ -54,8 +60,8 @@ QByteArray CsvExport::rows(const Inspection &inspection, const VerdictBands &ban
              QString::number(r.value),
              r.source == ReadingSource::Typed ? QStringLiteral("kézi") : QStringLiteral("műszer"),
              timeText(r.takenAt), sent ? timeText(*sent) : QString(),
-             verdictName(bands.judge(r)) + mark, inspection.plate, inspection.inspector,
-             inspection.interrupted ? QStringLiteral("igen") : QString()});
+             verdictName(bands.judge(r)) + mark, vehicle.join(QStringLiteral(" / ")),
+             inspection.inspector, inspection.interrupted ? QStringLiteral("igen") : QString()});
     }
     return out;
 }

@@ -59,16 +59,24 @@ InspectionSummary summarise(const Inspection &inspection)
     s.started = inspection.started;
     s.category = inspection.category;
     s.station = inspection.station;
+    s.plate = inspection.plate;
+    s.vin = inspection.vin;
+    s.interrupted = inspection.interrupted;
     s.pointsMeasured = inspection.pointsMeasured();
     s.readingCount = int(inspection.readings.size());
     s.judgedWith = inspection.judgedWith;
-    s.interrupted = inspection.interrupted;
     for (const ArchivedReading &r : inspection.readings) {
         const auto i = size_t(r.substrate);
         s.minimum[i] = std::min(s.minimum[i].value_or(r.value), r.value);
         s.maximum[i] = std::max(s.maximum[i].value_or(r.value), r.value);
     }
     return s;
+}
+
+TypedDetails TypedDetails::of(const Inspection &inspection)
+{
+    return {inspection.plate, inspection.vin, inspection.makeModel, inspection.odometerKm,
+            inspection.inspector};
 }
 
 QString timeText(const QDateTime &time, bool seconds)

@@ -59,21 +59,26 @@ struct Inspection
     QDateTime ended;
     QString category; // empty when none was received
     // Typed in the archive window afterwards (see InspectionDetails); empty
-    // when not given. Storing the inspection again keeps what is there.
-    QString plate; // the registration plate or the VIN
+    // (none) when not given. Storing the inspection again keeps what is there.
+    QString plate; // the registration plate
+    QString vin;   // the vehicle identification number
+    QString makeModel;
+    std::optional<int> odometerKm;
     QString inspector;
+    // The program ended by force before the inspection was finished; it was
+    // kept from its journal entry.
+    bool interrupted = false;
     QList<PlanEntry> plan;
     QList<ArchivedReading> readings; // in the order they were taken
     QList<SentPoint> sent;           // by point
     // The limits the verdicts were given with when the inspection ended;
     // none for inspections an older version stored.
     std::optional<VerdictBands> judgedWith;
-    // The program ended by force before the inspection was finished; it was
-    // kept from its journal entry.
-    bool interrupted = false;
 
     bool operator==(const Inspection &) const = default;
 
+    // What the one plate field of earlier windows shows: the plate, else the VIN.
+    QString plateOrVin() const { return plate.isEmpty() ? vin : plate; }
     int pointsMeasured() const;
     QList<ArchivedReading> readingsOf(int point) const;
     std::optional<QDateTime> sentAt(int point) const;
@@ -87,15 +92,31 @@ struct InspectionSummary
     QDateTime started;
     QString category;
     QString station;
+    QString plate;
+    QString vin;
+    bool interrupted = false;
     int pointsMeasured = 0;
     int readingCount = 0;
     std::optional<int> minimum[kSubstrateCount];
     std::optional<int> maximum[kSubstrateCount];
     std::optional<VerdictBands> judgedWith;
-    bool interrupted = false;
 };
 
 InspectionSummary summarise(const Inspection &inspection);
+
+// What a person types in the archive window for a stored inspection (checked
+// by InspectionDetails); an empty text or no odometer reading: not given.
+struct TypedDetails
+{
+    QString plate;
+    QString vin;
+    QString makeModel;
+    std::optional<int> odometerKm;
+    QString inspector;
+
+    static TypedDetails of(const Inspection &inspection);
+    bool operator==(const TypedDetails &) const = default;
+};
 
 // A moment as the archive shows it, in local time: "2024.03.14. 09:26:53"
 // (without the seconds: "2024.03.14. 09:26"); empty for none.

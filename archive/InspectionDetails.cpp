@@ -48,14 +48,59 @@ std::optional<QString> InspectionDetails::plate(const QString &typed, QString *p
             return std::nullopt;
         }
     }
-    static const QRegularExpression vin(QStringLiteral("^[A-HJ-NPR-Z0-9]{17}$"));
-    if (text->size() == kVinLength && !vin.match(*text).hasMatch()) {
-        if (problem)
-            *problem = QStringLiteral("17 karakteres alvázszámban csak az angol ábécé betűi "
-                                      "(I, O és Q nélkül) és számjegyek lehetnek");
-        return std::nullopt;
-    }
+    if (text->size() == kVinLength)
+        return vin(*text, problem);
     return text;
+}
+
+bool InspectionDetails::looksLikeVin(const QString &text)
+{
+    static const QRegularExpression vin(QStringLiteral("^[A-HJ-NPR-Z0-9]{17}$"));
+    return vin.match(text).hasMatch();
+}
+
+std::optional<QString> InspectionDetails::vin(const QString &typed, QString *problem)
+{
+    std::optional<QString> text = cleaned(typed, problem);
+    if (!text)
+        return std::nullopt;
+    *text = text->toUpper();
+    if (text->isEmpty() || looksLikeVin(*text))
+        return text;
+    if (problem)
+        *problem = text->size() != kVinLength
+                       ? QStringLiteral("az alvázszám 17 karakter (most %1)").arg(text->size())
+                       : QStringLiteral("17 karakteres alvázszámban csak az angol ábécé betűi "
+                                        "(I, O és Q nélkül) és számjegyek lehetnek");
+    return std::nullopt;
+}
+
+bool InspectionDetails::odometer(const QString &typed, std::optional<int> *km, QString *problem)
+{
+    QString digits = typed.simplified();
+    digits.remove(u' ').remove(u'.');
+    if (digits.isEmpty()) {
+        *km = std::nullopt;
+        return true;
+    }
+    bool number = false;
+    const int value = digits.toInt(&number);
+    if (!number || value < 0 || value > kOdometerMaxKm ||
+        !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c.isDigit(); })) {
+        if (problem)
+            *problem = QStringLiteral("a km-óra állása 0 és %1 közötti egész szám lehet")
+                           .arg(kOdometerMaxKm);
+        return false;
+    }
+    *km = value;
+    return true;
+}
+
+QString InspectionDetails::searchKey(const QString &text)
+{
+    QString key = text.toUpper();
+    key.removeIf([](QChar c) { return c.isSpace() || c == u'-'; });
+    return key;
 }
 
 std::optional<QString> InspectionDetails::name(const QString &typed, QString *problem)

@@ -40,12 +40,16 @@ QJsonObject toObject(const Inspection &inspection)
                        {"ended", ms(inspection.ended)},
                        {"category", inspection.category},
                        {"plate", inspection.plate},
+                       {"vin", inspection.vin},
+                       {"make_model", inspection.makeModel},
                        {"inspector", inspection.inspector},
                        {"plan", plan},
                        {"readings", readings},
                        {"sent", sent}};
     if (inspection.interrupted)
         object.insert("interrupted", true);
+    if (inspection.odometerKm)
+        object.insert("odometer_km", *inspection.odometerKm);
     if (const auto &bands = inspection.judgedWith) {
         QJsonObject limits;
         for (Substrate substrate : {Substrate::FE, Substrate::AL}) {
@@ -197,7 +201,12 @@ std::optional<Inspection> fromObject(const QJsonObject &o, bool *open, QString *
     inspection.started = f.time(o, "started");
     inspection.ended = f.time(o, "ended");
     inspection.category = f.text(o, "category");
+    // Absent from the files of older versions.
     inspection.plate = f.text(o, "plate");
+    inspection.vin = f.text(o, "vin");
+    inspection.makeModel = f.text(o, "make_model");
+    if (const QJsonValue km = o.value("odometer_km"); !km.isUndefined() && !km.isNull())
+        inspection.odometerKm = f.number(o, "odometer_km", 0, INT_MAX, true);
     inspection.inspector = f.text(o, "inspector");
     inspection.interrupted = f.flag(o, "interrupted");
     const bool inProgress = f.flag(o, "open");

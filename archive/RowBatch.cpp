@@ -54,7 +54,6 @@ void RowBatch::flush()
 {
     if (m_values.isEmpty())
         return;
-    QSqlQuery tail = m_db.prepare(statement(int(m_values.size() / m_columns)));
-    m_db.run(tail, m_values);
+    m_db.exec(statement(int(m_values.size() / m_columns)), m_values);
     m_values.clear();
 }

@@ -6,11 +6,13 @@
 #include "InspectionListModel.h"
 #include "PointCatalogue.h"
 #include "PointTableModel.h"
+#include "YearTyping.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QImageReader>
@@ -86,12 +88,15 @@ ArchiveWindow::ArchiveWindow(ArchiveSettings settings, QString settingsPath, QWi
 ArchiveWindow::~ArchiveWindow()
 {
     m_closing = true;
-    delete m_export; // stops at its next inspection, the file not made
-    // Both readers let go at once: a stalled server holds the window's end
-    // for one wait, not one per reader.
+    // Every reader lets go at once: a stalled server holds the window's end
+    // for one wait, not one per reader. An export stops at its next
+    // inspection, its file not made.
+    if (m_export)
+        m_export->finish();
     if (m_statisticsReader)
         m_statisticsReader->finish();
     m_reader->finish();
+    delete m_export;
 }
 
 void ArchiveWindow::closeEvent(QCloseEvent *event)
@@ -119,7 +124,7 @@ void ArchiveWindow::askCloseAnyway(const QString &why)
         return;
     auto *box = new QMessageBox(
         QMessageBox::Question, windowTitle(),
-        QStringLiteral("A rendszám / alvázszám és a vizsgáló neve nincs elmentve.\n%1\n\n"
+        QStringLiteral("A jármű adatai és a vizsgáló neve nincsenek elmentve.\n%1\n\n"
                        "Bezárja mégis az ablakot?")
             .arg(why),
         QMessageBox::Yes | QMessageBox::No, this);
@@ -161,6 +166,8 @@ void ArchiveWindow::buildWindow()
     TV_Inspections->setSelectionBehavior(QAbstractItemView::SelectRows);
     TV_Inspections->setSelectionMode(QAbstractItemView::ExtendedSelection);
     TV_Inspections->setSortingEnabled(true);
+    // One line a row: a long category ends in "…" (whole in its tool-tip).
+    TV_Inspections->setWordWrap(false);
     TV_Inspections->sortByColumn(InspectionListModel::Date, Qt::DescendingOrder);
     // The archive sorts: a click on a header reads the list again in that order.
     connect(TV_Inspections->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
@@ -174,6 +181,8 @@ void ArchiveWindow::buildWindow()
     TV_Inspections->setColumnWidth(InspectionListModel::Date,
                                    columnWidth(TV_Inspections, dates + QStringList{"Dátum"}));
     TV_Inspections->setColumnWidth(InspectionListModel::Category, 130);
+    TV_Inspections->setColumnWidth(InspectionListModel::Plate,
+                                   columnWidth(TV_Inspections, {QStringLiteral("ABC-123")}));
     for (int c : {int(InspectionListModel::Points), int(InspectionListModel::Readings),
                   int(InspectionListModel::Worst)})
         TV_Inspections->setColumnWidth(
@@ -215,6 +224,7 @@ void ArchiveWindow::buildWindow()
     TV_Points->setModel(m_points);
     TV_Points->setSelectionBehavior(QAbstractItemView::SelectRows);
     TV_Points->setSelectionMode(QAbstractItemView::SingleSelection);
+    TV_Points->setWordWrap(false);
     TV_Points->verticalHeader()->hide();
     TV_Points->verticalHeader()->setDefaultSectionSize(21);
     TV_Points->horizontalHeader()->setStretchLastSection(true);
@@ -284,9 +294,7 @@ QLayout *ArchiveWindow::buildFilters()
                               50);
         // Read when a date is complete, not at each digit typed into it.
         edit->setKeyboardTracking(false);
-        // Entered with the year chosen, so a year can be typed at once (a
-        // second click chooses the month or the day).
-        edit->installEventFilter(this);
+        new YearTyping(edit);
         connect(edit, &QDateEdit::dateChanged, this, &ArchiveWindow::refresh);
     }
     DE_From->setObjectName(QStringLiteral("DE_From"));
@@ -313,7 +321,22 @@ QLayout *ArchiveWindow::buildFilters()
           [](QDate d) { return QDate(d.year(), 1, 1); });
     quick(QStringLiteral("BB_Last30"), QStringLiteral("Utolsó 30 nap"),
           [](QDate d) { return d.addDays(-kDefaultDays); });
-    dates->addStretch(1);
+    dates->addSpacing(8);
+    LE_Search = new QLineEdit;
+    LE_Search->setObjectName(QStringLiteral("LE_Search"));
+    LE_Search->setPlaceholderText(QStringLiteral("Keresés: rendszám vagy alvázszám eleje"));
+    LE_Search->setClearButtonEnabled(true);
+    LE_Search->setMinimumWidth(
+        LE_Search->fontMetrics().horizontalAdvance(QStringLiteral("WVWZZZ1JZXW")) + 40);
+    m_searchDelay.setSingleShot(true);
+    m_searchDelay.setInterval(300);
+    connect(LE_Search, &QLineEdit::textChanged, &m_searchDelay, qOverload<>(&QTimer::start));
+    connect(&m_searchDelay, &QTimer::timeout, this, &ArchiveWindow::refresh);
+    connect(LE_Search, &QLineEdit::returnPressed, this, [this] {
+        m_searchDelay.stop();
+        refresh();
+    });
+    dates->addWidget(LE_Search, 1);
     rows->addLayout(dates);
 
     auto *choices = new QHBoxLayout;
@@ -350,16 +373,6 @@ QLayout *ArchiveWindow::buildFilters()
     return rows;
 }
 
-bool ArchiveWindow::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::FocusIn && (watched == DE_From || watched == DE_To)) {
-        auto *edit = static_cast<QDateEdit *>(watched);
-        QTimer::singleShot(0, edit,
-                           [edit] { edit->setSelectedSection(QDateTimeEdit::YearSection); });
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
 void ArchiveWindow::setRange(const QDate &from, const QDate &to)
 {
     // One read for both dates.
@@ -375,42 +388,50 @@ QWidget *ArchiveWindow::buildDetails()
     auto *box = new QWidget;
     auto *rows = new QVBoxLayout(box);
     rows->setContentsMargins(0, 0, 0, 0);
-    auto *row = new QHBoxLayout;
-    LE_Plate = new QLineEdit;
-    LE_Plate->setObjectName(QStringLiteral("LE_Plate"));
-    LE_Plate->setPlaceholderText(QStringLiteral("pl. ABC-123"));
-    LE_Plate->setMinimumWidth(
-        LE_Plate->fontMetrics().horizontalAdvance(QStringLiteral("WVWZZZ1JZXW000001")) + 16);
-    // Upper case as it is typed: it is stored so.
-    connect(LE_Plate, &QLineEdit::textEdited, this, [this](const QString &text) {
-        const int cursor = LE_Plate->cursorPosition();
-        LE_Plate->setText(text.toUpper());
-        LE_Plate->setCursorPosition(cursor);
-    });
-    LE_Inspector = new QLineEdit;
-    LE_Inspector->setObjectName(QStringLiteral("LE_Inspector"));
-    LE_Inspector->setPlaceholderText(QStringLiteral("a vizsgáló neve"));
-    LE_Inspector->setMinimumWidth(LE_Inspector->fontMetrics().averageCharWidth() * 14);
-    BB_SaveDetails = new QPushButton(QStringLiteral("&Mentés"));
-    BB_SaveDetails->setObjectName(QStringLiteral("BB_SaveDetails"));
-    BB_SaveDetails->setToolTip(QStringLiteral("A rendszám / alvázszám és a vizsgáló nevének "
-                                              "mentése az archívumba (Enter)"));
-    for (QLineEdit *edit : {LE_Plate, LE_Inspector}) {
+    auto *grid = new QGridLayout;
+    grid->setContentsMargins(0, 0, 0, 0);
+    const auto field = [&](QLineEdit *&edit, const char *name, const QString &label,
+                           const QString &placeholder, const QString &widest, int row, int column,
+                           int span = 1) {
+        edit = new QLineEdit;
+        edit->setObjectName(QLatin1StringView(name));
+        edit->setPlaceholderText(placeholder);
+        edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(widest) + 16);
         edit->setEnabled(false);
         connect(edit, &QLineEdit::returnPressed, this, &ArchiveWindow::saveDetails);
+        auto *caption = new QLabel(label);
+        caption->setBuddy(edit);
+        grid->addWidget(caption, row, column);
+        grid->addWidget(edit, row, column + 1, 1, span);
+    };
+    field(LE_Plate, "LE_Plate", QStringLiteral("&Rendszám:"), QStringLiteral("pl. ABC-123"),
+          QStringLiteral("ABC-123 XX"), 0, 0);
+    field(LE_Vin, "LE_Vin", QStringLiteral("&Alvázszám:"), QStringLiteral("17 karakter"),
+          QStringLiteral("WVWZZZ1JZXW000001"), 0, 2);
+    field(LE_MakeModel, "LE_MakeModel", QStringLiteral("&Gyártmány, típus:"),
+          QStringLiteral("pl. Opel Astra"), QStringLiteral("Opel Astra"), 1, 0);
+    field(LE_Odometer, "LE_Odometer", QStringLiteral("&Km-állás:"), QStringLiteral("km"),
+          QStringLiteral("1 234 567"), 1, 2);
+    field(LE_Inspector, "LE_Inspector", QStringLiteral("&Vizsgáló:"),
+          QStringLiteral("a vizsgáló neve"), QStringLiteral("Kovács Éva"), 2, 0, 2);
+    // Upper case as they are typed: they are stored so.
+    for (QLineEdit *edit : {LE_Plate, LE_Vin}) {
+        connect(edit, &QLineEdit::textEdited, this, [edit](const QString &text) {
+            const int cursor = edit->cursorPosition();
+            edit->setText(text.toUpper());
+            edit->setCursorPosition(cursor);
+        });
     }
+    BB_SaveDetails = new QPushButton(QStringLiteral("&Mentés"));
+    BB_SaveDetails->setObjectName(QStringLiteral("BB_SaveDetails"));
+    BB_SaveDetails->setToolTip(
+        QStringLiteral("A jármű adatainak és a vizsgáló nevének mentése az archívumba (Enter)"));
     BB_SaveDetails->setEnabled(false);
     connect(BB_SaveDetails, &QPushButton::clicked, this, &ArchiveWindow::saveDetails);
-    auto *plateLabel = new QLabel(QStringLiteral("&Rendszám / alvázszám:"));
-    plateLabel->setBuddy(LE_Plate);
-    auto *inspectorLabel = new QLabel(QStringLiteral("&Vizsgáló:"));
-    inspectorLabel->setBuddy(LE_Inspector);
-    row->addWidget(plateLabel);
-    row->addWidget(LE_Plate);
-    row->addWidget(inspectorLabel);
-    row->addWidget(LE_Inspector, 1);
-    row->addWidget(BB_SaveDetails);
-    rows->addLayout(row);
+    grid->addWidget(BB_SaveDetails, 2, 3, Qt::AlignRight);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    rows->addLayout(grid);
     L_Details = new QLabel;
     L_Details->setObjectName(QStringLiteral("L_Details"));
     L_Details->setWordWrap(true);

@@ -29,22 +29,21 @@ class QPushButton;
 class QTableView;
 
 // The archive window: the list of inspections, filtered by date, category,
-// station and worst verdict, sorted by the clicked column, read from the
-// archive a page at a time as it is scrolled; for the chosen one the car
-// diagram and the table of its points; the statistics of the filter; CSV and
-// PDF export, printing, and the verdict limits. Reads the archive the wizard
-// writes, on the reader's thread, and notices when it changes (also when the
-// wizard replaced a damaged file).
+// station and worst verdict or searched by plate or VIN, sorted by the clicked column, read from
+// the archive a page at a time as it is scrolled; for the chosen one the car diagram and the table
+// of its points; the statistics of the filter; CSV and PDF export, printing, and the verdict
+// limits. Reads the archive the wizard writes, on the reader's thread, and notices when it changes
+// (also when the wizard replaced a damaged file).
 //
 // The window never waits for a read: each read is posted, and its answer (a
 // later event) moves the window on. A read asked for while another of its
 // kind runs is taken up when that one answers; an answer overdue by kWaitMs
 // is said in the banner, and taken up when it comes. Each inspection is shown
 // with the verdicts it was given when it ended; "Mai határokkal" judges it
-// again, marked as such. The plate or VIN and the inspector's name of the
-// shown inspection can be typed in; they are stored on the reader's thread
-// when "Mentés" or Enter is pressed, and when another inspection is chosen or
-// the window closes with them changed.
+// again, marked as such. The plate, VIN, make and model, odometer reading
+// and the inspector's name of the shown inspection can be typed in; they are stored on the reader's
+// thread when "Mentés" or Enter is pressed, and when another inspection is chosen or the window
+// closes with them changed.
 //
 // The chosen rows are kept by inspection id when the list is read anew. All
 // rows chosen (Ctrl+A) means every inspection of the filter, loaded or not.
@@ -109,7 +108,6 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildWindow();
@@ -118,7 +116,9 @@ private:
     // A size that fits the screen's free area, as large as the window likes.
     void fitToScreen();
     void showDetails(const Inspection &inspection);
-    void detailsDone(qint64 id, const QString &plate, const QString &inspector,
+    // What the fields hold, cleaned; none, with `problem`, when one is refused.
+    std::optional<TypedDetails> typedDetails(QString *problem) const;
+    void detailsDone(qint64 id, const TypedDetails &details,
                      const std::optional<ArchiveError> &error);
     void tellDetails(const QString &text, bool problem);
     void buildActions();
@@ -182,10 +182,10 @@ private:
     QSet<qint64> m_chosen;
     bool m_allChosen = false;
     bool m_restoring = false; // the window itself chooses rows
-    // The inspection the plate and inspector fields belong to, and what it has stored.
+    // The inspection the vehicle and inspector fields belong to, and what it has stored.
     qint64 m_detailsId = 0;
-    QString m_storedPlate;
-    QString m_storedInspector;
+    TypedDetails m_stored;
+    QTimer m_searchDelay; // a search is read once typing pauses
     // Closing waits for the fields' store as a state: the answer closes.
     bool m_closeAfterSave = false;
     bool m_closeAnyway = false;
@@ -218,7 +218,11 @@ private:
     CarDiagramWidget *W_Diagram = nullptr;
     QTableView *TV_Points = nullptr;
     PointTableModel *m_points = nullptr;
+    QLineEdit *LE_Search = nullptr;
     QLineEdit *LE_Plate = nullptr;
+    QLineEdit *LE_Vin = nullptr;
+    QLineEdit *LE_MakeModel = nullptr;
+    QLineEdit *LE_Odometer = nullptr;
     QLineEdit *LE_Inspector = nullptr;
     QPushButton *BB_SaveDetails = nullptr;
     QLabel *L_Details = nullptr;

@@ -65,9 +65,12 @@ bool ArchiveWindow::exportCsv(const QString &path, CsvExportRun::Request request
                          .arg(readings)
                          .arg(all ? QStringLiteral(", a szűrés összes vizsgálata,") : QString(),
                               file)
-                   : QStringLiteral("A CSV exportálás nem sikerült (%1): %2").arg(file, error);
-            tell(message, !ok);
-            if (!ok)
+                : run->cancelled()
+                    ? QStringLiteral("A CSV exportálás megszakítva, a fájl nem készült el: %1")
+                          .arg(file)
+                    : QStringLiteral("A CSV exportálás nem sikerült (%1): %2").arg(file, error);
+            tell(message, !ok && !run->cancelled());
+            if (!ok && !run->cancelled())
                 log(message);
             Q_EMIT exportFinished(ok, message);
         });
@@ -97,7 +100,7 @@ QString ArchiveWindow::reportFileName() const
         return {};
     // What a file name may hold on every system.
     static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9ÁÉÍÓÖŐÚÜŰáéíóöőúüű_-]+"));
-    QString plate = m_shown->plate;
+    QString plate = m_shown->plateOrVin();
     plate.replace(unsafe, QStringLiteral("-"));
     const QString who = plate.isEmpty() ? QStringLiteral("vizsgalat-%1").arg(m_shown->id) : plate;
     return who + u'_' + m_shown->started.toLocalTime().date().toString(Qt::ISODate) +
@@ -130,24 +133,57 @@ void ArchiveWindow::showDetails(const Inspection &inspection)
     // The same one read again (the wizard stored it meanwhile): what is being typed stays.
     const bool keepTyped = same && detailsChanged();
     m_detailsId = inspection.id;
-    m_storedPlate = inspection.plate;
-    m_storedInspector = inspection.inspector;
+    m_stored = TypedDetails::of(inspection);
     if (!keepTyped) {
-        LE_Plate->setText(inspection.plate);
-        LE_Inspector->setText(inspection.inspector);
+        LE_Plate->setText(m_stored.plate);
+        LE_Vin->setText(m_stored.vin);
+        LE_MakeModel->setText(m_stored.makeModel);
+        LE_Odometer->setText(m_stored.odometerKm ? QString::number(*m_stored.odometerKm)
+                                                 : QString());
+        LE_Inspector->setText(m_stored.inspector);
     }
-    for (QWidget *w : std::initializer_list<QWidget *>{LE_Plate, LE_Inspector, BB_SaveDetails})
+    for (QWidget *w : std::initializer_list<QWidget *>{LE_Plate, LE_Vin, LE_MakeModel, LE_Odometer,
+                                                       LE_Inspector, BB_SaveDetails})
         w->setEnabled(true);
+}
+
+std::optional<TypedDetails> ArchiveWindow::typedDetails(QString *problem) const
+{
+    TypedDetails typed;
+    QString why;
+    const auto refused = [&](const QString &field, const QString &text) {
+        if (problem)
+            *problem = QStringLiteral("%1 („%2”): %3").arg(field, text, why);
+        return std::nullopt;
+    };
+    if (auto plate = InspectionDetails::plate(LE_Plate->text(), &why))
+        typed.plate = *plate;
+    else
+        return refused(QStringLiteral("a rendszám"), LE_Plate->text());
+    if (auto vin = InspectionDetails::vin(LE_Vin->text(), &why))
+        typed.vin = *vin;
+    else
+        return refused(QStringLiteral("az alvázszám"), LE_Vin->text());
+    if (auto makeModel = InspectionDetails::name(LE_MakeModel->text(), &why))
+        typed.makeModel = *makeModel;
+    else
+        return refused(QStringLiteral("a gyártmány, típus"), LE_MakeModel->text());
+    if (!InspectionDetails::odometer(LE_Odometer->text(), &typed.odometerKm, &why))
+        return refused(QStringLiteral("a km-állás"), LE_Odometer->text());
+    if (auto inspector = InspectionDetails::name(LE_Inspector->text(), &why))
+        typed.inspector = *inspector;
+    else
+        return refused(QStringLiteral("a vizsgáló neve"), LE_Inspector->text());
+    return typed;
 }
 
 bool ArchiveWindow::detailsChanged() const
 {
     if (!m_detailsId)
         return false;
-    const QString plate = LE_Plate->text();
-    const QString inspector = LE_Inspector->text();
-    return InspectionDetails::plate(plate).value_or(plate) != m_storedPlate ||
-           InspectionDetails::name(inspector).value_or(inspector) != m_storedInspector;
+    // A field that cannot be stored is a change not stored.
+    const std::optional<TypedDetails> typed = typedDetails(nullptr);
+    return !typed || *typed != m_stored;
 }
 
 void ArchiveWindow::tellDetails(const QString &text, bool problem)
@@ -164,44 +200,35 @@ bool ArchiveWindow::saveDetails()
         return false;
     const qint64 id = m_detailsId;
     QString why;
-    const std::optional<QString> plate = InspectionDetails::plate(LE_Plate->text(), &why);
-    if (!plate) {
-        tellDetails(QStringLiteral("A(z) %1. sz. vizsgálat rendszáma / alvázszáma („%2”) nincs "
-                                   "elmentve: %3.")
+    const std::optional<TypedDetails> typed = typedDetails(&why);
+    if (!typed) {
+        tellDetails(QStringLiteral("A(z) %1. sz. vizsgálat adatai nincsenek elmentve: %2.")
                         .arg(id)
-                        .arg(LE_Plate->text(), why),
+                        .arg(why),
                     true);
         return false;
     }
-    const std::optional<QString> inspector = InspectionDetails::name(LE_Inspector->text(), &why);
-    if (!inspector) {
-        tellDetails(
-            QStringLiteral("A(z) %1. sz. vizsgálat vizsgálójának neve nincs elmentve: a név "
-                           "%2.")
-                .arg(id)
-                .arg(why),
-            true);
-        return false;
-    }
-    LE_Plate->setText(*plate);
-    LE_Inspector->setText(*inspector);
+    LE_Plate->setText(typed->plate);
+    LE_Vin->setText(typed->vin);
+    LE_MakeModel->setText(typed->makeModel);
+    LE_Odometer->setText(typed->odometerKm ? QString::number(*typed->odometerKm) : QString());
+    LE_Inspector->setText(typed->inspector);
     tellDetails(QStringLiteral("Mentés…"), false);
     m_reader->post(
-        [id, plate = *plate, inspector = *inspector](ArchiveDatabase &db) {
+        [id, details = *typed](ArchiveDatabase &db) {
             if (db.isReadOnly())
                 throw ArchiveError(ArchiveError::Cause::Failed,
                                    QStringLiteral("az archívum ezen a helyen csak olvasható"));
-            ArchiveStore(db).setDetails(id, plate, inspector);
+            ArchiveStore(db).setDetails(id, details);
         },
         this,
-        [this, id, plate = *plate,
-         inspector = *inspector](const std::optional<ArchiveError> &error) {
-            detailsDone(id, plate, inspector, error);
+        [this, id, details = *typed](const std::optional<ArchiveError> &error) {
+            detailsDone(id, details, error);
         });
     return true;
 }
 
-void ArchiveWindow::detailsDone(qint64 id, const QString &plate, const QString &inspector,
+void ArchiveWindow::detailsDone(qint64 id, const TypedDetails &details,
                                 const std::optional<ArchiveError> &error)
 {
     if (error) {
@@ -209,26 +236,31 @@ void ArchiveWindow::detailsDone(qint64 id, const QString &plate, const QString &
                 .arg(id)
                 .arg(error->text()));
         // Said with what was typed: the fields may show another inspection by now.
-        tellDetails(QStringLiteral("A(z) %1. sz. vizsgálat rendszáma / alvázszáma („%2”) és "
-                                   "vizsgálója („%3”) NEM mentődött el: %4.%5")
+        QStringList given;
+        for (const QString &text :
+             {details.plate, details.vin, details.makeModel,
+              details.odometerKm ? QStringLiteral("%1 km").arg(*details.odometerKm) : QString(),
+              details.inspector}) {
+            if (!text.isEmpty())
+                given.append(text);
+        }
+        tellDetails(QStringLiteral("A(z) %1. sz. vizsgálat adatai („%2”) NEM mentődtek el: %3.%4")
                         .arg(id)
-                        .arg(plate, inspector, error->text(),
+                        .arg(given.join(QStringLiteral(", ")), error->text(),
                              m_detailsId == id ? QStringLiteral(" Próbálja újra a Mentés gombbal.")
                                                : QString()),
                     true);
     } else {
         if (m_shown && m_shown->id == id) {
-            m_shown->plate = plate;
-            m_shown->inspector = inspector;
+            m_shown->plate = details.plate;
+            m_shown->vin = details.vin;
+            m_shown->makeModel = details.makeModel;
+            m_shown->odometerKm = details.odometerKm;
+            m_shown->inspector = details.inspector;
         }
-        if (m_detailsId == id) {
-            m_storedPlate = plate;
-            m_storedInspector = inspector;
-        }
-        tellDetails(
-            QStringLiteral("A(z) %1. sz. vizsgálat rendszáma / alvázszáma és vizsgálója elmentve.")
-                .arg(id),
-            false);
+        if (m_detailsId == id)
+            m_stored = details;
+        tellDetails(QStringLiteral("A(z) %1. sz. vizsgálat adatai elmentve.").arg(id), false);
     }
     Q_EMIT detailsSaved(id, !error);
     // The window was being closed: the store's answer closes it, or asks.

@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QStatusBar>
 #include <QTableView>
 
@@ -121,6 +122,7 @@ ArchiveFilter ArchiveWindow::filter() const
         f.verdict = Verdict(CB_Verdict->currentData().toInt());
         f.orWorse = *f.verdict != Verdict::Factory;
     }
+    f.search = LE_Search->text().trimmed();
     f.bands = m_settings.bands;
     f.rejudging = m_rejudging;
     return f;
@@ -144,12 +146,24 @@ void ArchiveWindow::fillChoices(QComboBox *combo, const QStringList &values, con
 
 void ArchiveWindow::onSortChanged(int column, Qt::SortOrder order)
 {
-    static const ArchiveSortKey keys[] = {ArchiveSortKey::Started, ArchiveSortKey::Category,
-                                          ArchiveSortKey::Points,  ArchiveSortKey::Readings,
-                                          ArchiveSortKey::Worst,   ArchiveSortKey::Station};
+    static const std::optional<ArchiveSortKey> keys[] = {
+        ArchiveSortKey::Started,  std::nullopt,
+        ArchiveSortKey::Category, ArchiveSortKey::Points,
+        ArchiveSortKey::Readings, ArchiveSortKey::Worst,
+        ArchiveSortKey::Station};
     if (column < 0 || column >= InspectionListModel::ColumnCount)
         return;
-    m_order = {keys[column], order == Qt::DescendingOrder};
+    if (!keys[column]) {
+        // The archive does not sort by plate (a search finds one): the
+        // indicator goes back to the order the list is in.
+        const int shown =
+            int(std::find(std::begin(keys), std::end(keys), m_order.key) - std::begin(keys));
+        const QSignalBlocker quiet(TV_Inspections->horizontalHeader());
+        TV_Inspections->horizontalHeader()->setSortIndicator(
+            shown, m_order.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+        return;
+    }
+    m_order = {*keys[column], order == Qt::DescendingOrder};
     // The inspection being read stays, wherever the new order puts it.
     m_keepShown = true;
     refresh();

@@ -14,6 +14,7 @@ CsvExportRun::CsvExportRun(const ArchiveLocation &location, Request request, QSt
     m_progress = new QProgressDialog(QStringLiteral("CSV exportálás…"), QStringLiteral("Mégse"), 0,
                                      0, window);
     m_progress->setObjectName(QStringLiteral("D_ExportProgress"));
+    m_progress->setWindowTitle(window->windowTitle());
     m_progress->setWindowModality(Qt::WindowModal);
     m_progress->setMinimumDuration(400);
     m_progress->setAutoClose(false);
@@ -101,7 +102,7 @@ void CsvExportRun::write(const Request &request, const QString &path, State &sta
     }
     if (state.cancelled) {
         file.cancelWriting();
-        state.error = QStringLiteral("megszakítva, a fájl nem készült el");
+        state.error = QStringLiteral("megszakítva");
         return;
     }
     // Flushed and checked first: a full disk must not leave a cut-off file.

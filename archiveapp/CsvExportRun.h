@@ -40,6 +40,13 @@ public:
 
     void start();
     void cancel() { m_state->cancelled = true; }
+    bool cancelled() const { return m_state->cancelled; }
+    // Cancels and lets the reader go without waiting (see ArchiveReader::finish).
+    void finish()
+    {
+        cancel();
+        m_reader.finish();
+    }
     const QString &path() const { return m_path; }
 
 Q_SIGNALS:

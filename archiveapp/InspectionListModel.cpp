@@ -105,6 +105,8 @@ QVariant InspectionListModel::data(const QModelIndex &index, int role) const
         case Date:
             return s.interrupted ? timeText(s.started, false) + kInterrupted
                                  : timeText(s.started, false);
+        case Plate:
+            return s.plate.isEmpty() ? s.vin : s.plate;
         case Category:
             return categoryText(s.category);
         case Points:
@@ -122,6 +124,8 @@ QVariant InspectionListModel::data(const QModelIndex &index, int role) const
     if (role == Qt::ToolTipRole && index.column() == Date && s.interrupted)
         return QStringLiteral("A program a vizsgálat közben váratlanul leállt; a mérései a "
                               "naplóból kerültek az archívumba.");
+    if (role == Qt::ToolTipRole && index.column() == Plate && !s.vin.isEmpty())
+        return s.plate.isEmpty() ? s.vin : s.plate + QStringLiteral("\n") + s.vin;
     if (index.column() == Worst && role == Qt::BackgroundRole)
         return QBrush(verdictColour(worst));
     if (index.column() == Worst && role == Qt::ForegroundRole)
@@ -140,6 +144,8 @@ QVariant InspectionListModel::headerData(int section, Qt::Orientation orientatio
     switch (section) {
     case Date:
         return QStringLiteral("Dátum");
+    case Plate:
+        return QStringLiteral("Rendszám");
     case Category:
         return QStringLiteral("Kategória");
     case Points:

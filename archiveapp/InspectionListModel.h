@@ -5,7 +5,7 @@
 #include "Inspection.h"
 #include "VerdictBands.h"
 
-// The list of inspections: date, category, points measured, readings, the
+// The list of inspections: date, plate (else VIN), category, points measured, readings, the
 // worst verdict under the limits it was judged with (today's when
 // re-judging, or for inspections stored without them), station. Rows come a
 // page at a time in the order the archive sorted them; when the view wants
@@ -15,7 +15,7 @@ class InspectionListModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    enum Column { Date, Category, Points, Readings, Worst, Station, ColumnCount };
+    enum Column { Date, Plate, Category, Points, Readings, Worst, Station, ColumnCount };
     static constexpr int kIdRole = Qt::UserRole;
 
     using QAbstractTableModel::QAbstractTableModel;

@@ -10,6 +10,7 @@
 
 #include <QFontMetricsF>
 #include <QImage>
+#include <QLocale>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
@@ -20,7 +21,7 @@ namespace {
 
 // Heights on the page: the station and the inspection's data, the diagram
 // below them, the signatures and the footer at the bottom.
-constexpr double kHeaderMm = 44;
+constexpr double kHeaderMm = 52;
 constexpr double kDiagramHeightMm = 70;
 constexpr double kSignaturesMm = 24;
 constexpr double kFooterMm = 6;
@@ -139,8 +140,9 @@ QRectF InspectionReport::diagramRect(const QRectF &page, double mm)
 QString InspectionReport::title(const Inspection &inspection)
 {
     return QStringLiteral("Festékréteg-vastagság mérési jegyzőkönyv – %1 – %2")
-        .arg(inspection.plate.isEmpty() ? QStringLiteral("%1. sz. vizsgálat").arg(inspection.id)
-                                        : inspection.plate,
+        .arg(inspection.plateOrVin().isEmpty()
+                 ? QStringLiteral("%1. sz. vizsgálat").arg(inspection.id)
+                 : inspection.plateOrVin(),
              inspection.started.toLocalTime().toString(DateFormat::kShort));
 }
 
@@ -191,7 +193,9 @@ double InspectionReport::paintData(QPainter &painter, const QRectF &area, double
     const Verdict worst = m_bands.worst(summarise(i));
     using Line = std::pair<QString, QString>;
     const QList<Line> left{
-        {QStringLiteral("Rendszám / alvázszám:"), given(i.plate)},
+        {QStringLiteral("Rendszám:"), given(i.plate)},
+        {QStringLiteral("Alvázszám:"), given(i.vin)},
+        {QStringLiteral("Gyártmány, típus:"), given(i.makeModel)},
         {QStringLiteral("Kezdés – befejezés:"),
          timeText(i.started) + QStringLiteral(" – ") + timeText(i.ended) +
              (i.interrupted ? QStringLiteral(" (félbeszakadt)") : QString())},
@@ -202,6 +206,9 @@ double InspectionReport::paintData(QPainter &painter, const QRectF &area, double
                                                     "eredeti minősítés"))},
     };
     const QList<Line> right{
+        {QStringLiteral("Km-állás:"),
+         i.odometerKm ? QLocale(QLocale::Hungarian).toString(*i.odometerKm) + QStringLiteral(" km")
+                      : given({})},
         {QStringLiteral("Állomás:"), given(i.station)},
         {QStringLiteral("Vizsgáló:"), given(i.inspector)},
     };
@@ -217,8 +224,8 @@ double InspectionReport::paintData(QPainter &painter, const QRectF &area, double
                 l.second, 9, bold);
     };
     for (qsizetype n = 0; n < left.size(); ++n) {
-        line(area.left(), n + 1 == left.size() ? area.width() : half - 2 * mm, left.at(n), 1,
-             n != 1);
+        line(area.left(), n < right.size() ? half - 2 * mm : area.width(), left.at(n), 1,
+             n == 0 || n + 1 == left.size());
         if (n < right.size())
             line(area.left() + half, area.width() - half, right.at(n), 1, false);
         y += kLine * mm;
@@ -352,7 +359,7 @@ bool InspectionReport::paint(QPagedPaintDevice &device) const
     const int pageCount = int(pageStarts.size()) + (signaturesAlone ? 1 : 0);
 
     paintStation(painter, page, mm);
-    paintData(painter, QRectF(page.left(), page.top() + 21.5 * mm, page.width(), 21 * mm), mm);
+    paintData(painter, QRectF(page.left(), page.top() + 21.5 * mm, page.width(), 30 * mm), mm);
     CarDiagram::Verdicts verdicts;
     verdicts.fill(Verdict::None);
     for (const PointStatistics &s : statistics)
@@ -370,9 +377,9 @@ bool InspectionReport::paint(QPagedPaintDevice &device) const
             painter.drawText(QRectF(page.left(), page.top(), page.width(), 6 * mm),
                              Qt::AlignLeft | Qt::AlignVCenter,
                              QStringLiteral("%1 – %2. sz. vizsgálat – %3 (folytatás)")
-                                 .arg(m_inspection.plate.isEmpty()
+                                 .arg(m_inspection.plateOrVin().isEmpty()
                                           ? QStringLiteral("rendszám nélkül")
-                                          : m_inspection.plate)
+                                          : m_inspection.plateOrVin())
                                  .arg(m_inspection.id)
                                  .arg(timeText(m_inspection.started)));
         }

@@ -18,6 +18,7 @@
 #include "ArchiveStore.h"
 #include "ArchiveWindow.h"
 #include "BenchStats.h"
+#include "InspectionDetails.h"
 #include "InspectionListModel.h"
 #include "ReadingLog.h"
 
@@ -28,6 +29,7 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QSignalSpy>
@@ -96,9 +98,10 @@ void copyBase(ArchiveDatabase &db, qint64 shift)
         db.exec(QStringLiteral(
                     "INSERT INTO inspection (id, uid, started_ms, ended_ms, category, station,"
                     " points_measured, reading_count, fe_min, fe_max, al_min, al_max, revision, "
-                    "%1, worst) SELECT id + %2, uid || '-%3', started_ms + %4, ended_ms + %4,"
-                    " category, station, points_measured, reading_count, fe_min, fe_max, al_min,"
-                    " al_max, revision, %1, worst FROM inspection WHERE id <= %5")
+                    "%1, worst, plate, vin, changed) SELECT id + %2, uid || '-%3', started_ms + %4,"
+                    " ended_ms + %4, category, station, points_measured, reading_count, fe_min,"
+                    " fe_max, al_min, al_max, revision, %1, worst, plate, vin, changed + %2"
+                    " FROM inspection WHERE id <= %5")
                     .arg(limits)
                     .arg(qint64(k) * kBase)
                     .arg(k)
@@ -114,9 +117,6 @@ void copyBase(ArchiveDatabase &db, qint64 shift)
                 " FROM reading" + of);
         db.exec("INSERT INTO sent_point (inspection_id, point, sent_ms) SELECT " + moved +
                 ", point, sent_ms + " + later + " FROM sent_point" + of);
-        db.exec("INSERT INTO point_summary (inspection_id, point, n, total, squares, minimum,"
-                " maximum) SELECT " +
-                moved + ", point, n, total, squares, minimum, maximum FROM point_summary" + of);
         db.commit();
         std::printf("  copy %d of %d in %.1f s\n", k, kCopies - 1, msSince(clock) / 1000);
         std::fflush(stdout);
@@ -165,7 +165,7 @@ void buildLarge(const ArchiveLocation &location)
         std::printf("  stored %d in %.1f s\n", kBase, msSince(clock) / 1000);
     } else if (count > kBase) {
         db.begin();
-        for (const char *table : {"plan_point", "reading", "sent_point", "point_summary"})
+        for (const char *table : {"plan_point", "reading", "sent_point"})
             db.exec(QStringLiteral("DELETE FROM %1 WHERE inspection_id > %2")
                         .arg(QLatin1StringView(table))
                         .arg(kBase));
@@ -253,7 +253,11 @@ public:
             window = std::make_unique<ArchiveWindow>(settings, m_folder + "/bench.ini");
             window->setPollInterval(3600 * 1000);
             window->show();
-            QCoreApplication::processEvents();
+            // The window reads on its reader thread: until the rows are in.
+            QElapsedTimer clock;
+            clock.start();
+            while (list()->model()->rowCount() == 0 && clock.elapsed() < 60000)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
             if (list()->model()->rowCount() == 0)
                 std::printf("  (the window shows no rows)\n");
         });
@@ -266,6 +270,13 @@ public:
         report("open, newest rows shown", open, bareOpen, 300);
         settle();
         ArchiveWindow &w = *window;
+        // The category and station choices are read after the list.
+        for (const char *combo : {"CB_Category", "CB_Station"}) {
+            QElapsedTimer clock;
+            clock.start();
+            while (w.findChild<QComboBox *>(combo)->count() < 2 && clock.elapsed() < 60000)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
 
         auto *from = w.findChild<QDateEdit *>("DE_From");
         const QString year = "started_ms >= " + msOf(today.addYears(-1)) + " AND started_ms < " +
@@ -386,6 +397,20 @@ public:
         filtered.category = category;
         filtered.verdict = int(Verdict::Repainted);
         statistics("statistics: a year, category + verdict", bare, filtered);
+
+        // A plate or a VIN of the archive by its beginning: a short one
+        // matches thousands, a longer one a few.
+        const auto sample = [&bare](const char *column) {
+            QSqlQuery q = bare.exec(QStringLiteral("SELECT %1 FROM inspection WHERE %1 <> ''"
+                                                   " ORDER BY id LIMIT 1 OFFSET %2")
+                                        .arg(QLatin1StringView(column))
+                                        .arg(kInspections / 3));
+            return q.next() ? q.value(0).toString() : QStringLiteral("ABC-123");
+        };
+        const QString plate = sample("plate").toLower();
+        const QString vin = sample("vin");
+        for (const QString &text : {plate.left(1), plate.left(2), plate, vin.left(3), vin})
+            search(bare, text);
     }
 
 private:
@@ -425,9 +450,14 @@ private:
     {
         std::vector<double> ms;
         for (int n = 0; n < 3; ++n) {
+            // Until the list shows the new first page, which its reader
+            // thread reads while the window goes on.
+            QSignalSpy shown(list()->model(), &QAbstractItemModel::modelReset);
             QElapsedTimer clock;
             clock.start();
             change(n * 2);
+            while (shown.isEmpty() && clock.elapsed() < 60000)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
             ms.push_back(msSince(clock));
             settle();
             if (n < 2) {
@@ -453,7 +483,7 @@ private:
     };
 
     // The bare statement of the same result: whole blocks and days from the
-    // day sums, the hours at the ends from the sums of each inspection.
+    // kept sums, the hours at the ends from the readings.
     static QString bareStatistics(const Sums &s, bool sqlite)
     {
         const qint64 from = s.from.toMSecsSinceEpoch();
@@ -468,19 +498,21 @@ private:
         const auto quoted = [](const QString &t) { return QStringLiteral("'%1'").arg(t); };
         QString filter;
         QString kept = QStringLiteral("SELECT point, n, total, squares, minimum, maximum"
-                                      " FROM point_rollup WHERE grain = %1 AND category = %2"
-                                      " AND worst = %3")
-                           .arg((s.category.isEmpty() ? 0 : 1) | (s.verdict >= 0 ? 2 : 0))
-                           .arg(quoted(s.category))
-                           .arg(s.verdict);
+                                      " FROM point_sums WHERE point >= 0");
         if (!s.station.isEmpty()) {
-            kept += " AND station = " + quoted(s.station);
+            kept += " AND station = (SELECT id FROM label WHERE kind = 0 AND name = " +
+                    quoted(s.station) + ")";
             filter += " AND i.station" + text + " = " + quoted(s.station);
         }
-        if (!s.category.isEmpty())
+        if (!s.category.isEmpty()) {
+            kept += " AND category = (SELECT id FROM label WHERE kind = 1 AND name = " +
+                    quoted(s.category) + ")";
             filter += " AND i.category" + text + " = " + quoted(s.category);
-        if (s.verdict >= 0)
+        }
+        if (s.verdict >= 0) {
+            kept += " AND worst = " + QString::number(s.verdict);
             filter += " AND i.worst = " + QString::number(s.verdict);
+        }
         const auto buckets = [&](qint64 size, qint64 first, qint64 end) -> QString {
             return QStringLiteral(" UNION ALL ") + kept +
                    QStringLiteral(" AND span = %1 AND bucket >= %2 AND bucket < %3")
@@ -489,9 +521,11 @@ private:
                        .arg(end);
         };
         const auto summed = [&](qint64 first, qint64 end) -> QString {
-            return QStringLiteral("SELECT s.point, s.n, s.total, s.squares, s.minimum,"
-                                  " s.maximum FROM point_summary s JOIN inspection i"
-                                  " ON i.id = s.inspection_id WHERE i.started_ms >= %1"
+            return QStringLiteral("SELECT r.point AS point, 1 AS n, r.value AS total,"
+                                  " CAST(r.value AS BIGINT) * r.value AS squares,"
+                                  " r.value AS minimum, r.value AS maximum FROM reading r"
+                                  " JOIN inspection i"
+                                  " ON i.id = r.inspection_id WHERE i.started_ms >= %1"
                                   " AND i.started_ms < %2")
                        .arg(first)
                        .arg(end) +
@@ -508,7 +542,7 @@ private:
                parts + ") x GROUP BY point";
     }
 
-    // Once each: the sums of each inspection over years take seconds.
+    // Once each through the window (its dialog also counts the verdicts).
     void statistics(const char *what, ArchiveDatabase &bare, const Sums &sums,
                     bool fromReadings = false)
     {
@@ -536,28 +570,15 @@ private:
             delete dialog;
         });
         report(what, window, median3([&] { drain(bareStatistics(sums, bare.isSqlite())); }), 1000);
-        // The same summed from the sums of each inspection, as before the
-        // day sums, and (once) from every reading.
+        if (!fromReadings)
+            return;
+        // The same (once) from every reading, as with no sums kept at all.
         const QString text = bare.isSqlite() ? QString() : QStringLiteral(" COLLATE \"C\"");
         QString where = QStringLiteral(" WHERE i.started_ms >= %1 AND i.started_ms < %2")
                             .arg(sums.from.toMSecsSinceEpoch())
                             .arg(sums.to.toMSecsSinceEpoch());
         if (!sums.station.isEmpty())
             where += " AND i.station" + text + " = '" + sums.station + "'";
-        if (!sums.category.isEmpty())
-            where += " AND i.category" + text + " = '" + sums.category + "'";
-        if (sums.verdict >= 0)
-            where += " AND i.worst = " + QString::number(sums.verdict);
-        const double perInspection = once([&] {
-            drain("SELECT s.point, SUM(s.n), MIN(s.minimum), MAX(s.maximum), SUM(s.total),"
-                  " SUM(s.squares) FROM point_summary s JOIN inspection i"
-                  " ON i.id = s.inspection_id" +
-                  where + " GROUP BY s.point");
-        });
-        std::printf("  %-36s %8.1f ms   (the same from the sums of each inspection, once)\n", "",
-                    perInspection);
-        if (!fromReadings)
-            return;
         const double readings = once([&] {
             drain("SELECT r.point, COUNT(*), MIN(r.value), MAX(r.value), SUM(r.value),"
                   " SUM(CAST(r.value AS BIGINT) * r.value) FROM reading r JOIN inspection i"
@@ -567,29 +588,125 @@ private:
         std::printf("  %-36s %8.1f ms   (the same from every reading, once)\n", "", readings);
     }
 
+    // A plate or a VIN by its beginning, as the list asks for it, against
+    // the bare statement of the same rows.
+    void search(ArchiveDatabase &bare, const QString &text)
+    {
+        const QString key = InspectionDetails::searchKey(text);
+        ArchiveFilter f;
+        f.search = text;
+        const double asked = median3([&] {
+            ArchiveDatabase db(m_location);
+            db.open(ArchiveDatabase::Access::ReadOnly);
+            const ArchivePage page = ArchiveQuery(db).page(f, {}, ArchiveWindow::kPageSize);
+            if (page.rows.isEmpty())
+                std::printf("  (nothing found for %s)\n", qPrintable(text));
+        });
+        const QString c = bare.isSqlite() ? QString() : QStringLiteral(" COLLATE \"C\"");
+        QList<uint> last = key.toUcs4();
+        ++last.last();
+        const QString beyond = QString::fromUcs4(last.constData(), last.size());
+        const double direct = median3([&] {
+            ArchiveDatabase db(m_location);
+            db.open(ArchiveDatabase::Access::ReadOnly);
+            QSqlQuery q = db.prepare(
+                "SELECT id FROM inspection WHERE ((plate <> '' AND replace(replace(plate, ' ',"
+                " ''), '-', '')" +
+                c + " >= ? AND replace(replace(plate, ' ', ''), '-', '')" + c +
+                " < ?) OR (vin <> '' AND vin" + c + " >= ? AND vin" + c +
+                " < ?)) ORDER BY started_ms DESC, id DESC LIMIT " +
+                QString::number(ArchiveWindow::kPageSize));
+            db.run(q, {key, beyond, key, beyond});
+            while (q.next()) {
+            }
+        });
+        report(qPrintable("search \"" + text + "\" (a page, own connection)"), asked, direct, 300);
+    }
+
     QString m_folder;
     ArchiveLocation m_location;
 };
+
+// What the archive takes on its disk, per inspection, and in which tables.
+void reportSize(const ArchiveLocation &location)
+{
+    ArchiveDatabase db(location);
+    db.open(ArchiveDatabase::Access::ReadOnly);
+    const qint64 count = scalar(db, "SELECT COUNT(*) FROM inspection");
+    QList<std::pair<QString, qint64>> tables;
+    qint64 all = 0;
+    if (db.isSqlite()) {
+        all = QFileInfo(location.file).size() + QFileInfo(location.file + "-wal").size();
+        QSqlQuery q(db.database());
+        // dbstat, where SQLite is built with it: each table with its indexes.
+        if (q.exec("SELECT COALESCE(m.tbl_name, d.name), SUM(d.pgsize) FROM dbstat d"
+                   " LEFT JOIN sqlite_master m ON m.name = d.name GROUP BY 1 ORDER BY 2 DESC")) {
+            while (q.next())
+                tables.append({q.value(0).toString(), q.value(1).toLongLong()});
+        }
+    } else {
+        all = scalar(db, "SELECT pg_database_size(current_database())");
+        QSqlQuery q = db.exec("SELECT relname, pg_total_relation_size(relid) FROM"
+                              " pg_stat_user_tables ORDER BY 2 DESC");
+        while (q.next())
+            tables.append({q.value(0).toString(), q.value(1).toLongLong()});
+    }
+    std::printf("  size: %.2f GB, %lld bytes per inspection\n", double(all) / 1e9,
+                count ? all / count : 0);
+    for (const auto &[name, bytes] : tables)
+        std::printf("    %-24s %8lld bytes per inspection\n", qPrintable(name),
+                    count ? bytes / count : 0);
+    std::fflush(stdout);
+}
+
+// How long each of `count` stores took, one inspection to a transaction, on
+// the calling thread: what the wizard's writer thread spends on each.
+std::vector<double> timedStores(const ArchiveLocation &location, int count)
+{
+    ArchiveSampler sampler(1);
+    std::vector<double> us;
+    ArchiveDatabase db(location);
+    db.open();
+    ArchiveStore store(db);
+    for (int n = 0; n < count; ++n) {
+        Inspection i = sampler.next(startOf(n));
+        QElapsedTimer clock;
+        clock.start();
+        store.store(i);
+        us.push_back(double(clock.nsecsElapsed()) / 1000);
+    }
+    return us;
+}
+
+void storeInline(const QString &what, const ArchiveLocation &location)
+{
+    printPercentiles(qPrintable(what), timedStores(location, 200));
+}
+
+// The same into a new database beside the one given, where the user may make one.
+void storeInlineOnServer(const ArchiveLocation &given)
+{
+    ArchiveLocation fresh = given;
+    fresh.database = given.database + QStringLiteral("_store");
+    try {
+        ArchiveDatabase db(given);
+        db.open(ArchiveDatabase::Access::ReadOnly);
+        db.exec("DROP DATABASE IF EXISTS " + fresh.database);
+        db.exec("CREATE DATABASE " + fresh.database);
+    } catch (const Failure &f) {
+        std::printf("(no store cost on the server: %s)\n", qPrintable(f.reason()));
+        return;
+    }
+    storeInline("store, one a transaction (PostgreSQL)", fresh);
+}
 
 void storeCost(const QString &folder)
 {
     const QString file = folder + "/store-cost.sqlite";
     QFile::remove(file);
-    ArchiveSampler sampler(1);
     // Anchor: the same store done on the calling thread.
-    std::vector<double> inlineUs;
-    {
-        ArchiveDatabase db(fileLocation(file));
-        db.open();
-        ArchiveStore store(db);
-        for (int n = 0; n < 100; ++n) {
-            Inspection i = sampler.next(startOf(n));
-            QElapsedTimer clock;
-            clock.start();
-            store.store(i);
-            inlineUs.push_back(double(clock.nsecsElapsed()) / 1000);
-        }
-    }
+    const std::vector<double> inlineUs = timedStores(fileLocation(file), 100);
+    ArchiveSampler sampler(1);
     std::vector<double> handOverUs;
     std::vector<double> handOverCpuUs;
     std::vector<double> lateness;
@@ -717,8 +834,19 @@ int main(int argc, char *argv[])
             std::printf("%s, %d inspections (window vs the bare statement; goals 300 ms, "
                         "statistics 1 s, at most 1.5x):\n",
                         qPrintable(l.describe()), kInspections);
+            reportSize(l);
             WindowBench(folder, l).run();
         }
+        if (parser.isSet(postgresOption))
+            storeInlineOnServer(archives.constLast());
+    } catch (const Failure &f) {
+        std::fprintf(stderr, "bench_archive: %s\n", qPrintable(f.reason()));
+        return 1;
+    }
+    const QString inlineFile = folder + QStringLiteral("/store-inline.sqlite");
+    QFile::remove(inlineFile);
+    try {
+        storeInline("store, one a transaction (SQLite)", fileLocation(inlineFile));
     } catch (const Failure &f) {
         std::fprintf(stderr, "bench_archive: %s\n", qPrintable(f.reason()));
         return 1;

@@ -112,9 +112,13 @@ void SerialGaugePort::onReadyRead()
 
 void SerialGaugePort::onError(QSerialPort::SerialPortError error)
 {
-    // The end of the device arrives as a read error (end of file after a
-    // hang-up) or a resource error (vanished adapter).
-    if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError)
+    // While the link is open, Qt reports only what ends its reading: a
+    // hang-up (a read error, or end of file), a vanished adapter (a resource
+    // error), or a code it does not know, as a Bluetooth driver's may be (a
+    // hang-up came as "broken pipe", an unknown error, under Wine). Whatever
+    // the code, nothing more arrives: the link has ended. (The one call made
+    // here on an open port, the purge, fails only on such a device too.)
+    if (error != QSerialPort::NoError)
         endDevice();
 }
 

@@ -35,7 +35,7 @@ private:
     [[noreturn]] void fail(const char *what, int code) const;
     int lastSystemError() const;
 
-    QSerialPort m_port;
+    QSerialPort m_port{this}; // a child: its errors can be staged in tests
     QString m_name = kDefaultPortName;
     bool m_open = false;
     bool m_notify = true;

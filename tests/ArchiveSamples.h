@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QUuid>
 
+#include "ArchiveSchema.h"
 #include "Inspection.h"
 
 namespace {
@@ -41,63 +42,13 @@ inline Inspection sampleInspection(const QDateTime &start = QDateTime(QDate(2024
     return i;
 }
 
-// The tables of a version-1 archive as the first release created them,
-// written out here so the upgrade is tested against them and not against
-// what the code now thinks they were.
-inline QStringList version1Tables(bool sqlite)
-{
-    return {
-        QStringLiteral("CREATE TABLE inspection (id ") +
-            (sqlite ? QStringLiteral("INTEGER PRIMARY KEY")
-                    : QStringLiteral("BIGSERIAL PRIMARY KEY")) +
-            QStringLiteral(", uid TEXT NOT NULL UNIQUE, started_ms BIGINT NOT NULL,"
-                           " ended_ms BIGINT NOT NULL, category TEXT NOT NULL DEFAULT '')"),
-        QStringLiteral("CREATE INDEX inspection_started ON inspection (started_ms)"),
-        QStringLiteral("CREATE TABLE plan_point (inspection_id BIGINT NOT NULL, position INTEGER "
-                       "NOT NULL, point INTEGER NOT NULL, ticked INTEGER NOT NULL, PRIMARY KEY "
-                       "(inspection_id, position))"),
-        QStringLiteral("CREATE TABLE reading (inspection_id BIGINT NOT NULL, seq INTEGER NOT NULL,"
-                       " point INTEGER NOT NULL, substrate TEXT NOT NULL, value INTEGER NOT NULL,"
-                       " typed INTEGER NOT NULL, taken_ms BIGINT NOT NULL,"
-                       " PRIMARY KEY (inspection_id, seq))"),
-        QStringLiteral("CREATE TABLE sent_point (inspection_id BIGINT NOT NULL, point INTEGER NOT "
-                       "NULL, sent_ms BIGINT NOT NULL, PRIMARY KEY (inspection_id, point))"),
-    };
-}
-
-// What versions 2 and 3 added to the inspection table, as they were released.
-inline QStringList version3Columns()
-{
-    return {
-        QStringLiteral("ALTER TABLE inspection ADD COLUMN station TEXT NOT NULL DEFAULT ''"),
-        QStringLiteral("ALTER TABLE inspection ADD COLUMN points_measured INTEGER NOT NULL "
-                       "DEFAULT 0"),
-        QStringLiteral("ALTER TABLE inspection ADD COLUMN reading_count INTEGER NOT NULL "
-                       "DEFAULT 0"),
-        QStringLiteral("ALTER TABLE inspection ADD COLUMN fe_min INTEGER"),
-        QStringLiteral("ALTER TABLE inspection ADD COLUMN fe_max INTEGER"),
-        QStringLiteral("ALTER TABLE inspection ADD COLUMN al_min INTEGER"),
-        QStringLiteral("ALTER TABLE inspection ADD COLUMN al_max INTEGER"),
-        QStringLiteral("CREATE INDEX inspection_category ON inspection (category, started_ms)"),
-        QStringLiteral("CREATE INDEX inspection_ended ON inspection (ended_ms)"),
-        QStringLiteral("ALTER TABLE inspection ADD COLUMN revision INTEGER NOT NULL DEFAULT 1"),
-        QStringLiteral("ALTER TABLE inspection ADD COLUMN fe_thin_below INTEGER"),
-        QStringLiteral("ALTER TABLE inspection ADD COLUMN fe_factory_up_to INTEGER"),
-        QStringLiteral("ALTER TABLE inspection ADD COLUMN fe_repainted_up_to INTEGER"),
-        QStringLiteral("ALTER TABLE inspection ADD COLUMN al_thin_below INTEGER"),
-        QStringLiteral("ALTER TABLE inspection ADD COLUMN al_factory_up_to INTEGER"),
-        QStringLiteral("ALTER TABLE inspection ADD COLUMN al_repainted_up_to INTEGER"),
-    };
-}
-
-// A PostgreSQL archive of version 1 holding one inspection, "old" (N1), with
-// two readings: AL 350 µm on point 10 and FE 45 µm typed on point 3.
+// A PostgreSQL archive of version 1 (as its steps made it) holding one
+// inspection, "old" (N1), with two readings: AL 350 µm on point 10 and FE
+// 45 µm typed on point 3.
 inline QStringList version1PostgresArchive()
 {
-    return version1Tables(false) +
-           QStringList{"CREATE TABLE archive_schema (version INTEGER NOT NULL)",
-                       "INSERT INTO archive_schema VALUES (1)",
-                       "INSERT INTO inspection (uid, started_ms, ended_ms, category) VALUES"
+    return ArchiveSchema::history(1, false) +
+           QStringList{"INSERT INTO inspection (uid, started_ms, ended_ms, category) VALUES"
                        " ('old', 1700000000000, 1700000300000, 'N1')",
                        "INSERT INTO reading VALUES (1, 0, 10, 'AL', 350, 0, 1700000100000)",
                        "INSERT INTO reading VALUES (1, 1, 3, 'FE', 45, 1, 1700000200000)"};

@@ -3,7 +3,9 @@
 #include <QFile>
 #include <QtGlobal>
 
-#ifdef Q_OS_UNIX
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#elif defined(Q_OS_UNIX)
 #include <sys/resource.h>
 #include <unistd.h>
 #endif
@@ -14,7 +16,15 @@
 // Processor time (user and system) used so far, in milliseconds.
 inline qint64 processorMs()
 {
-#ifndef Q_OS_UNIX
+#ifdef Q_OS_WIN
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
+        return 0;
+    const auto ms = [](const FILETIME &t) {
+        return qint64((quint64(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000;
+    };
+    return ms(kernel) + ms(user);
+#elif !defined(Q_OS_UNIX)
     return 0;
 #else
     rusage usage{};

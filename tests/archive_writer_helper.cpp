@@ -19,7 +19,9 @@
 //     archive reported, and at the end "done" (exit 0) when all are stored
 //     and nothing failed. COUNT 0 only replays what a killed run left. The
 //     station's name comes from the folder's archive settings file, as the
-//     wizard's does; without one it is the computer's.
+//     wizard's does; without one it is the computer's. The test of a chain
+//     upgraded one station at a time runs this mode of the previous release's
+//     build: keep it as it is.
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <cstdio>

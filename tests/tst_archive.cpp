@@ -317,6 +317,20 @@ private Q_SLOTS:
                                  << "!";
         QTest::newRow("none") << true << "   "
                               << "";
+        QTest::newRow("vin field") << false << "vin: wvwzzz1jzxw000001"
+                                   << "WVWZZZ1JZXW000001";
+        QTest::newRow("vin field, a plate") << false << "vin: ABC-123"
+                                            << "!";
+        QTest::newRow("odometer") << false << "km:  123 456 "
+                                  << "123456";
+        QTest::newRow("odometer with dots") << false << "km:1.234.567"
+                                            << "1234567";
+        QTest::newRow("odometer too large") << false << "km:10000000"
+                                            << "!";
+        QTest::newRow("odometer, a word") << false << "km:sok"
+                                          << "!";
+        QTest::newRow("odometer left out") << false << "km: "
+                                           << "";
         QTest::newRow("name") << false << "  Kovács\t  Éva "
                               << "Kovács Éva";
         QTest::newRow("name of 40") << false << QString(40, u'é') << QString(40, u'é');
@@ -332,8 +346,18 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(QString, kept);
         QString problem;
-        const std::optional<QString> got = isPlate ? InspectionDetails::plate(typed, &problem)
-                                                   : InspectionDetails::name(typed, &problem);
+        std::optional<QString> got;
+        if (isPlate) {
+            got = InspectionDetails::plate(typed, &problem);
+        } else if (typed.startsWith(u"vin:")) {
+            got = InspectionDetails::vin(typed.mid(4), &problem);
+        } else if (typed.startsWith(u"km:")) {
+            std::optional<int> km;
+            if (InspectionDetails::odometer(typed.mid(3), &km, &problem))
+                got = km ? QString::number(*km) : QString();
+        } else {
+            got = InspectionDetails::name(typed, &problem);
+        }
         if (kept == u"!") {
             QVERIFY2(!got, qPrintable(got.value_or(QString())));
             QVERIFY(!problem.isEmpty());
@@ -400,6 +424,7 @@ private Q_SLOTS:
     {
         const QString file = path("reload.sqlite");
         Inspection original = sampleInspection();
+        original.interrupted = true; // kept from its journal after a forced end
         {
             ArchiveDatabase db(fileLocation(file));
             db.open();
@@ -441,6 +466,7 @@ private Q_SLOTS:
         QCOMPARE(list.first().minimum[int(Substrate::FE)], 0);
         QCOMPARE(list.first().maximum[int(Substrate::AL)], 777);
         QCOMPARE(list.first().station, original.station);
+        QVERIFY(list.first().interrupted);
     }
 
     void detailsTypedLaterOutliveTheWizardsStores()
@@ -454,7 +480,8 @@ private Q_SLOTS:
         ArchiveStore store(db);
         store.store(wizard);
         QCOMPARE(store.load(wizard.id)->plate, QString());
-        store.setDetails(wizard.id, "AB CD-123", "Kovács Éva");
+        const TypedDetails typed{"AB CD-123", "", "Opel Astra", 98000, "Kovács Éva"};
+        store.setDetails(wizard.id, typed);
         QCOMPARE(store.load(wizard.id)->revision, wizard.revision);
 
         // The wizard stores it again (back to measuring, one more reading), and
@@ -466,12 +493,19 @@ private Q_SLOTS:
         store.store(first);
         Inspection back = *store.load(wizard.id);
         QCOMPARE(back.readings.size(), wizard.readings.size());
-        QCOMPARE(back.plate, QStringLiteral("AB CD-123"));
-        QCOMPARE(back.inspector, QStringLiteral("Kovács Éva"));
+        QCOMPARE(TypedDetails::of(back), typed);
 
+        // The one field of the window before plate and VIN were apart: a VIN
+        // goes to the VIN, and replaces what the field showed.
+        store.setDetails(wizard.id, "WVWZZZ1JZXW000001", "Kovács Éva");
+        QCOMPARE(TypedDetails::of(*store.load(wizard.id)),
+                 (TypedDetails{"", "WVWZZZ1JZXW000001", "Opel Astra", 98000, "Kovács Éva"}));
         // Cleared in the window: cleared.
         store.setDetails(wizard.id, "", "Kovács Éva");
-        QCOMPARE(store.load(wizard.id)->plate, QString());
+        QCOMPARE(TypedDetails::of(*store.load(wizard.id)),
+                 (TypedDetails{"", "", "Opel Astra", 98000, "Kovács Éva"}));
+        store.setDetails(wizard.id, TypedDetails());
+        QCOMPARE(TypedDetails::of(*store.load(wizard.id)), TypedDetails());
         QVERIFY_THROWS_EXCEPTION(ArchiveError, store.setDetails(wizard.id + 100, "X", ""));
 
         // The journal keeps them, and reads a file from before they existed.
@@ -580,89 +614,6 @@ private Q_SLOTS:
         QCOMPARE(store.categories(), (QStringList{"", "M1 - személygépkocsi", "N1"}));
     }
 
-    void olderArchiveIsUpgraded()
-    {
-        // A version-1 archive, as the first release wrote it.
-        const QString file = path("v1.sqlite");
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "v1");
-            db.setDatabaseName(file);
-            QVERIFY(db.open());
-            QSqlQuery q(db);
-            for (const QString &sql : version1Tables(true))
-                QVERIFY2(q.exec(sql), qPrintable(sql));
-            for (const char *sql :
-                 {"INSERT INTO inspection VALUES (7, 'old', 1700000000000, 1700000300000, 'N1')",
-                  "INSERT INTO plan_point VALUES (7, 0, 10, 1)",
-                  "INSERT INTO reading VALUES (7, 0, 10, 'FE', 350, 0, 1700000100000)",
-                  "INSERT INTO reading VALUES (7, 1, 10, 'AL', 40, 1, 1700000200000)",
-                  "INSERT INTO reading VALUES (7, 2, 3, 'FE', 120, 0, 1700000250000)",
-                  "INSERT INTO sent_point VALUES (7, 10, 1700000290000)",
-                  "PRAGMA user_version = 1"})
-                QVERIFY2(q.exec(sql), sql);
-        }
-        QSqlDatabase::removeDatabase("v1");
-        {
-            ArchiveDatabase db(fileLocation(file));
-            db.open();
-            QCOMPARE(ArchiveSchema::version(db), ArchiveSchema::kVersion);
-            QCOMPARE(db.upgradedFrom(), std::optional<int>(1)); // for the log
-            const QList<InspectionSummary> list = ArchiveStore(db).list({});
-            QCOMPARE(list.size(), 1);
-            QCOMPARE(list.first().pointsMeasured, 2);
-            QCOMPARE(list.first().readingCount, 3);
-            QCOMPARE(list.first().minimum[int(Substrate::FE)], 120);
-            QCOMPARE(list.first().maximum[int(Substrate::FE)], 350);
-            QCOMPARE(list.first().minimum[int(Substrate::AL)], 40);
-            QCOMPARE(VerdictBands().worst(list.first()), Verdict::Filler);
-            const Inspection old = *ArchiveStore(db).load(7);
-            QCOMPARE(old.readings.size(), 3);
-            QCOMPARE(old.readings.at(1).source, ReadingSource::Typed);
-            QCOMPARE(old.sent.first().sentAt.toMSecsSinceEpoch(), 1700000290000);
-            Inspection next = sampleInspection();
-            ArchiveStore(db).store(next);
-            QCOMPARE(ArchiveStore(db).list({}).size(), 2);
-        }
-    }
-
-    void version3ArchiveIsUpgraded()
-    {
-        const QString file = path("v3.sqlite");
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "v3");
-            db.setDatabaseName(file);
-            QVERIFY(db.open());
-            QSqlQuery q(db);
-            for (const QString &sql : version1Tables(true) + version3Columns())
-                QVERIFY2(q.exec(sql), qPrintable(sql));
-            for (const char *sql :
-                 {"INSERT INTO inspection (id, uid, started_ms, ended_ms, category, station,"
-                  " points_measured, reading_count, fe_min, fe_max, revision, fe_thin_below,"
-                  " fe_factory_up_to, fe_repainted_up_to, al_thin_below, al_factory_up_to,"
-                  " al_repainted_up_to) VALUES (9, 'v3', 1700000000000, 1700000300000, 'N1',"
-                  " 'GÉP-7', 1, 2, 120, 350, 3, 50, 150, 280, 60, 160, 300)",
-                  "INSERT INTO plan_point VALUES (9, 0, 10, 1)",
-                  "INSERT INTO reading VALUES (9, 0, 10, 'FE', 350, 0, 1700000100000)",
-                  "INSERT INTO reading VALUES (9, 1, 10, 'FE', 120, 1, 1700000200000)",
-                  "PRAGMA user_version = 3"})
-                QVERIFY2(q.exec(sql), sql);
-        }
-        QSqlDatabase::removeDatabase("v3");
-        ArchiveDatabase db(fileLocation(file));
-        db.open();
-        QCOMPARE(ArchiveSchema::version(db), ArchiveSchema::kVersion);
-        ArchiveStore store(db);
-        Inspection old = *store.load(9);
-        QCOMPARE(old.station, QStringLiteral("GÉP-7"));
-        QCOMPARE(old.revision, 3);
-        QCOMPARE(old.readings.size(), 2);
-        QCOMPARE(old.judgedWith->of(Substrate::FE), (SubstrateBands{50, 150, 280}));
-        QVERIFY(old.plate.isEmpty() && old.inspector.isEmpty());
-        QCOMPARE(store.list({}).size(), 1);
-        store.setDetails(9, "ABC-123", "Nagy Péter");
-        QCOMPARE(store.load(9)->inspector, QStringLiteral("Nagy Péter"));
-    }
-
     void twoProgramsOpenANewArchiveAtOnce()
     {
         // The wizard's writer and the archive window meeting a file that does
@@ -701,26 +652,43 @@ private Q_SLOTS:
                  qPrintable(QString::number(failures.size()) + u' ' + failures.value(0)));
     }
 
-    void newerArchiveIsLeftAlone()
+    // An archive a newer program upgraded is stored into while its floor
+    // (the oldest version whose programs may still store there) allows this
+    // program; above it, the store is refused plainly, the file left as it
+    // is and the inspection kept in the journal.
+    void aNewerArchiveIsUsedWhileItsFloorAllows()
     {
         const QString file = path("newer.sqlite");
-        {
+        const auto stamp = [&file](int version, int floor) {
             ArchiveDatabase db(fileLocation(file));
             db.open();
-            db.exec("PRAGMA user_version = 99");
-        }
-        const QByteArray before = readAll(file);
+            db.exec(QStringLiteral("PRAGMA user_version = %1").arg(version));
+            db.exec("UPDATE archive_schema SET version = ?, floor = ?", {version, floor});
+        };
+        const int newer = ArchiveSchema::kVersion + 1;
+        stamp(newer, ArchiveSchema::kVersion);
         ArchiveJournal journal(path("newer.journal"));
         ArchiveWriter writer(fileLocation(file), journal);
         QSignalSpy failed(&writer, &ArchiveWriter::failed);
-        QSignalSpy notice(&writer, &ArchiveWriter::notice);
-        const Inspection i = sampleInspection();
-        journal.write(i);
-        writer.store(i);
+        QSignalSpy stored(&writer, &ArchiveWriter::stored);
+        const Inspection first = sampleInspection();
+        journal.write(first);
+        writer.store(first);
+        QCOMPARE(stored.size(), 1);
+        QCOMPARE(failed.size(), 0);
+        QCOMPARE(listAll(file).size(), 1);
+
+        stamp(newer, newer);
+        const QByteArray before = readAll(file);
+        const Inspection second = sampleInspection();
+        journal.write(second);
+        writer.store(second);
         QCOMPARE(failed.size(), 1);
-        QVERIFY(failed.first().first().toString().contains(u"újabb változata"));
+        const QString message = failed.first().first().toString();
+        QVERIFY2(message.contains(u"újabb változata") &&
+                     message.contains(QStringLiteral("legalább a %1. változatot").arg(newer)),
+                 qPrintable(message));
         QVERIFY(failed.first().at(1).toString().startsWith(u"A mérés megmaradt"));
-        QCOMPARE(notice.size(), 0);
         QCOMPARE(readAll(file), before);
         QCOMPARE(writer.pendingCount(), 1);
         QCOMPARE(journalEntries(path("newer.journal")), 1);

@@ -7,6 +7,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
@@ -80,7 +81,8 @@ bool matches(const InspectionSummary &s, const ArchiveFilter &f)
     return (!f.from.isValid() || at >= f.from.toMSecsSinceEpoch()) &&
            (!f.to.isValid() || at < f.to.toMSecsSinceEpoch()) &&
            (!f.category || s.category == *f.category) && (!f.station || s.station == *f.station) &&
-           (!f.verdict || verdictOf(s, f) == *f.verdict);
+           (!f.verdict || verdictOf(s, f) == *f.verdict ||
+            (f.orWorse && verdictOf(s, f) > *f.verdict));
 }
 
 // Compares as the database is told to: text by code point, the verdict by severity.
@@ -277,6 +279,63 @@ class TestArchiveQuery : public QObject
         return ArchiveLocation::parse(m_server->address(name), &error).value_or(l);
     }
 
+    // Runs the statements on a connection of the test's own, past the
+    // archive's code; what failed, or "".
+    QString runRaw(const ArchiveLocation &l, const QStringList &sql)
+    {
+        QString problem;
+        {
+            QSqlDatabase d = l.kind == ArchiveLocation::Kind::SqliteFile
+                                 ? QSqlDatabase::addDatabase("QSQLITE", "raw")
+                                 : m_server->rawConnection("raw", l.database);
+            if (l.kind == ArchiveLocation::Kind::SqliteFile) {
+                d.setDatabaseName(l.file);
+                d.open();
+            }
+            QSqlQuery q(d);
+            for (const QString &statement : sql) {
+                if (problem.isEmpty() && !q.exec(statement))
+                    problem = statement + ": " + q.lastError().text();
+            }
+        }
+        QSqlDatabase::removeDatabase("raw");
+        return problem;
+    }
+
+    // The tables, columns and indexes of an archive, one sorted line each:
+    // what makes two archives alike whatever order their columns came in.
+    static QStringList structure(ArchiveDatabase &db)
+    {
+        QStringList lines;
+        const auto add = [&db, &lines](const QString &sql) {
+            QSqlQuery q = db.exec(sql);
+            while (q.next()) {
+                QStringList fields;
+                for (int i = 0; i < q.record().count(); ++i)
+                    fields.append(q.value(i).toString());
+                lines.append(fields.join(u'|').simplified());
+            }
+        };
+        if (db.isSqlite()) {
+            add("SELECT m.name, c.name, c.type, c.\"notnull\", c.dflt_value, c.pk,"
+                " m.sql LIKE '%WITHOUT ROWID' FROM sqlite_master m, pragma_table_info(m.name) c"
+                " WHERE m.type = 'table'");
+            add("SELECT m.name, i.\"unique\", i.origin, i.partial, x.seqno, x.name, x.desc,"
+                " x.coll, x.key FROM sqlite_master m, pragma_index_list(m.name) i,"
+                " pragma_index_xinfo(i.name) x WHERE m.type = 'table' AND i.name NOT LIKE"
+                " 'sqlite_autoindex%'");
+            add("SELECT name, replace(replace(sql, char(10), ' '), '  ', ' ') FROM sqlite_master"
+                " WHERE type = 'index' AND sql IS NOT NULL");
+        } else {
+            add("SELECT table_name, column_name, data_type, is_nullable, column_default FROM"
+                " information_schema.columns WHERE table_schema = current_schema()");
+            add("SELECT tablename, indexname, indexdef FROM pg_indexes"
+                " WHERE schemaname = current_schema()");
+        }
+        lines.sort();
+        return lines;
+    }
+
     // The filled archive of this row's backend; empty when there is none.
     std::optional<ArchiveLocation> filled()
     {
@@ -329,6 +388,10 @@ class TestArchiveQuery : public QObject
             ArchiveFilter rejudged = st;
             rejudged.rejudging = true;
             filters.append({"re-judged, station", rejudged});
+            ArchiveFilter worse = c;
+            worse.verdict = Verdict::Thin;
+            worse.orWorse = true;
+            filters.append({"thin or worse, category", worse});
             for (const auto &[kind, filter] : filters) {
                 const QString what = QStringLiteral("%1: %2, %3").arg(when, range, kind);
                 QMap<int, QList<ArchivedReading>> byPoint;
@@ -341,6 +404,22 @@ class TestArchiveQuery : public QObject
                         byPoint[reading.point].append(reading);
                 }
                 QVERIFY2(query.count(filter) == inspections, qPrintable(what));
+                for (ArchiveSplit split :
+                     {ArchiveSplit::None, ArchiveSplit::Station, ArchiveSplit::Category}) {
+                    QMap<QString, std::array<qint64, 5>> expected;
+                    for (const Inspection &i : all) {
+                        const InspectionSummary s = summarise(i);
+                        if (matches(s, filter))
+                            ++expected[split == ArchiveSplit::Station ? i.station
+                                       : split == ArchiveSplit::Category
+                                           ? i.category
+                                           : QString()][size_t(verdictOf(s, filter))];
+                    }
+                    QMap<QString, std::array<qint64, 5>> got;
+                    for (const VerdictCounts &v : query.verdictCounts(filter, split))
+                        got[v.group] = v.counts;
+                    QVERIFY2(got == expected, qPrintable(what + " verdict counts"));
+                }
                 const QList<PointStatistics> got = query.statistics(filter);
                 QVERIFY2(got.size() == byPoint.size(), qPrintable(what));
                 nonEmpty += got.isEmpty() ? 0 : 1;
@@ -531,9 +610,10 @@ private Q_SLOTS:
         ArchiveDatabase db(l);
         db.open();
         QList<Inspection> all = tiedInspections(300);
-        for (Inspection &i : all) {
-            if (!i.judgedWith)
-                i.judgedWith = VerdictBands(); // the stored verdict is the one indexed
+        for (qsizetype n = 0; n < all.size(); ++n) {
+            if (!all[n].judgedWith)
+                all[n].judgedWith = VerdictBands(); // the stored verdict is the one indexed
+            all[n].plate = n % 3 ? QString() : QStringLiteral("AB %1").arg(n);
         }
         ArchiveStore(db).storeAll(all);
         db.exec("ANALYZE inspection");
@@ -563,6 +643,10 @@ private Q_SLOTS:
         byVerdict.verdict = Verdict::Repainted;
         QVERIFY(uses("inspection_by_worst", byVerdict, {}));
         QVERIFY(uses("inspection_by_started", {}, {}));
+        ArchiveFilter bySearch;
+        bySearch.search = "ab1";
+        QVERIFY(uses("inspection_by_plate", bySearch, {}));
+        QVERIFY(uses("inspection_by_vin", bySearch, {}));
         for (bool descending : {true, false}) {
             QVERIFY(uses("inspection_by_category", {}, {ArchiveSortKey::Category, descending}));
             QVERIFY(uses("inspection_by_station", {}, {ArchiveSortKey::Station, descending}));
@@ -607,6 +691,69 @@ private Q_SLOTS:
         QCOMPARE(stats.at(2).mean, 200.0);
     }
 
+    // A plate or a VIN found by its beginning, whatever the case, blanks and
+    // hyphens, together with the other filters and through its index; typed
+    // later, it stays when the wizard stores the inspection again.
+    void searchByPlateOrVin()
+    {
+        QFETCH_GLOBAL(QString, backend);
+        const ArchiveLocation l = location(backend, "search");
+        NEED_SERVER(l.kind != ArchiveLocation::Kind::SqliteFile || !l.file.isEmpty());
+        ArchiveDatabase db(l);
+        db.open();
+        ArchiveStore store(db);
+        QList<Inspection> all;
+        for (const char *plate : {"ABC-123", "AB CD-124", "ABX 999", "M Ü 4711", ""}) {
+            all.append(sampleInspection(kFirst.addSecs(60 * all.size())));
+            all.last().plate = QString::fromUtf8(plate);
+            all.last().vin.clear();
+        }
+        all.last().vin = "WVWZZZ1JZXW000001";
+        all.append(sampleInspection(kFirst.addDays(1))); // the wizard's: no plate yet
+        all.last().plate.clear();
+        all.last().inspector.clear();
+        store.storeAll(all);
+        Inspection wizard = all.last();
+        ArchiveQuery query(db);
+        const auto found = [&](const QString &text, ArchiveFilter f = {}) {
+            f.search = text;
+            QList<qint64> ids;
+            for (const InspectionSummary &s : query.page(f, {}, -1).rows)
+                ids.prepend(s.id); // oldest first
+            if (query.count(f) != ids.size())
+                ids.append(-1);
+            return ids;
+        };
+        const auto ids = [&all](std::initializer_list<int> n) {
+            QList<qint64> out;
+            for (int i : n)
+                out.append(all.at(i).id);
+            return out;
+        };
+        QCOMPARE(found("abc"), ids({0, 1}));
+        QCOMPARE(found("ab c-1"), ids({0}));
+        QCOMPARE(found("AB"), ids({0, 1, 2}));
+        QCOMPARE(found("abcd12"), ids({1}));
+        QCOMPARE(found("mü"), ids({3}));
+        QCOMPARE(found("wvw-zzz"), ids({4}));
+        QCOMPARE(found("ZZZ"), ids({}));
+        QCOMPARE(found(" - "), ids({0, 1, 2, 3, 4, 5})); // nothing to search by
+        ArchiveFilter other;
+        other.category = "N1";
+        QCOMPARE(found("AB", other), ids({}));
+        QCOMPARE(query.page({}, {}, -1).rows.constLast().plate, QStringLiteral("ABC-123"));
+        QCOMPARE(query.page({}, {}, -1).rows.at(1).vin, QStringLiteral("WVWZZZ1JZXW000001"));
+
+        // Typed in the window later; the wizard then stores it again.
+        store.setDetails(wizard.id, {"XY-777", "JH4KA7561PC008269", "Suzuki Swift", 123456, ""});
+        ++wizard.revision;
+        store.store(wizard);
+        QCOMPARE(found("xy7"), ids({5}));
+        QCOMPARE(found("JH4"), ids({5}));
+        QCOMPARE(TypedDetails::of(*store.load(wizard.id)),
+                 (TypedDetails{"XY-777", "JH4KA7561PC008269", "Suzuki Swift", 123456, ""}));
+    }
+
     // What one engine stores the other stores too: the longest values the
     // program takes, and a category line as long as the inspection program
     // may send (which PostgreSQL's index would refuse whole).
@@ -618,10 +765,15 @@ private Q_SLOTS:
         ArchiveDatabase db(l);
         db.open();
         Inspection i = sampleInspection();
-        i.category = QString(16384, u'ő');
+        i.category = QStringLiteral("'?\\") + QString(16384, u'ő');
         i.station = QString(InspectionDetails::kNameMaxLength, u'Ő');
-        i.inspector = QString(InspectionDetails::kNameMaxLength, u'Ű');
+        // Quotes, a backslash and a question mark go in as they are.
+        i.inspector = QStringLiteral("O'Hara \\ \"?\" ")
+                          .leftJustified(InspectionDetails::kNameMaxLength, u'Ű');
         i.plate = QStringLiteral("ŐŰÉÁ-1234-567 890");
+        i.vin = QStringLiteral("WVWZZZ1JZXW000001");
+        i.makeModel = QString(InspectionDetails::kNameMaxLength, u'Ö');
+        i.odometerKm = InspectionDetails::kOdometerMaxKm;
         for (int p = 0; p < 23; ++p) {
             for (int r = 0; r < 10; ++r)
                 i.readings.append({p, Substrate::AL, VerdictBands::kLargest, ReadingSource::Typed,
@@ -630,10 +782,14 @@ private Q_SLOTS:
         ArchiveStore store(db);
         store.store(i);
         Inspection back = *store.load(i.id);
-        QCOMPARE(back.category, QString(kCategoryMaxLength, u'ő'));
+        const QString bounded = i.category.left(kCategoryMaxLength);
+        QCOMPARE(back.category, bounded);
         back.category = i.category;
         QVERIFY(back == i);
-        QCOMPARE(ArchiveQuery(db).categories(), QStringList{QString(kCategoryMaxLength, u'ő')});
+        QCOMPARE(ArchiveQuery(db).categories(), QStringList{bounded});
+        ArchiveFilter f;
+        f.category = bounded;
+        QCOMPARE(ArchiveQuery(db).count(f), 1);
     }
 
     // A hundred thousand inspections written in SQL: counted and summed
@@ -656,9 +812,6 @@ private Q_SLOTS:
                     .arg(first));
         db.exec("INSERT INTO reading (inspection_id, seq, point, substrate, value, typed, taken_ms)"
                 " SELECT id, 0, 3, 'FE', fe_min, 0, started_ms FROM inspection");
-        db.exec("INSERT INTO point_summary (inspection_id, point, n, total, squares, minimum,"
-                " maximum) SELECT inspection_id, point, 1, value, value * value, value, value"
-                " FROM reading");
         db.commit();
         ArchiveRollup(db).rebuild();
         ArchiveQuery query(db);
@@ -678,98 +831,129 @@ private Q_SLOTS:
         QVERIFY2(store.changeStamp() != before, qPrintable(before));
     }
 
-    void version3ArchiveIsUpgraded()
+    // An archive of each earlier version, made by the steps that made it
+    // and holding what that version's program stored, is upgraded by
+    // opening it: it then has the tables of a new archive, and its
+    // inspections are listed, judged and summed as those stored now are
+    // (readings no program of ours writes, as a first-version archive may
+    // hold, count nowhere). A VIN typed into the one field of earlier
+    // versions moves to the VIN.
+    void everyOlderVersionIsUpgraded()
     {
         QFETCH_GLOBAL(QString, backend);
-        const ArchiveLocation l = location(backend, "version3");
-        NEED_SERVER(l.kind != ArchiveLocation::Kind::SqliteFile || !l.file.isEmpty());
         const bool sqlite = backend == u"sqlite";
-        // Written out as the version-3 program left it.
-        QStringList sql = version1Tables(sqlite);
-        for (const char *column :
-             {"station TEXT NOT NULL DEFAULT ''", "points_measured INTEGER NOT NULL DEFAULT 0",
-              "reading_count INTEGER NOT NULL DEFAULT 0", "fe_min INTEGER", "fe_max INTEGER",
-              "al_min INTEGER", "al_max INTEGER", "revision INTEGER NOT NULL DEFAULT 1",
-              "fe_thin_below INTEGER", "fe_factory_up_to INTEGER", "fe_repainted_up_to INTEGER",
-              "al_thin_below INTEGER", "al_factory_up_to INTEGER", "al_repainted_up_to INTEGER"})
-            sql.append(QStringLiteral("ALTER TABLE inspection ADD COLUMN ") +
-                       QLatin1StringView(column));
-        sql += {"CREATE INDEX inspection_category ON inspection (category, started_ms)",
-                "CREATE INDEX inspection_ended ON inspection (ended_ms)",
-                // Judged with FE 60/160/300, AL 40/140/280: FE 350 is filler.
-                "INSERT INTO inspection VALUES (7, 'judged', 1700000000000, 1700000300000, 'N1',"
-                " 'A', 2, 3, 120, 350, 40, 40, 1, 60, 160, 300, 40, 140, 280)",
-                // No limits: judged with today's whenever shown.
-                "INSERT INTO inspection VALUES (8, 'unjudged', 1700000400000, 1700000500000, '',"
-                " 'B', 1, 2, 150, 170, NULL, NULL, 1, NULL, NULL, NULL, NULL, NULL, NULL)",
-                // Limits out of order count as none.
-                "INSERT INTO inspection VALUES (9, 'odd', 1700000600000, 1700000700000, '',"
-                " 'B', 1, 1, 100, 100, NULL, NULL, 1, 200, 100, 300, 40, 140, 280)",
-                "INSERT INTO reading VALUES (7, 0, 10, 'FE', 350, 0, 1700000100000)",
-                "INSERT INTO reading VALUES (7, 1, 10, 'AL', 40, 1, 1700000200000)",
-                "INSERT INTO reading VALUES (7, 2, 3, 'FE', 120, 0, 1700000250000)",
-                "INSERT INTO reading VALUES (8, 0, 3, 'FE', 150, 0, 1700000410000)",
-                "INSERT INTO reading VALUES (8, 1, 3, 'FE', 170, 0, 1700000420000)",
-                "INSERT INTO reading VALUES (8, 2, 40, 'FE', 170, 0, 1700000420000)",
-                "INSERT INTO reading VALUES (9, 0, 5, 'FE', 100, 0, 1700000610000)"};
-        if (!sqlite)
-            sql += {"CREATE TABLE archive_schema (version INTEGER NOT NULL)",
-                    "INSERT INTO archive_schema VALUES (3)"};
-        else
-            sql.append("PRAGMA user_version = 3");
-        const auto rawRun = [&](const QString &connection) {
-            QSqlDatabase d = QSqlDatabase::addDatabase(sqlite ? "QSQLITE" : "QPSQL", connection);
-            if (sqlite) {
-                d.setDatabaseName(l.file);
-            } else {
-                d.setHostName(l.host);
-                d.setPort(l.port);
-                d.setDatabaseName(l.database);
-                d.setUserName(l.user);
-            }
-            if (!d.open())
-                return d.lastError().text();
-            QSqlQuery q(d);
-            for (const QString &s : sql) {
-                if (!q.exec(s))
-                    return QString(s + ": " + q.lastError().text());
-            }
-            return QString();
+        const ArchiveLocation fresh = location(backend, "fresh");
+        NEED_SERVER(!sqlite || !fresh.file.isEmpty());
+        QStringList newTables;
+        {
+            ArchiveDatabase db(fresh);
+            db.open();
+            newTables = structure(db);
+        }
+        // What each version's program stored, written right after its step.
+        const QHash<int, QStringList> rows{
+            {1,
+             {"INSERT INTO inspection VALUES (7, 'old', 1700000000000, 1700000300000, 'N1')",
+              "INSERT INTO plan_point VALUES (7, 0, 10, 1)",
+              "INSERT INTO reading VALUES (7, 0, 10, 'FE', 350, 0, 1700000100000)",
+              "INSERT INTO reading VALUES (7, 1, 10, 'AL', 40, 1, 1700000200000)",
+              "INSERT INTO reading VALUES (7, 2, 3, 'FE', 120, 0, 1700000250000)",
+              "INSERT INTO reading VALUES (7, 3, 30, 'FE', 150, 0, 1700000260000)",
+              "INSERT INTO reading VALUES (7, 4, 4, 'FE', 70000, 0, 1700000270000)",
+              "INSERT INTO sent_point VALUES (7, 10, 1700000290000)"}},
+            // Judged with FE 60/160/300, AL 40/140/280: FE 170 is repainted;
+            // limits out of order count as none.
+            {3,
+             {"INSERT INTO inspection (id, uid, started_ms, ended_ms, category, station,"
+              " points_measured, reading_count, fe_min, fe_max, revision, fe_thin_below,"
+              " fe_factory_up_to, fe_repainted_up_to, al_thin_below, al_factory_up_to,"
+              " al_repainted_up_to) VALUES (8, 'judged', 1700000400000, 1700000500000, '', 'B',"
+              " 1, 2, 150, 170, 2, 60, 160, 300, 40, 140, 280)",
+              "INSERT INTO reading VALUES (8, 0, 3, 'FE', 150, 0, 1700000410000)",
+              "INSERT INTO reading VALUES (8, 1, 3, 'FE', 170, 0, 1700000420000)",
+              "INSERT INTO inspection (id, uid, started_ms, ended_ms, station, points_measured,"
+              " reading_count, fe_min, fe_max, fe_thin_below, fe_factory_up_to,"
+              " fe_repainted_up_to, al_thin_below, al_factory_up_to, al_repainted_up_to)"
+              " VALUES (9, 'odd', 1700000600000, 1700000700000, 'B', 1, 1, 100, 100, 200, 100,"
+              " 300, 40, 140, 280)",
+              "INSERT INTO reading VALUES (9, 0, 5, 'FE', 100, 0, 1700000610000)"}},
+            {4,
+             {"UPDATE inspection SET plate = 'WVWZZZ1JZXW000001' WHERE id = 7",
+              "UPDATE inspection SET plate = 'AB CD-123', inspector = 'Kovács Éva' WHERE id = 8",
+              "UPDATE inspection SET plate = 'ABCDEFGHIJKLMNOPQ' WHERE id = 9"}},
         };
-        const QString problem = rawRun("version3");
-        QSqlDatabase::removeDatabase("version3");
-        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        for (int v = 1; v < ArchiveSchema::kVersion; ++v) {
+            const QString what = QStringLiteral("version %1").arg(v);
+            const ArchiveLocation l = location(backend, QStringLiteral("v%1").arg(v));
+            QStringList sql;
+            for (int k = 1; k <= v; ++k)
+                sql += ArchiveSchema::step(k, sqlite) + rows.value(k);
+            const QString problem = runRaw(l, sql + ArchiveSchema::record(v, sqlite));
+            QVERIFY2(problem.isEmpty(), qPrintable(what + ": " + problem));
 
-        ArchiveDatabase db(l);
-        db.open();
-        QCOMPARE(ArchiveSchema::version(db), ArchiveSchema::kVersion);
-        ArchiveQuery query(db);
-        ArchiveFilter f;
-        f.verdict = Verdict::Filler;
-        QCOMPARE(idsOf(query.page(f, {}, -1).rows), QList<qint64>{7});
-        f.verdict = Verdict::Repainted; // 170 > 160 under today's defaults
-        QCOMPARE(idsOf(query.page(f, {}, -1).rows), QList<qint64>{8});
-        f.bands.set(Substrate::FE, {60, 180, 300});
-        f.verdict = Verdict::Factory;
-        QCOMPARE(idsOf(query.page(f, {}, -1).rows), (QList<qint64>{9, 8}));
-        f.rejudging = true; // the first one's FE 350 is filler under any of these
-        QCOMPARE(idsOf(query.page(f, {}, -1).rows), (QList<qint64>{9, 8}));
-        // The sums of the readings stored before, without the one off the catalogue.
-        const QList<PointStatistics> stats = query.statistics({});
-        QCOMPARE(stats.size(), 3);
-        QCOMPARE(stats.at(0).point, 3);
-        QCOMPARE(stats.at(0).n, 3);
-        QCOMPARE(stats.at(0).mean, (120 + 150 + 170) / 3.0);
-        QCOMPARE(stats.at(2).point, 10);
-        QCOMPARE(stats.at(2).minimum, 40);
-        QCOMPARE(stats.at(2).maximum, 350);
-        // Stored again as a later revision, its sums are replaced.
-        Inspection again = *ArchiveStore(db).load(8);
-        again.revision = 2;
-        again.readings = {{3, Substrate::FE, 90, ReadingSource::Gauge, again.started}};
-        ArchiveStore(db).store(again);
-        QCOMPARE(query.statistics({}).at(0).n, 2);
-        QCOMPARE(query.statistics({}).at(0).maximum, 120);
+            ArchiveDatabase db(l);
+            db.open();
+            QCOMPARE(ArchiveSchema::version(db), ArchiveSchema::kVersion);
+            QCOMPARE(db.upgradedFrom(), std::optional<int>(v)); // for the log
+            QCOMPARE(structure(db), newTables);
+            ArchiveStore store(db);
+            ArchiveQuery query(db);
+            const QList<InspectionSummary> list = store.list({});
+            QCOMPARE(list.size(), v >= 3 ? 3 : 1);
+            const InspectionSummary old = list.constLast();
+            QCOMPARE(old.id, 7);
+            QCOMPARE(old.pointsMeasured, 2);
+            QCOMPARE(old.readingCount, 3);
+            QCOMPARE(old.maximum[int(Substrate::FE)], 350);
+            const Inspection loaded = *store.load(7);
+            QCOMPARE(loaded.readings.size(), 3);
+            QCOMPARE(loaded.readings.at(1).source, ReadingSource::Typed);
+            QCOMPARE(loaded.sent.first().sentAt.toMSecsSinceEpoch(), 1700000290000);
+            ArchiveFilter f;
+            f.verdict = Verdict::Filler; // FE 350 under today's limits
+            QCOMPARE(idsOf(query.page(f, {}, -1).rows), QList<qint64>{7});
+            f.verdict = Verdict::Factory;
+            f.bands.set(Substrate::FE, {40, 400, 500});
+            QCOMPARE(idsOf(query.page(f, {}, -1).rows),
+                     v >= 3 ? QList<qint64>{9} : QList<qint64>{});
+            if (v >= 3) {
+                f.verdict = Verdict::Repainted; // under its own limits
+                QCOMPARE(idsOf(query.page(f, {}, -1).rows), QList<qint64>{8});
+                QCOMPARE(store.load(8)->revision, 2);
+            }
+            if (v >= 4) {
+                QCOMPARE(loaded.vin, QStringLiteral("WVWZZZ1JZXW000001"));
+                QVERIFY(loaded.plate.isEmpty());
+                QCOMPARE(store.load(8)->plate, QStringLiteral("AB CD-123"));
+                QCOMPARE(store.load(9)->plate, QStringLiteral("ABCDEFGHIJKLMNOPQ")); // has O, I
+                ArchiveFilter search;
+                search.search = "wvw zzz";
+                QCOMPARE(idsOf(query.page(search, {}, -1).rows), QList<qint64>{7});
+            }
+            // The sums of the readings stored before, without those off the catalogue.
+            QMap<int, QList<ArchivedReading>> byPoint;
+            for (const InspectionSummary &s : list) {
+                const Inspection each = *store.load(s.id);
+                for (const ArchivedReading &r : each.readings)
+                    byPoint[r.point].append(r);
+            }
+            const QList<PointStatistics> stats = query.statistics({});
+            QCOMPARE(stats.size(), byPoint.size());
+            for (const PointStatistics &s : stats) {
+                const PointStatistics e = PointStatistics::of(s.point, byPoint.value(s.point), {});
+                QVERIFY2(s.n == e.n && s.minimum == e.minimum && s.maximum == e.maximum,
+                         qPrintable(what));
+            }
+            // Stored into as any other: a later revision of an old one, a new one.
+            Inspection again = loaded;
+            again.revision = 2;
+            again.readings = {{3, Substrate::FE, 90, ReadingSource::Gauge, again.started}};
+            store.store(again);
+            Inspection next = sampleInspection();
+            store.store(next);
+            QCOMPARE(store.count(), int(list.size()) + 1);
+            QCOMPARE(ArchiveRollup(db).differences(), 0);
+        }
     }
 };
 

@@ -5,8 +5,10 @@
 // also when stations are killed mid-way (one of them while the schema is being
 // made) and started again on their folders, and an older archive upgraded
 // while all wait for it; the per-point day sums they keep together equal
-// those summed afresh.
+// those summed afresh. The release before the newest schema step, built from
+// git (tests/previous-release.cmake), storing beside this one.
 //   KFZ_WRITERS_STATIONS, KFZ_WRITERS_COUNT: stations and inspections each (20, 25)
+#include <QFile>
 #include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QSqlError>
@@ -99,7 +101,8 @@ private Q_SLOTS:
         if (m_server->missing())
             QSKIP(qPrintable(m_server->problem() + ": the shared archive is not tested"));
         QVERIFY2(m_server->running(), qPrintable(m_server->problem()));
-        for (const char *db : {"kfz_writers", "kfz_writers_killed", "kfz_writers_old"})
+        for (const char *db :
+             {"kfz_writers", "kfz_writers_killed", "kfz_writers_old", "kfz_rolling"})
             QVERIFY2(m_server->createDatabase(db), qPrintable(m_server->problem()));
     }
 
@@ -170,6 +173,89 @@ private Q_SLOTS:
         if (QTest::currentTestFailed())
             return;
         verify("kfz_writers_killed", stations, -1);
+    }
+
+    // A chain upgrades its stations one at a time: the release before the
+    // newest step of the schema (built from git) goes on storing into an
+    // archive this one upgraded, while that step's floor allows it, on both
+    // engines. Where an archive's floor is above it, it says so plainly and
+    // keeps its inspections in its journal, and stores them once allowed.
+    void theReleaseBeforeStoresIntoAnUpgradedArchive_data()
+    {
+        QTest::addColumn<bool>("sqlite");
+        QTest::newRow("sqlite") << true;
+        QTest::newRow("postgresql") << false;
+    }
+
+    void theReleaseBeforeStoresIntoAnUpgradedArchive()
+    {
+        QFETCH(bool, sqlite);
+        QHash<QString, QString> previous;
+        QFile info(QStringLiteral(KFZ_PREVIOUS_RELEASE));
+        if (info.open(QIODevice::ReadOnly)) {
+            for (const QString &line : QString::fromUtf8(info.readAll()).split(u'\n'))
+                previous.insert(line.section(u'=', 0, 0), line.section(u'=', 1));
+        }
+        if (!previous.contains("helper"))
+            QSKIP(qPrintable("no build of the previous release: " +
+                             previous.value("missing", info.errorString())));
+        const int version = previous.value("version").toInt();
+        const bool allowed = previous.value("floor").toInt() <= version;
+        qInfo("the release before: %s, archive version %d", qPrintable(previous.value("commit")),
+              version);
+        const QString where = sqlite ? m_dir.filePath("rolling.sqlite") : address("kfz_rolling");
+        QString error;
+        const ArchiveLocation location = ArchiveLocation::parse(where, &error).value();
+        Station old(previous.value("helper"), m_dir.filePath(sqlite ? "rolling-s" : "rolling-p"));
+        const auto run = [&](int count) {
+            old.start(where, count);
+            QElapsedTimer clock;
+            clock.start();
+            while (!old.ready() && old.running() && clock.elapsed() < 60000)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            old.go();
+            while (old.running() && clock.elapsed() < 120000)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            old.read();
+        };
+        const auto check = [&](ArchiveDatabase &db) {
+            QHash<QString, Promise> promises;
+            old.addPromises(promises);
+            const ArchiveCheck got = checkArchive(db, promises);
+            QVERIFY2(got.problems.isEmpty(), qPrintable(got.problems.join(u'\n')));
+            QCOMPARE(ArchiveRollup(db).differences(), 0);
+        };
+        // The older release makes the archive and stores; this one upgrades it.
+        run(3);
+        QVERIFY2(old.succeeded(), qPrintable(old.failures().join(u'\n')));
+        ArchiveDatabase db(location);
+        try {
+            db.open();
+            QCOMPARE(db.upgradedFrom(), std::optional<int>(version));
+            // The older release again, into the upgraded archive.
+            run(3);
+            if (!allowed) {
+                QVERIFY(!old.succeeded() && !old.journalLeftovers().isEmpty());
+                return;
+            }
+            QVERIFY2(old.succeeded(), qPrintable(old.failures().join(u'\n')));
+            check(db);
+            // A later step it cannot live with raises the floor above it.
+            db.exec("UPDATE archive_schema SET floor = ?", {version + 1});
+            run(2);
+            QVERIFY(!old.succeeded());
+            QVERIFY2(old.failures().value(0).contains(u"újabb változata"),
+                     qPrintable(old.failures().join(u'\n')));
+            QVERIFY(!old.journalLeftovers().isEmpty());
+            // Allowed again: what its journal kept is stored, once.
+            db.exec("UPDATE archive_schema SET floor = ?", {version});
+            run(0);
+            QVERIFY2(old.succeeded(), qPrintable(old.failures().join(u'\n')));
+            QVERIFY(old.journalLeftovers().isEmpty());
+            check(db);
+        } catch (const Failure &f) {
+            QFAIL(qPrintable(f.reason()));
+        }
     }
 
     // An archive of the first version, opened by all at once while its upgrade

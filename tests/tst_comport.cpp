@@ -2,7 +2,7 @@
 // needs, the failure texts with the error number of the failing call, and the
 // port list. On Linux against pseudo-terminals and missing or busy devices; on
 // Windows (under Wine) against a COM port that scripts/test-windows links to a
-// pseudo-terminal and lists in the registry (KFZ_TEST_COM).
+// pseudo-terminal and lists in the registry (PtyGauge).
 #include <QComboBox>
 #include <QListWidget>
 #include <QMessageBox>
@@ -13,6 +13,7 @@
 #include "Failure.h"
 #include "FileRegistry.h"
 #include "PortList.h"
+#include "PtyGauge.h"
 #include "SerialGaugePort.h"
 #include "SerialSettings.h"
 #include "SystemError.h"
@@ -53,45 +54,6 @@ QString openFailure(const QString &number)
 {
     return QStringLiteral("EComPort: Unable to open com port (win error code: %1)").arg(number);
 }
-
-// A port the gauge could be on: a pseudo-terminal here, the linked COM port
-// under Wine.
-class GaugeLine
-{
-public:
-    GaugeLine()
-    {
-#ifdef Q_OS_WIN
-        m_name = qEnvironmentVariable("KFZ_TEST_COM");
-#else
-        m_master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (m_master >= 0 && grantpt(m_master) == 0 && unlockpt(m_master) == 0)
-            m_name = QString::fromLocal8Bit(ptsname(m_master));
-#endif
-    }
-    ~GaugeLine()
-    {
-#ifndef Q_OS_WIN
-        if (m_master >= 0)
-            ::close(m_master);
-#endif
-    }
-    // Empty when there is none (Windows outside scripts/test-windows).
-    const QString &name() const
-    {
-        return m_name;
-    }
-
-private:
-    QString m_name;
-#ifndef Q_OS_WIN
-    int m_master = -1;
-#endif
-};
-
-#define REQUIRE_LINE(line)                                                                         \
-    if ((line).name().isEmpty())                                                                   \
-    QSKIP("no COM port linked to a gauge here (run by scripts/test-windows)")
 
 // A registry whose port listing fails the way the system's can.
 class FailingListRegistry : public FileRegistry
@@ -145,14 +107,14 @@ private Q_SLOTS:
     // refused open, not a stale one.
     void aBusyPortGivesTheRefusalsNumber()
     {
-        GaugeLine line;
-        REQUIRE_LINE(line);
+        PtyGauge line;
+        REQUIRE_GAUGE(line);
         SerialGaugePort first;
-        first.setPortName(line.name());
+        first.setPortName(line.device());
         first.open();
         QVERIFY(first.connected());
 #ifdef Q_OS_WIN
-        const std::wstring device = L"\\\\.\\" + line.name().toStdWString();
+        const std::wstring device = L"\\\\.\\" + line.device().toStdWString();
         const HANDLE h = CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
         const int refused = int(GetLastError());
@@ -167,7 +129,7 @@ private Q_SLOTS:
 #endif
         QVERIFY(expected != "2" && expected != "0");
         SerialGaugePort second;
-        second.setPortName(line.name());
+        second.setPortName(line.device());
         QCOMPARE(failureOf([&] { second.open(); }), openFailure(expected));
         QVERIFY(!second.connected());
         QVERIFY(first.connected());
@@ -182,21 +144,21 @@ private Q_SLOTS:
     // what to do about it.
     void aRefusedPortSaysWhatToDo()
     {
-        GaugeLine line;
-        REQUIRE_LINE(line);
+        PtyGauge line;
+        REQUIRE_GAUGE(line);
         SerialGaugePort holder;
-        holder.setPortName(line.name());
+        holder.setPortName(line.device());
         holder.open();
         QVERIFY(holder.connected());
         SerialGaugePort port;
         WizardFixture f({},
                         "Windows Registry Editor Version 5.00\r\n"
                         "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n\"a\"=\"" +
-                            line.name().toUtf8() + "\"\r\n",
+                            line.device().toUtf8() + "\"\r\n",
                         0, {}, &port);
         auto *ports = f.w<QComboBox>("ComComboBox1");
-        ports->setCurrentIndex(ports->findText(line.name()));
-        QCOMPARE(ports->currentText(), line.name());
+        ports->setCurrentIndex(ports->findText(line.device()));
+        QCOMPARE(ports->currentText(), line.device());
         f.click("BB_ConfigNext");
         QTRY_COMPARE(f.shownMessage(),
                      QStringLiteral("A kapcsolódás a Kromaglen-hez nem sikerült! Oka: EComPort: "
@@ -216,9 +178,9 @@ private Q_SLOTS:
 
     void theGaugesLineSettingsReachTheDevice()
     {
-        GaugeLine line;
-        REQUIRE_LINE(line);
-        QSerialPort port(SerialGaugePort::devicePath(line.name()));
+        PtyGauge line;
+        REQUIRE_GAUGE(line);
+        QSerialPort port(SerialGaugePort::devicePath(line.device()));
         QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(port.errorString()));
         int systemError = 0;
         QCOMPARE(failureOf([&] { SerialSettings::apply(port, systemError); }),
@@ -242,7 +204,7 @@ private Q_SLOTS:
         QCOMPARE(timeouts.ReadTotalTimeoutConstant, DWORD(0));
         QCOMPARE(timeouts.ReadTotalTimeoutMultiplier, DWORD(0));
 #else
-        const int fd = ::open(QFile::encodeName(line.name()).constData(), O_RDWR | O_NOCTTY);
+        const int fd = ::open(QFile::encodeName(line.device()).constData(), O_RDWR | O_NOCTTY);
         QVERIFY(fd >= 0);
         termios tio{};
         QCOMPARE(tcgetattr(fd, &tio), 0);
@@ -301,10 +263,10 @@ private Q_SLOTS:
     // The system's own list: the COM port scripts/test-windows registered.
     void theSystemListsTheLinkedPort()
     {
-        GaugeLine line;
-        REQUIRE_LINE(line);
+        PtyGauge line;
+        REQUIRE_GAUGE(line);
         const QStringList ports = PortList::ports(WinRegistry());
-        QVERIFY2(PortList::find(ports, line.name()) >= 0, qPrintable(ports.join(u' ')));
+        QVERIFY2(PortList::find(ports, line.device()) >= 0, qPrintable(ports.join(u' ')));
     }
 #endif
 };

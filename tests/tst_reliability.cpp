@@ -1,10 +1,7 @@
 // The window under faults: settings files on a full or refusing disk, picks
-// from the presets list, the close question's keys, and a gauge link that
-// floods or hangs up.
-#include "Messages.h"
+// from the presets list, the close question's keys, and a flood of handover
+// traffic. (The gauge link under faults: tst_serial.)
 #include "ProcessUsage.h"
-#include "PtyGauge.h"
-#include "SerialGaugePort.h"
 #include "SmallDisk.h"
 #include "WizardFixture.h"
 
@@ -15,7 +12,6 @@
 #include <QPlainTextEdit>
 #include <QTcpSocket>
 #include <QTextBlock>
-#include <thread>
 
 namespace {
 
@@ -65,43 +61,6 @@ void pickWithMouse(QComboBox *combo, int row)
     QTRY_VERIFY(!view->isVisible());
     QCoreApplication::processEvents();
 }
-
-QByteArray reading(int value)
-{
-    return QByteArray(",FE") + char(value & 0xFF) + char(value >> 8);
-}
-
-// The wizard on a real serial port: a pseudo-terminal reached through a
-// link that the registry lists, so that a repair can find a new gauge
-// under the old name.
-struct PtyWizard
-{
-    PtyWizard()
-        : gauge(std::make_unique<PtyGauge>(links.filePath("gauge"))),
-          fixture({},
-                  "Windows Registry Editor Version 5.00\r\n\r\n"
-                  "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n"
-                  "\"g\"=\"" +
-                      QFile::encodeName(gauge->portName()) + "\"\r\n",
-                  0, {}, &port)
-    {
-        auto *ports = fixture.w<QComboBox>("ComComboBox1");
-        ports->setCurrentIndex(ports->findText(gauge->portName()));
-    }
-
-    // Connects and leaves the wizard on the measuring page.
-    bool connect()
-    {
-        fixture.duringConnectWait([this] { gauge->send(",ME"); });
-        fixture.click("BB_ConfigNext");
-        return fixture.window->activePage() == WizardPage::Meas;
-    }
-
-    QTemporaryDir links;
-    std::unique_ptr<PtyGauge> gauge;
-    SerialGaugePort port;
-    WizardFixture fixture;
-};
 
 } // namespace
 
@@ -276,56 +235,6 @@ private Q_SLOTS:
         }
         QFile::setPermissions(f.dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(f.read("Kromaglen.ini"), presetLine("Alap"));
-    }
-
-    // Every reading of a burst is recorded, also those that arrive while one
-    // is being shown.
-    void aBurstOfReadingsIsRecordedWhole()
-    {
-        PtyWizard w;
-        QVERIFY(w.connect());
-        constexpr int kReadings = 300;
-        std::thread sender([&w] {
-            for (int i = 0; i < kReadings; i += 10) {
-                QByteArray chunk;
-                for (int k = i; k < i + 10; ++k)
-                    chunk += reading(k);
-                w.gauge->send(chunk);
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            }
-        });
-        QTRY_COMPARE_WITH_TIMEOUT(w.fixture.window->readingLog().count(0), kReadings, 10000);
-        sender.join();
-        const QStringList &lines = w.fixture.window->readingLog().lines(0);
-        for (int i = 0; i < kReadings; ++i)
-            QCOMPARE(lines.at(i), QStringLiteral("FE %1 µm").arg(i));
-    }
-
-    // A gauge that hangs up is shown at once, with the "cannot measure"
-    // sound, costs no processor meanwhile, and "Kom.jav." brings it back.
-    void aDroppedLinkIsShownUntilRepaired()
-    {
-        PtyWizard w;
-        QVERIFY(w.connect());
-        auto *notice = w.fixture.w<QLabel>("L_LinkLost");
-        QVERIFY(!notice->isVisible());
-        QVERIFY(w.gauge->send(reading(5)));
-        QTRY_COMPARE(w.fixture.window->readingLog().count(0), 1);
-
-        w.gauge->hangUp();
-        QTRY_VERIFY(notice->isVisible());
-        QVERIFY(notice->text().contains(QStringLiteral("\"Kom.jav.\"")));
-        QTRY_VERIFY(std::ranges::count(w.fixture.beeper.tones(), 900) == 1);
-        const qint64 before = processorMs();
-        QTest::qWait(600);
-        QVERIFY2(processorMs() - before < 100, "the hung-up link spins");
-
-        w.gauge = std::make_unique<PtyGauge>(w.gauge->portName());
-        w.fixture.click("BB_Reconnect");
-        QVERIFY(!notice->isVisible());
-        QVERIFY(w.gauge->send(reading(7)));
-        QTRY_COMPARE(w.fixture.window->readingLog().count(0), 2);
-        QVERIFY(!w.fixture.shownMessage().startsWith(Messages::kConnectFailure));
     }
 
     // A flood of requests keeps the server log at its cap, oldest lines

@@ -2,7 +2,8 @@
 
 // Plausible inspections for large archives: a chain of stations, mostly
 // passenger cars, 10 to 23 points measured with one or two readings each
-// (about 25 an inspection), now and then a repainted or filled panel.
+// (about 25 an inspection), now and then a repainted or filled panel; most
+// with a plate typed later, some with a VIN.
 #include <QRandomGenerator>
 #include <QUuid>
 #include <algorithm>
@@ -55,10 +56,26 @@ public:
         }
         i.ended = at.addSecs(180);
         i.judgedWith = VerdictBands(); // judged with the default limits
+        // Typed in the archive window: most plates, some VINs.
+        const int typed = m_random.bounded(100);
+        if (typed < 80)
+            i.plate = typed % 2 ? QStringLiteral("%1%2%3-%4")
+                                      .arg(letter(), letter(), letter())
+                                      .arg(m_random.bounded(1000), 3, 10, QLatin1Char('0'))
+                                : QStringLiteral("%1%2 %3%4-%5")
+                                      .arg(letter(), letter(), letter(), letter())
+                                      .arg(m_random.bounded(1000), 3, 10, QLatin1Char('0'));
+        if (typed >= 40) {
+            static const QString kVinAlphabet = QStringLiteral("ABCDEFGHJKLMNPRSTUVWXYZ0123456789");
+            for (int c = 0; c < 17; ++c)
+                i.vin.append(kVinAlphabet.at(m_random.bounded(int(kVinAlphabet.size()))));
+        }
         return i;
     }
 
 private:
+    QString letter() { return QString(QChar(u'A' + m_random.bounded(26))); }
+
     QRandomGenerator m_random;
     int m_stations = 3;
 };

@@ -36,23 +36,71 @@ start_display() {
     return 1
 }
 
-# The gauge simulator's pseudo-terminal as the COM port $2 of the prefix in
-# $WINEPREFIX: Wine links dosdevices\comN to it and lists it under
-# HARDWARE\DEVICEMAP\SERIALCOMM when it starts. $1 is a work folder; the
-# simulator reads commands written to file descriptor 3 and writes what it
-# reports to $1/gauge.out. Sets sim_pid.
-link_gauge() {
-    local work=$1 port=$2 sim=$3
-    mkfifo "$work/gauge.in"
-    "$sim" --link "$work/gauge-link" <"$work/gauge.in" >"$work/gauge.out" 2>&1 &
-    sim_pid=$!
-    exec 3>"$work/gauge.in"
-    within 10 '[[ -L "$work/gauge-link" ]]' || return 1
+# Makes the COM port $1 of the prefix in $WINEPREFIX lead to the path $2 (a
+# pseudo-terminal, or a link that will lead to one): Wine links
+# dosdevices\comN to it and lists it under HARDWARE\DEVICEMAP\SERIALCOMM when
+# it starts again. $3 is a work folder.
+link_port() {
+    local port=$1 path=$2 work=$3
     printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\r\n"%s"="%s"\r\n' \
-        "$port" "$work/gauge-link" >"$work/ports.reg"
+        "$port" "$path" >"$work/ports.reg"
     "$wine" reg import "$(zpath "$work/ports.reg")" >/dev/null 2>&1 || return 1
     "$wineserver" -w # the ports are mapped when Wine starts again
     within 60 '"$wine" reg query "HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM" 2>/dev/null | grep -q "$port"' ||
         return 1
-    [[ "$(readlink "$WINEPREFIX/dosdevices/${port,,}")" == "$work/gauge-link" ]]
+    [[ "$(readlink "$WINEPREFIX/dosdevices/${port,,}")" == "$path" ]]
+}
+
+# Starts the gauge simulator $2 on a new pseudo-terminal behind the link
+# $1/gauge-link; it reads commands written to file descriptor 3 and writes
+# what it reports to $1/gauge.out. Sets sim_pid.
+start_gauge() {
+    local work=$1 sim=$2
+    rm -f "$work/gauge.in"
+    mkfifo "$work/gauge.in"
+    "$sim" --link "$work/gauge-link" <"$work/gauge.in" >"$work/gauge.out" 2>&1 &
+    sim_pid=$!
+    exec 3>"$work/gauge.in"
+    within 10 '[[ -L "$work/gauge-link" ]]'
+}
+
+# The gauge simulator $3 as the COM port $2 of the prefix in $WINEPREFIX (see
+# start_gauge; $1 is a work folder).
+link_gauge() {
+    local work=$1 port=$2 sim=$3
+    start_gauge "$work" "$sim" || return 1
+    link_port "$port" "$work/gauge-link" "$work"
+}
+
+# The simulator carries out the commands given, one an argument; waits until
+# it has confirmed each (one line each in gauge.out).
+to_gauge() {
+    local before n=$#
+    before="$(wc -l <"$work/gauge.out")"
+    printf '%s\n' "$@" >&3
+    within 30 '(($(wc -l <"$work/gauge.out") >= before + n))'
+}
+
+# The process id of the Windows program named $1 (its first 15 characters)
+# in the prefix in $WINEPREFIX.
+windows_pid() {
+    local pid
+    for pid in $(pgrep -x "${1:0:15}"); do
+        if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+            echo "$pid"
+            return 0
+        fi
+    done
+    return 1
+}
+
+# The share of one processor that process $1 used over the next $2 seconds,
+# in percent with one decimal.
+cpu_percent() {
+    local pid=$1 seconds=$2 before after
+    before="$(awk '{print $14 + $15}' "/proc/$pid/stat")"
+    sleep "$seconds"
+    after="$(awk '{print $14 + $15}' "/proc/$pid/stat")"
+    awk -v t="$((after - before))" -v hz="$(getconf CLK_TCK)" -v s="$seconds" \
+        'BEGIN { printf "%.1f\n", 100 * t / hz / s }'
 }
