@@ -260,6 +260,9 @@ void TF_Main::buildMeasPage(QWidget *page)
         page, "LB_ActMeasValue", {96, 160, 201, 193},
         QStringLiteral("A kiválsztott mérési ponton mért réteg vastagsági értékek."));
     LB_ActMeasValue->setFont(times(27));
+    // Every line has the one font: a point's thousandth reading costs what
+    // its first one does (else each new line lays out all the others).
+    LB_ActMeasValue->setUniformItemSizes(true);
     P_ActMetal = place<TPanel>(page, "P_ActMetal", {312, 160, 129, 201},
                                QStringLiteral("FE: vas alapon mérve. AL: alimínium alapon mérve."));
     P_ActMetal->setFont(times(93));
