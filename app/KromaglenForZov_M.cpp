@@ -357,5 +357,6 @@ bool TF_Main::eventFilter(QObject *watched, QEvent *event)
 
 void TF_Main::Label3Click()
 {
-    m_services.shell->openUrl(kWebAddress);
+    if (!m_services.webAddress.isEmpty())
+        m_services.shell->openUrl(m_services.webAddress);
 }

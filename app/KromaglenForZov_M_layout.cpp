@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabBar>
+#include <QUrl>
 #include <span>
 
 namespace {
@@ -91,14 +92,18 @@ const QString kHintFound = QStringLiteral(
 
 QLabel *TF_Main::makeWebLabel(QWidget *page, const QString &name, int top)
 {
-    auto *l = new QLabel(QStringLiteral("Kromaglen — www.kromaglen.example"), page);
+    const QString address = m_services.webAddress;
+    auto *l = new QLabel(address.isEmpty() ? QStringLiteral("Kromaglen")
+                                           : QStringLiteral("Kromaglen — ") + QUrl(address).host(),
+                         page);
     l->setObjectName(name);
     l->setFont(Fonts::font(Fonts::kArial, 11, true));
     QFont f = l->font();
     f.setUnderline(true);
     l->setFont(f);
     setTextColour(l, QColor(QStringLiteral("green")));
-    l->setCursor(Qt::PointingHandCursor);
+    if (!address.isEmpty())
+        l->setCursor(Qt::PointingHandCursor);
     l->move(0, top);
     l->adjustSize();
     l->installEventFilter(this);

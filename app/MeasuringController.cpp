@@ -221,7 +221,7 @@ void MeasuringController::tellUnplayable(const QString &path)
                     .arg(QDir::toNativeSeparators(path)),
                 QStringLiteral("A fájl tömörített vagy ismeretlen kódolású WAV fájl.\r\rMegoldás: "
                                "mentse a felvételt PCM WAV formátumban (8, 16, 24 vagy 32 bites "
-                               "egész, vagy 32 bites lebegőpontos mintákkal)!"));
+                               "egész, vagy 32 vagy 64 bites lebegőpontos mintákkal)!"));
 }
 
 void MeasuringController::loadSoundOptions()

@@ -76,6 +76,7 @@ int main(int argc, char *argv[])
     services.shell = &shell;
     services.executableFolder = QCoreApplication::applicationDirPath();
     services.archive = &archive;
+    services.webAddress = QStringLiteral(KFZ_WEB_ADDRESS);
 #ifdef KFZ_TEST_HOOK
     // The test build listens where the test says, so tests can run side by side.
     if (qEnvironmentVariableIsSet("KROMAGLEN_TEST_PORT"))
