@@ -120,6 +120,8 @@ QString TestHook::run(const QString &line)
     if (command == u"readings") {
         return QStringLiteral("ok ") + m_window.readingLog().lines(name.toInt()).join(u'|');
     }
+    if (command == u"count")
+        return QStringLiteral("ok %1").arg(m_window.readingLog().count(name.toInt()));
     if (command == u"icon") {
         const QList<QSize> sizes = m_window.windowIcon().availableSizes();
         return QStringLiteral("ok %1").arg(sizes.isEmpty() ? 0 : sizes.last().width());
