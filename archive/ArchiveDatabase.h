@@ -78,6 +78,8 @@ public:
 private:
     // The statement with its values written in as the driver writes them.
     QString withValues(const QString &sql, const QVariantList &values) const;
+    // Whether SQLite takes the value written in as it would take it bound.
+    static bool writtenIn(const QVariant &value);
     void refuseForeignDatabase();
     void useWriteAheadLog();
     void openConnection();

@@ -50,8 +50,15 @@ QString ArchiveQuery::verdictOf(const ArchiveFilter &filter, const QString &pref
 
 ArchiveQuery::Where ArchiveQuery::where(const ArchiveFilter &filter, const QString &prefix)
 {
-    Where w{prefix + QStringLiteral("started_ms >= ? AND ") + prefix +
-                QStringLiteral("started_ms < ?"),
+    const QString key = InspectionDetails::searchKey(filter.search);
+    // SQLite walks the moment's index for the newest rows and tests each
+    // against a search of two characters or more (a quarter of a second at
+    // 200,000 inspections); the unary plus leaves it the plate's and the
+    // VIN's indexes. A single character matches so many that the walk is
+    // quicker.
+    const QString moment = prefix + QStringLiteral("started_ms");
+    const QString started = m_db.isSqlite() && key.size() > 1 ? u'+' + moment : moment;
+    Where w{started + QStringLiteral(" >= ? AND ") + started + QStringLiteral(" < ?"),
             {ms(filter.from), filter.to.isValid() ? ms(filter.to) : QVariant(kNoEnd)}};
     if (filter.category) {
         w.sql += QStringLiteral(" AND ") + text(prefix + QStringLiteral("category")) +
@@ -68,7 +75,7 @@ ArchiveQuery::Where ArchiveQuery::where(const ArchiveFilter &filter, const QStri
                  (filter.orWorse ? QStringLiteral(" >= ?") : QStringLiteral(" = ?"));
         w.values.append(int(*filter.verdict));
     }
-    if (const QString key = InspectionDetails::searchKey(filter.search); !key.isEmpty()) {
+    if (!key.isEmpty()) {
         // The beginning of the plate's search key or of the VIN, each through
         // its index: from the key up to the key with its last character
         // raised by one (texts compare by code point on both engines).
