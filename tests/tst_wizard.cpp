@@ -660,13 +660,16 @@ private Q_SLOTS:
         WizardFixture f;
         f.beeper.hasOutput = false;
         const int before = f.posted.count;
+        // Windows may already show the start-up check's message: the notice
+        // adds no box of its own.
+        const QString shownBefore = f.shownMessage();
         f.connectWithKey();
         f.port.feed(reading("FE", 40));
         auto *notice = f.w<QLabel>("L_NoSound");
         QVERIFY(notice->isVisible());
         QVERIFY(notice->text().startsWith("A program nem tud hangot adni"));
         QVERIFY(!notice->geometry().intersects(f.w("P_ActMeasValue")->geometry()));
-        QCOMPARE(f.shownMessage(), QString());
+        QCOMPARE(f.shownMessage(), shownBefore);
         QCOMPARE(f.posted.count, before);
         f.click("BB_MeasStepForward");
         QVERIFY(!notice->isVisible());
