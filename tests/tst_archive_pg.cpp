@@ -516,7 +516,7 @@ private Q_SLOTS:
             watch.pause(); // closing waits for the writer by design, bounded
             wizardGapMs = watch.longestGapMs();
             clock.restart();
-            const bool finished = recorder.finish(ArchiveRecorder::kCloseWaitMs);
+            const bool finished = recorder.finish(ArchiveRecorder::kCloseWaitMs).allStored();
             closeMs = clock.elapsed();
             QVERIFY(!finished);
         }

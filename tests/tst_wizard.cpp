@@ -874,6 +874,19 @@ private Q_SLOTS:
         QCOMPARE(f.window->plan().tickedPoints().size(), 3);
     }
 
+    // A build without the maker's web address names the program, links nowhere.
+    void noWebAddressNoLink()
+    {
+        FakeStation station;
+        station.webAddress.clear();
+        QTemporaryDir dir;
+        const WizardWindows windows = showWizard(station.services(dir.path()));
+        auto *label = windows.main->findChild<QLabel *>(QStringLiteral("Label3"));
+        QCOMPARE(label->text(), QStringLiteral("Kromaglen"));
+        QTest::mouseClick(label, Qt::LeftButton);
+        QVERIFY(station.shell.urls.isEmpty());
+    }
+
     // The traffic shows in batches, without losing its place before the
     // window's own lines, and a status shown late is the status as it
     // stands then.
