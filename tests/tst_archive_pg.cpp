@@ -38,7 +38,6 @@
 #include "PostgresCluster.h"
 #include "ReadingLog.h"
 #include "StallingProxy.h"
-#include "SuiteMain.h"
 
 // The longest time the window thread went without running its events, by
 // a timer that should fire every millisecond.
@@ -845,5 +844,5 @@ private Q_SLOTS:
     }
 };
 
-KFZ_TEST_MAIN(TestArchivePostgres)
+QTEST_MAIN(TestArchivePostgres)
 #include "tst_archive_pg.moc"

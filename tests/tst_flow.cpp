@@ -11,7 +11,6 @@
 #include "HandoverRequest.h"
 #include "InspectionJson.h"
 #include "MeasuringController.h"
-#include "SuiteMain.h"
 #include "WizardFlow.h"
 
 #include <QDir>
@@ -585,5 +584,5 @@ private Q_SLOTS:
     }
 };
 
-KFZ_TEST_MAIN(TestFlow)
+QTEST_MAIN(TestFlow)
 #include "tst_flow.moc"

@@ -2,7 +2,6 @@
 // arrives as a real one does: press, release, press, double click, release.
 #define QTEST_QPA_MOUSE_HANDLING
 #include "HandoverRequest.h"
-#include "SuiteMain.h"
 #include "Widgets.h"
 #include "WizardFixture.h"
 
@@ -932,5 +931,5 @@ private Q_SLOTS:
     }
 };
 
-KFZ_TEST_MAIN(TestWizard)
+QTEST_MAIN(TestWizard)
 #include "tst_wizard.moc"
