@@ -238,6 +238,9 @@ void TF_Main::showEvent(QShowEvent *event)
 
 void TF_Main::closeEvent(QCloseEvent *event)
 {
+    // The session's end closes the windows: nothing is asked then.
+    if (m_flow.sessionEnding())
+        m_flow.endNow();
     if (m_flow.closing()) {
         event->accept();
         FormClose();
@@ -245,6 +248,18 @@ void TF_Main::closeEvent(QCloseEvent *event)
     }
     event->ignore();
     FormCloseQuery();
+}
+
+void TF_Main::sessionEnding()
+{
+    m_flow.keepForEnd();
+}
+
+void TF_Main::endNow()
+{
+    m_flow.endNow();
+    // At once: the system may end the process when this handler returns.
+    close();
 }
 
 bool TF_Main::FormCloseQuery()
@@ -342,5 +357,6 @@ bool TF_Main::eventFilter(QObject *watched, QEvent *event)
 
 void TF_Main::Label3Click()
 {
-    m_services.shell->openUrl(kWebAddress);
+    if (!m_services.webAddress.isEmpty())
+        m_services.shell->openUrl(m_services.webAddress);
 }

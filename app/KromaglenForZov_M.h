@@ -52,6 +52,9 @@ struct TF_MainServices
     // How much of the handover traffic the last page's log keeps.
     int serverLogMaxLines = HandoverDisplay::kMaxLines;
     qsizetype serverLogMaxChars = HandoverDisplay::kMaxChars;
+    // The maker's web address, as the build sets it: the footers name it and
+    // link to it. None: they name the program only, and link nowhere.
+    QString webAddress;
 };
 
 // The wizard's window: choose the points, connect to the gauge and measure,
@@ -63,8 +66,6 @@ class TF_Main : public QWidget, private Asker
     Q_OBJECT
 
 public:
-    static inline const QString kWebAddress = QStringLiteral("https://www.kromaglen.example");
-
     explicit TF_Main(const TF_MainServices &services, QWidget *parent = nullptr);
     ~TF_Main() override;
 
@@ -125,6 +126,9 @@ public Q_SLOTS:
     void BB_SendCancelClick();
     void PC_StepsChanging(bool &allowChange);
     void Label3Click();
+    // The system's end: coming (the session may still be cancelled), or now.
+    void sessionEnding();
+    void endNow();
 
 protected:
     bool event(QEvent *event) override;

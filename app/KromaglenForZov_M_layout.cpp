@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabBar>
+#include <QUrl>
 #include <span>
 
 namespace {
@@ -91,14 +92,18 @@ const QString kHintFound = QStringLiteral(
 
 QLabel *TF_Main::makeWebLabel(QWidget *page, const QString &name, int top)
 {
-    auto *l = new QLabel(QStringLiteral("Kromaglen — www.kromaglen.example"), page);
+    const QString address = m_services.webAddress;
+    auto *l = new QLabel(address.isEmpty() ? QStringLiteral("Kromaglen")
+                                           : QStringLiteral("Kromaglen — ") + QUrl(address).host(),
+                         page);
     l->setObjectName(name);
     l->setFont(Fonts::font(Fonts::kArial, 11, true));
     QFont f = l->font();
     f.setUnderline(true);
     l->setFont(f);
     setTextColour(l, QColor(QStringLiteral("green")));
-    l->setCursor(Qt::PointingHandCursor);
+    if (!address.isEmpty())
+        l->setCursor(Qt::PointingHandCursor);
     l->move(0, top);
     l->adjustSize();
     l->installEventFilter(this);
@@ -260,6 +265,9 @@ void TF_Main::buildMeasPage(QWidget *page)
         page, "LB_ActMeasValue", {96, 160, 201, 193},
         QStringLiteral("A kiválsztott mérési ponton mért réteg vastagsági értékek."));
     LB_ActMeasValue->setFont(times(27));
+    // Every line has the one font: a point's thousandth reading costs what
+    // its first one does (else each new line lays out all the others).
+    LB_ActMeasValue->setUniformItemSizes(true);
     P_ActMetal = place<TPanel>(page, "P_ActMetal", {312, 160, 129, 201},
                                QStringLiteral("FE: vas alapon mérve. AL: alimínium alapon mérve."));
     P_ActMetal->setFont(times(93));

@@ -50,11 +50,14 @@ void TF_Main::showPoint()
 
 void TF_Main::showReading()
 {
-    showSubstrate();
+    const QString metal = substrateName(m_measuring.substrate());
+    QRegion changed = P_ActMeasValue->geometry();
+    if (P_ActMetal->text() != metal)
+        changed += P_ActMetal->geometry();
+    P_ActMetal->setText(metal);
     P_ActMeasValue->setText(m_measuring.valueText());
-    // Painted now, before the reading's sound starts.
-    P_ActMetal->repaint();
-    P_ActMeasValue->repaint();
+    // Painted now, in one pass, before the reading's sound starts.
+    P_ActMeasValue->parentWidget()->repaint(changed);
 }
 
 void TF_Main::readingAdded(const QString &line)

@@ -103,7 +103,7 @@ void MeasuringController::recordReading(Reading reading)
     const int point = currentPoint();
     if (point < 0)
         return;
-    reading.takenAt = QDateTime::currentDateTime();
+    reading.takenAt = QDateTime::currentDateTimeUtc();
     m_log.append(point, reading);
     Q_EMIT readingAdded(reading.line());
     Q_EMIT inspectionChanged();
@@ -116,9 +116,11 @@ void MeasuringController::discardAll()
     Q_EMIT inspectionChanged();
 }
 
-void MeasuringController::restore(int point, const Reading &reading)
+void MeasuringController::restore(const QList<std::pair<int, Reading>> &readings)
 {
-    m_log.append(point, reading);
+    for (const auto &[point, reading] : readings)
+        m_log.append(point, reading);
+    Q_EMIT inspectionChanged();
 }
 
 // ---------------------------------------------------------------- frames
@@ -219,7 +221,7 @@ void MeasuringController::tellUnplayable(const QString &path)
                     .arg(QDir::toNativeSeparators(path)),
                 QStringLiteral("A fájl tömörített vagy ismeretlen kódolású WAV fájl.\r\rMegoldás: "
                                "mentse a felvételt PCM WAV formátumban (8, 16, 24 vagy 32 bites "
-                               "egész, vagy 32 bites lebegőpontos mintákkal)!"));
+                               "egész, vagy 32 vagy 64 bites lebegőpontos mintákkal)!"));
 }
 
 void MeasuringController::loadSoundOptions()

@@ -53,7 +53,7 @@ public:
     // Every point's log emptied ("Nem" to keeping them).
     void discardAll();
     // Readings taken back from an inspection an earlier run left unfinished.
-    void restore(int point, const Reading &reading);
+    void restore(const QList<std::pair<int, Reading>> &readings);
 
     // The gauge's frames in the connect wait and while measuring.
     void ComPort1RxChar_GetMenu(const GaugeFrame &frame);

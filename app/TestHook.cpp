@@ -120,6 +120,8 @@ QString TestHook::run(const QString &line)
     if (command == u"readings") {
         return QStringLiteral("ok ") + m_window.readingLog().lines(name.toInt()).join(u'|');
     }
+    if (command == u"count")
+        return QStringLiteral("ok %1").arg(m_window.readingLog().count(name.toInt()));
     if (command == u"icon") {
         const QList<QSize> sizes = m_window.windowIcon().availableSizes();
         return QStringLiteral("ok %1").arg(sizes.isEmpty() ? 0 : sizes.last().width());
@@ -128,6 +130,15 @@ QString TestHook::run(const QString &line)
         return QStringLiteral("ok ") + (m_info.isVisible() ? m_info.message() : QString());
     if (command == u"close") {
         QTimer::singleShot(0, &m_window, &QWidget::close);
+        return QStringLiteral("ok");
+    }
+    if (command == u"sessionend") {
+        // As a desktop's session manager ends a session: the data first,
+        // then the program is told to go.
+        QTimer::singleShot(0, &m_window, [this] {
+            m_window.sessionEnding();
+            QCoreApplication::quit();
+        });
         return QStringLiteral("ok");
     }
     if (command == u"answer") {

@@ -15,9 +15,11 @@ class TF_MyShowMessage;
 //   get NAME             a label, button, edit, combo or list (lines joined by "|")
 //   page                 the active page (0, 1, 2)
 //   readings POINT       the reading lines of a catalogue point, joined by "|"
+//   count POINT          how many readings a catalogue point has
 //   info                 the information dialog's message ("" when hidden)
 //   where NAME           a widget's place on the screen: x y width height
 //   close                ask the window to close
+//   sessionend           end the program as a desktop session's end does
 class TestHook : public QObject
 {
     Q_OBJECT

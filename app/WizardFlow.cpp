@@ -33,10 +33,29 @@ WizardFlow::WizardFlow(GaugeSession &gauge, MeasuringController &measuring,
             m_measuring.RaiseFeedback(FeedbackEvent::CannotMeasure);
     });
     connect(&m_handover, &HandoverController::categoryArrived, this, &WizardFlow::onCategory);
+    // A change after a session's end was announced: that end was cancelled.
+    connect(&m_measuring, &MeasuringController::inspectionChanged, this, &WizardFlow::endCancelled);
+    connect(&m_handover, &HandoverController::pointSent, this, &WizardFlow::endCancelled);
     if (m_archive) {
         connect(&m_handover, &HandoverController::pointSent, m_archive,
                 &ArchiveRecorder::pointSent);
+        // The inspection in progress is journaled from its first reading.
+        m_archive->setInProgress([this] {
+            return ArchiveRecorder::InProgress{&m_measuring.log(), planEntries()};
+        });
+        connect(&m_measuring, &MeasuringController::inspectionChanged, m_archive,
+                &ArchiveRecorder::changed);
+        connect(&m_plan, &QAbstractItemModel::dataChanged, m_archive, &ArchiveRecorder::changed);
+        connect(&m_plan, &QAbstractItemModel::rowsMoved, m_archive, &ArchiveRecorder::changed);
+        connect(&m_plan, &QAbstractItemModel::modelReset, m_archive, &ArchiveRecorder::changed);
+        connect(m_archive, &ArchiveRecorder::unfinishedFound, this, &WizardFlow::offerUnfinished);
     }
+}
+
+QList<PlanEntry> WizardFlow::planEntries() const
+{
+    const PlanSnapshot plan = m_plan.snapshot();
+    return QList<PlanEntry>(plan.begin(), plan.end());
 }
 
 void WizardFlow::setState(WizardPage page, Stage stage)
@@ -45,7 +64,9 @@ void WizardFlow::setState(WizardPage page, Stage stage)
         return;
     m_page = page;
     m_stage = stage;
+    endCancelled();
     Q_EMIT stageChanged();
+    askAboutUnfinished();
 }
 
 void WizardFlow::ask(const QString &message, const QString &question, Asker::Answered answered)
@@ -54,6 +75,7 @@ void WizardFlow::ask(const QString &message, const QString &question, Asker::Ans
     m_asker.ask(message, question, [this, answered = std::move(answered)](Asker::Answer answer) {
         m_asking = false;
         answered(answer);
+        askAboutUnfinished();
     });
 }
 
@@ -397,10 +419,55 @@ void WizardFlow::BB_SendBackClick()
 
 void WizardFlow::archiveInspection()
 {
-    if (!m_archive)
+    if (m_archive)
+        m_archive->store(m_measuring.log(), planEntries());
+}
+
+// ---------------------------------------------------------------- recovery
+
+void WizardFlow::offerUnfinished(const QList<Inspection> &inspections)
+{
+    m_unfinished += inspections;
+    askAboutUnfinished();
+}
+
+void WizardFlow::askAboutUnfinished()
+{
+    // Asked on the first page, into an empty log: a vehicle being measured
+    // is never mixed with another.
+    bool empty = true;
+    for (int point = 0; point < PointCatalogue::kPointCount && empty; ++point)
+        empty = m_measuring.log().count(point) == 0;
+    if (m_unfinished.isEmpty() || !m_archive || m_asking || m_closing ||
+        m_stage != Stage::SettingUp || !empty)
         return;
-    const PlanSnapshot plan = m_plan.snapshot();
-    m_archive->store(m_measuring.log(), QList<PlanEntry>(plan.begin(), plan.end()));
+    const Inspection last = m_unfinished.takeLast();
+    const QList<Inspection> others = std::exchange(m_unfinished, {});
+    for (const Inspection &other : others)
+        m_archive->storeInterrupted(other);
+    QString message =
+        QStringLiteral("A program legutóbb váratlanul leállt, de a befejezetlen vizsgálat "
+                       "megmaradt: %1 mérés %2 ponton, utoljára %3.")
+            .arg(last.readings.size())
+            .arg(last.pointsMeasured())
+            .arg(timeText(last.ended, false));
+    if (!others.isEmpty())
+        message += QStringLiteral(" További %1 befejezetlen vizsgálat félbeszakadtként az "
+                                  "archívumba kerül.")
+                       .arg(others.size());
+    message += QStringLiteral("\rNem: a vizsgálat félbeszakadtként az archívumba kerül.");
+    ask(message, QStringLiteral("Visszatölti a méréseket a folytatáshoz?"),
+        [this, last](Asker::Answer answer) {
+            if (answer != Asker::Answer::Yes) {
+                m_archive->storeInterrupted(last);
+                return;
+            }
+            QList<std::pair<int, Reading>> readings;
+            for (const ArchivedReading &r : last.readings)
+                readings.append({r.point, r});
+            m_archive->resume(last);
+            m_measuring.restore(readings);
+        });
 }
 
 // ---------------------------------------------------------------- leaving
@@ -457,9 +524,14 @@ void WizardFlow::closePage()
     case WizardPage::Config:
         if (m_stage == Stage::Connecting)
             BB_AbortConnectClick();
+        // What was not stored is dropped, as the question said.
+        if (m_archive)
+            m_archive->discardInProgress();
         break;
     case WizardPage::Meas:
         BB_MeasBackClick();
+        if (m_archive)
+            m_archive->discardInProgress();
         break;
     case WizardPage::Send:
         archiveInspection();
@@ -476,4 +548,44 @@ void WizardFlow::FormClose()
         return;
     m_gauge.shutDown();
     m_measuring.silence();
+}
+
+// ---------------------------------------------------------------- the system's end
+
+void WizardFlow::keepForEnd()
+{
+    // Asked once per window at a session's end: once is enough while nothing changes.
+    if (m_archive && !m_closing && !m_keptForEnd) {
+        if (m_page == WizardPage::Send && m_handover.anySent()) {
+            saveAutoPresetIfNamed();
+            archiveInspection();
+        } else {
+            m_archive->keepNow(kEndWaitMs);
+        }
+    }
+    // Set after the work, which may itself count as a change.
+    m_keptForEnd = true;
+    m_sessionEnding = true;
+}
+
+void WizardFlow::endCancelled()
+{
+    m_keptForEnd = false;
+    m_sessionEnding = false;
+}
+
+void WizardFlow::endNow()
+{
+    if (m_closing)
+        return;
+    m_endedBySystem = true;
+    if (std::exchange(m_asking, false))
+        m_asker.withdraw();
+    keepForEnd();
+    if (m_stage == Stage::Connecting)
+        BB_AbortConnectClick();
+    m_gauge.CloseGaugePort();
+    m_handover.stop();
+    m_closing = true;
+    Q_EMIT closeWindow();
 }

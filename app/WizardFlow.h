@@ -5,6 +5,7 @@
 #include <array>
 
 #include "Asker.h"
+#include "Inspection.h"
 #include "MeasurementPlan.h"
 #include "PlanPresets.h"
 #include "PointCatalogue.h"
@@ -92,6 +93,26 @@ public:
     // Closed for good: the link ends and no sound is given.
     void FormClose();
 
+    // The system is about to end the program (the session's end, which may
+    // still be cancelled): what there is, is kept, asking nothing and closing
+    // nothing: the inspection in progress journaled, one already handed over
+    // stored as "Vége" stores it.
+    void keepForEnd();
+    // The system ends the program (a signal, the session's end, the console
+    // closing): kept as above, an open question withdrawn, the link and the
+    // server closed, and the window closes without asking.
+    void endNow();
+    bool endedBySystem() const { return m_endedBySystem; }
+    // keepForEnd() came: a close that follows is the system's (Qt closes
+    // the windows when the session ends), not the person's.
+    bool sessionEnding() const { return m_sessionEnding; }
+    // How long the end waits for the journal's disk at most.
+    static constexpr int kEndWaitMs = 2000;
+
+    // Inspections an earlier run left unfinished: the person is asked, once
+    // the first page is free, whether to take the newest back.
+    void offerUnfinished(const QList<Inspection> &inspections);
+
 Q_SIGNALS:
     // The page or the stage (and with it the controls that follow it) changed.
     void stageChanged();
@@ -127,6 +148,10 @@ private:
     QString presetsFileFailure() const;
     void onCategory(const QString &category);
     void archiveInspection();
+    // The person changed something: an announced session's end did not come.
+    void endCancelled();
+    void askAboutUnfinished();
+    QList<PlanEntry> planEntries() const;
 
     GaugeSession &m_gauge;
     MeasuringController &m_measuring;
@@ -139,6 +164,9 @@ private:
     bool m_summarising = false;
     bool m_asking = false;
     bool m_closing = false;
+    bool m_endedBySystem = false;
+    bool m_sessionEnding = false;
+    bool m_keptForEnd = false; // nothing changed since
     std::array<Status, PointCatalogue::kPointCount> m_status{};
 
     MeasurementPlan m_plan;
@@ -150,4 +178,6 @@ private:
 
     QStringList m_ports;
     int m_portIndex = -1;
+
+    QList<Inspection> m_unfinished; // not yet asked about
 };

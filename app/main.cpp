@@ -1,7 +1,10 @@
 #include "ArchiveJournal.h"
 #include "ArchiveRecorder.h"
 #include "ArchiveSettings.h"
+#include "EndNotice.h"
+#include "EndRequests.h"
 #include "EventLog.h"
+#include "KromaglenForZov_SM.h"
 #include "ProcessLimits.h"
 #include "Registry.h"
 #include "SerialGaugePort.h"
@@ -23,24 +26,6 @@
 #ifdef KFZ_TEST_HOOK
 #include "TestHook.h"
 #endif
-
-namespace {
-
-// The archive did not take every inspection before the end: they wait in the
-// journal. Said in a box that closes itself, so the program still ends.
-void tellArchiveLeftInJournal()
-{
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Kromaglen"),
-                    QStringLiteral("Az archívum most nem érhető el, ezért a még nem mentett "
-                                   "mérés a munkamappa Kromaglen_archive.journal mappájában "
-                                   "maradt. A program a következő indításkor az archívumba "
-                                   "írja; nem veszett el."),
-                    QMessageBox::Ok);
-    QTimer::singleShot(15000, &box, &QMessageBox::accept);
-    box.exec();
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -91,6 +76,7 @@ int main(int argc, char *argv[])
     services.shell = &shell;
     services.executableFolder = QCoreApplication::applicationDirPath();
     services.archive = &archive;
+    services.webAddress = QStringLiteral(KFZ_WEB_ADDRESS);
 #ifdef KFZ_TEST_HOOK
     // The test build listens where the test says, so tests can run side by side.
     if (qEnvironmentVariableIsSet("KROMAGLEN_TEST_PORT"))
@@ -98,11 +84,32 @@ int main(int argc, char *argv[])
 #endif
 
     const WizardWindows wizard = showWizard(services);
+    // The system's end (signals, the session, the console) keeps what there
+    // is and ends without a question.
+    EndRequests endRequests;
+    QObject::connect(&endRequests, &EndRequests::endComing, wizard.main.get(),
+                     &TF_Main::sessionEnding);
+    QObject::connect(&endRequests, &EndRequests::endRequested, wizard.main.get(),
+                     [&log, main = wizard.main.get()](const QString &why) {
+                         log.write(QStringLiteral("A program leáll: ") + why);
+                         main->endNow();
+                     });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, wizard.main.get(),
+                     &TF_Main::sessionEnding);
 #ifdef KFZ_TEST_HOOK
     TestHook hook(*wizard.main, *wizard.question, *wizard.info);
 #endif
     const int code = app.exec();
-    if (!archive.finish(ArchiveRecorder::kCloseWaitMs))
-        tellArchiveLeftInJournal();
+    const ArchiveRecorder::Finish finish = archive.finish(ArchiveRecorder::kCloseWaitMs);
+    if (!finish.allStored()) {
+        log.write(EndNotice::text(finish));
+        // Told to a person who closed the wizard; at the system's end no box
+        // may hold the program up.
+        const WizardFlow &flow = wizard.main->flow();
+        if (flow.closing() && !flow.endedBySystem()) {
+            wizard.info->hide(); // the box is not to stand behind an older message
+            EndNotice::show(finish);
+        }
+    }
     return code;
 }

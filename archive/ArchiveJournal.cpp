@@ -22,6 +22,7 @@
 namespace {
 
 const QString kEntrySuffix = QStringLiteral(".json");
+const QString kOpenSuffix = QStringLiteral(".open.json");
 const QString kLockSuffix = QStringLiteral(".lock");
 
 QString tokenOf(const QString &fileName)
@@ -51,7 +52,8 @@ public:
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
         return m_handle != INVALID_HANDLE_VALUE;
 #else
-        m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        // Read-only: a lock needs no writing, and holds no writer on the disk.
+        m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
         if (m_fd < 0)
             return false;
         if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
@@ -133,11 +135,57 @@ QString ArchiveJournal::entryPath(const QString &token, const QString &uid) cons
     return m_folder + u'/' + token + u'.' + uid + kEntrySuffix;
 }
 
+QString ArchiveJournal::openPath(const QString &uid) const
+{
+    return m_folder + u'/' + m_token + u'.' + uid + kOpenSuffix;
+}
+
 void ArchiveJournal::write(const Inspection &inspection)
 {
     open();
     QMutexLocker locked(&m_mutex);
     writeEntry(inspection);
+}
+
+void ArchiveJournal::writeOpen(const Inspection &inspection)
+{
+    open();
+    QString path;
+    {
+        QMutexLocker locked(&m_mutex);
+        path = openPath(inspection.uid);
+    }
+    // Outside the lock: a finished entry is not held up by a large one in progress.
+    DurableFile::write(path, InspectionJson::encodeOpen(inspection));
+}
+
+void ArchiveJournal::appendOpen(const QString &uid, const QDateTime &ended,
+                                const QList<ArchivedReading> &readings)
+{
+    QString path;
+    {
+        QMutexLocker locked(&m_mutex);
+        path = openPath(uid);
+    }
+    DurableFile::append(path, InspectionJson::encodeAdded(ended, readings));
+}
+
+void ArchiveJournal::removeOpen(const QString &uid)
+{
+    QMutexLocker locked(&m_mutex);
+    if (!m_lock || !QFile::exists(openPath(uid)))
+        return;
+    // Synced: a person's discarded readings must not come back after a power cut.
+    QFile::remove(openPath(uid));
+    DurableFile::syncFolder(m_folder);
+}
+
+void ArchiveJournal::refuse(const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const QString aside = QFileInfo(m_folder).absolutePath() + u'/' + kRefusedPrefix + name;
+    if (QFile::exists(aside) || !QFile::rename(path, aside))
+        QFile::rename(path, path + QStringLiteral(".refused")); // kept where it is, never read
 }
 
 void ArchiveJournal::writeEntry(const Inspection &inspection)
@@ -183,17 +231,14 @@ void ArchiveJournal::adoptLegacy()
                                        ? InspectionJson::decode(file.readAll(), &ok)
                                        : QList<Inspection>();
     file.close();
-    if (!ok) {
-        // Not ours to throw away: kept where no replay reads it.
-        QFile::rename(taken, legacy + QStringLiteral(".unreadable"));
-        return;
-    }
+    if (!ok)
+        return; // the listing below sets it aside
     for (const Inspection &inspection : kept)
         writeEntry(inspection);
     QFile::remove(taken);
 }
 
-QList<Inspection> ArchiveJournal::takeOver()
+ArchiveJournal::Found ArchiveJournal::takeOver()
 {
     open();
     QMutexLocker locked(&m_mutex);
@@ -210,32 +255,53 @@ QList<Inspection> ArchiveJournal::takeOver()
     }
     adoptLegacy();
 
-    QList<Inspection> out;
-    for (const QString &name : dir.entryList({m_token + u'*' + kEntrySuffix}, QDir::Files)) {
+    Found found;
+    for (const QString &name : dir.entryList(
+             {m_token + u'*' + kEntrySuffix, m_token + QStringLiteral(".pending")}, QDir::Files)) {
         QFile file(dir.filePath(name));
-        bool ok = false;
-        const QList<Inspection> one = file.open(QIODevice::ReadOnly)
-                                          ? InspectionJson::decode(file.readAll(), &ok)
-                                          : QList<Inspection>();
+        const QByteArray content = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        const bool readable = file.error() == QFileDevice::NoError;
         file.close();
-        if (ok && one.size() == 1) {
-            out.append(one.first());
-        } else if (ok) {
+        if (name.endsWith(kOpenSuffix)) {
+            const std::optional<Inspection> open =
+                readable ? InspectionJson::decodeOpen(content) : std::nullopt;
+            if (!open) {
+                // Not ours to throw away or to guess at: kept as it is, never replayed.
+                refuse(dir.filePath(name));
+                ++found.refused;
+            } else if (open->readings.isEmpty()) {
+                file.remove(); // nothing in it worth keeping
+            } else {
+                found.unfinished.append(*open);
+            }
+            continue;
+        }
+        bool ok = false;
+        bool inProgress = false;
+        const QList<Inspection> one =
+            readable ? InspectionJson::decode(content, &ok, &inProgress) : QList<Inspection>();
+        if (!ok || one.size() > 1 || inProgress) {
+            refuse(dir.filePath(name));
+            ++found.refused;
+        } else if (one.isEmpty() || one.first().readings.isEmpty()) {
             file.remove(); // nothing in it worth storing
         } else {
-            dir.rename(name, name + QStringLiteral(".unreadable")); // kept, never replayed
+            found.finished.append(one.first());
+            m_revisions.insert(one.first().uid, one.first().revision);
         }
     }
-    std::stable_sort(out.begin(), out.end(),
-                     [](const Inspection &a, const Inspection &b) { return a.ended < b.ended; });
-    return out;
+    const auto byEnd = [](const Inspection &a, const Inspection &b) { return a.ended < b.ended; };
+    std::stable_sort(found.finished.begin(), found.finished.end(), byEnd);
+    std::stable_sort(found.unfinished.begin(), found.unfinished.end(), byEnd);
+    if (found.refused > 0)
+        DurableFile::syncFolder(QFileInfo(m_folder).absolutePath());
+    return found;
 }
 
 QString ArchiveJournal::setAside(const Inspection &inspection)
 {
-    const QString path = QFileInfo(m_folder).absolutePath() +
-                         QStringLiteral("/Kromaglen_archive.refused-") + inspection.uid +
-                         kEntrySuffix;
+    const QString path =
+        QFileInfo(m_folder).absolutePath() + u'/' + kRefusedPrefix + inspection.uid + kEntrySuffix;
     DurableFile::write(path, InspectionJson::encode({inspection}));
     remove(inspection.uid, inspection.revision);
     return path;

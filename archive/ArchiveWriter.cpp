@@ -49,11 +49,35 @@ int ArchiveWriter::unjournaledCount() const
                              [](const Pending &p) { return !p.journaled; }));
 }
 
+ArchiveWriter::Outstanding ArchiveWriter::outstanding() const
+{
+    QMutexLocker locked(&m_outstandingMutex);
+    Outstanding out;
+    out.count = int(m_outstanding.size());
+    for (const Pending &p : m_outstanding) {
+        if (!p.journaled)
+            out.unjournaled.append(p.inspection);
+    }
+    return out;
+}
+
+void ArchiveWriter::expect(const Inspection &inspection, bool journaled)
+{
+    QMutexLocker locked(&m_outstandingMutex);
+    m_outstanding.insert(inspection.uid, {inspection, journaled});
+}
+
+void ArchiveWriter::settled(const QString &uid)
+{
+    QMutexLocker locked(&m_outstandingMutex);
+    m_outstanding.remove(uid);
+}
+
 void ArchiveWriter::replay()
 {
-    QList<Inspection> kept;
+    ArchiveJournal::Found found;
     try {
-        kept = m_journal.takeOver();
+        found = m_journal.takeOver();
     } catch (const Failure &f) {
         Q_EMIT failed(QStringLiteral("A korábbi, még nem mentett mérések naplója nem olvasható! "
                                      "Oka: ") +
@@ -61,7 +85,20 @@ void ArchiveWriter::replay()
                       QStringLiteral("A napló a munkamappa Kromaglen_archive.journal mappája."));
         return;
     }
-    for (const Inspection &inspection : kept) {
+    if (found.refused > 0) {
+        Q_EMIT failed(
+            QStringLiteral("A mérések naplójának %1 bejegyzése nem olvasható, ezért a program "
+                           "félretette, változatlanul.")
+                .arg(found.refused),
+            QStringLiteral("A félretett fájlok a munkamappában vannak, a nevük így kezdődik: %1. "
+                           "A program ezeket nem írja az archívumba és nem törli; a bennük levő "
+                           "mérések a fájlokból kiolvashatók.")
+                .arg(ArchiveJournal::kRefusedPrefix));
+    }
+    if (!found.unfinished.isEmpty())
+        Q_EMIT unfinishedFound(found.unfinished);
+    for (const Inspection &inspection : std::as_const(found.finished)) {
+        expect(inspection, true);
         m_pending.removeIf([&](const Pending &p) { return p.inspection.uid == inspection.uid; });
         m_pending.append({inspection, true});
     }
@@ -70,6 +107,7 @@ void ArchiveWriter::replay()
 
 void ArchiveWriter::store(const Inspection &inspection, bool journaled)
 {
+    expect(inspection, journaled);
     m_pending.removeIf([&](const Pending &p) { return p.inspection.uid == inspection.uid; });
     m_pending.append({inspection, journaled});
     storePending();
@@ -82,11 +120,28 @@ void ArchiveWriter::finish()
     m_retry.stop();
 }
 
+void ArchiveWriter::journalWhatIsNot()
+{
+    for (Pending &pending : m_pending) {
+        if (pending.journaled)
+            continue;
+        try {
+            m_journal.write(pending.inspection);
+            pending.journaled = true;
+            expect(pending.inspection, true);
+        } catch (const Failure &) {
+            // Still only here; told when the store fails, and at the end.
+        }
+    }
+}
+
 void ArchiveWriter::storePending()
 {
     if (m_pending.isEmpty())
         return;
     m_retry.stop();
+    // The journal first: a disk freed since keeps them before the archive is tried.
+    journalWhatIsNot();
     for (int attempt = 0;; ++attempt) {
         try {
             ArchiveDatabase db(m_location);
@@ -152,11 +207,16 @@ void ArchiveWriter::storeInto(ArchiveDatabase &db)
                 throw;
             m_pending.removeFirst();
             setAside(pending, e);
+            settled(pending.inspection.uid);
             continue;
         }
         m_pending.removeFirst();
         m_lastReason.clear();
         m_journal.remove(pending.inspection.uid, pending.inspection.revision);
+        if (!std::any_of(m_pending.begin(), m_pending.end(), [&](const Pending &p) {
+                return p.inspection.uid == pending.inspection.uid;
+            }))
+            settled(pending.inspection.uid);
         Q_EMIT stored(pending.inspection.id, pending.inspection.uid);
     }
 }

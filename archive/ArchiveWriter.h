@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+#include <QMutex>
 #include <QObject>
 #include <QTimer>
 
@@ -36,8 +38,19 @@ public:
     // How many of the pending exist only in memory (their journal entry failed).
     int unjournaledCount() const;
 
+    // What it holds, or is about to be given, and has not stored; from any
+    // thread, also while the archive keeps it waiting.
+    struct Outstanding
+    {
+        int count = 0;
+        QList<Inspection> unjournaled; // the journal could not take them
+    };
+    Outstanding outstanding() const;
+    // From any thread: the inspection will be given to store() next.
+    void expect(const Inspection &inspection, bool journaled);
+
     // Takes over what the journal holds (this program's and gone programs'
-    // entries) and stores it.
+    // entries) and stores the finished ones; the unfinished are reported.
     void replay();
     // Queues the inspection (replacing an older copy of it) and stores all.
     // `journaled` false: its journal entry could not be written.
@@ -52,6 +65,8 @@ Q_SIGNALS:
     void notice(const QString &message, const QString &description);
     // For the log only: the archive's schema was upgraded on opening.
     void upgraded(const QString &text);
+    // Inspections still in progress when an earlier run ended.
+    void unfinishedFound(const QList<Inspection> &inspections);
 
 private:
     struct Pending
@@ -61,6 +76,9 @@ private:
     };
 
     void storePending();
+    void settled(const QString &uid);
+    // Writes the journal entries that could not be written before.
+    void journalWhatIsNot();
     void storeInto(ArchiveDatabase &db);
     void setAside(const Pending &pending, const ArchiveError &why);
     void reportFailure(const QString &reason);
@@ -73,4 +91,6 @@ private:
     bool m_checked = false;
     bool m_retrying = false;
     QString m_lastReason; // of the failure last told, until a store succeeds
+    mutable QMutex m_outstandingMutex;
+    QHash<QString, Pending> m_outstanding; // by uid
 };

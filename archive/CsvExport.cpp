@@ -35,7 +35,7 @@ QByteArray CsvExport::header()
                  QStringLiteral("Pont neve"), QStringLiteral("Alap"), QStringLiteral("Érték (µm)"),
                  QStringLiteral("Bevitel"), QStringLiteral("Mérés ideje"), QStringLiteral("Átadva"),
                  QStringLiteral("Minősítés"), QStringLiteral("Rendszám / alvázszám"),
-                 QStringLiteral("Vizsgáló")});
+                 QStringLiteral("Vizsgáló"), QStringLiteral("Félbeszakadt")});
 }
 
 QByteArray CsvExport::rows(const Inspection &inspection, const VerdictBands &bands)
@@ -61,7 +61,7 @@ QByteArray CsvExport::rows(const Inspection &inspection, const VerdictBands &ban
              r.source == ReadingSource::Typed ? QStringLiteral("kézi") : QStringLiteral("műszer"),
              timeText(r.takenAt), sent ? timeText(*sent) : QString(),
              verdictName(bands.judge(r)) + mark, vehicle.join(QStringLiteral(" / ")),
-             inspection.inspector});
+             inspection.inspector, inspection.interrupted ? QStringLiteral("igen") : QString()});
     }
     return out;
 }

@@ -46,6 +46,15 @@ QString replace(const QString &from, const QString &to)
     throw Failure(QStringLiteral("EInOutError"), path + QStringLiteral(": ") + reason);
 }
 
+// Writes all of `content` and syncs it to the disk: "" then, else why not.
+QString writeSynced(QFile &file, const QByteArray &content)
+{
+    if (file.write(content) == content.size() && file.flush() && syncHandle(file.handle()))
+        return {};
+    return file.error() != QFileDevice::NoError ? file.errorString()
+                                                : QStringLiteral("a lemezre írás nem sikerült");
+}
+
 } // namespace
 
 bool DurableFile::syncFolder(const QString &folder)
@@ -70,10 +79,7 @@ void DurableFile::write(const QString &path, const QByteArray &content)
         QFile file(temporary);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             fail(path, file.errorString());
-        if (file.write(content) != content.size() || !file.flush() || !syncHandle(file.handle())) {
-            const QString reason = file.error() != QFileDevice::NoError
-                                       ? file.errorString()
-                                       : QStringLiteral("a lemezre írás nem sikerült");
+        if (const QString reason = writeSynced(file, content); !reason.isEmpty()) {
             file.close();
             file.remove();
             fail(path, reason);
@@ -86,4 +92,17 @@ void DurableFile::write(const QString &path, const QByteArray &content)
     }
     if (!syncFolder(QFileInfo(path).absolutePath()))
         fail(path, QStringLiteral("a mappa lemezre írása nem sikerült"));
+}
+
+void DurableFile::append(const QString &path, const QByteArray &line)
+{
+    QFile file(path);
+    // The file is there already: an append never makes one.
+    if (!file.exists())
+        fail(path, QStringLiteral("a fájl nem létezik"));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        fail(path, file.errorString());
+    // One write: a line cut off by a crash is told apart by its missing end.
+    if (const QString reason = writeSynced(file, line); !reason.isEmpty())
+        fail(path, reason);
 }

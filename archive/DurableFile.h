@@ -13,6 +13,9 @@
 namespace DurableFile {
 
 void write(const QString &path, const QByteArray &content);
+// Appends to an existing file and syncs it before returning; a crash may
+// leave the line cut off, but never the file's earlier content changed.
+void append(const QString &path, const QByteArray &line);
 // Syncs a folder's entries (a rename or removal in it); false when it cannot.
 bool syncFolder(const QString &folder);
 

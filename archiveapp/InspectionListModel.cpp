@@ -6,6 +6,9 @@
 
 namespace {
 
+// An inspection kept from the journal after its program ended by force.
+const QString kInterrupted = QStringLiteral(" (félbeszakadt)");
+
 QString categoryText(const QString &category)
 {
     return category.isEmpty() ? QStringLiteral("(nincs)") : category;
@@ -100,7 +103,8 @@ QVariant InspectionListModel::data(const QModelIndex &index, int role) const
     if (role == Qt::DisplayRole) {
         switch (index.column()) {
         case Date:
-            return timeText(s.started, false);
+            return s.interrupted ? timeText(s.started, false) + kInterrupted
+                                 : timeText(s.started, false);
         case Plate:
             return s.plate.isEmpty() ? s.vin : s.plate;
         case Category:
@@ -117,6 +121,9 @@ QVariant InspectionListModel::data(const QModelIndex &index, int role) const
     }
     if (role == Qt::ToolTipRole && index.column() == Category)
         return categoryText(s.category);
+    if (role == Qt::ToolTipRole && index.column() == Date && s.interrupted)
+        return QStringLiteral("A program a vizsgálat közben váratlanul leállt; a mérései a "
+                              "naplóból kerültek az archívumba.");
     if (role == Qt::ToolTipRole && index.column() == Plate && !s.vin.isEmpty())
         return s.plate.isEmpty() ? s.vin : s.plate + QStringLiteral("\n") + s.vin;
     if (index.column() == Worst && role == Qt::BackgroundRole)

@@ -197,7 +197,8 @@ double InspectionReport::paintData(QPainter &painter, const QRectF &area, double
         {QStringLiteral("Alvázszám:"), given(i.vin)},
         {QStringLiteral("Gyártmány, típus:"), given(i.makeModel)},
         {QStringLiteral("Kezdés – befejezés:"),
-         timeText(i.started) + QStringLiteral(" – ") + timeText(i.ended)},
+         timeText(i.started) + QStringLiteral(" – ") + timeText(i.ended) +
+             (i.interrupted ? QStringLiteral(" (félbeszakadt)") : QString())},
         {QStringLiteral("Összesített minősítés:"),
          verdictName(worst) + (i.judgedWith == m_bands
                                    ? QString()

@@ -24,5 +24,6 @@ TF_MainServices FakeStation::services(const QString &folder, quint16 serverPort,
     s.executableFolder = folder;
     s.reconnectPauseMs = kReconnectPauseMs;
     s.archive = archive;
+    s.webAddress = webAddress;
     return s;
 }

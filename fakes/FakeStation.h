@@ -27,6 +27,8 @@ struct FakeStation
     FakeSoundPlayer player;
     FakeBeeper beeper;
     FakeShell shell;
+    // A reserved test domain, which the footers show and link to.
+    QString webAddress = QStringLiteral("https://www.kromaglen.example");
     // The archive the wizard keeps its inspections in; none by default.
     ArchiveRecorder *archive = nullptr;
 };

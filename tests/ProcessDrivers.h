@@ -76,6 +76,8 @@ public:
 
     bool finished(int ms = 5000) { return m_process.waitForFinished(ms); }
     int exitCode() const { return m_process.exitCode(); }
+    bool crashed() const { return m_process.exitStatus() == QProcess::CrashExit; }
+    qint64 pid() const { return m_process.processId(); }
 
 private:
     QProcess m_process;

@@ -63,6 +63,18 @@ public:
         return m_dir.filePath(name);
     }
 
+    // Mounted read-only, or writable again.
+    bool setReadOnly(bool readOnly) const
+    {
+#ifdef Q_OS_LINUX
+        return ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs",
+                       MS_REMOUNT | (readOnly ? MS_RDONLY : 0), nullptr) == 0;
+#else
+        Q_UNUSED(readOnly);
+        return false;
+#endif
+    }
+
     // Takes every free block, so that the next file to grow fails.
     void fill() const
     {

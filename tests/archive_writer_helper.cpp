@@ -56,7 +56,7 @@ int journaled(const ArchiveLocation &location, int count)
         std::printf("journaled %s\n", qPrintable(uid));
         std::fflush(stdout);
     }
-    const bool all = recorder.finish(60000);
+    const bool all = recorder.finish(60000).allStored();
     std::printf(all ? "done\n" : "left\n");
     std::fflush(stdout);
     return all ? 0 : 1;
@@ -112,7 +112,7 @@ int station(const ArchiveLocation &location, const QString &folder, int count)
             std::fflush(stdout);
         }
     }
-    const bool all = recorder.finish(600000);
+    const bool all = recorder.finish(600000).allStored();
     QCoreApplication::processEvents(); // the failures the writer told meanwhile
     if (!all || failures > 0) {
         std::printf("left\n");

@@ -783,10 +783,12 @@ private Q_SLOTS:
         QCOMPARE(journalEntries(journalFolder), 1);
         QCOMPARE(failed.size(), 2);
 
-        // An inspection whose journal entry could not be written is not called kept.
+        // An inspection whose journal entry could not be written is journaled
+        // first when the writer tries it, and only then called kept.
         writer.store(sampleInspection(), false);
         QCOMPARE(failed.size(), 3);
-        QVERIFY(failed.last().at(1).toString().startsWith(u"A mérést a program NEM tudta"));
+        QVERIFY(failed.last().at(1).toString().startsWith(u"A mérés megmaradt"));
+        QCOMPARE(journalEntries(journalFolder), 2);
 
         QVERIFY(QDir().mkpath(folder));
         const Inspection second = sampleInspection();
@@ -816,21 +818,45 @@ private Q_SLOTS:
         // What an older version left in its single pending file is taken over too.
         Inspection legacy = sampleInspection();
         writeAll(path(ArchiveJournal::kLegacyPendingFile), InspectionJson::encode({legacy}));
-        // A write cut off before its rename, and an entry that is not JSON.
+        // A write cut off before its rename; entries that cannot be read, or
+        // whose fields have the wrong type, are set aside as they are.
         writeAll(journalFolder + "/w1x1.cut.json.new", "[{\"uid\":");
-        writeAll(journalFolder + "/w1x1.bad.json", "[{\"uid\": \"cut off");
+        const Inspection sample = sampleInspection();
+        const QByteArray good = InspectionJson::encode({sample});
+        const QList<QByteArray> bad{
+            "[{\"uid\": \"cut off",
+            "",
+            "\x01\x02garbage",
+            "{\"uid\": \"x\"}",
+            QByteArray(good).replace(sample.uid.toLatin1(), ""),
+            QByteArray(good).replace("\"value\":", "\"value\":\"1\",\"was\":"),
+            QByteArray(good).replace("\"substrate\":\"FE\"", "\"substrate\":\"CU\""),
+            QByteArray(good).replace("\"ended\":", "\"ended\":\"2024.03.05.\",\"was\":"),
+            QByteArray(good).replace("\"plan\":[", "\"plan\":[3,"),
+        };
+        for (int i = 0; i < bad.size(); ++i)
+            writeAll(journalFolder + QStringLiteral("/w1x1.bad%1.json").arg(i), bad.at(i));
 
         QVERIFY(QDir().mkpath(path("restart")));
         ArchiveJournal journal(journalFolder);
         ArchiveWriter writer(fileLocation(file), journal);
         QSignalSpy stored(&writer, &ArchiveWriter::stored);
+        QSignalSpy told(&writer, &ArchiveWriter::failed);
         writer.replay();
         QCOMPARE(stored.size(), 2);
         QCOMPARE(writer.pendingCount(), 0);
         QCOMPARE(journalEntries(journalFolder), 0);
         QVERIFY(!QFile::exists(path(ArchiveJournal::kLegacyPendingFile)));
-        QCOMPARE(QDir(journalFolder).entryList({"*.unreadable"}).size(), 1);
         QCOMPARE(QDir(journalFolder).entryList({"*.new"}).size(), 0);
+        // Renamed only (under the token of the program that took them over).
+        const QDir work(QFileInfo(journalFolder).absolutePath());
+        const QStringList aside = work.entryList({"Kromaglen_archive.refused-*"}, QDir::Files);
+        QCOMPARE(aside.size(), bad.size());
+        for (const QString &name : aside)
+            QCOMPARE(readAll(work.filePath(name)),
+                     bad.at(name.section(".bad", 1).section(u'.', 0, 0).toInt()));
+        QCOMPARE(told.size(), 1);
+        QVERIFY(told.first().first().toString().contains(QString::number(bad.size())));
         const QList<InspectionSummary> list = listAll(file);
         QCOMPARE(list.size(), 2);
         const auto back =
@@ -921,6 +947,136 @@ private Q_SLOTS:
         QCOMPARE(journalEntries(path("refusing.journal")), 0);
     }
 
+    // The inspection in progress reaches its journal entry within a moment of
+    // each change (a reading, a deletion, the category, a point handed over);
+    // a discard takes the entry away, a store takes its place. What a program
+    // leaves in progress is offered to the next one, which has it stored as
+    // interrupted.
+    void theInspectionInProgressIsKept()
+    {
+        const QString file = path("progress.sqlite");
+        const QString folder = path("progress.journal");
+        ReadingLog log;
+        const QList<PlanEntry> plan{{0, true}, {12, true}};
+        const auto kept = [&folder]() -> std::optional<Inspection> {
+            const QStringList open = QDir(folder).entryList({"*.open.json"}, QDir::Files);
+            if (open.size() != 1)
+                return std::nullopt;
+            return InspectionJson::decodeOpen(readAll(folder + u'/' + open.first()));
+        };
+        const auto lines = [&folder] {
+            const QStringList open = QDir(folder).entryList({"*.open.json"}, QDir::Files);
+            return open.isEmpty() ? 0 : readAll(folder + u'/' + open.first()).count('\n');
+        };
+        const auto reading = [](int value) {
+            return Reading{Substrate::FE, value, ReadingSource::Gauge,
+                           QDateTime::currentDateTime()};
+        };
+        QString uid;
+        {
+            ArchiveRecorder recorder(fileLocation(file), folder);
+            recorder.setInProgress([&] { return ArchiveRecorder::InProgress{&log, plan}; });
+            log.append(0, reading(120));
+            recorder.changed();
+            QTRY_VERIFY_WITH_TIMEOUT(kept() && kept()->readings.size() == 1, 1000);
+            // Readings only added: each state a line appended to the entry.
+            for (int value : {121, 122}) {
+                log.append(1, reading(value));
+                recorder.changed();
+                QTRY_VERIFY_WITH_TIMEOUT(kept() && kept()->readings.last().value == value, 1000);
+            }
+            QCOMPARE(lines(), 3);
+            log.removeAt(0, 0);
+            log.append(0, reading(130));
+            recorder.categoryReceived(QStringLiteral("M1"));
+            recorder.pointSent(0);
+            QTRY_VERIFY_WITH_TIMEOUT(kept() && kept()->category == u"M1", 1000);
+            QCOMPARE(kept()->readings.last().value, 130);
+            QCOMPARE(kept()->readings.size(), 3);
+            QCOMPARE(kept()->sent.size(), 1);
+            QCOMPARE(lines(), 1); // a deletion rewrites it whole
+            // A line cut off by an end by force is left out; a whole line that
+            // cannot be read makes the entry unreadable.
+            const QByteArray whole = readAll(QDir(folder).filePath(
+                QDir(folder).entryList({"*.open.json"}, QDir::Files).first()));
+            QCOMPARE(InspectionJson::decodeOpen(whole + "{\"ended\":null,\"readi")->readings.size(),
+                     3);
+            QVERIFY(!InspectionJson::decodeOpen(whole + "{\"ended\":1,\"readings\":[{}]}\n"));
+
+            QVERIFY(recorder.store(log, plan));
+            QTRY_VERIFY(!kept());
+            log.append(12, reading(140)); // measured on after going back
+            recorder.changed();
+            QTRY_VERIFY_WITH_TIMEOUT(kept() && kept()->revision == 2, 1000);
+            QCOMPARE(kept()->readings.size(), 4);
+            log.clearAll();
+            recorder.readingsDiscarded();
+            QTRY_VERIFY(!kept());
+            log.append(12, reading(150));
+            recorder.changed();
+            QTRY_VERIFY_WITH_TIMEOUT(kept(), 1000);
+            uid = recorder.uid();
+        } // gone with it in progress: its lock goes, its entry stays
+        ArchiveRecorder next(fileLocation(file), folder);
+        QSignalSpy found(&next, &ArchiveRecorder::unfinishedFound);
+        QSignalSpy stored(&next, &ArchiveRecorder::stored);
+        QTRY_COMPARE(found.size(), 1);
+        const QList<Inspection> unfinished = found.first().first().value<QList<Inspection>>();
+        QCOMPARE(unfinished.size(), 1);
+        QCOMPARE(unfinished.first().uid, uid);
+        next.storeInterrupted(unfinished.first());
+        QTRY_COMPARE(stored.size(), 1); // the first inspection was stored by its own program
+        const std::optional<Inspection> back = loadFrom(file, stored.last().first().toLongLong());
+        QVERIFY(back && back->interrupted);
+        QCOMPARE(back->readings.first().value, 150);
+        QCOMPARE(listAll(file).size(), 2);
+        QVERIFY(listAll(file).first().interrupted != listAll(file).last().interrupted);
+        QVERIFY(next.finish(ArchiveRecorder::kCloseWaitMs).allStored());
+        QCOMPARE(journalEntries(folder), 0);
+    }
+
+    // Every try first journals what the journal could not take before; what
+    // it still cannot take at the end is written to another folder, and the
+    // end says which: only what is true.
+    void whatTheJournalCannotTakeIsRescued()
+    {
+        const QString blocked = path("blocked");
+        writeAll(blocked, "a file where the folders would be");
+        const ArchiveLocation nowhere = fileLocation(blocked + "/archive.sqlite");
+        ReadingLog log;
+        log.append(3, {Substrate::AL, 77, ReadingSource::Typed, QDateTime::currentDateTime()});
+        const QString rescue = path("rescue");
+        QVERIFY(QDir().mkpath(rescue));
+        const QByteArray tmp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(rescue));
+        {
+            ArchiveRecorder recorder(nowhere, blocked + "/journal");
+            QSignalSpy failed(&recorder, &ArchiveRecorder::failed);
+            QVERIFY(recorder.store(log, {}));
+            QCOMPARE(failed.size(), 1);
+            QVERIFY(failed.first().first().toString().startsWith(u"A mérést a program NEM tudta"));
+            const ArchiveRecorder::Finish end = recorder.finish(ArchiveRecorder::kCloseWaitMs);
+            QCOMPARE(end.left, 1);
+            QCOMPARE(end.unjournaled, 1);
+            QCOMPARE(end.rescuedTo, QDir::toNativeSeparators(rescue));
+            const QStringList saved = QDir(rescue).entryList({"KromaglenForZov-megmentett.*"});
+            QCOMPARE(saved.size(), 1);
+            QCOMPARE(InspectionJson::decode(readAll(rescue + u'/' + saved.first())).size(), 1);
+        }
+        {
+            // The journal is writable again by the last try: kept there.
+            ArchiveRecorder recorder(nowhere, path("freed.journal"));
+            writeAll(path("freed.journal"), "in the way");
+            QVERIFY(recorder.store(log, {}));
+            QFile::remove(path("freed.journal"));
+            const ArchiveRecorder::Finish end = recorder.finish(ArchiveRecorder::kCloseWaitMs);
+            QCOMPARE(end.left, 1);
+            QCOMPARE(end.unjournaled, 0);
+            QCOMPARE(journalEntries(path("freed.journal")), 1);
+        }
+        qputenv("TMPDIR", tmp);
+    }
+
     void recorderMakesTheInspectionFromTheLog()
     {
         const QString file = path("recorder.sqlite");
@@ -1006,7 +1162,7 @@ private Q_SLOTS:
         QCOMPARE(loadFrom(file, stored.last().first().toLongLong())->category, QString());
         QCOMPARE(listAll(file).size(), 3);
         QCOMPARE(failed.size(), 0);
-        QVERIFY(recorder.finish(ArchiveRecorder::kCloseWaitMs));
+        QVERIFY(recorder.finish(ArchiveRecorder::kCloseWaitMs).allStored());
         QCOMPARE(journalEntries(path("recorder.journal")), 0);
     }
 
@@ -1015,6 +1171,7 @@ private Q_SLOTS:
         Inspection i = sampleInspection();
         i.id = 42;
         i.category = QStringLiteral("=HYPERLINK(\"x\";\"y\")");
+        i.interrupted = true;
         const QByteArray csv = CsvExport::header() + CsvExport::rows(i, *i.judgedWith);
         QVERIFY(csv.startsWith("\xEF\xBB\xBF"
                                "Vizsgálat;Kezdés;"));
@@ -1032,10 +1189,10 @@ private Q_SLOTS:
                      "Motorház tető;AL;250;kézi;" +
                      i.readings.at(3).takenAt.toString("yyyy.MM.dd. HH:mm:ss") + ';' +
                      i.sent.at(1).sentAt.toString("yyyy.MM.dd. HH:mm:ss") +
-                     ";Újrafényezett;AB CD-123;Kovács Éva");
+                     ";Újrafényezett;AB CD-123;Kovács Éva;igen");
         // New columns come last: a reader of the older files finds every column where it was.
-        QVERIFY(
-            csv.contains(QStringLiteral(";Minősítés;Rendszám / alvázszám;Vizsgáló\r\n").toUtf8()));
+        QVERIFY(csv.contains(
+            QStringLiteral(";Minősítés;Rendszám / alvázszám;Vizsgáló;Félbeszakadt\r\n").toUtf8()));
         // Judged with other limits than those it ended with: every row says so.
         QCOMPARE(CsvExport::rows(i, VerdictBands()).count("(újraminősítve);"), i.readings.size());
         QCOMPARE(CsvExport::field("-5"), QStringLiteral("'-5"));

@@ -874,7 +874,7 @@ private Q_SLOTS:
         QVERIFY(content.startsWith("\xEF\xBB\xBF"));
         QCOMPARE(content.count('\n'), 1 + m_today.readings.size() + m_yesterday.readings.size());
         QVERIFY(content.contains(QStringLiteral("N1 - tehergépkocsi 3,5t-ig").toUtf8()));
-        QVERIFY(content.contains(QStringLiteral(";AB CD-123;Kovács Éva\r\n").toUtf8()));
+        QVERIFY(content.contains(QStringLiteral(";AB CD-123;Kovács Éva;\r\n").toUtf8()));
     }
 
     void noticesWhatTheWizardStores()

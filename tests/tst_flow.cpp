@@ -4,12 +4,13 @@
 #include "ArchiveDatabase.h"
 #include "ArchiveRecorder.h"
 #include "ArchiveStore.h"
+#include "EndNotice.h"
 #include "Fakes.h"
 #include "GaugeSession.h"
 #include "HandoverController.h"
 #include "HandoverRequest.h"
+#include "InspectionJson.h"
 #include "MeasuringController.h"
-#include "SuiteMain.h"
 #include "WizardFlow.h"
 
 #include <QDir>
@@ -18,6 +19,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUuid>
 
 namespace {
 
@@ -462,6 +464,86 @@ private Q_SLOTS:
         QCOMPARE(s.log.first(), QStringLiteral("Server start!"));
     }
 
+    // After an end by force the next start offers the unfinished inspection
+    // once, on the first page: "Igen" takes its readings back and it goes on
+    // as the same inspection, stored as interrupted; "Nem" stores it so.
+    void anUnfinishedInspectionIsOfferedBack()
+    {
+        QTemporaryDir archiveDir;
+        ArchiveLocation location;
+        location.file = archiveDir.filePath("archive.sqlite");
+        const auto leaveUnfinished = [&archiveDir](const QString &journal) {
+            Inspection left;
+            left.uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+            left.category = QStringLiteral("M1 - személygépkocsi");
+            left.started = left.ended = QDateTime::currentDateTime();
+            left.readings = {{0, Substrate::FE, 111}, {0, Substrate::FE, 112}};
+            QDir().mkpath(archiveDir.filePath(journal));
+            QFile entry(archiveDir.filePath(journal) + "/w9x9." + left.uid + ".open.json");
+            entry.open(QIODevice::WriteOnly);
+            entry.write(InspectionJson::encodeOpen(left));
+            return left.uid;
+        };
+        const QString taken = leaveUnfinished("taken");
+        const QString left = leaveUnfinished("left");
+        std::optional<Inspection> back;
+        std::optional<Inspection> stored;
+        {
+            ArchiveRecorder recorder(location, archiveDir.filePath("taken"));
+            QSignalSpy storedNow(&recorder, &ArchiveRecorder::stored);
+            Station s(&recorder);
+            QTRY_VERIFY(s.asker.open());
+            QCOMPARE(s.asker.asked, QStringList{"Visszatölti a méréseket a folytatáshoz?"});
+            QVERIFY(s.asker.messages.first().contains(u"2 mérés 1 ponton"));
+            QVERIFY(s.asker.answer(Answer::Yes));
+            QCOMPARE(s.measuring.log().lines(0), (QStringList{"FE 111 µm", "FE 112 µm"}));
+            s.flow.BB_ConfigNextClick();
+            QVERIFY(s.asker.answer(Answer::Yes)); // keep the readings
+            s.port.feed(",ME");
+            s.port.feed(reading("FE", 113));
+            s.flow.BB_MeasNextClick();
+            QVERIFY(s.asker.answer(Answer::Yes));
+            s.flow.BB_SendBackClick();
+            QTRY_COMPARE(storedNow.size(), 1);
+            ArchiveDatabase db(location);
+            db.open();
+            back = ArchiveStore(db).load(storedNow.first().first().toLongLong());
+        }
+        {
+            ArchiveRecorder recorder(location, archiveDir.filePath("left"));
+            QSignalSpy storedNow(&recorder, &ArchiveRecorder::stored);
+            Station s(&recorder);
+            QTRY_VERIFY(s.asker.open());
+            QVERIFY(s.asker.answer(Answer::No));
+            QTRY_COMPARE(storedNow.size(), 1);
+            QCOMPARE(s.measuring.log().count(0), 0);
+            ArchiveDatabase db(location);
+            db.open();
+            stored = ArchiveStore(db).load(storedNow.first().first().toLongLong());
+        }
+        QVERIFY(back && back->interrupted);
+        QCOMPARE(back->uid, taken);
+        QCOMPARE(back->readings.size(), 3);
+        QCOMPARE(back->category, QStringLiteral("M1 - személygépkocsi"));
+        QVERIFY(stored && stored->interrupted);
+        QCOMPARE(stored->uid, left);
+        QCOMPARE(stored->readings.size(), 2);
+    }
+
+    // The end tells what became of what the archive did not take: only what
+    // is true.
+    void theEndSaysOnlyWhatIsTrue()
+    {
+        QCOMPARE(EndNotice::text({}), QString());
+        const QString kept = EndNotice::text({2, 0, {}});
+        QVERIFY(kept.contains(u"2 még nem mentett") && kept.contains(u"nem veszett el"));
+        const QString rescued = EndNotice::text({3, 1, QStringLiteral("/tmp/x")});
+        QVERIFY(rescued.contains(u"2 még nem mentett") && rescued.contains(u"/tmp/x"));
+        QVERIFY(!rescued.contains(u"ELVESZETT"));
+        const QString lost = EndNotice::text({1, 1, {}});
+        QVERIFY(lost.contains(u"ELVESZETT") && !lost.contains(u"nem veszett el"));
+    }
+
     // The inspection reaches the archive: the category from the inspection
     // program, the readings in the order taken with their points, the points
     // handed over; stored when the last page is left.
@@ -502,5 +584,5 @@ private Q_SLOTS:
     }
 };
 
-KFZ_TEST_MAIN(TestFlow)
+QTEST_MAIN(TestFlow)
 #include "tst_flow.moc"

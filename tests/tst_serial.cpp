@@ -15,7 +15,6 @@
 #include "ProcessUsage.h"
 #include "PtyGauge.h"
 #include "SerialGaugePort.h"
-#include "SuiteMain.h"
 #include "WizardFixture.h"
 
 namespace {
@@ -244,5 +243,5 @@ private Q_SLOTS:
     }
 };
 
-KFZ_TEST_MAIN(TestSerial)
+QTEST_MAIN(TestSerial)
 #include "tst_serial.moc"
