@@ -77,6 +77,7 @@ private:
     {
         QString sql;
         QVariantList values;
+        QString moment = QStringLiteral("started_ms"); // as the statement orders by it
     };
     struct Chunk
     {

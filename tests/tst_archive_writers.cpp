@@ -44,12 +44,21 @@ class TestArchiveWriters : public QObject
         return m_server->address(database, QStringLiteral("sslmode=require") + more);
     }
 
+    // A chain's stations, each two programs under one name (two lines of one
+    // station share its sums' locks): twenty under one name would wait on
+    // each other's locks longer than a store may wait on a loaded machine.
     Stations makeStations(const QString &name)
     {
         Stations stations;
-        for (int n = 0; n < m_stations; ++n)
-            stations.push_back(std::make_unique<Station>(
-                QStringLiteral(KFZ_WRITER_HELPER), m_dir.filePath(name + QString::number(n))));
+        for (int n = 0; n < m_stations; ++n) {
+            const QString folder = m_dir.filePath(name + QString::number(n));
+            stations.push_back(
+                std::make_unique<Station>(QStringLiteral(KFZ_WRITER_HELPER), folder));
+            QFile settings(folder + QStringLiteral("/Kromaglen_archive.ini"));
+            if (!settings.open(QIODevice::WriteOnly)
+                || settings.write(QStringLiteral("station=sor-%1\r\n").arg(n / 2).toLatin1()) < 0)
+                qFatal("cannot write %s", qPrintable(settings.fileName()));
+        }
         return stations;
     }
 
