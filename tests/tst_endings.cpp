@@ -14,6 +14,7 @@
 
 #include "ArchiveDatabase.h"
 #include "ArchiveQuery.h"
+#include "ArchiveRecorder.h"
 #include "ArchiveStore.h"
 #include "ProcessDrivers.h"
 #include "PtyGauge.h"
@@ -316,6 +317,16 @@ private Q_SLOTS:
         } else {
             QVERIFY(s.offeredBack(*w, true));
             QCOMPARE(w->cmd("readings 0"), QStringLiteral("FE 123 µm|FE 124 µm"));
+            // Taken back and finished, the wizard closed on its last page
+            // (as "Vége" closes it) ends the process.
+            QVERIFY(s.connect(*w, true));
+            w->cmd("answer yes");
+            w->cmd("click BB_MeasNext");
+            QVERIFY(w->waitFor("page", "2"));
+            w->cmd("answer yes");
+            w->cmd("close");
+            QVERIFY2(w->finished(3000 + ArchiveRecorder::kCloseWaitMs), "the process did not end");
+            QCOMPARE(w->exitCode(), 0);
         }
     }
 
