@@ -55,8 +55,8 @@ class TestArchiveWriters : public QObject
             stations.push_back(
                 std::make_unique<Station>(QStringLiteral(KFZ_WRITER_HELPER), folder));
             QFile settings(folder + QStringLiteral("/Kromaglen_archive.ini"));
-            if (!settings.open(QIODevice::WriteOnly)
-                || settings.write(QStringLiteral("station=sor-%1\r\n").arg(n / 2).toLatin1()) < 0)
+            if (!settings.open(QIODevice::WriteOnly) ||
+                settings.write(QStringLiteral("station=sor-%1\r\n").arg(n / 2).toLatin1()) < 0)
                 qFatal("cannot write %s", qPrintable(settings.fileName()));
         }
         return stations;
