@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSet>
+#include <QThread>
 #include <algorithm>
 
 #ifdef Q_OS_WIN
@@ -172,12 +173,21 @@ void ArchiveJournal::appendOpen(const QString &uid, const QDateTime &ended,
 
 void ArchiveJournal::removeOpen(const QString &uid)
 {
-    QMutexLocker locked(&m_mutex);
-    if (!m_lock || !QFile::exists(openPath(uid)))
-        return;
-    // Synced: a person's discarded readings must not come back after a power cut.
-    QFile::remove(openPath(uid));
-    DurableFile::syncFolder(m_folder);
+    for (int attempt = 1;; ++attempt) {
+        {
+            QMutexLocker locked(&m_mutex);
+            if (!m_lock || !QFile::exists(openPath(uid)))
+                return;
+            if (QFile::remove(openPath(uid))) {
+                // Synced: a person's discarded readings must not come back after a power cut.
+                DurableFile::syncFolder(m_folder);
+                return;
+            }
+        }
+        if (attempt == kRemoveTries)
+            return; // kept: it is offered back at the next start rather than lost
+        QThread::msleep(kRemoveRetryMs); // the journal is free for others meanwhile
+    }
 }
 
 void ArchiveJournal::refuse(const QString &path)

@@ -64,8 +64,12 @@ public:
     void appendOpen(const QString &uid, const QDateTime &ended,
                     const QList<ArchivedReading> &readings);
     // The inspection in progress is no longer kept (it was stored, or the
-    // person discarded it).
+    // person discarded it). Another process reading the entry at that moment
+    // (a virus scanner, a backup) makes Windows refuse the removal: it is
+    // tried again for a while, so call it off the window thread.
     void removeOpen(const QString &uid);
+    static constexpr int kRemoveTries = 25;
+    static constexpr int kRemoveRetryMs = 20;
     // After the archive committed this revision of it; an entry holding a
     // later one (stored again meanwhile) stays.
     void remove(const QString &uid, int revision);
